@@ -1,0 +1,276 @@
+// Beam analysis by singularity functions. Transverse unknowns are the
+// vertical reactions, the moment reactions and two integration constants
+// (C1 = EI * slope at x = 0, C2 = deflection at x = 0); axial unknowns are
+// the horizontal reactions. Equilibrium plus one compatibility condition
+// per restraint gives one dense system each, solved directly.
+#include "engine/analysis.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "linalg/solve.hpp"
+
+namespace engine {
+namespace {
+
+using sing::Field;
+using sing::Term;
+using sing::TermList;
+
+Term step(double coefficient, double position) { return Term{coefficient, position, 0}; }
+
+void append(TermList& to, const TermList& from) { to.insert(to.end(), from.begin(), from.end()); }
+
+// Indices (into the sorted supports) restrained in one direction. The test
+// is exact: -0.0 is free, NaN is restrained.
+struct Restraints {
+    std::vector<std::size_t> vertical;
+    std::vector<std::size_t> rotational;
+    std::vector<std::size_t> horizontal;
+};
+
+Restraints index_restraints(const std::vector<Support>& supports) {
+    Restraints r;
+    for (std::size_t k = 0; k < supports.size(); ++k) {
+        if (supports[k].ky != 0.0) r.vertical.push_back(k);
+        if (supports[k].km != 0.0) r.rotational.push_back(k);
+        if (supports[k].kx != 0.0) r.horizontal.push_back(k);
+    }
+    return r;
+}
+
+// Stable sort by position; no value when a NaN position makes the order
+// undefined (a single support is never compared).
+std::optional<std::vector<Support>> sorted_supports(const std::vector<Support>& supports) {
+    std::vector<Support> sorted = supports;
+    if (sorted.size() < 2) return sorted;
+    for (const Support& s : sorted) {
+        if (std::isnan(s.pos)) return std::nullopt;
+    }
+    std::stable_sort(sorted.begin(), sorted.end(), [](const Support& a, const Support& b) { return a.pos < b.pos; });
+    return sorted;
+}
+
+// Load components in base units, integrated once, plus their moment about x = 0.
+struct LoadLists {
+    TermList transverse;
+    TermList axial;
+    TermList torque;
+    double moment = +0.0;
+};
+
+TermList scaled(TermList terms, double k) {
+    for (Term& t : terms) t.coefficient = t.coefficient * k;
+    return terms;
+}
+
+LoadLists collect_loads(const Beam& beam) {
+    const Units& u = beam.units;
+    LoadLists lists;
+    for (const Load& load : beam.loads) {
+        if (load.kind == LoadKind::Point) {
+            append(lists.transverse, scaled(load.y1(), u.force));
+            append(lists.axial, scaled(load.x1(), u.force));
+            lists.moment += (load.moment * u.force) * u.length;
+        } else if (load.kind == LoadKind::Distributed) {
+            const double k = u.length * u.distributed;
+            append(lists.transverse, scaled(load.y1(), k));
+            append(lists.axial, scaled(load.x1(), k));
+            lists.moment += ((load.moment * u.distributed) * u.length) * u.length;
+        } else {
+            append(lists.torque, scaled(sing::integrate_terms(load.y1()), u.moment));
+            lists.moment += load.moment * u.moment;
+        }
+    }
+    return lists;
+}
+
+struct Section {
+    double E;
+    double EI;
+    double phi;  // shear flexibility 1 / GA; 0 for an infinite GA
+};
+
+Section section_constants(const Beam& beam) {
+    const Units& u = beam.units;
+    const double E = u.E * beam.e;
+    const double EI = (u.I * E) * beam.i;
+    const double GA = ((u.G * beam.g) * u.A) * beam.a;
+    return {E, EI, std::isinf(GA) ? 0.0 : 1.0 / GA};
+}
+
+struct TransverseFields {
+    Field V, M, D;
+    Field S;
+};
+
+TransverseFields build_transverse_fields(const LoadLists& loads, const std::vector<Support>& sup,
+                                         const Restraints& r, const Section& sec, double uL) {
+    const std::size_t nV = r.vertical.size();
+    const std::size_t nR = r.rotational.size();
+    const std::size_t n = nV + nR + 2;
+    TransverseFields f;
+    f.V.constant = loads.transverse;
+    f.V.per_unknown.resize(n);
+    for (std::size_t j = 0; j < nV; ++j) f.V.per_unknown[j] = {step(1.0, sup[r.vertical[j]].pos)};
+
+    f.M = f.V.integrate().scale(uL);
+    append(f.M.constant, loads.torque);
+    for (std::size_t j = 0; j < nR; ++j) f.M.per_unknown[nV + j] = {step(-1.0, sup[r.rotational[j]].pos)};
+
+    f.S = f.M.integrate().scale(uL);
+    f.S.per_unknown[nV + nR] = {step(1.0, 0.0)};
+
+    const Field bending = f.S.integrate().scale(uL / sec.EI);
+    const Field shear = f.V.integrate().scale(sec.phi * uL);
+    f.D = Field::add(bending, shear.scale(-1.0));
+    f.D.per_unknown[nV + nR + 1] = {step(1.0, 0.0)};
+    return f;
+}
+
+void set_row(linalg::Matrix& a, std::vector<double>& b, std::size_t row, const sing::AffineValue& v) {
+    std::copy(v.coeffs.begin(), v.coeffs.end(), a.row(row));
+    b[row] = -v.constant;
+}
+
+std::optional<std::vector<double>> solve_transverse(const Beam& beam, const LoadLists& loads,
+                                                    const std::vector<Support>& sup, const Restraints& r,
+                                                    const TransverseFields& f) {
+    const Units& u = beam.units;
+    const std::size_t nV = r.vertical.size();
+    const std::size_t nR = r.rotational.size();
+    const std::size_t n = nV + nR + 2;
+    linalg::Matrix a(n);
+    std::vector<double> b(n, 0.0);
+
+    // Sum of vertical forces and sum of moments about x = 0.
+    for (std::size_t j = 0; j < nV; ++j) a.at(0, j) = 1.0;
+    b[0] = -sing::eval_terms(loads.transverse, beam.span);
+    for (std::size_t j = 0; j < nV; ++j) a.at(1, j) = sup[r.vertical[j]].pos * u.length;
+    for (std::size_t j = 0; j < nR; ++j) a.at(1, nV + j) = 1.0;
+    b[1] = -loads.moment;
+
+    // No rotation at rotational restraints.
+    for (std::size_t j = 0; j < nR; ++j) set_row(a, b, 2 + j, f.S.eval_affine(sup[r.rotational[j]].pos));
+
+    // Deflection at a vertical restraint equals its spring deformation.
+    for (std::size_t j = 0; j < nV; ++j) {
+        const Support& s = sup[r.vertical[j]];
+        const std::size_t row = 2 + nR + j;
+        set_row(a, b, row, f.D.eval_affine(s.pos));
+        if (std::isfinite(s.ky)) a.at(row, j) += 1.0 / (s.ky * u.stiffness);
+    }
+    return linalg::solve(std::move(a), std::move(b));
+}
+
+struct AxialFields {
+    Field N;
+    Field U;
+};
+
+AxialFields build_axial_fields(const LoadLists& loads, const std::vector<Support>& sup, const Restraints& r,
+                               double uL) {
+    const std::size_t m = r.horizontal.size();
+    AxialFields f;
+    f.N.constant = loads.axial;
+    f.N.per_unknown.resize(std::max<std::size_t>(m, 1));
+    for (std::size_t j = 0; j < m; ++j) f.N.per_unknown[j] = {step(1.0, sup[r.horizontal[j]].pos)};
+    f.U = f.N.integrate().scale(uL);
+    return f;
+}
+
+std::optional<std::vector<double>> solve_axial(const Beam& beam, const LoadLists& loads,
+                                               const std::vector<Support>& sup, const Restraints& r,
+                                               const AxialFields& f, const Section& sec) {
+    const std::size_t m = r.horizontal.size();
+    if (m == 0) return std::vector<double>{};
+    const Units& u = beam.units;
+    const double EA = (u.A * sec.E) * beam.a;
+    linalg::Matrix a(m);
+    std::vector<double> b(m, 0.0);
+    for (std::size_t k = 0; k < m; ++k) a.at(0, k) = 1.0;
+    b[0] = -sing::eval_terms(loads.axial, beam.span);
+
+    // Relative axial displacement to the first restraint equals the
+    // difference of the two spring deformations.
+    const Support& first = sup[r.horizontal[0]];
+    const sing::AffineValue at_first = f.U.eval_affine(first.pos);
+    for (std::size_t i = 1; i < m; ++i) {
+        const Support& s = sup[r.horizontal[i]];
+        const sing::AffineValue at_i = f.U.eval_affine(s.pos);
+        for (std::size_t k = 0; k < m; ++k) a.at(i, k) = (at_i.coeffs[k] - at_first.coeffs[k]) / EA;
+        b[i] = -(at_i.constant - at_first.constant) / EA;
+        if (std::isfinite(first.kx)) a.at(i, 0) += 1.0 / (first.kx * u.stiffness);
+        if (std::isfinite(s.kx)) a.at(i, i) += -1.0 / (s.kx * u.stiffness);
+    }
+    return linalg::solve(std::move(a), std::move(b));
+}
+
+// Place of each support in one restraint list, or -1.
+std::vector<long> places(const std::vector<std::size_t>& list, std::size_t count) {
+    std::vector<long> place(count, -1);
+    for (std::size_t p = 0; p < list.size(); ++p) place[list[p]] = static_cast<long>(p);
+    return place;
+}
+
+std::vector<Reaction> build_reactions(const std::vector<Support>& sup, const Restraints& r,
+                                      const std::vector<double>& xt, const std::vector<double>& xa,
+                                      const Units& u) {
+    const std::vector<long> h = places(r.horizontal, sup.size());
+    const std::vector<long> v = places(r.vertical, sup.size());
+    const std::vector<long> m = places(r.rotational, sup.size());
+    const std::size_t nV = r.vertical.size();
+    std::vector<Reaction> out;
+    out.reserve(sup.size());
+    for (std::size_t k = 0; k < sup.size(); ++k) {
+        Reaction rc{sup[k].pos, +0.0, +0.0, +0.0};
+        if (h[k] >= 0) rc.rx = round10(xa[static_cast<std::size_t>(h[k])] / u.force);
+        if (v[k] >= 0) rc.ry = round10(xt[static_cast<std::size_t>(v[k])] / u.force);
+        if (m[k] >= 0) rc.m = round10(xt[nV + static_cast<std::size_t>(m[k])] / u.moment);
+        out.push_back(rc);
+    }
+    return out;
+}
+
+std::vector<double> feature_positions(const std::vector<Support>& sup, const std::vector<Load>& loads) {
+    std::vector<double> out;
+    for (const Support& s : sup) out.push_back(s.pos);
+    for (const Load& load : loads) {
+        for (const Term& t : load.terms) out.push_back(t.position);
+    }
+    return out;
+}
+
+}  // namespace
+
+double round10(double v) noexcept { return std::round(v * 1e10) / 1e10; }
+
+AnalyseResult Beam::try_analyse() const {
+    const std::optional<std::vector<Support>> sorted = sorted_supports(supports);
+    if (!sorted) return {AnalyseFailure::unordered_supports};
+    const std::vector<Support>& sup = *sorted;
+    const Restraints r = index_restraints(sup);
+    const Section sec = section_constants(*this);
+    const LoadLists lists = collect_loads(*this);
+
+    const TransverseFields tf = build_transverse_fields(lists, sup, r, sec, units.length);
+    const std::optional<std::vector<double>> xt = solve_transverse(*this, lists, sup, r, tf);
+    if (!xt) return {AnalyseFailure::singular};
+
+    const AxialFields af = build_axial_fields(lists, sup, r, units.length);
+    const std::optional<std::vector<double>> xa = solve_axial(*this, lists, sup, r, af, sec);
+    if (!xa) return {AnalyseFailure::singular};
+
+    Analysis out;
+    const double inv_force = 1.0 / units.force;
+    out.sf = sing::scale_terms(tf.V.subs(*xt), inv_force);
+    out.bm = sing::scale_terms(tf.M.subs(*xt), 1.0 / units.moment);
+    out.d = sing::scale_terms(tf.D.subs(*xt), 1.0 / units.deflection);
+    out.nf = xa->empty() ? sing::scale_terms(af.N.constant, inv_force) : sing::scale_terms(af.N.subs(*xa), inv_force);
+    out.reactions = build_reactions(sup, r, *xt, *xa, units);
+    out.features = feature_positions(sup, loads);
+    return {std::move(out)};
+}
+
+}  // namespace engine

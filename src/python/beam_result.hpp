@@ -1,0 +1,28 @@
+// The Python class BeamResult: one solved beam, immutable, queried by
+// position. Instances are made only by solve().
+#pragma once
+
+#include <Python.h>
+
+#include "engine/analysis.hpp"
+
+namespace python {
+
+// The analysis output plus the span exactly as the caller passed it.
+struct BeamResult {
+    sing::TermList nf;
+    sing::TermList sf;
+    sing::TermList bm;
+    sing::TermList d;
+    std::vector<engine::Reaction> reactions;
+    std::vector<double> features;
+    double span = 0.0;
+};
+
+// Creates the class (once per process); borrowed reference or null.
+PyTypeObject* beam_result_type();
+
+// A new instance that owns the analysis; null with an exception set.
+PyObject* new_beam_result(engine::Analysis&& analysis, double span);
+
+}  // namespace python

@@ -1,0 +1,74 @@
+// Binding of (args, kwargs) to named parameters and conversion of the bound
+// values, with messages in the interpreter's own wording. Every function
+// returns false (or null) with a Python exception set on failure.
+#pragma once
+
+#include <Python.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "python/ref.hpp"
+
+namespace python {
+
+// How a callable shows in messages ("solve()", "BeamResult.eval_d()"), its
+// positional-or-keyword parameters and how many leading ones are required.
+struct Signature {
+    const char* name;
+    std::span<const char* const> params;
+    std::size_t required;
+};
+
+// Fills slots (one per parameter, borrowed references or null) from the
+// positional tuple and the keyword dict (may be null).
+bool bind(const Signature& sig, PyObject* args, PyObject* kwargs, std::span<PyObject*> slots);
+
+// An exact TypeError becomes "argument '<param>': <message>", keeping its
+// __cause__; any other exception is left as it is.
+void wrap_argument_error(const char* param);
+
+// "'<type qualname>' object cannot be converted to '<target>'"
+void set_downcast_error(PyObject* obj, const char* target);
+
+bool to_double(PyObject* obj, double& out);
+bool to_text(PyObject* obj, std::string& out);
+bool to_u64(PyObject* obj, std::uint64_t& out);
+// A tuple (or subclass) of exactly n items; items borrowed from the tuple.
+bool as_tuple(PyObject* obj, Py_ssize_t n);
+bool to_double_list(PyObject* obj, std::vector<double>& out);
+bool to_text_float_dict(PyObject* obj, std::vector<std::pair<std::string, double>>& out);
+
+// Any non-str sequence, converted item by item in iteration order.
+template <class T, class Convert>
+bool to_list(PyObject* obj, std::vector<T>& out, Convert convert) {
+    if (PyUnicode_Check(obj)) {
+        PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
+        return false;
+    }
+    if (!PySequence_Check(obj)) {
+        set_downcast_error(obj, "Sequence");
+        return false;
+    }
+    const Py_ssize_t hint = PySequence_Size(obj);
+    if (hint < 0) {
+        PyErr_Clear();
+    } else {
+        out.reserve(static_cast<std::size_t>(hint));
+    }
+    Ref iter(PyObject_GetIter(obj));
+    if (!iter) return false;
+    while (Ref item{PyIter_Next(iter.get())}) {
+        T value{};
+        if (!convert(item.get(), value)) return false;
+        out.push_back(std::move(value));
+    }
+    return PyErr_Occurred() == nullptr;
+}
+
+}  // namespace python

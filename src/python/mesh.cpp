@@ -1,0 +1,44 @@
+#include "python/mesh.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace python {
+namespace {
+
+void append_linspace(std::vector<double>& mesh, std::uint64_t n, double span) {
+    if (n == 1) {
+        mesh.push_back(0.0);
+        return;
+    }
+    const double last = static_cast<double>(n - 1);
+    for (std::uint64_t i = 0; i < n; ++i) {
+        const double x = (static_cast<double>(i) * span) / last + 0.0;
+        if (!std::isnan(x)) mesh.push_back(x);
+    }
+}
+
+void append_feature_points(std::vector<double>& mesh, double span, std::span<const double> features) {
+    for (double f : features) {
+        const double lo = f + (-1e-7);
+        if (lo > 0.0) mesh.push_back(lo);
+        const double hi = f + 1e-7;
+        if (hi < span) mesh.push_back(hi);
+    }
+}
+
+}  // namespace
+
+std::vector<double> plotting_mesh(std::uint64_t n, double span, std::span<const double> features) {
+    std::vector<double> mesh;
+    mesh.reserve(static_cast<std::size_t>(n) + 2 * features.size());
+    append_linspace(mesh, n, span);
+    append_feature_points(mesh, span, features);
+    if (mesh.size() > 1) {
+        std::sort(mesh.begin(), mesh.end());
+        mesh.erase(std::unique(mesh.begin(), mesh.end()), mesh.end());
+    }
+    return mesh;
+}
+
+}  // namespace python

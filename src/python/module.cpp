@@ -1,0 +1,189 @@
+// Module entry: solve() turns Python arguments into a Beam, analyses it and
+// wraps the result; PyInit_flexura creates the one module object.
+#include <Python.h>
+
+#include <array>
+#include <atomic>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "engine/analysis.hpp"
+#include "python/beam_result.hpp"
+#include "python/binding.hpp"
+#include "python/build_load.hpp"
+#include "python/guard.hpp"
+#include "python/ref.hpp"
+
+namespace python {
+namespace {
+
+constexpr const char* solve_params[] = {"span", "e", "i", "a", "g", "supports", "loads", "units"};
+constexpr Signature solve_signature{"solve()", solve_params, 7};
+
+struct LoadEntry {
+    std::string kind;
+    std::vector<double> params;
+};
+
+bool to_support(PyObject* obj, engine::Support& out) {
+    if (!as_tuple(obj, 4)) return false;
+    double* fields[] = {&out.pos, &out.kx, &out.ky, &out.km};
+    for (Py_ssize_t k = 0; k < 4; ++k) {
+        if (!to_double(PyTuple_GetItem(obj, k), *fields[k])) return false;
+    }
+    return true;
+}
+
+bool to_load_entry(PyObject* obj, LoadEntry& out) {
+    return as_tuple(obj, 2) && to_text(PyTuple_GetItem(obj, 0), out.kind) &&
+           to_double_list(PyTuple_GetItem(obj, 1), out.params);
+}
+
+// Runs one conversion; on failure prefixes an exact TypeError with the
+// parameter's name.
+template <class Convert>
+bool convert_argument(const char* param, Convert convert) {
+    if (convert()) return true;
+    wrap_argument_error(param);
+    return false;
+}
+
+engine::Units units_from(const std::vector<std::pair<std::string, double>>& entries) {
+    engine::Units u;
+    std::pair<const char*, double*> factors[] = {
+        {"length", &u.length},       {"force", &u.force}, {"moment", &u.moment}, {"distributed", &u.distributed},
+        {"stiffness", &u.stiffness}, {"A", &u.A},         {"G", &u.G},           {"E", &u.E},
+        {"I", &u.I},                 {"deflection", &u.deflection}};
+    for (const auto& [key, value] : entries) {
+        for (auto& [name, field] : factors) {
+            if (key == name) *field = value;
+        }
+    }
+    return u;
+}
+
+bool build_loads(const std::vector<LoadEntry>& entries, std::vector<engine::Load>& out) {
+    out.reserve(entries.size());
+    for (const LoadEntry& entry : entries) {
+        auto built = build_load(entry.kind, entry.params);
+        if (auto* error = std::get_if<LoadError>(&built)) {
+            PyErr_SetString(PyExc_ValueError, error->message.c_str());
+            return false;
+        }
+        out.push_back(std::move(std::get<engine::Load>(built)));
+    }
+    return true;
+}
+
+// Binds and converts every argument of solve() into the beam, in the order
+// that decides which failure is reported first.
+bool read_beam(PyObject* args, PyObject* kwargs, engine::Beam& beam) {
+    std::array<PyObject*, 8> slot{};
+    if (!bind(solve_signature, args, kwargs, slot)) return false;
+    double* numbers[] = {&beam.span, &beam.e, &beam.i, &beam.a, &beam.g};
+    for (std::size_t k = 0; k < 5; ++k) {
+        if (!convert_argument(solve_params[k], [&] { return to_double(slot[k], *numbers[k]); })) return false;
+    }
+    if (!convert_argument("supports", [&] { return to_list(slot[5], beam.supports, to_support); })) return false;
+    std::vector<LoadEntry> loads;
+    if (!convert_argument("loads", [&] { return to_list(slot[6], loads, to_load_entry); })) return false;
+    std::vector<std::pair<std::string, double>> units;
+    if (slot[7] != nullptr && slot[7] != Py_None &&
+        !convert_argument("units", [&] { return to_text_float_dict(slot[7], units); })) {
+        return false;
+    }
+    beam.units = units_from(units);
+    return build_loads(loads, beam.loads);
+}
+
+PyObject* solve(PyObject*, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        engine::Beam beam;
+        if (!read_beam(args, kwargs, beam)) return nullptr;
+        engine::AnalyseResult result = beam.try_analyse();
+        if (!result.ok()) {
+            const bool unordered = result.failure() == engine::AnalyseFailure::unordered_supports;
+            PyErr_SetString(PyExc_ValueError, unordered ? "support position is not a number"
+                                                        : "beam is unstable / singular (no unique solution)");
+            return nullptr;
+        }
+        return new_beam_result(std::move(result.analysis()), beam.span);
+    });
+}
+
+PyMethodDef solve_def = {
+    "solve", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&solve)), METH_VARARGS | METH_KEYWORDS,
+    "solve(span, e, i, a, g, supports, loads, units=None)\n--\n\nBuild and solve a beam. `supports` are (pos, kx, "
+    "ky, km) with float('inf')\nfor rigid; `loads` are (kind, params) where kind is point/udl/trap/torque/\ndist. "
+    "Raises ValueError if the beam is unstable / singular."};
+
+constexpr const char* module_doc =
+    "flexura: a fast beam solver for reactions, internal forces and deflections of a straight beam.";
+
+PyModuleDef module_def = {
+    PyModuleDef_HEAD_INIT, "flexura", nullptr, -1, nullptr, nullptr, nullptr, nullptr, nullptr,
+};
+
+// Appends the name to __all__ (created when missing), then sets the attribute.
+bool add_public(PyObject* module, PyObject* name, PyObject* value) {
+    Ref all(PyObject_GetAttrString(module, "__all__"));
+    if (!all) {
+        if (!PyErr_ExceptionMatches(PyExc_AttributeError)) return false;
+        PyErr_Clear();
+        all = Ref(PyList_New(0));
+        if (!all || PyObject_SetAttrString(module, "__all__", all.get()) < 0) return false;
+    }
+    return PyList_Append(all.get(), name) == 0 && PyObject_SetAttr(module, name, value) == 0;
+}
+
+bool add_attributes(PyObject* module) {
+    Ref module_name(PyUnicode_FromString("flexura"));
+    if (!module_name) return false;
+    Ref solve_function(PyCFunction_NewEx(&solve_def, module, module_name.get()));
+    if (!solve_function) return false;
+    Ref solve_name(PyObject_GetAttrString(solve_function.get(), "__name__"));
+    if (!solve_name || !add_public(module, solve_name.get(), solve_function.get())) return false;
+
+    PyObject* type = reinterpret_cast<PyObject*>(beam_result_type());
+    Ref type_name(PyUnicode_FromString("BeamResult"));
+    if (type == nullptr || !type_name || !add_public(module, type_name.get(), type)) return false;
+
+    Ref doc_name(PyUnicode_FromString("__doc__"));
+    Ref doc(PyUnicode_FromString(module_doc));
+    return doc_name && doc && add_public(module, doc_name.get(), doc.get());
+}
+
+// Sub-interpreters are refused: the module and type objects are per process.
+bool check_interpreter() {
+    static std::atomic<std::int64_t> owner{-1};
+    const std::int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());
+    if (id < 0) return false;
+    std::int64_t expected = -1;
+    if (owner.compare_exchange_strong(expected, id) || expected == id) return true;
+    PyErr_SetString(PyExc_ImportError, "flexura does not support sub-interpreters");
+    return false;
+}
+
+PyObject* module_object = nullptr;
+
+PyObject* init_module() {
+    if (!check_interpreter()) return nullptr;
+    if (module_object != nullptr) {
+        Py_IncRef(module_object);
+        return module_object;
+    }
+    Ref module(PyModule_Create(&module_def));
+    if (!module || !add_attributes(module.get())) return nullptr;
+    module_object = module.get();
+    Py_IncRef(module_object);  // kept for the life of the process
+    return module.release();
+}
+
+}  // namespace
+}  // namespace python
+
+PyMODINIT_FUNC PyInit_flexura() {
+    return python::guarded([] { return python::init_module(); });
+}
