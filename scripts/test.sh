@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Runs the whole test suite on a fresh machine: installs what it needs
 # (GoogleTest from Debian when missing, test requirements from PyPI into a
-# virtual environment), builds the module and the C++ tests, then runs
-# ctest and pytest. Any failure, or a run with no tests, exits non-zero.
+# virtual environment), builds the wheel and checks it, builds the C++
+# tests, then runs ctest and pytest. Any failure, or a run with no tests,
+# exits non-zero.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 venv="${FLEXURA_VENV:-$root/.venv}"
+pip_q=(-q --disable-pip-version-check)
 
 have_gtest() {
     compgen -G "/usr/lib/*/cmake/GTest/GTestConfig.cmake" >/dev/null ||
@@ -23,9 +25,18 @@ if [ ! -x "$venv/bin/python" ]; then
     python3 -m venv "$venv"
 fi
 py="$venv/bin/python"
-echo "== installing test requirements and the module"
-"$py" -m pip install -q --disable-pip-version-check -r requirements-test.txt
-"$py" -m pip install -q --disable-pip-version-check .
+echo "== installing test requirements"
+"$py" -m pip install "${pip_q[@]}" -r requirements-test.txt
+
+echo "== building and checking the wheel"
+bash scripts/check_wheel.sh "$py"
+"$py" -m pip install "${pip_q[@]}" --force-reinstall --no-deps build/wheelhouse/flexura-*.whl
+
+echo "== checking the type stubs against the module"
+stubs=$(mktemp -d)
+trap 'rm -rf "$stubs"' EXIT
+cp "$("$py" -c 'import flexura, pathlib; print(pathlib.Path(flexura.__file__).with_name("flexura.pyi"))')" "$stubs/"
+(cd "$stubs" && MYPYPATH="$stubs" "$py" -m mypy.stubtest flexura)
 
 echo "== C++ tests"
 cmake -S . -B build/cpp-tests -DFLEXURA_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -122,8 +122,12 @@ PyMethodDef solve_def = {
 constexpr const char* module_doc =
     "flexura: a fast beam solver for reactions, internal forces and deflections of a straight beam.";
 
+// m_size 0 rather than -1: with -1 the import system re-creates the module
+// from a copy of its dict on a later import (a new module object, and in a
+// sub-interpreter without calling PyInit_flexura, so the interpreter check
+// would never run). With 0 every import goes through PyInit_flexura.
 PyModuleDef module_def = {
-    PyModuleDef_HEAD_INIT, "flexura", nullptr, -1, nullptr, nullptr, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT, "flexura", nullptr, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
 };
 
 // Appends the name to __all__ (created when missing), then sets the attribute.

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the C++ tests and the extension with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs ctest and the whole pytest suite under
+# them. Any sanitizer report aborts the run with a non-zero exit.
+# Expects the environment that scripts/test.sh prepares (.venv, GoogleTest).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+py="${FLEXURA_VENV:-$root/.venv}/bin/python"
+[ -x "$py" ] || { echo "run scripts/test.sh first (it creates $py)"; exit 1; }
+
+cmake -S . -B build/asan -DFLEXURA_SANITIZE=ON -DFLEXURA_BUILD_TESTS=ON -DFLEXURA_BUILD_MODULE=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPython_EXECUTABLE="$py" >/dev/null
+cmake --build build/asan -j 2
+
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+echo "== C++ tests under ASan/UBSan"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 ctest --test-dir build/asan --output-on-failure --no-tests=error -j 2
+
+echo "== Python tests under ASan/UBSan"
+# The interpreter itself is not instrumented: the ASan runtime must be
+# loaded first, and the interpreter's own allocator is switched to malloc
+# so that the sanitizer sees every object allocation. Leak detection is
+# left to the leak tests: the interpreter keeps memory alive until exit.
+asan_rt=$(g++ -print-file-name=libasan.so)
+cd tests
+LD_PRELOAD="$asan_rt" PYTHONMALLOC=malloc ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+    PYTHONPATH="$root/build/asan" "$py" -m pytest -q -p no:cacheprovider python
