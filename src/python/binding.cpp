@@ -105,7 +105,11 @@ void wrap_argument_error(const char* param) {
 }
 
 void set_downcast_error(PyObject* obj, const char* target) {
-    Ref qualname(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__qualname__"));
+    // An interned name: a new string per call would be kept alive by the
+    // interpreter's type attribute cache (keyed by the string's address).
+    static PyObject* const qualname_name = PyUnicode_InternFromString("__qualname__");
+    Ref qualname(qualname_name == nullptr ? nullptr
+                                          : PyObject_GetAttr(reinterpret_cast<PyObject*>(Py_TYPE(obj)), qualname_name));
     if (qualname && PyUnicode_Check(qualname.get())) {
         PyErr_Format(PyExc_TypeError, "'%U' object cannot be converted to '%s'", qualname.get(), target);
         return;
