@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace python {
 namespace {
@@ -31,7 +32,11 @@ void append_feature_points(std::vector<double>& mesh, double span, std::span<con
 
 std::vector<double> plotting_mesh(std::uint64_t n, double span, std::span<const double> features) {
     std::vector<double> mesh;
-    mesh.reserve(static_cast<std::size_t>(n) + 2 * features.size());
+    // Checked before adding, so that an n near 2^64 cannot wrap the size
+    // around to a small reservation and then grow without bound.
+    const std::size_t extra = 2 * features.size();
+    if (extra > mesh.max_size() || n > mesh.max_size() - extra) throw std::bad_alloc();
+    mesh.reserve(static_cast<std::size_t>(n) + extra);
     append_linspace(mesh, n, span);
     append_feature_points(mesh, span, features);
     if (mesh.size() > 1) {
