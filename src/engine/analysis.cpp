@@ -60,26 +60,21 @@ struct LoadLists {
     double moment = +0.0;
 };
 
-TermList scaled(TermList terms, double k) {
-    for (Term& t : terms) t.coefficient = t.coefficient * k;
-    return terms;
-}
-
 LoadLists collect_loads(const Beam& beam) {
     const Units& u = beam.units;
     LoadLists lists;
     for (const Load& load : beam.loads) {
         if (load.kind == LoadKind::Point) {
-            append(lists.transverse, scaled(load.y1(), u.force));
-            append(lists.axial, scaled(load.x1(), u.force));
+            append(lists.transverse, sing::scale_terms(load.y1(), u.force));
+            append(lists.axial, sing::scale_terms(load.x1(), u.force));
             lists.moment += (load.moment * u.force) * u.length;
         } else if (load.kind == LoadKind::Distributed) {
             const double k = u.length * u.distributed;
-            append(lists.transverse, scaled(load.y1(), k));
-            append(lists.axial, scaled(load.x1(), k));
+            append(lists.transverse, sing::scale_terms(load.y1(), k));
+            append(lists.axial, sing::scale_terms(load.x1(), k));
             lists.moment += ((load.moment * u.distributed) * u.length) * u.length;
         } else {
-            append(lists.torque, scaled(sing::integrate_terms(load.y1()), u.moment));
+            append(lists.torque, sing::scale_terms(sing::integrate_terms(load.y1()), u.moment));
             lists.moment += load.moment * u.moment;
         }
     }
@@ -122,16 +117,15 @@ TransverseFields build_transverse_fields(const LoadLists& loads, const std::vect
     f.S = f.M.integrate().scale(uL);
     f.S.per_unknown[nV + nR] = {step(1.0, 0.0)};
 
-    const Field bending = f.S.integrate().scale(uL / sec.EI);
-    const Field shear = f.V.integrate().scale(sec.phi * uL);
-    f.D = Field::add(bending, shear.scale(-1.0));
+    Field bending = f.S.integrate().scale(uL / sec.EI);
+    f.D = Field::add(std::move(bending), f.V.integrate().scale(sec.phi * uL).scale(-1.0));
     f.D.per_unknown[nV + nR + 1] = {step(1.0, 0.0)};
     return f;
 }
 
-void set_row(linalg::Matrix& a, std::vector<double>& b, std::size_t row, const sing::AffineValue& v) {
-    std::copy(v.coeffs.begin(), v.coeffs.end(), a.row(row));
-    b[row] = -v.constant;
+// One compatibility equation: the field's value at x is zero.
+void set_row(linalg::Matrix& a, std::vector<double>& b, std::size_t row, const Field& field, double x) {
+    b[row] = -field.eval_affine_into(x, a.row(row));
 }
 
 std::optional<std::vector<double>> solve_transverse(const Beam& beam, const LoadLists& loads,
@@ -152,13 +146,13 @@ std::optional<std::vector<double>> solve_transverse(const Beam& beam, const Load
     b[1] = -loads.moment;
 
     // No rotation at rotational restraints.
-    for (std::size_t j = 0; j < nR; ++j) set_row(a, b, 2 + j, f.S.eval_affine(sup[r.rotational[j]].pos));
+    for (std::size_t j = 0; j < nR; ++j) set_row(a, b, 2 + j, f.S, sup[r.rotational[j]].pos);
 
     // Deflection at a vertical restraint equals its spring deformation.
     for (std::size_t j = 0; j < nV; ++j) {
         const Support& s = sup[r.vertical[j]];
         const std::size_t row = 2 + nR + j;
-        set_row(a, b, row, f.D.eval_affine(s.pos));
+        set_row(a, b, row, f.D, s.pos);
         if (std::isfinite(s.ky)) a.at(row, j) += 1.0 / (s.ky * u.stiffness);
     }
     return linalg::solve(std::move(a), std::move(b));
@@ -267,7 +261,7 @@ AnalyseResult Beam::try_analyse() const {
     out.sf = sing::scale_terms(tf.V.subs(*xt), inv_force);
     out.bm = sing::scale_terms(tf.M.subs(*xt), 1.0 / units.moment);
     out.d = sing::scale_terms(tf.D.subs(*xt), 1.0 / units.deflection);
-    out.nf = xa->empty() ? sing::scale_terms(af.N.constant, inv_force) : sing::scale_terms(af.N.subs(*xa), inv_force);
+    out.nf = sing::scale_terms(xa->empty() ? af.N.constant : af.N.subs(*xa), inv_force);
     out.reactions = build_reactions(sup, r, *xt, *xa, units);
     out.features = feature_positions(sup, loads);
     return {std::move(out)};

@@ -31,61 +31,59 @@ double eval_terms(const TermList& terms, double x) noexcept {
     return sum;
 }
 
-TermList integrate_terms(const TermList& terms) {
-    TermList out;
-    out.reserve(terms.size());
-    for (const Term& t : terms) out.push_back(t.integrated());
-    return out;
+TermList integrate_terms(const TermList& terms) { return integrate_terms(TermList(terms)); }
+
+TermList integrate_terms(TermList&& terms) noexcept {
+    for (Term& t : terms) t = t.integrated();
+    return std::move(terms);
 }
 
-TermList scale_terms(const TermList& terms, double k) {
-    TermList out;
-    out.reserve(terms.size());
-    for (const Term& t : terms) out.push_back({t.coefficient * k, t.position, t.order});
-    return out;
+TermList scale_terms(const TermList& terms, double k) { return scale_terms(TermList(terms), k); }
+
+TermList scale_terms(TermList&& terms, double k) noexcept {
+    for (Term& t : terms) t.coefficient = t.coefficient * k;
+    return std::move(terms);
 }
 
 AffineValue Field::eval_affine(double x) const {
     AffineValue v;
-    v.coeffs.reserve(per_unknown.size());
-    for (const TermList& entry : per_unknown) v.coeffs.push_back(eval_terms(entry, x));
-    v.constant = eval_terms(constant, x);
+    v.coeffs.resize(per_unknown.size());
+    v.constant = eval_affine_into(x, v.coeffs.data());
     return v;
 }
 
-namespace {
-TermList concat(const TermList& a, const TermList& b) {
-    TermList out;
-    out.reserve(a.size() + b.size());
-    out.insert(out.end(), a.begin(), a.end());
-    out.insert(out.end(), b.begin(), b.end());
-    return out;
+double Field::eval_affine_into(double x, double* coeffs) const noexcept {
+    for (std::size_t i = 0; i < per_unknown.size(); ++i) coeffs[i] = eval_terms(per_unknown[i], x);
+    return eval_terms(constant, x);
 }
-}  // namespace
 
-Field Field::add(const Field& a, const Field& b) {
-    Field out;
-    out.constant = concat(a.constant, b.constant);
+Field Field::add(const Field& a, const Field& b) { return add(Field(a), b); }
+
+Field Field::add(Field&& a, const Field& b) {
+    a.constant.insert(a.constant.end(), b.constant.begin(), b.constant.end());
     const std::size_t n = std::min(a.per_unknown.size(), b.per_unknown.size());
-    out.per_unknown.reserve(n);
-    for (std::size_t i = 0; i < n; ++i) out.per_unknown.push_back(concat(a.per_unknown[i], b.per_unknown[i]));
-    return out;
+    a.per_unknown.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        TermList& entry = a.per_unknown[i];
+        entry.insert(entry.end(), b.per_unknown[i].begin(), b.per_unknown[i].end());
+    }
+    return std::move(a);
 }
 
-Field Field::scale(double k) const {
-    Field out;
-    out.constant = scale_terms(constant, k);
-    out.per_unknown.reserve(per_unknown.size());
-    for (const TermList& entry : per_unknown) out.per_unknown.push_back(scale_terms(entry, k));
-    return out;
+Field Field::scale(double k) const& { return Field(*this).scale(k); }
+
+Field Field::scale(double k) && {
+    constant = scale_terms(std::move(constant), k);
+    for (TermList& entry : per_unknown) entry = scale_terms(std::move(entry), k);
+    return std::move(*this);
 }
 
-Field Field::integrate() const {
-    Field out;
-    out.constant = integrate_terms(constant);
-    out.per_unknown.reserve(per_unknown.size());
-    for (const TermList& entry : per_unknown) out.per_unknown.push_back(integrate_terms(entry));
-    return out;
+Field Field::integrate() const& { return Field(*this).integrate(); }
+
+Field Field::integrate() && {
+    constant = integrate_terms(std::move(constant));
+    for (TermList& entry : per_unknown) entry = integrate_terms(std::move(entry));
+    return std::move(*this);
 }
 
 TermList Field::subs(std::span<const double> values) const {

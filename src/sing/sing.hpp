@@ -45,9 +45,11 @@ double eval_terms(const TermList& terms, double x) noexcept;
 
 // Every term integrated once, in place of the original.
 TermList integrate_terms(const TermList& terms);
+TermList integrate_terms(TermList&& terms) noexcept;
 
 // Every coefficient multiplied by k; positions, orders and count unchanged.
 TermList scale_terms(const TermList& terms, double k);
+TermList scale_terms(TermList&& terms, double k) noexcept;
 
 // A field at x: its constant part plus one coefficient per unknown.
 struct AffineValue {
@@ -62,12 +64,19 @@ struct Field {
     std::vector<TermList> per_unknown;
 
     AffineValue eval_affine(double x) const;
+    // The same values written into coeffs (per_unknown.size() entries);
+    // returns the constant. Lets a caller fill a matrix row directly.
+    double eval_affine_into(double x, double* coeffs) const noexcept;
 
     // a's terms then b's, entry by entry; surplus entries of the longer
     // field are dropped.
     static Field add(const Field& a, const Field& b);
-    Field scale(double k) const;
-    Field integrate() const;
+    static Field add(Field&& a, const Field& b);
+    // The rvalue forms reuse the field's storage; the arithmetic is the same.
+    Field scale(double k) const&;
+    Field scale(double k) &&;
+    Field integrate() const&;
+    Field integrate() &&;
 
     // The constant terms, then each unknown's terms times its value.
     // values must hold at least per_unknown.size() entries.
