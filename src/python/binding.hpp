@@ -5,6 +5,7 @@
 
 #include <Python.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -55,12 +56,12 @@ bool to_list(PyObject* obj, std::vector<T>& out, Convert convert) {
         set_downcast_error(obj, "Sequence");
         return false;
     }
+    // The length is only a capacity hint: a failing or absurd __len__ must
+    // neither fail the conversion nor reserve memory the items never need.
+    constexpr Py_ssize_t max_hint = 1 << 16;
     const Py_ssize_t hint = PySequence_Size(obj);
-    if (hint < 0) {
-        PyErr_Clear();
-    } else {
-        out.reserve(static_cast<std::size_t>(hint));
-    }
+    if (hint < 0) PyErr_Clear();
+    out.reserve(static_cast<std::size_t>(std::clamp<Py_ssize_t>(hint, 0, max_hint)));
     Ref iter(PyObject_GetIter(obj));
     if (!iter) return false;
     while (Ref item{PyIter_Next(iter.get())}) {

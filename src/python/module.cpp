@@ -69,7 +69,10 @@ bool build_loads(const std::vector<LoadEntry>& entries, std::vector<engine::Load
     for (const LoadEntry& entry : entries) {
         auto built = build_load(entry.kind, entry.params);
         if (auto* error = std::get_if<LoadError>(&built)) {
-            PyErr_SetString(PyExc_ValueError, error->message.c_str());
+            // Sized, so that a kind text holding a NUL is repeated whole.
+            const std::string& text = error->message;
+            Ref message(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+            if (message) PyErr_SetObject(PyExc_ValueError, message.get());
             return false;
         }
         out.push_back(std::move(std::get<engine::Load>(built)));

@@ -52,6 +52,7 @@ def test_keywords_in_any_order(centre):
     ({"units": {"force": "x"}}, TypeError, f"argument 'units': {NOT_REAL}"),
     ({"units": {"not a factor": "x"}}, TypeError, f"argument 'units': {NOT_REAL}"),
     ({"loads": [("Point", [1, 2, 3])]}, ValueError, "unknown load kind 'Point'"),
+    ({"loads": [("a\x00b", [])]}, ValueError, "unknown load kind 'a\x00b'"),
     ({"loads": [("", [])]}, ValueError, "unknown load kind ''"),
     ({"loads": [("point", [])]}, ValueError, "load 'point' needs 3 params, got 0"),
     ({"loads": [("trap", [1, 2, 0, 3])]}, ValueError, "load 'trap' needs 5 params, got 4"),
@@ -146,3 +147,20 @@ def test_reentrant_conversion(centre):
 
     assert centre.eval_bm(Nested()) == centre.eval_bm(4.0) == 20.0
     assert 4.0 in solve([CENTRE_LOAD], span=Nested()).plotting_vectors(2)["x"]
+
+
+class ClaimsHugeLength:
+    """A sequence whose __len__ is absurd: the length is only a capacity hint."""
+
+    def __len__(self):
+        return 2**62
+
+    def __getitem__(self, k):
+        if k > 0:
+            raise IndexError(k)
+        return (0, INF, INF, INF)
+
+
+def test_sequence_length_is_only_a_hint():
+    result = flexura.solve(**{**ARGS, "supports": ClaimsHugeLength(), "loads": []})
+    assert result.reactions() == {"0": [0.0, 0.0, -0.0]}
