@@ -1,0 +1,170 @@
+"""Properties that every solved beam must have, checked over random beams."""
+import math
+
+from hypothesis import given, settings, strategies as st
+
+import flexura
+from conftest import INF
+
+SINGULAR = "beam is unstable / singular (no unique solution)"
+QUANTITIES = ["eval_nf", "eval_sf", "eval_bm", "eval_d"]
+# Factors of the loads and results only scale them; factors of the geometry
+# and stiffness also decide how well conditioned the equations are.
+load_factor = st.sampled_from([0.001, 0.25, 1.0, 1000.0]) | st.floats(0.05, 20)
+geometry_factor = st.sampled_from([0.5, 1.0, 2.0]) | st.floats(0.1, 10)
+UNITS = st.fixed_dictionaries({}, optional={
+    **{k: load_factor for k in ["force", "moment", "distributed", "deflection"]},
+    **{k: geometry_factor for k in ["length", "stiffness", "A", "G", "E", "I"]}})
+magnitude = st.floats(-1e3, 1e3)
+angle = st.sampled_from([90.0, -90.0, 0.0, 180.0]) | st.floats(-360, 360)
+restraint = st.sampled_from([0.0, INF]) | st.floats(1e3, 1e7)
+
+
+@st.composite
+def load(draw, span):
+    """(kind, params) on the span, its resultant and moment about x = 0 in the
+    caller's units of the kind, and the sine of its angle."""
+    kind, th = draw(st.sampled_from(["point", "udl", "trap", "torque", "dist"])), draw(angle)
+    s = math.sin(th * 0.017453292519943295)
+    p, x = draw(magnitude), draw(st.floats(0, 1)) * span
+    if kind == "point":
+        return (kind, [p, x, th]), p, p * x, s
+    if kind == "torque":
+        return (kind, [p, x]), 0.0, p, 1.0
+    x1, x2 = sorted([x, draw(st.floats(0, 1)) * span])
+    x1, x2 = (x1, x2) if x2 - x1 > span / 20 else (0.0, span)
+    q = draw(magnitude)
+    # Intensity as a polynomial in x, integrated here on its own.
+    c, params = {"udl": ([p], [p, x1, x2, th]), "trap": ([p - (q - p) * x1 / (x2 - x1), (q - p) / (x2 - x1)],
+                 [p, q, x1, x2, th])}.get(kind, (None, None))
+    if c is None:
+        c = draw(st.lists(st.floats(-10, 10), min_size=1, max_size=3))
+        params = [x1, x2, th] + c
+    integral = [sum(cj * (x2 ** (j + k) - x1 ** (j + k)) / (j + k) for j, cj in enumerate(c)) for k in (1, 2)]
+    return (kind, params), integral[0], integral[1], s
+
+
+@st.composite
+def beam(draw, stable=True):
+    """Supports at distinct positions, in random order; a stable beam has two
+    rigid vertical supports."""
+    span = draw(st.floats(1, 20))
+    ks = draw(st.lists(st.integers(0, 16), min_size=2 * stable, max_size=6, unique=True))
+    supports = [(span * k / 16, draw(restraint), INF if j < 2 * stable else draw(restraint),
+                 draw(st.sampled_from([0.0, INF, 1.0]))) for j, k in enumerate(ks)]
+    section = [draw(st.floats(1e3, 1e5)), draw(st.floats(0.1, 10)), draw(st.floats(0.1, 10)),
+               draw(st.just(INF) | st.floats(1e3, 1e5))]
+    return dict(span=span, section=section, supports=draw(st.permutations(supports)),
+                loads=draw(st.lists(load(span), min_size=1, max_size=5)), units=draw(UNITS))
+
+
+def run(b, loads=None, supports=None, units=None):
+    return flexura.solve(b["span"], *b["section"], supports or b["supports"],
+                         [entry for entry, *_ in (b["loads"] if loads is None else loads)], units or b["units"])
+
+
+def samples(r, b):
+    return {q: [getattr(r, q)(b["span"] * k / 13) for k in range(14)] for q in QUANTITIES}
+
+
+def close(x, y, size, rel=1e-8):
+    return abs(x - y) <= rel * size + 3e-10
+
+
+PROPS = settings(max_examples=100, deadline=None)
+
+
+@PROPS
+@given(beam())
+def test_statics(b):
+    """Reactions balance the loads, shear force and moment vanish beyond the
+    beam, and rigid vertical supports do not deflect."""
+    u = lambda key: b["units"].get(key, 1.0)  # noqa: E731
+    ul, uf, um, ud = u("length"), u("force"), u("moment"), u("distributed") * u("length")
+    to_base = {"point": (uf, uf * ul), "torque": (0.0, um)}
+    # The transverse part of a load vanishes below a sine of 1e-8; its moment
+    # is taken with the full sine.
+    loads = [(f * s * (abs(s) >= 1e-8) * fb, m * s * mb, (abs(f) + abs(m)) * max(fb, mb))
+             for (k, _), f, m, s in b["loads"] for fb, mb in [to_base.get(k, (ud, ud * ul))]]
+    r = run(b)
+    reactions = [(float(x), ry * uf, m * um) for x, (_, ry, m) in r.reactions().items()]
+    arm = 1 + b["span"] * ul
+    size = (sum(w for *_, w in loads) + sum(abs(f) + abs(m) for _, f, m in reactions)) * arm
+    tol = 1e-8 * size + 1e-9 * (uf + um) * len(reactions) * arm
+    assert abs(sum(f for f, _, _ in loads) + sum(f for _, f, _ in reactions)) <= tol
+    assert abs(sum(m for _, m, _ in loads) + sum(f * x * ul + m for x, f, m in reactions)) <= tol
+    assert abs(r.eval_sf(b["span"] + 1) * uf) <= tol and abs(r.eval_bm(b["span"] + 1) * um) <= tol
+    e, i, a, g = b["section"]
+    flexibility = arm ** 2 / (e * u("E") * u("I") * i) + 1 / (g * u("G") * u("A") * a)
+    for pos, _, ky, _ in b["supports"]:
+        assert ky != INF or abs(r.eval_d(pos)) * u("deflection") <= 1e-8 * size * flexibility + 1e-300
+
+
+@PROPS
+@given(beam(), st.data())
+def test_superposition(b, data):
+    split = data.draw(st.integers(0, len(b["loads"])))
+    results = [run(b), run(b, b["loads"][:split]), run(b, b["loads"][split:])]
+    for both, first, second in zip(*[samples(r, b).values() for r in results]):
+        size = max(map(abs, both + first + second))
+        assert all(close(v, p + q, size) for v, p, q in zip(both, first, second))
+    both, first, second = [sum(r.reactions().values(), []) for r in results]
+    assert all(close(v, p + q, max(map(abs, first + second))) for v, p, q in zip(both, first, second))
+
+
+def bits(r, b):
+    lists = [*samples(r, b).values(), *r.reactions().values(), *r.plotting_vectors(25).values()]
+    return list(r.reactions()), [[v.hex() for v in values] for values in lists]
+
+
+@PROPS
+@given(beam(), st.randoms(use_true_random=False))
+def test_support_order_is_irrelevant(b, rnd):
+    shuffled = rnd.sample(b["supports"], len(b["supports"]))
+    assert bits(run(b), b) == bits(run(b, supports=shuffled), b)
+
+
+@PROPS
+@given(beam())
+def test_force_unit_scales_forces_only(b):
+    """A force unit 1000 times larger (point loads written in it) divides the
+    forces by 1000 and leaves moments, deflections and positions unchanged."""
+    kilo = [((k, [p[0] / 1000] + p[1:]) if k == "point" else (k, p), *rest) for (k, p), *rest in b["loads"]]
+    base, scaled = run(b), run(b, kilo, units={**b["units"], "force": b["units"].get("force", 1.0) * 1000})
+    assert base.plotting_vectors(20)["x"] == scaled.plotting_vectors(20)["x"]
+    assert list(base.reactions()) == list(scaled.reactions())
+    ours, theirs = sum(base.reactions().values(), []), sum(scaled.reactions().values(), [])
+    k = [1000, 1000, 1] * len(b["supports"])  # rx, ry, m of each support
+    assert all(close(p / f, q, max(map(abs, ours)), 1e-9) for p, q, f in zip(ours, theirs, k))
+    for (q, ours), theirs in zip(samples(base, b).items(), samples(scaled, b).values()):
+        ours = [v / (1000 if q in ("eval_nf", "eval_sf") else 1) for v in ours]
+        assert all(close(p, t, max(map(abs, ours + theirs))) for p, t in zip(ours, theirs)), q
+
+
+@st.composite
+def singular_beam(draw):
+    """No vertical restraint; all vertical restraints at one point and no
+    rotational one; or two rigid horizontal restraints at one point."""
+    b, case = draw(beam(stable=False)), draw(st.integers(0, 2))
+    span, sup = b["span"], b["supports"]
+    at = span * draw(st.integers(0, 16)) / 16
+    if case == 0:
+        sup = [(p, kx, 0.0, km) for p, kx, _, km in sup]
+    elif case == 1:
+        sup = [(p, kx, 0.0, 0.0) for p, kx, _, _ in sup if p != at]
+        sup += [(at, draw(restraint), draw(restraint), 0.0) for _ in range(draw(st.integers(1, 3)))]
+    else:
+        sup += [(0.0, 0.0, INF, 0.0), (span, 0.0, INF, 0.0), (at, INF, 0.0, 0.0), (at, INF, 0.0, 0.0)]
+    b["supports"] = draw(st.permutations(sup))
+    return b
+
+
+@PROPS
+@given(singular_beam())
+def test_singular_beam_raises_the_one_error(b):
+    try:
+        r = run(b)
+    except ValueError as e:
+        assert type(e) is ValueError and str(e) == SINGULAR
+    else:
+        raise AssertionError(f"solved a singular beam: {r.reactions()}")
