@@ -95,9 +95,10 @@ Section section_constants(const Beam& beam) {
     return {E, EI, std::isinf(GA) ? 0.0 : 1.0 / GA};
 }
 
+// Shear force, bending moment, EI * slope and deflection (bending plus
+// shear), each with one per_unknown entry per transverse unknown.
 struct TransverseFields {
-    Field V, M, D;
-    Field S;
+    Field V, M, S, D;
 };
 
 TransverseFields build_transverse_fields(const LoadLists& loads, const std::vector<Support>& sup,
