@@ -24,7 +24,9 @@ echo "== Python tests under ASan/UBSan"
 # left to the leak tests: the interpreter keeps memory alive until exit.
 # An allocation that cannot be served must fail as it does in production
 # (std::bad_alloc -> MemoryError), not abort the run.
-asan_rt=$(g++ -print-file-name=libasan.so)
+# libstdc++ is preloaded too: the interpreter does not link it, and the
+# sanitizer's exception interceptor must find it when it starts.
+preload="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libstdc++.so)"
 cd tests
-LD_PRELOAD="$asan_rt" PYTHONMALLOC=malloc ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:allocator_may_return_null=1 \
+LD_PRELOAD="$preload" PYTHONMALLOC=malloc ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:allocator_may_return_null=1 \
     PYTHONPATH="$root/build/asan" "$py" -m pytest -q -p no:cacheprovider python

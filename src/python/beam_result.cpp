@@ -104,7 +104,7 @@ PyObject* reactions(PyObject* self, PyObject*) {
 }
 
 // A new list of the term list's exact values at every mesh position.
-Ref sampled(const std::vector<double>& mesh, const sing::TermList* list) {
+Ref sampled(const Mesh& mesh, const sing::TermList* list) {
     Ref out(PyList_New(static_cast<Py_ssize_t>(mesh.size())));
     if (!out) return out;
     for (std::size_t k = 0; k < mesh.size(); ++k) {
@@ -123,7 +123,7 @@ bool mesh_fits_in_list(std::uint64_t n, std::size_t feature_count) {
 
 PyObject* plotting_vectors_dict(const BeamResult& r, std::uint64_t n) {
     if (!mesh_fits_in_list(n, r.features.size())) return PyErr_NoMemory();
-    const std::vector<double> mesh = plotting_mesh(n, r.span, r.features);
+    const Mesh mesh = plotting_mesh(n, r.span, r.features);
     const std::pair<const char*, const sing::TermList*> columns[] = {
         {"x", nullptr}, {"nf", &r.nf}, {"sf", &r.sf}, {"bm", &r.bm}, {"d", &r.d}};
     Ref dict(PyDict_New());

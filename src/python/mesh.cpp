@@ -7,7 +7,7 @@
 namespace python {
 namespace {
 
-void append_linspace(std::vector<double>& mesh, std::uint64_t n, double span) {
+void append_linspace(Mesh& mesh, std::uint64_t n, double span) {
     if (n == 1) {
         mesh.push_back(0.0);
         return;
@@ -19,7 +19,7 @@ void append_linspace(std::vector<double>& mesh, std::uint64_t n, double span) {
     }
 }
 
-void append_feature_points(std::vector<double>& mesh, double span, std::span<const double> features) {
+void append_feature_points(Mesh& mesh, double span, std::span<const double> features) {
     for (double f : features) {
         const double lo = f + (-1e-7);
         if (lo > 0.0) mesh.push_back(lo);
@@ -30,8 +30,8 @@ void append_feature_points(std::vector<double>& mesh, double span, std::span<con
 
 }  // namespace
 
-std::vector<double> plotting_mesh(std::uint64_t n, double span, std::span<const double> features) {
-    std::vector<double> mesh;
+Mesh plotting_mesh(std::uint64_t n, double span, std::span<const double> features) {
+    Mesh mesh;
     // Checked before adding, so that an n near 2^64 cannot wrap the size
     // around to a small reservation and then grow without bound.
     const std::size_t extra = 2 * features.size();

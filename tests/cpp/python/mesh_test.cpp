@@ -6,7 +6,7 @@
 
 namespace {
 
-using Mesh = std::vector<double>;
+using python::Mesh;
 
 TEST(PlottingMesh, RefinesAroundFeaturesStrictlyInsideTheSpan) {
     const double f[] = {0, 10, 5}, repeated[] = {4, 4, kNaN};
