@@ -202,34 +202,28 @@ std::optional<std::vector<double>> solve_axial(const Beam& beam, const LoadLists
     return linalg::solve(std::move(a), std::move(b));
 }
 
-// Place of each support in one restraint list, or -1.
-std::vector<long> places(const std::vector<std::size_t>& list, std::size_t count) {
-    std::vector<long> place(count, -1);
-    for (std::size_t p = 0; p < list.size(); ++p) place[list[p]] = static_cast<long>(p);
-    return place;
-}
-
-std::vector<Reaction> build_reactions(const std::vector<Support>& sup, const Restraints& r,
-                                      const std::vector<double>& xt, const std::vector<double>& xa,
-                                      const Units& u) {
-    const std::vector<long> h = places(r.horizontal, sup.size());
-    const std::vector<long> v = places(r.vertical, sup.size());
-    const std::vector<long> m = places(r.rotational, sup.size());
-    const std::size_t nV = r.vertical.size();
+// The restraint lists are ascending support indices, so the place of a
+// support in each list is the count of restrained supports before it.
+std::vector<Reaction> build_reactions(const std::vector<Support>& sup, const std::vector<double>& xt,
+                                      const std::vector<double>& xa, std::size_t nV, const Units& u) {
+    std::size_t h = 0, v = 0, m = 0;
     std::vector<Reaction> out;
     out.reserve(sup.size());
-    for (std::size_t k = 0; k < sup.size(); ++k) {
-        Reaction rc{sup[k].pos, +0.0, +0.0, +0.0};
-        if (h[k] >= 0) rc.rx = round10(xa[static_cast<std::size_t>(h[k])] / u.force);
-        if (v[k] >= 0) rc.ry = round10(xt[static_cast<std::size_t>(v[k])] / u.force);
-        if (m[k] >= 0) rc.m = round10(xt[nV + static_cast<std::size_t>(m[k])] / u.moment);
+    for (const Support& s : sup) {
+        Reaction rc{s.pos, +0.0, +0.0, +0.0};
+        if (s.kx != 0.0) rc.rx = round10(xa[h++] / u.force);
+        if (s.ky != 0.0) rc.ry = round10(xt[v++] / u.force);
+        if (s.km != 0.0) rc.m = round10(xt[nV + m++] / u.moment);
         out.push_back(rc);
     }
     return out;
 }
 
 std::vector<double> feature_positions(const std::vector<Support>& sup, const std::vector<Load>& loads) {
+    std::size_t count = sup.size();
+    for (const Load& load : loads) count += load.terms.size();
     std::vector<double> out;
+    out.reserve(count);
     for (const Support& s : sup) out.push_back(s.pos);
     for (const Load& load : loads) {
         for (const Term& t : load.terms) out.push_back(t.position);
@@ -263,7 +257,7 @@ AnalyseResult Beam::try_analyse() const {
     out.bm = sing::scale_terms(tf.M.subs(*xt), 1.0 / units.moment);
     out.d = sing::scale_terms(tf.D.subs(*xt), 1.0 / units.deflection);
     out.nf = sing::scale_terms(xa->empty() ? af.N.constant : af.N.subs(*xa), inv_force);
-    out.reactions = build_reactions(sup, r, *xt, *xa, units);
+    out.reactions = build_reactions(sup, *xt, *xa, r.vertical.size(), units);
     out.features = feature_positions(sup, loads);
     return {std::move(out)};
 }

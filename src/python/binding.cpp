@@ -119,7 +119,9 @@ void set_downcast_error(PyObject* obj, const char* target) {
 }
 
 bool to_double(PyObject* obj, double& out) {
-    out = PyFloat_AsDouble(obj);
+    // An exact int converts directly (int.__float__ does the same), without
+    // the temporary float object of the generic path.
+    out = PyLong_CheckExact(obj) ? PyLong_AsDouble(obj) : PyFloat_AsDouble(obj);
     return !(out == -1.0 && PyErr_Occurred());
 }
 

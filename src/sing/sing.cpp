@@ -33,15 +33,25 @@ double eval_terms(const TermList& terms, double x) noexcept {
 
 TermList integrate_terms(const TermList& terms) { return integrate_terms(TermList(terms)); }
 
-TermList integrate_terms(TermList&& terms) noexcept {
+namespace {
+void integrate_in_place(TermList& terms) noexcept {
     for (Term& t : terms) t = t.integrated();
+}
+
+void scale_in_place(TermList& terms, double k) noexcept {
+    for (Term& t : terms) t.coefficient = t.coefficient * k;
+}
+}  // namespace
+
+TermList integrate_terms(TermList&& terms) noexcept {
+    integrate_in_place(terms);
     return std::move(terms);
 }
 
 TermList scale_terms(const TermList& terms, double k) { return scale_terms(TermList(terms), k); }
 
 TermList scale_terms(TermList&& terms, double k) noexcept {
-    for (Term& t : terms) t.coefficient = t.coefficient * k;
+    scale_in_place(terms, k);
     return std::move(terms);
 }
 
@@ -73,16 +83,16 @@ Field Field::add(Field&& a, const Field& b) {
 Field Field::scale(double k) const& { return Field(*this).scale(k); }
 
 Field Field::scale(double k) && {
-    constant = scale_terms(std::move(constant), k);
-    for (TermList& entry : per_unknown) entry = scale_terms(std::move(entry), k);
+    scale_in_place(constant, k);
+    for (TermList& entry : per_unknown) scale_in_place(entry, k);
     return std::move(*this);
 }
 
 Field Field::integrate() const& { return Field(*this).integrate(); }
 
 Field Field::integrate() && {
-    constant = integrate_terms(std::move(constant));
-    for (TermList& entry : per_unknown) entry = integrate_terms(std::move(entry));
+    integrate_in_place(constant);
+    for (TermList& entry : per_unknown) integrate_in_place(entry);
     return std::move(*this);
 }
 

@@ -10,6 +10,8 @@
 #include <span>
 #include <vector>
 
+#include "sing/term_list.hpp"
+
 namespace sing {
 
 // Integer power by square-and-multiply (never a general pow): p starts as
@@ -38,7 +40,7 @@ struct Term {
 
 // A plain sum of terms. Never merged, never pruned: order only matters for
 // the floating-point sum.
-using TermList = std::vector<Term>;
+using TermList = SmallList<Term>;
 
 // Sum of the terms' values at x, starting from -0.0, in list order.
 double eval_terms(const TermList& terms, double x) noexcept;

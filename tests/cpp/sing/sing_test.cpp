@@ -49,7 +49,8 @@ TEST(FieldOps, IntegrateScaleAndSubstitute) {
     EXPECT_EQ(f.integrate().integrate().constant, (TermList{{4, 1, 0}, {1.5, 0, 2}, {0.5, 2, 4}}));
     const Field z = f.scale(0.0);  // keeps every term
     EXPECT_EQ(z.constant, (TermList{{0, 1, -2}, {0, 0, 0}, {0, 2, 2}}));
-    EXPECT_EQ(bits(z.per_unknown.at(0).at(0).coefficient), bits(-0.0));
+    ASSERT_EQ(z.per_unknown.at(0).size(), 1u);
+    EXPECT_EQ(bits(z.per_unknown[0][0].coefficient), bits(-0.0));
     const double values[] = {2, 0, 99};  // surplus values are ignored
     EXPECT_EQ(f.subs(values), (TermList{{4, 1, -2}, {3, 0, 0}, {6, 2, 2}, {-4, 1, 0}, {0, 3, 0}}));
 }
