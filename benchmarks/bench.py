@@ -705,30 +705,25 @@ def main():
             break
 
     # ---------------------------------------------------------------------------- growth
-    out("Growth with the number of supports (continuous beam, 2 m spans, udl + 1 point load)")
-    out("  %-10s %12s %-18s %12s %12s" % ("supports", "solve", "IQR", "eval_d", "pv(200)"))
-    for n in (10, 50, 200, 500):
-        span, sup, loads = continuous(n)
-        ns = {"solve": flexura.solve, "args": (span, E, I, A, G, sup, loads)}
-        ns["r"] = flexura.solve(*ns["args"])
-        ns["x"] = span * 0.37
-        s1 = T("solve(*args)", ns)
-        s2 = T("r.eval_d(x)", ns)
-        s3 = T("r.plotting_vectors(200)", ns)
-        out("  %-10d %12s %-18s %12s %12s" % (n, fmt_t(s1.median), s1.spread(), fmt_t(s2.median), fmt_t(s3.median)))
-    out()
-    out("Growth with the number of point loads (simply supported 10 m span)")
-    out("  %-10s %12s %-18s %12s %12s" % ("loads", "solve", "IQR", "eval_d", "pv(200)"))
-    for n in (10, 50, 200, 500, 1000):
-        span, sup, loads = point_loads(n)
-        ns = {"solve": flexura.solve, "args": (span, E, I, A, G, sup, loads)}
-        ns["r"] = flexura.solve(*ns["args"])
-        ns["x"] = span * 0.37
-        s1 = T("solve(*args)", ns)
-        s2 = T("r.eval_d(x)", ns)
-        s3 = T("r.plotting_vectors(200)", ns)
-        out("  %-10d %12s %-18s %12s %12s" % (n, fmt_t(s1.median), s1.spread(), fmt_t(s2.median), fmt_t(s3.median)))
-    out()
+    def growth(title, label, sizes, make):
+        out(title)
+        out("  %-10s %12s %-18s %12s %12s" % (label, "solve", "IQR", "eval_d", "pv(200)"))
+        for n in sizes:
+            span, sup, loads = make(n)
+            ns = {"solve": flexura.solve, "args": (span, E, I, A, G, sup, loads)}
+            ns["r"] = flexura.solve(*ns["args"])
+            ns["x"] = span * 0.37
+            s1 = T("solve(*args)", ns)
+            s2 = T("r.eval_d(x)", ns)
+            s3 = T("r.plotting_vectors(200)", ns)
+            out("  %-10d %12s %-18s %12s %12s" % (n, fmt_t(s1.median), s1.spread(), fmt_t(s2.median),
+                                                  fmt_t(s3.median)))
+        out()
+
+    growth("Growth with the number of supports (continuous beam, 2 m spans, udl + 1 point load)", "supports",
+           (10, 50, 200, 500), continuous)
+    growth("Growth with the number of point loads (simply supported 10 m span)", "loads",
+           (10, 50, 200, 500, 1000), point_loads)
 
     # ---------------------------------------------------------------------------- peers
     peer_rows = {}
