@@ -20,8 +20,6 @@ using sing::TermList;
 
 Term step(double coefficient, double position) { return Term{coefficient, position, 0}; }
 
-void append(TermList& to, const TermList& from) { to.insert(to.end(), from.begin(), from.end()); }
-
 // Indices (into the sorted supports) restrained in one direction. The test
 // is exact: -0.0 is free, NaN is restrained.
 struct Restraints {
@@ -65,16 +63,16 @@ LoadLists collect_loads(const Beam& beam) {
     LoadLists lists;
     for (const Load& load : beam.loads) {
         if (load.kind == LoadKind::Point) {
-            append(lists.transverse, sing::scale_terms(load.y1(), u.force));
-            append(lists.axial, sing::scale_terms(load.x1(), u.force));
+            lists.transverse.append(sing::scale_terms(load.y1(), u.force));
+            lists.axial.append(sing::scale_terms(load.x1(), u.force));
             lists.moment += (load.moment * u.force) * u.length;
         } else if (load.kind == LoadKind::Distributed) {
             const double k = u.length * u.distributed;
-            append(lists.transverse, sing::scale_terms(load.y1(), k));
-            append(lists.axial, sing::scale_terms(load.x1(), k));
+            lists.transverse.append(sing::scale_terms(load.y1(), k));
+            lists.axial.append(sing::scale_terms(load.x1(), k));
             lists.moment += ((load.moment * u.distributed) * u.length) * u.length;
         } else {
-            append(lists.torque, sing::scale_terms(sing::integrate_terms(load.y1()), u.moment));
+            lists.torque.append(sing::scale_terms(sing::integrate_terms(load.y1()), u.moment));
             lists.moment += load.moment * u.moment;
         }
     }
@@ -112,7 +110,7 @@ TransverseFields build_transverse_fields(const LoadLists& loads, const std::vect
     for (std::size_t j = 0; j < nV; ++j) f.V.per_unknown[j] = {step(1.0, sup[r.vertical[j]].pos)};
 
     f.M = f.V.integrate().scale(uL);
-    append(f.M.constant, loads.torque);
+    f.M.constant.append(loads.torque);
     for (std::size_t j = 0; j < nR; ++j) f.M.per_unknown[nV + j] = {step(-1.0, sup[r.rotational[j]].pos)};
 
     f.S = f.M.integrate().scale(uL);

@@ -70,13 +70,10 @@ double Field::eval_affine_into(double x, double* coeffs) const noexcept {
 Field Field::add(const Field& a, const Field& b) { return add(Field(a), b); }
 
 Field Field::add(Field&& a, const Field& b) {
-    a.constant.insert(a.constant.end(), b.constant.begin(), b.constant.end());
+    a.constant.append(b.constant);
     const std::size_t n = std::min(a.per_unknown.size(), b.per_unknown.size());
     a.per_unknown.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        TermList& entry = a.per_unknown[i];
-        entry.insert(entry.end(), b.per_unknown[i].begin(), b.per_unknown[i].end());
-    }
+    for (std::size_t i = 0; i < n; ++i) a.per_unknown[i].append(b.per_unknown[i]);
     return std::move(a);
 }
 
@@ -101,7 +98,7 @@ TermList Field::subs(std::span<const double> values) const {
     for (const TermList& entry : per_unknown) total += entry.size();
     TermList out;
     out.reserve(total);
-    out.insert(out.end(), constant.begin(), constant.end());
+    out.append(constant);
     for (std::size_t i = 0; i < per_unknown.size(); ++i) {
         for (const Term& t : per_unknown[i]) out.push_back({t.coefficient * values[i], t.position, t.order});
     }

@@ -25,13 +25,13 @@ public:
     using const_iterator = const T*;
 
     SmallList() noexcept = default;
-    SmallList(std::initializer_list<T> items) { append(items.begin(), items.size()); }
-    SmallList(const SmallList& other) { append(other.data(), other.size()); }
+    SmallList(std::initializer_list<T> items) { append_n(items.begin(), items.size()); }
+    SmallList(const SmallList& other) { append_n(other.data(), other.size()); }
     SmallList(SmallList&& other) noexcept { take(other); }
     SmallList& operator=(const SmallList& other) {
         if (this != &other) {
             size_ = 0;
-            append(other.data(), other.size());
+            append_n(other.data(), other.size());
         }
         return *this;
     }
@@ -67,18 +67,15 @@ public:
         if (size_ == capacity_) reserve(std::max<std::size_t>(2 * capacity_, 4));
         data()[size_++] = item;
     }
-    // Appends [first, last), which must not lie inside this list.
-    void insert(const_iterator at_end, const T* first, const T* last) {
-        (void)at_end;
-        append(first, static_cast<std::size_t>(last - first));
-    }
+    // Appends the terms of another list (not this one).
+    void append(const SmallList& other) { append_n(other.data(), other.size()); }
 
     friend bool operator==(const SmallList& a, const SmallList& b) noexcept {
         return std::equal(a.begin(), a.end(), b.begin(), b.end());
     }
 
 private:
-    void append(const T* items, std::size_t count) {
+    void append_n(const T* items, std::size_t count) {
         if (size_ + count > capacity_) reserve(std::max(size_ + count, 2 * capacity_));
         copy(data() + size_, items, count);
         size_ += count;
