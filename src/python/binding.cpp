@@ -77,6 +77,11 @@ bool bind(const Signature& sig, PyObject* args, PyObject* kwargs, std::span<PyOb
     const Py_ssize_t given = PyTuple_Size(args);
     if (given < 0) return false;
     if (static_cast<std::size_t>(given) > sig.params.size()) return too_many_positional(sig, given);
+    if (kwargs == nullptr && static_cast<std::size_t>(given) == sig.params.size()) {
+        // Every parameter given by position: the common call, nothing to check.
+        for (Py_ssize_t k = 0; k < given; ++k) slots[static_cast<std::size_t>(k)] = PyTuple_GetItem(args, k);
+        return true;
+    }
     for (std::size_t k = 0; k < slots.size(); ++k) slots[k] = nullptr;
     for (Py_ssize_t k = 0; k < given; ++k) slots[static_cast<std::size_t>(k)] = PyTuple_GetItem(args, k);
     if (kwargs != nullptr && !bind_keywords(sig, kwargs, slots)) return false;
