@@ -7,11 +7,9 @@ namespace {
 
 double projection_factor(double c) noexcept { return std::fabs(c) < 1e-8 ? +0.0 : c; }
 
+// The component along one direction, integrated once (load to shear force).
 sing::TermList project(const sing::TermList& terms, double c) {
-    sing::TermList out;
-    out.reserve(terms.size());
-    for (const sing::Term& t : terms) out.push_back(sing::Term{t.coefficient * c, t.position, t.order}.integrated());
-    return out;
+    return sing::integrate_terms(sing::scale_terms(terms, c));
 }
 
 }  // namespace
