@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the wheel into build/wheelhouse and checks it: one cp39-abi3 wheel
+# Builds the wheel into build/wheelhouse and checks it: one cp310-abi3 wheel
 # holding the extension and its stubs, the extension exporting only
 # PyInit_flexura, and the module importing in a fresh virtual environment
 # from the wheel alone.
@@ -13,8 +13,8 @@ wheels=(build/wheelhouse/flexura-*.whl)
 [ "${#wheels[@]}" -eq 1 ] || { echo "expected one wheel, got: ${wheels[*]}"; exit 1; }
 wheel=${wheels[0]}
 case "$(basename "$wheel")" in
-    *-cp39-abi3-*.whl) ;;
-    *) echo "wheel is not tagged cp39-abi3: $wheel"; exit 1 ;;
+    *-cp310-abi3-*.whl) ;;
+    *) echo "wheel is not tagged cp310-abi3: $wheel"; exit 1 ;;
 esac
 
 unpacked=build/wheelhouse/unpacked

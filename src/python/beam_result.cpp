@@ -61,11 +61,11 @@ double two_sided_value(const sing::TermList& list, double x) {
 }
 
 template <std::size_t K>
-PyObject* query(PyObject* self, PyObject* args, PyObject* kwargs) {
+PyObject* query(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         constexpr const Query& q = queries[K];
         PyObject* slot[1];
-        if (!bind({q.qualified, x_param, 1}, args, kwargs, slot)) return nullptr;
+        if (!bind({q.qualified, x_param, 1}, {args, nargs, kwnames}, slot)) return nullptr;
         double x = 0.0;
         if (!to_double(slot[0], x)) {
             wrap_argument_error("x");
@@ -135,10 +135,10 @@ PyObject* plotting_vectors_dict(const BeamResult& r, std::uint64_t n) {
     return dict.release();
 }
 
-PyObject* plotting_vectors(PyObject* self, PyObject* args, PyObject* kwargs) {
+PyObject* plotting_vectors(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         PyObject* slot[1];
-        if (!bind({"BeamResult.plotting_vectors()", n_param, 0}, args, kwargs, slot)) return nullptr;
+        if (!bind({"BeamResult.plotting_vectors()", n_param, 0}, {args, nargs, kwnames}, slot)) return nullptr;
         std::uint64_t n = 200;
         if (slot[0] != nullptr && !to_u64(slot[0], n)) {
             wrap_argument_error("n");
@@ -155,7 +155,7 @@ constexpr PyCFunction as_cfunction(F f) {
 
 template <std::size_t K>
 constexpr PyMethodDef query_def() {
-    return {queries[K].name, as_cfunction(&query<K>), METH_VARARGS | METH_KEYWORDS, queries[K].doc};
+    return {queries[K].name, as_cfunction(&query<K>), METH_FASTCALL | METH_KEYWORDS, queries[K].doc};
 }
 
 PyMethodDef methods[] = {
@@ -169,7 +169,7 @@ PyMethodDef methods[] = {
     query_def<7>(),
     {"reactions", as_cfunction(&reactions), METH_NOARGS,
      "reactions($self)\n--\n\n{position_str: [Rx, Ry, M]} in the caller's force/moment units."},
-    {"plotting_vectors", as_cfunction(&plotting_vectors), METH_VARARGS | METH_KEYWORDS,
+    {"plotting_vectors", as_cfunction(&plotting_vectors), METH_FASTCALL | METH_KEYWORDS,
      "plotting_vectors($self, n=200)\n--\n\n{x, nf, sf, bm, d} sampled over the library's mesh (n linspace "
      "points\nplus +/-1e-7 around every support/load feature), as plain lists."},
     {nullptr, nullptr, 0, nullptr},

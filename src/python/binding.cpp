@@ -19,11 +19,10 @@ bool too_many_positional(const Signature& sig, Py_ssize_t given) {
     return false;
 }
 
-bool bind_keywords(const Signature& sig, PyObject* kwargs, std::span<PyObject*> slots) {
-    Py_ssize_t pos = 0;
-    PyObject* key = nullptr;
-    PyObject* value = nullptr;
-    while (PyDict_Next(kwargs, &pos, &key, &value)) {
+bool bind_keywords(const Signature& sig, const CallArgs& call, std::span<PyObject*> slots) {
+    const Py_ssize_t count = PyTuple_Size(call.kwnames);
+    for (Py_ssize_t j = 0; j < count; ++j) {
+        PyObject* key = PyTuple_GetItem(call.kwnames, j);
         if (!PyUnicode_Check(key)) {
             PyErr_Format(PyExc_TypeError, "%s keywords must be strings", sig.name);
             return false;
@@ -38,7 +37,7 @@ bool bind_keywords(const Signature& sig, PyObject* kwargs, std::span<PyObject*> 
             PyErr_Format(PyExc_TypeError, "%s got multiple values for argument '%s'", sig.name, sig.params[k]);
             return false;
         }
-        slots[k] = value;
+        slots[k] = call.args[call.nargs + j];
     }
     return true;
 }
@@ -73,18 +72,14 @@ bool set_tuple_length_error(Py_ssize_t expected, Py_ssize_t got) {
 
 }  // namespace
 
-bool bind(const Signature& sig, PyObject* args, PyObject* kwargs, std::span<PyObject*> slots) {
-    const Py_ssize_t given = PyTuple_Size(args);
-    if (given < 0) return false;
-    if (static_cast<std::size_t>(given) > sig.params.size()) return too_many_positional(sig, given);
-    if (kwargs == nullptr && static_cast<std::size_t>(given) == sig.params.size()) {
-        // Every parameter given by position: the common call, nothing to check.
-        for (Py_ssize_t k = 0; k < given; ++k) slots[static_cast<std::size_t>(k)] = PyTuple_GetItem(args, k);
-        return true;
-    }
-    for (std::size_t k = 0; k < slots.size(); ++k) slots[k] = nullptr;
-    for (Py_ssize_t k = 0; k < given; ++k) slots[static_cast<std::size_t>(k)] = PyTuple_GetItem(args, k);
-    if (kwargs != nullptr && !bind_keywords(sig, kwargs, slots)) return false;
+bool bind(const Signature& sig, const CallArgs& call, std::span<PyObject*> slots) {
+    const std::size_t given = static_cast<std::size_t>(call.nargs);
+    if (given > sig.params.size()) return too_many_positional(sig, call.nargs);
+    for (std::size_t k = 0; k < given; ++k) slots[k] = call.args[k];
+    // Every parameter given by position: the common call, nothing to check.
+    if (call.kwnames == nullptr && given == sig.params.size()) return true;
+    for (std::size_t k = given; k < slots.size(); ++k) slots[k] = nullptr;
+    if (call.kwnames != nullptr && !bind_keywords(sig, call, slots)) return false;
     return check_required(sig, slots);
 }
 
@@ -135,11 +130,10 @@ bool to_text(PyObject* obj, std::string& out) {
         set_downcast_error(obj, "PyString");
         return false;
     }
-    Ref bytes(PyUnicode_AsUTF8String(obj));
-    if (!bytes) return false;
-    char* data = nullptr;
+    // The str keeps its UTF-8 form cached: no bytes object per call.
     Py_ssize_t size = 0;
-    if (PyBytes_AsStringAndSize(bytes.get(), &data, &size) < 0) return false;
+    const char* data = PyUnicode_AsUTF8AndSize(obj, &size);
+    if (data == nullptr) return false;
     out.assign(data, static_cast<std::size_t>(size));
     return true;
 }

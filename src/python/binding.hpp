@@ -1,4 +1,4 @@
-// Binding of (args, kwargs) to named parameters and conversion of the bound
+// Binding of a call's arguments to named parameters and conversion of the bound
 // values, with messages in the interpreter's own wording. Every function
 // returns false (or null) with a Python exception set on failure.
 #pragma once
@@ -26,9 +26,18 @@ struct Signature {
     std::size_t required;
 };
 
+// The arguments of a fast call as the interpreter passes them: nargs
+// positional values, then one value per name in the kwnames tuple (null
+// when there are no keywords).
+struct CallArgs {
+    PyObject* const* args;
+    Py_ssize_t nargs;
+    PyObject* kwnames;
+};
+
 // Fills slots (one per parameter, borrowed references or null) from the
-// positional tuple and the keyword dict (may be null).
-bool bind(const Signature& sig, PyObject* args, PyObject* kwargs, std::span<PyObject*> slots);
+// positional arguments, then the keywords in the order given.
+bool bind(const Signature& sig, const CallArgs& call, std::span<PyObject*> slots);
 
 // An exact TypeError becomes "argument '<param>': <message>", keeping its
 // __cause__; any other exception is left as it is.
@@ -44,6 +53,22 @@ bool to_u64(PyObject* obj, std::uint64_t& out);
 bool as_tuple(PyObject* obj, Py_ssize_t n);
 bool to_double_list(PyObject* obj, std::vector<double>& out);
 bool to_text_float_dict(PyObject* obj, std::vector<std::pair<std::string, double>>& out);
+
+// The items of an exact list or tuple by index, as their iterators visit
+// them: the length is read again before every item, so a list shortened or
+// grown by a conversion is followed exactly; each item is held while it is
+// converted. Saves the iterator object of the generic path.
+template <class T, class Convert>
+bool convert_items(PyObject* seq, std::vector<T>& out, Convert convert) {
+    const bool is_list = PyList_CheckExact(seq);
+    for (Py_ssize_t k = 0; k < (is_list ? PyList_Size(seq) : PyTuple_Size(seq)); ++k) {
+        Ref item = Ref::borrow(is_list ? PyList_GetItem(seq, k) : PyTuple_GetItem(seq, k));
+        T value{};
+        if (!convert(item.get(), value)) return false;
+        out.push_back(std::move(value));
+    }
+    return true;
+}
 
 // Any non-str sequence, converted item by item in iteration order.
 template <class T, class Convert>
@@ -62,6 +87,7 @@ bool to_list(PyObject* obj, std::vector<T>& out, Convert convert) {
     const Py_ssize_t hint = PySequence_Size(obj);
     if (hint < 0) PyErr_Clear();
     out.reserve(static_cast<std::size_t>(std::clamp<Py_ssize_t>(hint, 0, max_hint)));
+    if (PyList_CheckExact(obj) || PyTuple_CheckExact(obj)) return convert_items(obj, out, convert);
     Ref iter(PyObject_GetIter(obj));
     if (!iter) return false;
     while (Ref item{PyIter_Next(iter.get())}) {

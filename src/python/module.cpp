@@ -82,9 +82,9 @@ bool build_loads(const std::vector<LoadEntry>& entries, std::vector<engine::Load
 
 // Binds and converts every argument of solve() into the beam, in the order
 // that decides which failure is reported first.
-bool read_beam(PyObject* args, PyObject* kwargs, engine::Beam& beam) {
+bool read_beam(const CallArgs& call, engine::Beam& beam) {
     std::array<PyObject*, 8> slot{};
-    if (!bind(solve_signature, args, kwargs, slot)) return false;
+    if (!bind(solve_signature, call, slot)) return false;
     double* numbers[] = {&beam.span, &beam.e, &beam.i, &beam.a, &beam.g};
     for (std::size_t k = 0; k < 5; ++k) {
         if (!convert_argument(solve_params[k], [&] { return to_double(slot[k], *numbers[k]); })) return false;
@@ -101,10 +101,10 @@ bool read_beam(PyObject* args, PyObject* kwargs, engine::Beam& beam) {
     return build_loads(loads, beam.loads);
 }
 
-PyObject* solve(PyObject*, PyObject* args, PyObject* kwargs) {
+PyObject* solve(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         engine::Beam beam;
-        if (!read_beam(args, kwargs, beam)) return nullptr;
+        if (!read_beam({args, nargs, kwnames}, beam)) return nullptr;
         engine::AnalyseResult result = beam.try_analyse();
         if (!result.ok()) {
             const bool unordered = result.failure() == engine::AnalyseFailure::unordered_supports;
@@ -117,7 +117,7 @@ PyObject* solve(PyObject*, PyObject* args, PyObject* kwargs) {
 }
 
 PyMethodDef solve_def = {
-    "solve", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&solve)), METH_VARARGS | METH_KEYWORDS,
+    "solve", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&solve)), METH_FASTCALL | METH_KEYWORDS,
     "solve(span, e, i, a, g, supports, loads, units=None)\n--\n\nBuild and solve a beam. `supports` are (pos, kx, "
     "ky, km) with float('inf')\nfor rigid; `loads` are (kind, params) where kind is point/udl/trap/torque/\ndist. "
     "Raises ValueError if the beam is unstable / singular."};
