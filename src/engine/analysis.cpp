@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <span>
 
 #include "linalg/solve.hpp"
 
@@ -20,34 +21,74 @@ using sing::TermList;
 
 Term step(double coefficient, double position) { return Term{coefficient, position, 0}; }
 
-// Indices (into the sorted supports) restrained in one direction. The test
-// is exact: -0.0 is free, NaN is restrained.
+// Indices (into the sorted supports) restrained in one direction, held in
+// one allocation. The test is exact: -0.0 is free, NaN is restrained.
 struct Restraints {
-    std::vector<std::size_t> vertical;
-    std::vector<std::size_t> rotational;
-    std::vector<std::size_t> horizontal;
+    std::vector<std::size_t> storage;
+    std::span<const std::size_t> vertical;
+    std::span<const std::size_t> rotational;
+    std::span<const std::size_t> horizontal;
+
+    explicit Restraints(const std::vector<Support>& supports) {
+        std::size_t nV = 0, nR = 0, nH = 0;
+        for (const Support& s : supports) {
+            nV += s.ky != 0.0;
+            nR += s.km != 0.0;
+            nH += s.kx != 0.0;
+        }
+        storage.resize(nV + nR + nH);
+        std::size_t v = 0, m = nV, h = nV + nR;
+        for (std::size_t k = 0; k < supports.size(); ++k) {
+            if (supports[k].ky != 0.0) storage[v++] = k;
+            if (supports[k].km != 0.0) storage[m++] = k;
+            if (supports[k].kx != 0.0) storage[h++] = k;
+        }
+        const std::span<const std::size_t> all(storage);
+        vertical = all.subspan(0, nV);
+        rotational = all.subspan(nV, nR);
+        horizontal = all.subspan(nV + nR, nH);
+    }
+    Restraints(const Restraints&) = delete;  // the spans point into storage
+    Restraints& operator=(const Restraints&) = delete;
 };
 
-Restraints index_restraints(const std::vector<Support>& supports) {
-    Restraints r;
-    for (std::size_t k = 0; k < supports.size(); ++k) {
-        if (supports[k].ky != 0.0) r.vertical.push_back(k);
-        if (supports[k].km != 0.0) r.rotational.push_back(k);
-        if (supports[k].kx != 0.0) r.horizontal.push_back(k);
+// Supports in ascending position, in a stable order. Callers mostly list
+// them in order already, and then their own list serves as it is. Empty
+// when a NaN position makes the order undefined (a single support is never
+// compared). Any stable sort gives the same order, so a short list is
+// sorted by insertion, without the merge buffer.
+struct SortedSupports {
+    std::vector<Support> copy;
+    const std::vector<Support>* list = nullptr;
+};
+
+bool by_position(const Support& a, const Support& b) { return a.pos < b.pos; }
+
+void sort_stably(std::vector<Support>& v) {
+    constexpr std::size_t insertion_limit = 16;
+    if (v.size() > insertion_limit) {
+        std::stable_sort(v.begin(), v.end(), by_position);
+        return;
     }
-    return r;
+    for (std::size_t k = 1; k < v.size(); ++k) {
+        const Support item = v[k];
+        std::size_t j = k;
+        for (; j > 0 && by_position(item, v[j - 1]); --j) v[j] = v[j - 1];
+        v[j] = item;
+    }
 }
 
-// Stable sort by position; no value when a NaN position makes the order
-// undefined (a single support is never compared).
-std::optional<std::vector<Support>> sorted_supports(const std::vector<Support>& supports) {
-    std::vector<Support> sorted = supports;
-    if (sorted.size() < 2) return sorted;
-    for (const Support& s : sorted) {
-        if (std::isnan(s.pos)) return std::nullopt;
+bool sort_supports(const std::vector<Support>& supports, SortedSupports& out) {
+    out.list = &supports;
+    if (supports.size() < 2) return true;
+    for (const Support& s : supports) {
+        if (std::isnan(s.pos)) return false;
     }
-    std::stable_sort(sorted.begin(), sorted.end(), [](const Support& a, const Support& b) { return a.pos < b.pos; });
-    return sorted;
+    if (std::is_sorted(supports.begin(), supports.end(), by_position)) return true;
+    out.copy = supports;
+    sort_stably(out.copy);
+    out.list = &out.copy;
+    return true;
 }
 
 // Load components in base units, integrated once, plus their moment about x = 0.
@@ -187,6 +228,7 @@ std::optional<std::vector<double>> solve_axial(const Beam& beam, const LoadLists
 
     // Relative axial displacement to the first restraint equals the
     // difference of the two spring deformations.
+    if (m == 1) return linalg::solve(std::move(a), std::move(b));
     const Support& first = sup[r.horizontal[0]];
     const sing::AffineValue at_first = f.U.eval_affine(first.pos);
     for (std::size_t i = 1; i < m; ++i) {
@@ -234,10 +276,10 @@ std::vector<double> feature_positions(const std::vector<Support>& sup, const std
 double round10(double v) noexcept { return std::round(v * 1e10) / 1e10; }
 
 AnalyseResult Beam::try_analyse() const {
-    const std::optional<std::vector<Support>> sorted = sorted_supports(supports);
-    if (!sorted) return {AnalyseFailure::unordered_supports};
-    const std::vector<Support>& sup = *sorted;
-    const Restraints r = index_restraints(sup);
+    SortedSupports sorted;
+    if (!sort_supports(supports, sorted)) return {AnalyseFailure::unordered_supports};
+    const std::vector<Support>& sup = *sorted.list;
+    const Restraints r(sup);
     const Section sec = section_constants(*this);
     const LoadLists lists = collect_loads(*this);
 

@@ -60,16 +60,16 @@ bool eliminate(Matrix& a, std::vector<double>& b) noexcept {
     return true;
 }
 
-std::vector<double> back_substitute(const Matrix& a, const std::vector<double>& b) {
+// Overwrites b with the solution, last unknown first: every x[c] it reads
+// (c > r) is already in place of b[c].
+void back_substitute(const Matrix& a, std::vector<double>& b) noexcept {
     const std::size_t n = b.size();
-    std::vector<double> x(n, 0.0);
     for (std::size_t r = n; r-- > 0;) {
         const double* row = a.row(r);
         double t = b[r];
-        for (std::size_t c = r + 1; c < n; ++c) t = t - row[c] * x[c];
-        x[r] = t / row[r];
+        for (std::size_t c = r + 1; c < n; ++c) t = t - row[c] * b[c];
+        b[r] = t / row[r];
     }
-    return x;
 }
 
 }  // namespace
@@ -77,11 +77,11 @@ std::vector<double> back_substitute(const Matrix& a, const std::vector<double>& 
 std::optional<std::vector<double>> solve(Matrix a, std::vector<double> b) {
     if (b.empty()) return std::vector<double>{};
     if (!equilibrate(a, b) || !eliminate(a, b)) return std::nullopt;
-    std::vector<double> x = back_substitute(a, b);
-    for (double v : x) {
+    back_substitute(a, b);
+    for (double v : b) {
         if (!std::isfinite(v)) return std::nullopt;
     }
-    return x;
+    return b;
 }
 
 }  // namespace linalg
