@@ -210,7 +210,8 @@ AxialFields build_axial_fields(const LoadLists& loads, const std::vector<Support
     f.N.constant = loads.axial;
     f.N.per_unknown.resize(std::max<std::size_t>(m, 1));
     for (std::size_t j = 0; j < m; ++j) f.N.per_unknown[j] = {step(1.0, sup[r.horizontal[j]].pos)};
-    f.U = f.N.integrate().scale(uL);
+    // U only enters the compatibility rows between two restraints.
+    if (m >= 2) f.U = f.N.integrate().scale(uL);
     return f;
 }
 
@@ -219,16 +220,23 @@ std::optional<std::vector<double>> solve_axial(const Beam& beam, const LoadLists
                                                const AxialFields& f, const Section& sec) {
     const std::size_t m = r.horizontal.size();
     if (m == 0) return std::vector<double>{};
+    const double total = -sing::eval_terms(loads.axial, beam.span);
+    // One restraint takes the whole axial load: the 1 x 1 system 1 * R =
+    // total solves (equilibrated by 1.0, divided by the pivot 1.0) to total
+    // exactly, so it is not built.
+    if (m == 1) {
+        if (!std::isfinite(total)) return std::nullopt;
+        return std::vector<double>{total};
+    }
     const Units& u = beam.units;
     const double EA = (u.A * sec.E) * beam.a;
     linalg::Matrix a(m);
     std::vector<double> b(m, 0.0);
     for (std::size_t k = 0; k < m; ++k) a.at(0, k) = 1.0;
-    b[0] = -sing::eval_terms(loads.axial, beam.span);
+    b[0] = total;
 
     // Relative axial displacement to the first restraint equals the
     // difference of the two spring deformations.
-    if (m == 1) return linalg::solve(std::move(a), std::move(b));
     const Support& first = sup[r.horizontal[0]];
     const sing::AffineValue at_first = f.U.eval_affine(first.pos);
     for (std::size_t i = 1; i < m; ++i) {

@@ -136,6 +136,17 @@ TEST(Analyse, ShuffledSupportsMatchTheirStableSort) {
     }
 }
 
+// Axial loads whose sum overflows leave no finite horizontal reaction, with
+// one horizontal restraint as with two.
+TEST(Analyse, OverflowingAxialLoadIsSingular) {
+    const std::vector<Load> huge{load("point", {1e308, 4, 0}), load("point", {1e308, 6, 0})};
+    for (const std::vector<Support>& sup : {std::vector<Support>{pin(0), roller(10)}, {pin(0), pin(10)}}) {
+        const AnalyseResult r = beam(sup, huge).try_analyse();
+        ASSERT_FALSE(r.ok());
+        EXPECT_EQ(r.failure(), AnalyseFailure::singular);
+    }
+}
+
 TEST(Analyse, FeaturesReactionsAndTermsKeptInOrder) {
     const AnalyseResult r = beam({roller(10), {5, 0, 0, 0}, pin(0)}, {P5, load("udl", {-2, 2, 6, 90})}).try_analyse();
     ASSERT_TRUE(r.ok());
