@@ -281,7 +281,13 @@ std::vector<double> feature_positions(const std::vector<Support>& sup, const std
 
 }  // namespace
 
-double round10(double v) noexcept { return std::round(v * 1e10) / 1e10; }
+double round10(double v) noexcept {
+    const double scaled = v * 1e10;
+    // Beyond about 1.8e298 the product overflows; such a value has no
+    // decimals to round, and infinity would misreport it.
+    if (std::isinf(scaled) && std::isfinite(v)) return v;
+    return std::round(scaled) / 1e10;
+}
 
 AnalyseResult Beam::try_analyse() const {
     SortedSupports sorted;

@@ -42,7 +42,8 @@ struct AnalyseResult {
     const Analysis& analysis() const noexcept { return std::get<Analysis>(outcome); }
 };
 
-// C round of v * 1e10, divided back: halves away from zero, sign kept.
+// C round of v * 1e10, divided back: halves away from zero, sign kept. A
+// finite v too large to scale (|v| above about 1.8e298) is returned as it is.
 double round10(double v) noexcept;
 
 }  // namespace engine

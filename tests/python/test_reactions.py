@@ -52,3 +52,11 @@ def test_reactions_are_rounded_to_ten_decimals():
     # 1/3 of the load at each support is not representable: stored rounded.
     r = solve([("point", [-1, 10 / 3, 90])]).reactions()
     assert r["0"][1] == 0.6666666667 and r["10"][1] == 0.3333333333
+
+
+@pytest.mark.parametrize("load", [1e300, -1e305])
+def test_reactions_too_large_to_round_are_kept(load):
+    # Scaling by 1e10 for the rounding would overflow to infinity.
+    r = solve([("point", [load, 4, 0])])
+    assert r.reactions()["0"][0] == -load
+    assert r.get_normal_force(2) == -load
