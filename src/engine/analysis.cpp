@@ -53,10 +53,9 @@ struct Restraints {
 };
 
 // Supports in ascending position, in a stable order. Callers mostly list
-// them in order already, and then their own list serves as it is. Empty
-// when a NaN position makes the order undefined (a single support is never
-// compared). Any stable sort gives the same order, so a short list is
-// sorted by insertion, without the merge buffer.
+// them in order already, and then their own list serves as it is. Any
+// stable sort gives the same order, so a short list is sorted by insertion,
+// without the merge buffer.
 struct SortedSupports {
     std::vector<Support> copy;
     const std::vector<Support>* list = nullptr;
@@ -78,6 +77,8 @@ void sort_stably(std::vector<Support>& v) {
     }
 }
 
+// False when a NaN position makes the order undefined (a single support is
+// never compared).
 bool sort_supports(const std::vector<Support>& supports, SortedSupports& out) {
     out.list = &supports;
     if (supports.size() < 2) return true;
