@@ -54,6 +54,15 @@ bool as_tuple(PyObject* obj, Py_ssize_t n);
 bool to_double_list(PyObject* obj, std::vector<double>& out);
 bool to_text_float_dict(PyObject* obj, std::vector<std::pair<std::string, double>>& out);
 
+// Converts one item and appends it to out.
+template <class T, class Convert>
+bool append_converted(PyObject* item, std::vector<T>& out, Convert convert) {
+    T value{};
+    if (!convert(item, value)) return false;
+    out.push_back(std::move(value));
+    return true;
+}
+
 // The items of an exact list or tuple by index, as their iterators visit
 // them: the length is read again before every item, so a list shortened or
 // grown by a conversion is followed exactly; each item is held while it is
@@ -63,9 +72,7 @@ bool convert_items(PyObject* seq, std::vector<T>& out, Convert convert) {
     const bool is_list = PyList_CheckExact(seq);
     for (Py_ssize_t k = 0; k < (is_list ? PyList_Size(seq) : PyTuple_Size(seq)); ++k) {
         Ref item = Ref::borrow(is_list ? PyList_GetItem(seq, k) : PyTuple_GetItem(seq, k));
-        T value{};
-        if (!convert(item.get(), value)) return false;
-        out.push_back(std::move(value));
+        if (!append_converted(item.get(), out, convert)) return false;
     }
     return true;
 }
@@ -91,9 +98,7 @@ bool to_list(PyObject* obj, std::vector<T>& out, Convert convert) {
     Ref iter(PyObject_GetIter(obj));
     if (!iter) return false;
     while (Ref item{PyIter_Next(iter.get())}) {
-        T value{};
-        if (!convert(item.get(), value)) return false;
-        out.push_back(std::move(value));
+        if (!append_converted(item.get(), out, convert)) return false;
     }
     return PyErr_Occurred() == nullptr;
 }
