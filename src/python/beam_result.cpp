@@ -65,7 +65,7 @@ PyObject* query(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
     return guarded([&]() -> PyObject* {
         constexpr const Query& q = queries[K];
         PyObject* slot[1];
-        if (!bind({q.qualified, x_param, 1}, {args, nargs, kwnames}, slot)) return nullptr;
+        if (!bind_arguments({q.qualified, x_param, 1}, {args, nargs, kwnames}, slot)) return nullptr;
         double x = 0.0;
         if (!to_double(slot[0], x)) {
             wrap_argument_error("x");
@@ -138,7 +138,7 @@ PyObject* plotting_vectors_dict(const BeamResult& r, std::uint64_t n) {
 PyObject* plotting_vectors(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         PyObject* slot[1];
-        if (!bind({"BeamResult.plotting_vectors()", n_param, 0}, {args, nargs, kwnames}, slot)) return nullptr;
+        if (!bind_arguments({"BeamResult.plotting_vectors()", n_param, 0}, {args, nargs, kwnames}, slot)) return nullptr;
         std::uint64_t n = 200;
         if (slot[0] != nullptr && !to_u64(slot[0], n)) {
             wrap_argument_error("n");

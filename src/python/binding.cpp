@@ -72,7 +72,7 @@ bool set_tuple_length_error(Py_ssize_t expected, Py_ssize_t got) {
 
 }  // namespace
 
-bool bind(const Signature& sig, const CallArgs& call, std::span<PyObject*> slots) {
+bool bind_arguments(const Signature& sig, const CallArgs& call, std::span<PyObject*> slots) {
     const std::size_t given = static_cast<std::size_t>(call.nargs);
     if (given > sig.params.size()) return too_many_positional(sig, call.nargs);
     for (std::size_t k = 0; k < given; ++k) slots[k] = call.args[k];

@@ -37,7 +37,7 @@ struct CallArgs {
 
 // Fills slots (one per parameter, borrowed references or null) from the
 // positional arguments, then the keywords in the order given.
-bool bind(const Signature& sig, const CallArgs& call, std::span<PyObject*> slots);
+bool bind_arguments(const Signature& sig, const CallArgs& call, std::span<PyObject*> slots);
 
 // An exact TypeError becomes "argument '<param>': <message>", keeping its
 // __cause__; any other exception is left as it is.

@@ -84,7 +84,7 @@ bool build_loads(const std::vector<LoadEntry>& entries, std::vector<engine::Load
 // that decides which failure is reported first.
 bool read_beam(const CallArgs& call, engine::Beam& beam) {
     std::array<PyObject*, 8> slot{};
-    if (!bind(solve_signature, call, slot)) return false;
+    if (!bind_arguments(solve_signature, call, slot)) return false;
     double* numbers[] = {&beam.span, &beam.e, &beam.i, &beam.a, &beam.g};
     for (std::size_t k = 0; k < 5; ++k) {
         if (!convert_argument(solve_params[k], [&] { return to_double(slot[k], *numbers[k]); })) return false;
