@@ -12,7 +12,7 @@
 #include "engine/analysis.hpp"
 #include "python/beam_result.hpp"
 #include "python/binding.hpp"
-#include "python/build_load.hpp"
+#include "loads/loads.hpp"
 #include "python/guard.hpp"
 #include "python/ref.hpp"
 
@@ -67,8 +67,8 @@ engine::Units units_from(const std::vector<std::pair<std::string, double>>& entr
 bool build_loads(const std::vector<LoadEntry>& entries, std::vector<engine::Load>& out) {
     out.reserve(entries.size());
     for (const LoadEntry& entry : entries) {
-        auto built = build_load(entry.kind, entry.params);
-        if (auto* error = std::get_if<LoadError>(&built)) {
+        auto built = loads::build_load(entry.kind, entry.params);
+        if (auto* error = std::get_if<loads::LoadError>(&built)) {
             // Sized, so that a kind text holding a NUL is repeated whole.
             const std::string& text = error->message;
             Ref message(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));

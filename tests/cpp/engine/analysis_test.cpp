@@ -4,14 +4,14 @@
 #include <random>
 
 #include "../test_support.hpp"
-#include "python/build_load.hpp"
+#include "loads/loads.hpp"
 
 namespace {
 
 using namespace engine;
 using sing::TermList;
 
-Load load(const char* kind, std::vector<double> p) { return std::get<Load>(python::build_load(kind, p)); }
+Load load(const char* kind, std::vector<double> p) { return std::get<Load>(loads::build_load(kind, p)); }
 Support pin(double x) { return {x, kInf, kInf, 0}; }
 Support roller(double x) { return {x, 0, kInf, 0}; }
 Support fixed(double x) { return {x, kInf, kInf, kInf}; }

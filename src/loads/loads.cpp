@@ -1,0 +1,138 @@
+#include "loads/loads.hpp"
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+namespace loads {
+namespace {
+
+using engine::deg_to_rad;
+using engine::Load;
+using engine::LoadKind;
+using sing::ipow;
+
+// The moment of the transverse part: the moment of the intensity about x = 0
+// times the sine of the angle.
+Load with_angle(sing::TermList terms, double theta, double moment, LoadKind kind) {
+    return Load{std::move(terms), theta, std::sin(theta * deg_to_rad) * moment, kind};
+}
+
+// C(j, i) as a running product: multiply first, divide second.
+double binomial(std::size_t j, std::size_t i) noexcept {
+    double b = 1.0;
+    for (std::size_t t = 0; t < i; ++t) b = (static_cast<double>(j - t) * b) / static_cast<double>(t + 1);
+    return b;
+}
+
+// Coefficients of sum_j c[j] (y + s)^j re-expanded in powers of y:
+// out[i] = sum_{j >= i} s^(j - i) * (C(j, i) * c[j]).
+std::vector<double> shift_polynomial(std::span<const double> c, double s) {
+    std::vector<double> out(c.size(), 0.0);
+    for (std::size_t i = 0; i < c.size(); ++i) {
+        double sum = +0.0;
+        for (std::size_t j = i; j < c.size(); ++j) {
+            sum += ipow(s, static_cast<std::uint32_t>(j - i)) * (binomial(j, i) * c[j]);
+        }
+        out[i] = sum;
+    }
+    return out;
+}
+
+enum class Kind { point, udl, trap, torque, dist };
+
+struct KindInfo {
+    std::string_view name;
+    Kind kind;
+    std::size_t min_params;
+};
+
+constexpr std::array<KindInfo, 5> kinds{{
+    {"point", Kind::point, 3},
+    {"udl", Kind::udl, 4},
+    {"trap", Kind::trap, 5},
+    {"torque", Kind::torque, 2},
+    {"dist", Kind::dist, 4},
+}};
+
+const KindInfo* find_kind(std::string_view name) noexcept {
+    for (const KindInfo& k : kinds) {
+        if (k.name == name) return &k;
+    }
+    return nullptr;
+}
+
+Load build(Kind kind, std::span<const double> p) {
+    switch (kind) {
+        case Kind::point: return point_load(p[0], p[1], p[2]);
+        case Kind::udl: return uniform_load(p[0], p[1], p[2], p[3]);
+        case Kind::trap: return trapezoidal_load(p[0], p[1], p[2], p[3], p[4]);
+        case Kind::torque: return torque_load(p[0], p[1]);
+        case Kind::dist: return polynomial_load(p.subspan(3), p[0], p[1], p[2]);
+    }
+    return Load{};
+}
+
+}  // namespace
+
+Load point_load(double P, double x, double theta) {
+    return with_angle({{P, x, -1}}, theta, x * P, LoadKind::Point);
+}
+
+// Resultant w * L acting at the middle of the loaded stretch.
+Load uniform_load(double w, double start, double end, double theta) {
+    const double L = end - start;
+    return with_angle({{w, start, 0}, {-w, end, 0}}, theta, ((L * 0.5) + start) * (w * L), LoadKind::Distributed);
+}
+
+Load trapezoidal_load(double w1, double w2, double start, double end, double theta) {
+    const double L = end - start;
+    const double delta = w2 - w1;
+    sing::TermList terms{{w1, start, 0}, {-w1, end, 0}};
+    if (!(w1 == w2)) {
+        terms.push_back({delta / L, start, 1});
+        terms.push_back({-delta, end, 0});
+        terms.push_back({-(delta / L), end, 1});
+    }
+    // Triangle resultant at start + 2L/3 plus rectangle resultant at start + L/2.
+    const double moment = ((L + L) / 3 + start) * (delta * L * 0.5) + (L * 0.5 + start) * (w1 * L);
+    return with_angle(std::move(terms), theta, moment, LoadKind::Distributed);
+}
+
+Load polynomial_load(std::span<const double> c, double start, double end, double theta) {
+    const std::size_t n = c.size();
+    const std::vector<double> about_start = shift_polynomial(c, start);
+    const std::vector<double> about_end = shift_polynomial(about_start, end - start);
+    sing::TermList terms;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (about_start[i] != 0.0) terms.push_back({about_start[i], start, static_cast<std::int32_t>(i)});
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+        if (about_end[k] != 0.0) terms.push_back({-about_end[k], end, static_cast<std::int32_t>(k)});
+    }
+    // Integral of x * w(x) over [start, end].
+    double moment = +0.0;
+    for (std::size_t j = 0; j < n; ++j) {
+        const auto p = static_cast<std::uint32_t>(j + 2);
+        moment += ((ipow(end, p) - ipow(start, p)) * c[j]) / static_cast<double>(j + 2);
+    }
+    return with_angle(std::move(terms), theta, moment, LoadKind::Distributed);
+}
+
+// A doublet of -T: integrated twice it becomes a bending-moment step of -T,
+// which equilibrium turns into a moment of +T on the span to its left. Its
+// moment about x = 0 is T itself, with no sine.
+Load torque_load(double T, double x) { return Load{{{-T, x, -2}}, 90.0, T, LoadKind::Torque}; }
+
+std::variant<Load, LoadError> build_load(std::string_view kind, std::span<const double> params) {
+    const KindInfo* info = find_kind(kind);
+    if (info == nullptr) return LoadError{"unknown load kind '" + std::string(kind) + "'"};
+    if (params.size() < info->min_params) {
+        return LoadError{"load '" + std::string(kind) + "' needs " + std::to_string(info->min_params) +
+                         " params, got " + std::to_string(params.size())};
+    }
+    return build(info->kind, params);
+}
+
+}  // namespace loads

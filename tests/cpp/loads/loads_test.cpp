@@ -1,0 +1,63 @@
+#include "loads/loads.hpp"
+
+#include "../test_support.hpp"
+
+namespace {
+
+using engine::Load;
+using engine::LoadKind;
+
+Load dist(std::vector<double> c, double x1, double x2, double theta) { return loads::polynomial_load(c, x1, x2, theta); }
+
+TEST(BuildLoad, BuildsEachKindAndIgnoresSurplusParams) {
+    const struct { const char* kind; std::vector<double> params; Load want; } cases[] = {
+        {"point", {10, 2, 90, 7}, {{{10, 2, -1}}, 90, 20, LoadKind::Point}},
+        {"point", {10, 2, 0}, {{{10, 2, -1}}, 0, 0, LoadKind::Point}},
+        {"udl", {2, 1, 4, 90}, {{{2, 1, 0}, {-2, 4, 0}}, 90, 15, LoadKind::Distributed}},
+        {"udl", {2, 4, 1, 90, 8}, {{{2, 4, 0}, {-2, 1, 0}}, 90, -15, LoadKind::Distributed}},
+        {"torque", {5, 3, 45}, {{{-5, 3, -2}}, 90, 5, LoadKind::Torque}},
+        {"trap", {0, 6, 0, 3, 90, 1}, {{{0, 0, 0}, {0, 3, 0}, {2, 0, 1}, {-6, 3, 0}, {-2, 3, 1}}, 90, 18, LoadKind::Distributed}},
+        {"dist", {1, 3, 90, 0, 2}, {{{2, 1, 0}, {2, 1, 1}, {-6, 3, 0}, {-2, 3, 1}}, 90, 52.0 / 3, LoadKind::Distributed}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.kind << testing::PrintToString(c.params));
+        const auto got = loads::build_load(c.kind, c.params);
+        ASSERT_TRUE(std::holds_alternative<Load>(got)) << std::get<loads::LoadError>(got).message;
+        expect_load(std::get<Load>(got), c.want);
+    }
+}
+
+TEST(BuildLoad, FailuresRepeatTheCallersText) {
+    const struct { const char* kind; std::vector<double> params; const char* message; } cases[] = {
+        {"bogus", {1, 2, 3}, "unknown load kind 'bogus'"}, {"Point", {10, 2, 90}, "unknown load kind 'Point'"},
+        {"", {}, "unknown load kind ''"}, {"point", {10, 2}, "load 'point' needs 3 params, got 2"},
+        {"udl", {1, 2, 3}, "load 'udl' needs 4 params, got 3"}, {"trap", {1, 2, 0, 3}, "load 'trap' needs 5 params, got 4"},
+        {"torque", {5}, "load 'torque' needs 2 params, got 1"}, {"dist", {0, 3, 90}, "load 'dist' needs 4 params, got 3"}};
+    for (const auto& c : cases) {
+        const auto got = loads::build_load(c.kind, c.params);
+        ASSERT_TRUE(std::holds_alternative<loads::LoadError>(got)) << c.message;
+        EXPECT_EQ(std::get<loads::LoadError>(got).message, c.message);
+    }
+}
+
+TEST(VaryingLoad, TermsAndMoment) {
+    constexpr auto D = engine::LoadKind::Distributed;
+    const struct { const char* name; Load got, want; } cases[] = {
+        {"uniform trap", loads::trapezoidal_load(3, 3, 1, 4, 90), {{{3, 1, 0}, {-3, 4, 0}}, 90, 22.5, D}},
+        {"triangle", loads::trapezoidal_load(0, 6, 0, 3, 90), {{{0, 0, 0}, {-0.0, 3, 0}, {2, 0, 1}, {-6, 3, 0}, {-2, 3, 1}}, 90, 18, D}},
+        {"axial trap", loads::trapezoidal_load(2, 2, 0, 1, 0), {{{2, 0, 0}, {-2, 1, 0}}, 0, 0, D}},
+        {"constant", dist({5}, 1, 3, 90), {{{5, 1, 0}, {-5, 3, 0}}, 90, 20, D}},
+        {"linear from origin", dist({0, 2}, 0, 3, 90), {{{2, 0, 1}, {-6, 3, 0}, {-2, 3, 1}}, 90, 18, D}},
+        {"linear shifted", dist({0, 2}, 1, 3, 90), {{{2, 1, 0}, {2, 1, 1}, {-6, 3, 0}, {-2, 3, 1}}, 90, 52.0 / 3, D}},
+        // w = 1 + 3x^2 on [1, 2]: w(1) = 4, w'(1) = 6, w(2) = 13, w'(2) = 12.
+        {"quadratic", dist({1, 0, 3}, 1, 2, 90),
+         {{{4, 1, 0}, {6, 1, 1}, {3, 1, 2}, {-13, 2, 0}, {-12, 2, 1}, {-3, 2, 2}}, 90, 12.75, D}},
+        {"zero polynomial", dist({0}, 1, 3, 45), {{}, 45, 0, D}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        expect_load(c.got, c.want);
+    }
+    EXPECT_TRUE(std::signbit(loads::trapezoidal_load(0, 6, 0, 3, 90).terms[1].coefficient));
+    EXPECT_EQ(loads::trapezoidal_load(kNaN, kNaN, 0, 1, 90).terms.size(), 5u);  // NaN intensities count as unequal
+}
+
+}  // namespace
