@@ -1,16 +1,18 @@
 #include "python/beam_result.hpp"
 
 #include <array>
-#include <cmath>
 #include <cstddef>
 #include <new>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "python/binding.hpp"
 #include "python/guard.hpp"
-#include "python/mesh.hpp"
-#include "python/position_text.hpp"
 #include "python/ref.hpp"
+#include "results/mesh.hpp"
+#include "results/position_text.hpp"
+#include "results/two_sided.hpp"
 
 namespace python {
 namespace {
@@ -51,15 +53,6 @@ constexpr std::array<Query, 8> queries{{
     {"get_deflection", "BeamResult.get_deflection()", "get_deflection($self, x)\n--\n\n", &BeamResult::d, true},
 }};
 
-// The value just left or just right of x, whichever has the larger
-// magnitude after rounding to 10 decimals; the left one on ties and NaN.
-double two_sided_value(const sing::TermList& list, double x) {
-    if (list.empty()) return -0.0;
-    const double left = engine::round10(sing::eval_terms(list, x + (-1e-7)));
-    const double right = engine::round10(sing::eval_terms(list, x + 1e-7));
-    return std::fabs(left) < std::fabs(right) ? right : left;
-}
-
 template <std::size_t K>
 PyObject* query(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
@@ -72,7 +65,7 @@ PyObject* query(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
             return nullptr;
         }
         const sing::TermList& list = record(self).*q.list;
-        return PyFloat_FromDouble(q.two_sided ? two_sided_value(list, x) : sing::eval_terms(list, x));
+        return PyFloat_FromDouble(q.two_sided ? results::two_sided_value(list, x) : sing::eval_terms(list, x));
     });
 }
 
@@ -93,7 +86,7 @@ PyObject* reactions(PyObject* self, PyObject*) {
         Ref dict(PyDict_New());
         if (!dict) return nullptr;
         for (const engine::Reaction& r : record(self).reactions) {
-            const std::string text = position_text(r.pos);
+            const std::string text = results::position_text(r.pos);
             Ref key(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
             if (!key) return nullptr;
             Ref value = reaction_values(r);
@@ -103,8 +96,9 @@ PyObject* reactions(PyObject* self, PyObject*) {
     });
 }
 
-// A new list of the term list's exact values at every mesh position.
-Ref sampled(const Mesh& mesh, const sing::TermList* list) {
+// A new list of the term list's exact values at every mesh position (the
+// positions themselves for no list).
+Ref sampled(std::span<const double> mesh, const sing::TermList* list) {
     Ref out(PyList_New(static_cast<Py_ssize_t>(mesh.size())));
     if (!out) return out;
     for (std::size_t k = 0; k < mesh.size(); ++k) {
@@ -123,13 +117,14 @@ bool mesh_fits_in_list(std::uint64_t n, std::size_t feature_count) {
 
 PyObject* plotting_vectors_dict(const BeamResult& r, std::uint64_t n) {
     if (!mesh_fits_in_list(n, r.features.size())) return PyErr_NoMemory();
-    const Mesh mesh = plotting_mesh(n, r.span, r.features);
+    const std::optional<results::Mesh> mesh = results::plotting_mesh(n, r.span, r.features);
+    if (!mesh) return PyErr_NoMemory();
     const std::pair<const char*, const sing::TermList*> columns[] = {
         {"x", nullptr}, {"nf", &r.nf}, {"sf", &r.sf}, {"bm", &r.bm}, {"d", &r.d}};
     Ref dict(PyDict_New());
     if (!dict) return nullptr;
     for (const auto& [key, list] : columns) {
-        Ref values = sampled(mesh, list);
+        Ref values = sampled(mesh->points(), list);
         if (!values || PyDict_SetItemString(dict.get(), key, values.get()) < 0) return nullptr;
     }
     return dict.release();

@@ -5,8 +5,8 @@
 
 #include <string>
 
-namespace python {
+namespace results {
 
 std::string position_text(double p);
 
-}  // namespace python
+}  // namespace results

@@ -1,4 +1,4 @@
-#include "python/position_text.hpp"
+#include "results/position_text.hpp"
 
 #include "../test_support.hpp"
 
@@ -10,7 +10,7 @@ TEST(PositionText, IntegersSaturateOthersAreShortestPositionalDecimals) {
         {1e-7, "0.0000001"}, {1.25e-5, "0.0000125"}, {1e20, "9223372036854775807"},
         {0x1p63, "9223372036854775807"}, {-1e20, "-9223372036854775808"}, {kInf, "inf"}, {-kInf, "-inf"},
         {kNaN, "NaN"}};
-    for (const auto& [p, want] : cases) EXPECT_EQ(python::position_text(p), want) << p;
+    for (const auto& [p, want] : cases) EXPECT_EQ(results::position_text(p), want) << p;
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
-#include "python/position_text.hpp"
+#include "results/position_text.hpp"
 
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 
-namespace python {
+namespace results {
 namespace {
 
 std::int64_t saturating_int64(double p) noexcept {
@@ -31,4 +31,4 @@ std::string position_text(double p) {
     return shortest_positional(p);
 }
 
-}  // namespace python
+}  // namespace results
