@@ -105,16 +105,16 @@ LoadLists collect_loads(const Beam& beam) {
     LoadLists lists;
     for (const Load& load : beam.loads) {
         if (load.kind == LoadKind::Point) {
-            lists.transverse.append(sing::scale_terms(load.y1(), u.force));
-            lists.axial.append(sing::scale_terms(load.x1(), u.force));
+            lists.transverse.append(sing::scale_terms(load.shear_force_terms(), u.force));
+            lists.axial.append(sing::scale_terms(load.normal_force_terms(), u.force));
             lists.moment += (load.moment * u.force) * u.length;
         } else if (load.kind == LoadKind::Distributed) {
             const double k = u.length * u.distributed;
-            lists.transverse.append(sing::scale_terms(load.y1(), k));
-            lists.axial.append(sing::scale_terms(load.x1(), k));
+            lists.transverse.append(sing::scale_terms(load.shear_force_terms(), k));
+            lists.axial.append(sing::scale_terms(load.normal_force_terms(), k));
             lists.moment += ((load.moment * u.distributed) * u.length) * u.length;
         } else {
-            lists.torque.append(sing::scale_terms(sing::integrate_terms(load.y1()), u.moment));
+            lists.torque.append(sing::scale_terms(sing::integrate_terms(load.shear_force_terms()), u.moment));
             lists.moment += load.moment * u.moment;
         }
     }
@@ -290,30 +290,30 @@ double round10(double v) noexcept {
     return std::round(scaled) / 1e10;
 }
 
-AnalyseResult Beam::try_analyse() const {
+AnalyseResult analyse(const Beam& beam) {
     SortedSupports sorted;
-    if (!sort_supports(supports, sorted)) return {AnalyseFailure::unordered_supports};
+    if (!sort_supports(beam.supports, sorted)) return {AnalyseFailure::unordered_supports};
     const std::vector<Support>& sup = *sorted.list;
     const Restraints r(sup);
-    const Section sec = section_constants(*this);
-    const LoadLists lists = collect_loads(*this);
+    const Section sec = section_constants(beam);
+    const LoadLists lists = collect_loads(beam);
 
-    const TransverseFields tf = build_transverse_fields(lists, sup, r, sec, units.length);
-    const std::optional<std::vector<double>> xt = solve_transverse(*this, lists, sup, r, tf);
+    const TransverseFields tf = build_transverse_fields(lists, sup, r, sec, beam.units.length);
+    const std::optional<std::vector<double>> xt = solve_transverse(beam, lists, sup, r, tf);
     if (!xt) return {AnalyseFailure::singular};
 
-    const AxialFields af = build_axial_fields(lists, sup, r, units.length);
-    const std::optional<std::vector<double>> xa = solve_axial(*this, lists, sup, r, af, sec);
+    const AxialFields af = build_axial_fields(lists, sup, r, beam.units.length);
+    const std::optional<std::vector<double>> xa = solve_axial(beam, lists, sup, r, af, sec);
     if (!xa) return {AnalyseFailure::singular};
 
     Analysis out;
-    const double inv_force = 1.0 / units.force;
+    const double inv_force = 1.0 / beam.units.force;
     out.sf = sing::scale_terms(tf.V.subs(*xt), inv_force);
-    out.bm = sing::scale_terms(tf.M.subs(*xt), 1.0 / units.moment);
-    out.d = sing::scale_terms(tf.D.subs(*xt), 1.0 / units.deflection);
+    out.bm = sing::scale_terms(tf.M.subs(*xt), 1.0 / beam.units.moment);
+    out.d = sing::scale_terms(tf.D.subs(*xt), 1.0 / beam.units.deflection);
     out.nf = sing::scale_terms(xa->empty() ? af.N.constant : af.N.subs(*xa), inv_force);
-    out.reactions = build_reactions(sup, *xt, *xa, r.vertical.size(), units);
-    out.features = feature_positions(sup, loads);
+    out.reactions = build_reactions(sup, *xt, *xa, r.vertical.size(), beam.units);
+    out.features = feature_positions(sup, beam.loads);
     return {std::move(out)};
 }
 

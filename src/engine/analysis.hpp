@@ -42,6 +42,9 @@ struct AnalyseResult {
     const Analysis& analysis() const noexcept { return std::get<Analysis>(outcome); }
 };
 
+// Reactions and result fields of the beam, or the reason there are none.
+AnalyseResult analyse(const Beam& beam);
+
 // C round of v * 1e10, divided back: halves away from zero, sign kept. A
 // finite v too large to scale (|v| above about 1.8e298) is returned as it is.
 double round10(double v) noexcept;

@@ -14,8 +14,8 @@ sing::TermList project(const sing::TermList& terms, double c) {
 
 }  // namespace
 
-sing::TermList Load::x1() const { return project(terms, projection_factor(std::cos(angle * deg_to_rad))); }
+sing::TermList Load::normal_force_terms() const { return project(terms, projection_factor(std::cos(angle * deg_to_rad))); }
 
-sing::TermList Load::y1() const { return project(terms, projection_factor(std::sin(angle * deg_to_rad))); }
+sing::TermList Load::shear_force_terms() const { return project(terms, projection_factor(std::sin(angle * deg_to_rad))); }
 
 }  // namespace engine

@@ -33,11 +33,12 @@ struct Load {
     double moment = 0.0;   // moment of the transverse part about x = 0
     LoadKind kind = LoadKind::Point;
 
-    // Axial / transverse component (cos / sin of the angle), integrated once.
-    // A projection factor below 1e-8 in magnitude is taken as +0.0 so that
-    // 90 degrees has no axial part and 0 or 180 no transverse part.
-    sing::TermList x1() const;
-    sing::TermList y1() const;
+    // The load's contribution to the normal force and to the shear force:
+    // its axial (cos) and transverse (sin) component, integrated once. A
+    // projection factor below 1e-8 in magnitude is taken as +0.0 so that 90
+    // degrees has no axial part and 0 or 180 no transverse part.
+    sing::TermList normal_force_terms() const;
+    sing::TermList shear_force_terms() const;
 };
 
 // Each factor turns a caller value into the base value; 1.0 = same unit.
@@ -54,9 +55,6 @@ struct Units {
     double deflection = 1.0;
 };
 
-struct Analysis;
-struct AnalyseResult;
-
 struct Beam {
     std::vector<Support> supports;  // caller's order
     std::vector<Load> loads;        // caller's order
@@ -66,9 +64,6 @@ struct Beam {
     double a = 0.0;
     double g = 0.0;
     Units units;
-
-    // Reactions and result fields, or the reason there are none.
-    AnalyseResult try_analyse() const;
 };
 
 }  // namespace engine

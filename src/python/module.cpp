@@ -105,7 +105,7 @@ PyObject* solve(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
     return guarded([&]() -> PyObject* {
         engine::Beam beam;
         if (!read_beam({args, nargs, kwnames}, beam)) return nullptr;
-        engine::AnalyseResult result = beam.try_analyse();
+        engine::AnalyseResult result = engine::analyse(beam);
         if (!result.ok()) {
             const bool unordered = result.failure() == engine::AnalyseFailure::unordered_supports;
             PyErr_SetString(PyExc_ValueError, unordered ? "support position is not a number"

@@ -10,7 +10,7 @@ TEST(Projection, SplitsAtTheAngleWithCutOffAndIntegrates) {
         {0, 1, 0}, {90, 0, 1}, {180, -1, 0}, {30, std::sqrt(3.0) / 2, 0.5}, {kNaN, kNaN, kNaN}};
     for (const auto& c : cases) {
         const engine::Load load{{{10, 2, -1}, {6, 1, 0}, {6, 1, 2}}, c.angle, 0, engine::LoadKind::Point};
-        for (auto [got, f] : {std::pair{load.x1(), c.axial}, std::pair{load.y1(), c.transverse}}) {
+        for (auto [got, f] : {std::pair{load.normal_force_terms(), c.axial}, std::pair{load.shear_force_terms(), c.transverse}}) {
             SCOPED_TRACE(testing::Message() << c.angle << " deg");
             ASSERT_EQ(got.size(), 3u);
             EXPECT_EQ(std::vector<int>({got[0].order, got[1].order, got[2].order}), std::vector<int>({0, 1, 3}));
@@ -22,7 +22,7 @@ TEST(Projection, SplitsAtTheAngleWithCutOffAndIntegrates) {
             }
         }
     }
-    EXPECT_TRUE((engine::Load{{}, 30, 0, engine::LoadKind::Point}.y1().empty()));
+    EXPECT_TRUE((engine::Load{{}, 30, 0, engine::LoadKind::Point}.shear_force_terms().empty()));
 }
 
 }  // namespace
