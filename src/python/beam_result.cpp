@@ -8,6 +8,7 @@
 #include <string>
 
 #include "python/binding.hpp"
+#include "python/convert.hpp"
 #include "python/guard.hpp"
 #include "python/ref.hpp"
 #include "results/mesh.hpp"

@@ -1,20 +1,12 @@
-// Binding of a call's arguments to named parameters and conversion of the bound
-// values, with messages in the interpreter's own wording. Every function
-// returns false (or null) with a Python exception set on failure.
+// Binding of a call's arguments to named parameters, with messages in the
+// interpreter's own wording. Every function returns false with a Python
+// exception set on failure.
 #pragma once
 
 #include <Python.h>
 
-#include <algorithm>
 #include <cstddef>
-#include <cstdint>
-#include <initializer_list>
 #include <span>
-#include <string>
-#include <utility>
-#include <vector>
-
-#include "python/ref.hpp"
 
 namespace python {
 
@@ -42,65 +34,5 @@ bool bind_arguments(const Signature& sig, const CallArgs& call, std::span<PyObje
 // An exact TypeError becomes "argument '<param>': <message>", keeping its
 // __cause__; any other exception is left as it is.
 void wrap_argument_error(const char* param);
-
-// "'<type qualname>' object cannot be converted to '<target>'"
-void set_downcast_error(PyObject* obj, const char* target);
-
-bool to_double(PyObject* obj, double& out);
-bool to_text(PyObject* obj, std::string& out);
-bool to_u64(PyObject* obj, std::uint64_t& out);
-// A tuple (or subclass) of exactly n items; items borrowed from the tuple.
-bool as_tuple(PyObject* obj, Py_ssize_t n);
-bool to_double_list(PyObject* obj, std::vector<double>& out);
-bool to_text_float_dict(PyObject* obj, std::vector<std::pair<std::string, double>>& out);
-
-// Converts one item and appends it to out.
-template <class T, class Convert>
-bool append_converted(PyObject* item, std::vector<T>& out, Convert convert) {
-    T value{};
-    if (!convert(item, value)) return false;
-    out.push_back(std::move(value));
-    return true;
-}
-
-// The items of an exact list or tuple by index, as their iterators visit
-// them: the length is read again before every item, so a list shortened or
-// grown by a conversion is followed exactly; each item is held while it is
-// converted. Saves the iterator object of the generic path.
-template <class T, class Convert>
-bool convert_items(PyObject* seq, std::vector<T>& out, Convert convert) {
-    const bool is_list = PyList_CheckExact(seq);
-    for (Py_ssize_t k = 0; k < (is_list ? PyList_Size(seq) : PyTuple_Size(seq)); ++k) {
-        Ref item = Ref::borrow(is_list ? PyList_GetItem(seq, k) : PyTuple_GetItem(seq, k));
-        if (!append_converted(item.get(), out, convert)) return false;
-    }
-    return true;
-}
-
-// Any non-str sequence, converted item by item in iteration order.
-template <class T, class Convert>
-bool to_list(PyObject* obj, std::vector<T>& out, Convert convert) {
-    if (PyUnicode_Check(obj)) {
-        PyErr_SetString(PyExc_TypeError, "Can't extract `str` to `Vec`");
-        return false;
-    }
-    if (!PySequence_Check(obj)) {
-        set_downcast_error(obj, "Sequence");
-        return false;
-    }
-    // The length is only a capacity hint: a failing or absurd __len__ must
-    // neither fail the conversion nor reserve memory the items never need.
-    constexpr Py_ssize_t max_hint = 1 << 16;
-    const Py_ssize_t hint = PySequence_Size(obj);
-    if (hint < 0) PyErr_Clear();
-    out.reserve(static_cast<std::size_t>(std::clamp<Py_ssize_t>(hint, 0, max_hint)));
-    if (PyList_CheckExact(obj) || PyTuple_CheckExact(obj)) return convert_items(obj, out, convert);
-    Ref iter(PyObject_GetIter(obj));
-    if (!iter) return false;
-    while (Ref item{PyIter_Next(iter.get())}) {
-        if (!append_converted(item.get(), out, convert)) return false;
-    }
-    return PyErr_Occurred() == nullptr;
-}
 
 }  // namespace python

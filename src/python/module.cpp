@@ -1,126 +1,16 @@
-// Module entry: solve() turns Python arguments into a Beam, analyses it and
-// wraps the result; PyInit_flexura creates the one module object.
+// Module bootstrap: PyInit_flexura creates the one module object and adds
+// solve, BeamResult and the module's documentation.
 #include <Python.h>
 
-#include <array>
 #include <atomic>
-#include <string>
-#include <utility>
-#include <variant>
-#include <vector>
 
-#include "engine/analysis.hpp"
 #include "python/beam_result.hpp"
-#include "python/binding.hpp"
-#include "loads/loads.hpp"
 #include "python/guard.hpp"
 #include "python/ref.hpp"
+#include "python/solve.hpp"
 
 namespace python {
 namespace {
-
-constexpr const char* solve_params[] = {"span", "e", "i", "a", "g", "supports", "loads", "units"};
-constexpr Signature solve_signature{"solve()", solve_params, 7};
-
-struct LoadEntry {
-    std::string kind;
-    std::vector<double> params;
-};
-
-bool to_support(PyObject* obj, engine::Support& out) {
-    if (!as_tuple(obj, 4)) return false;
-    double* fields[] = {&out.pos, &out.kx, &out.ky, &out.km};
-    for (Py_ssize_t k = 0; k < 4; ++k) {
-        if (!to_double(PyTuple_GetItem(obj, k), *fields[k])) return false;
-    }
-    return true;
-}
-
-bool to_load_entry(PyObject* obj, LoadEntry& out) {
-    return as_tuple(obj, 2) && to_text(PyTuple_GetItem(obj, 0), out.kind) &&
-           to_double_list(PyTuple_GetItem(obj, 1), out.params);
-}
-
-// Runs one conversion; on failure prefixes an exact TypeError with the
-// parameter's name.
-template <class Convert>
-bool convert_argument(const char* param, Convert convert) {
-    if (convert()) return true;
-    wrap_argument_error(param);
-    return false;
-}
-
-engine::Units units_from(const std::vector<std::pair<std::string, double>>& entries) {
-    engine::Units u;
-    std::pair<const char*, double*> factors[] = {
-        {"length", &u.length},       {"force", &u.force}, {"moment", &u.moment}, {"distributed", &u.distributed},
-        {"stiffness", &u.stiffness}, {"A", &u.A},         {"G", &u.G},           {"E", &u.E},
-        {"I", &u.I},                 {"deflection", &u.deflection}};
-    for (const auto& [key, value] : entries) {
-        for (auto& [name, field] : factors) {
-            if (key == name) *field = value;
-        }
-    }
-    return u;
-}
-
-bool build_loads(const std::vector<LoadEntry>& entries, std::vector<engine::Load>& out) {
-    out.reserve(entries.size());
-    for (const LoadEntry& entry : entries) {
-        auto built = loads::build_load(entry.kind, entry.params);
-        if (auto* error = std::get_if<loads::LoadError>(&built)) {
-            // Sized, so that a kind text holding a NUL is repeated whole.
-            const std::string& text = error->message;
-            Ref message(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
-            if (message) PyErr_SetObject(PyExc_ValueError, message.get());
-            return false;
-        }
-        out.push_back(std::move(std::get<engine::Load>(built)));
-    }
-    return true;
-}
-
-// Binds and converts every argument of solve() into the beam, in the order
-// that decides which failure is reported first.
-bool read_beam(const CallArgs& call, engine::Beam& beam) {
-    std::array<PyObject*, 8> slot{};
-    if (!bind_arguments(solve_signature, call, slot)) return false;
-    double* numbers[] = {&beam.span, &beam.e, &beam.i, &beam.a, &beam.g};
-    for (std::size_t k = 0; k < 5; ++k) {
-        if (!convert_argument(solve_params[k], [&] { return to_double(slot[k], *numbers[k]); })) return false;
-    }
-    if (!convert_argument("supports", [&] { return to_list(slot[5], beam.supports, to_support); })) return false;
-    std::vector<LoadEntry> loads;
-    if (!convert_argument("loads", [&] { return to_list(slot[6], loads, to_load_entry); })) return false;
-    std::vector<std::pair<std::string, double>> units;
-    if (slot[7] != nullptr && slot[7] != Py_None &&
-        !convert_argument("units", [&] { return to_text_float_dict(slot[7], units); })) {
-        return false;
-    }
-    beam.units = units_from(units);
-    return build_loads(loads, beam.loads);
-}
-
-PyObject* solve(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return guarded([&]() -> PyObject* {
-        engine::Beam beam;
-        if (!read_beam({args, nargs, kwnames}, beam)) return nullptr;
-        engine::AnalyseResult result = engine::analyse(beam);
-        if (!result.ok()) {
-            const bool unordered = result.failure() == engine::AnalyseFailure::unordered_supports;
-            PyErr_SetString(PyExc_ValueError, unordered ? "support position is not a number"
-                                                        : "beam is unstable / singular (no unique solution)");
-            return nullptr;
-        }
-        return new_beam_result(std::move(result.analysis()), beam.span);
-    });
-}
-
-PyMethodDef solve_def = {
-    "solve", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&solve)), METH_FASTCALL | METH_KEYWORDS,
-    "solve(span, e, i, a, g, supports, loads, units=None)\n--\n\nBuild and solve a beam. `supports` are (pos, kx, "
-    "ky, km) with float('inf')\nfor rigid; `loads` are (kind, params) where kind is point/udl/trap/torque/\ndist. "
-    "Raises ValueError if the beam is unstable / singular."};
 
 constexpr const char* module_doc =
     "flexura: a fast beam solver for reactions, internal forces and deflections of a straight beam.";
