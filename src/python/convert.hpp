@@ -39,7 +39,8 @@ bool append_converted(PyObject* item, std::vector<T>& out, Convert convert) {
 // The items of an exact list or tuple by index, as their iterators visit
 // them: the length is read again before every item, so a list shortened or
 // grown by a conversion is followed exactly; each item is held while it is
-// converted. Saves the iterator object of the generic path.
+// converted. Saves the iterator objects of the generic path: 4.5% of a
+// two-support, one-load solve (callgrind, 669 of 14,900 instructions).
 template <class T, class Convert>
 bool convert_items(PyObject* seq, std::vector<T>& out, Convert convert) {
     const bool is_list = PyList_CheckExact(seq);

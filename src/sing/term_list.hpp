@@ -58,7 +58,7 @@ public:
     void reserve(std::size_t wanted) {
         if (wanted <= capacity_) return;
         T* grown = static_cast<T*>(::operator new(wanted * sizeof(T)));
-        copy(grown, data(), size_);
+        std::copy_n(data(), size_, grown);
         release();
         heap_ = grown;
         capacity_ = wanted;
@@ -77,16 +77,8 @@ public:
 private:
     void append_n(const T* items, std::size_t count) {
         if (size_ + count > capacity_) reserve(std::max(size_ + count, 2 * capacity_));
-        copy(data() + size_, items, count);
+        std::copy_n(items, count, data() + size_);
         size_ += count;
-    }
-    // Short copies (the common case) without a call into the C library.
-    static void copy(T* to, const T* from, std::size_t count) noexcept {
-        if (count > inline_capacity) {
-            std::memcpy(to, from, count * sizeof(T));
-            return;
-        }
-        for (std::size_t k = 0; k < count; ++k) to[k] = from[k];
     }
     void release() noexcept {
         ::operator delete(heap_);
