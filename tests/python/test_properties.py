@@ -23,14 +23,14 @@ restraint = st.sampled_from([0.0, INF]) | st.floats(1e3, 1e7)
 @st.composite
 def load(draw, span):
     """(kind, params) on the span, its resultant and moment about x = 0 in the
-    caller's units of the kind, and the sine of its angle."""
+    caller's units of the kind, and the sine and cosine of its angle."""
     kind, th = draw(st.sampled_from(["point", "udl", "trap", "torque", "dist"])), draw(angle)
-    s = math.sin(th * 0.017453292519943295)
+    s, cosine = math.sin(th * 0.017453292519943295), math.cos(th * 0.017453292519943295)
     p, x = draw(magnitude), draw(st.floats(0, 1)) * span
     if kind == "point":
-        return (kind, [p, x, th]), p, p * x, s
+        return (kind, [p, x, th]), p, p * x, s, cosine
     if kind == "torque":
-        return (kind, [p, x]), 0.0, p, 1.0
+        return (kind, [p, x]), 0.0, p, 1.0, 0.0
     x1, x2 = sorted([x, draw(st.floats(0, 1)) * span])
     x1, x2 = (x1, x2) if x2 - x1 > span / 20 else (0.0, span)
     q = draw(magnitude)
@@ -41,7 +41,7 @@ def load(draw, span):
         c = draw(st.lists(st.floats(-10, 10), min_size=1, max_size=3))
         params = [x1, x2, th] + c
     integral = [sum(cj * (x2 ** (j + k) - x1 ** (j + k)) / (j + k) for j, cj in enumerate(c)) for k in (1, 2)]
-    return (kind, params), integral[0], integral[1], s
+    return (kind, params), integral[0], integral[1], s, cosine
 
 
 @st.composite
@@ -77,22 +77,26 @@ PROPS = settings(max_examples=100, deadline=None)
 @PROPS
 @given(beam())
 def test_statics(b):
-    """Reactions balance the loads, shear force and moment vanish beyond the
-    beam, and rigid vertical supports do not deflect."""
+    """Reactions balance the loads vertically, horizontally and in moment,
+    shear force and moment vanish beyond the beam, and rigid vertical
+    supports do not deflect."""
     u = lambda key: b["units"].get(key, 1.0)  # noqa: E731
     ul, uf, um, ud = u("length"), u("force"), u("moment"), u("distributed") * u("length")
     to_base = {"point": (uf, uf * ul), "torque": (0.0, um)}
     # The transverse part of a load vanishes below a sine of 1e-8; its moment
     # is taken with the full sine.
-    loads = [(f * s * (abs(s) >= 1e-8) * fb, m * s * mb, (abs(f) + abs(m)) * max(fb, mb))
-             for (k, _), f, m, s in b["loads"] for fb, mb in [to_base.get(k, (ud, ud * ul))]]
+    loads = [(f * s * (abs(s) >= 1e-8) * fb, m * s * mb, (abs(f) + abs(m)) * max(fb, mb), f * c * (abs(c) >= 1e-8) * fb)
+             for (k, _), f, m, s, c in b["loads"] for fb, mb in [to_base.get(k, (ud, ud * ul))]]
     r = run(b)
     reactions = [(float(x), ry * uf, m * um) for x, (_, ry, m) in r.reactions().items()]
+    horizontal = [rx * uf for rx, _, _ in r.reactions().values()]
     arm = 1 + b["span"] * ul
-    size = (sum(w for *_, w in loads) + sum(abs(f) + abs(m) for _, f, m in reactions)) * arm
+    size = (sum(w for _, _, w, _ in loads) + sum(abs(f) + abs(m) for _, f, m in reactions) + sum(map(abs, horizontal))) * arm
     tol = 1e-8 * size + 1e-9 * (uf + um) * len(reactions) * arm
-    assert abs(sum(f for f, _, _ in loads) + sum(f for _, f, _ in reactions)) <= tol
-    assert abs(sum(m for _, m, _ in loads) + sum(f * x * ul + m for x, f, m in reactions)) <= tol
+    assert abs(sum(f for f, _, _, _ in loads) + sum(f for _, f, _ in reactions)) <= tol
+    assert abs(sum(m for _, m, _, _ in loads) + sum(f * x * ul + m for x, f, m in reactions)) <= tol
+    if any(kx != 0 for _, kx, _, _ in b["supports"]):
+        assert abs(sum(h for *_, h in loads) + sum(horizontal)) <= tol
     assert abs(r.eval_sf(b["span"] + 1) * uf) <= tol and abs(r.eval_bm(b["span"] + 1) * um) <= tol
     e, i, a, g = b["section"]
     flexibility = arm ** 2 / (e * u("E") * u("I") * i) + 1 / (g * u("G") * u("A") * a)
