@@ -14,8 +14,12 @@ sing::TermList project(const sing::TermList& terms, double c) {
 
 }  // namespace
 
-sing::TermList Load::normal_force_terms() const { return project(terms, projection_factor(std::cos(angle * deg_to_rad))); }
+double axial_factor(double angle) noexcept { return projection_factor(std::cos(angle * deg_to_rad)); }
 
-sing::TermList Load::shear_force_terms() const { return project(terms, projection_factor(std::sin(angle * deg_to_rad))); }
+double transverse_factor(double angle) noexcept { return projection_factor(std::sin(angle * deg_to_rad)); }
+
+sing::TermList Load::normal_force_terms() const { return project(terms, axial_factor(angle)); }
+
+sing::TermList Load::shear_force_terms() const { return project(terms, transverse_factor(angle)); }
 
 }  // namespace engine

@@ -13,6 +13,13 @@ namespace engine {
 // Degrees to radians by one multiplication, before any sin or cos.
 inline constexpr double deg_to_rad = 0.017453292519943295;
 
+// The share of a load along the beam (cos) and across it (sin) for an angle
+// in degrees. Below 1e-8 in magnitude it is taken as +0.0, so that 90
+// degrees has no axial part and 0 or 180 no transverse part; a load's terms
+// and its moment use the same factor.
+double axial_factor(double angle) noexcept;
+double transverse_factor(double angle) noexcept;
+
 // A restraint value of exactly 0 (or -0.0) is free; infinity or NaN is
 // rigid; any other finite kx/ky is a spring. km only switches the
 // rotational restraint on or off.
@@ -34,9 +41,7 @@ struct Load {
     LoadKind kind = LoadKind::Point;
 
     // The load's contribution to the normal force and to the shear force:
-    // its axial (cos) and transverse (sin) component, integrated once. A
-    // projection factor below 1e-8 in magnitude is taken as +0.0 so that 90
-    // degrees has no axial part and 0 or 180 no transverse part.
+    // its axial and transverse component, integrated once.
     sing::TermList normal_force_terms() const;
     sing::TermList shear_force_terms() const;
 };

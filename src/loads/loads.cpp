@@ -1,39 +1,39 @@
 #include "loads/loads.hpp"
 
 #include <array>
-#include <cmath>
 #include <cstdint>
 #include <vector>
 
 namespace loads {
 namespace {
 
-using engine::deg_to_rad;
 using engine::Load;
 using engine::LoadKind;
 using sing::ipow;
 
 // The moment of the transverse part: the moment of the intensity about x = 0
-// times the sine of the angle.
+// times the transverse share of the angle, so that a load whose transverse
+// part is dropped leaves no couple behind either.
 Load with_angle(sing::TermList terms, double theta, double moment, LoadKind kind) {
-    return Load{std::move(terms), theta, std::sin(theta * deg_to_rad) * moment, kind};
-}
-
-// C(j, i) as a running product: multiply first, divide second.
-double binomial(std::size_t j, std::size_t i) noexcept {
-    double b = 1.0;
-    for (std::size_t t = 0; t < i; ++t) b = (static_cast<double>(j - t) * b) / static_cast<double>(t + 1);
-    return b;
+    return Load{std::move(terms), theta, engine::transverse_factor(theta) * moment, kind};
 }
 
 // Coefficients of sum_j c[j] (y + s)^j re-expanded in powers of y:
-// out[i] = sum_{j >= i} s^(j - i) * (C(j, i) * c[j]).
+// out[i] = sum_{j >= i} s^(j - i) * (C(j, i) * c[j]), each sum from +0.0 in
+// increasing j. C(j, i) is the running product b = ((j - t) * b) / (t + 1)
+// over t < i; binomial[j] carries it from one i to the next, so each row
+// is built once and the whole shift costs n^2 rather than n^3. A zero
+// coefficient adds nothing and is skipped: its term could only be +-0, or
+// NaN where it meets a power that overflows.
 std::vector<double> shift_polynomial(std::span<const double> c, double s) {
-    std::vector<double> out(c.size(), 0.0);
-    for (std::size_t i = 0; i < c.size(); ++i) {
+    const std::size_t n = c.size();
+    std::vector<double> power(n), binomial(n, 1.0), out(n, 0.0);
+    for (std::size_t k = 0; k < n; ++k) power[k] = ipow(s, static_cast<std::uint32_t>(k));
+    for (std::size_t i = 0; i < n; ++i) {
         double sum = +0.0;
-        for (std::size_t j = i; j < c.size(); ++j) {
-            sum += ipow(s, static_cast<std::uint32_t>(j - i)) * (binomial(j, i) * c[j]);
+        for (std::size_t j = i; j < n; ++j) {
+            if (c[j] != 0.0) sum += power[j - i] * (binomial[j] * c[j]);
+            binomial[j] = (static_cast<double>(j - i) * binomial[j]) / static_cast<double>(i + 1);
         }
         out[i] = sum;
     }
@@ -90,7 +90,9 @@ Load trapezoidal_load(double w1, double w2, double start, double end, double the
     const double L = end - start;
     const double delta = w2 - w1;
     sing::TermList terms{{w1, start, 0}, {-w1, end, 0}};
-    if (!(w1 == w2)) {
+    // A stretch of zero length carries nothing; its rise would be a slope of
+    // delta / 0.
+    if (!(w1 == w2) && !(start == end)) {
         terms.push_back({delta / L, start, 1});
         terms.push_back({-delta, end, 0});
         terms.push_back({-(delta / L), end, 1});
@@ -114,6 +116,7 @@ Load polynomial_load(std::span<const double> c, double start, double end, double
     // Integral of x * w(x) over [start, end].
     double moment = +0.0;
     for (std::size_t j = 0; j < n; ++j) {
+        if (c[j] == 0.0) continue;  // as in the shifts
         const auto p = static_cast<std::uint32_t>(j + 2);
         moment += ((ipow(end, p) - ipow(start, p)) * c[j]) / static_cast<double>(j + 2);
     }

@@ -12,7 +12,7 @@
 #include "python/guard.hpp"
 #include "python/ref.hpp"
 #include "results/mesh.hpp"
-#include "results/position_text.hpp"
+#include "results/reaction_table.hpp"
 #include "results/two_sided.hpp"
 
 namespace python {
@@ -70,7 +70,7 @@ PyObject* query(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
     });
 }
 
-Ref reaction_values(const engine::Reaction& r) {
+Ref reaction_values(const results::KeyedReaction& r) {
     Ref list(PyList_New(3));
     if (!list) return list;
     const double values[3] = {r.rx, r.ry, r.m};
@@ -86,9 +86,8 @@ PyObject* reactions(PyObject* self, PyObject*) {
     return guarded([self]() -> PyObject* {
         Ref dict(PyDict_New());
         if (!dict) return nullptr;
-        for (const engine::Reaction& r : record(self).reactions) {
-            const std::string text = results::position_text(r.pos);
-            Ref key(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+        for (const results::KeyedReaction& r : results::reaction_table(record(self).reactions)) {
+            Ref key(PyUnicode_FromStringAndSize(r.key.data(), static_cast<Py_ssize_t>(r.key.size())));
             if (!key) return nullptr;
             Ref value = reaction_values(r);
             if (!value || PyDict_SetItem(dict.get(), key.get(), value.get()) < 0) return nullptr;

@@ -24,8 +24,9 @@ ZERO, FIXED, PINNED = [0.0, 0.0, 0.0], [0.0, 10.0, 50.0], [0.0, 5.0, 0.0]
     ([(0, INF, INF, INF), (-2.0, *FREE)], {"-2": ZERO, "0": FIXED}),
     ([(0, INF, INF, INF), (-2.5, *FREE)], {"-2.5": ZERO, "0": FIXED}),
     ([(10, 0, INF, 0), (7, *FREE), (0, INF, INF, 0)], {"0": PINNED, "7": ZERO, "10": PINNED}),
-    # Equal keys: the later support in position order overwrites in place.
-    ([(0, INF, INF, 0), (-0.0, *FREE), (10, 0, INF, 0)], {"0": ZERO, "10": PINNED}),
+    # Equal keys hold the total reaction at the position, in place of the first.
+    ([(0, INF, INF, 0), (-0.0, *FREE), (10, 0, INF, 0)], {"0": PINNED, "10": PINNED}),
+    ([(0, INF, INF, 0), (0, 0, 0, INF)], {"0": [0.0, 10.0, 50.0]}),
     ([(-0.0, *FREE), (0, INF, INF, 0), (10, 0, INF, 0)], {"0": PINNED, "10": PINNED}),
 ])
 def test_keys_order_and_values(supports, expected):

@@ -61,3 +61,25 @@ TEST(VaryingLoad, TermsAndMoment) {
 }
 
 }  // namespace
+
+namespace {
+
+// Loads that carry nothing across the beam leave no couple, and loads of
+// zero length or with zero coefficients carry exactly what they should.
+TEST(BuildLoad, DegenerateLoadsCarryNothingSpurious) {
+    constexpr auto D = engine::LoadKind::Distributed;
+    std::vector<double> cubic_tail(308, 0.0);
+    cubic_tail[0] = -1;  // -1 on [0, 10], then 307 zero coefficients whose powers of 10 overflow
+    const struct { const char* name; Load got, want; } cases[] = {
+        {"point at 180 deg", loads::point_load(1e6, 3, 180), {{{1e6, 3, -1}}, 180, 0, LoadKind::Point}},
+        {"point at 5e-7 deg", loads::point_load(-1e9, 2, 5e-7), {{{-1e9, 2, -1}}, 5e-7, 0, LoadKind::Point}},
+        {"udl at 0 deg", loads::uniform_load(2, 1, 4, 0), {{{2, 1, 0}, {-2, 4, 0}}, 0, 0, D}},
+        {"zero-length trap", loads::trapezoidal_load(-1, -2, 5, 5, 90), {{{-1, 5, 0}, {1, 5, 0}}, 90, 0, D}},
+        {"zero coefficients", dist(cubic_tail, 0, 10, 90), {{{-1, 0, 0}, {1, 10, 0}}, 90, -50, D}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        expect_load(c.got, c.want);
+    }
+}
+
+}  // namespace

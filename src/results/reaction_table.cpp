@@ -1,0 +1,25 @@
+#include "results/reaction_table.hpp"
+
+#include "results/position_text.hpp"
+
+namespace results {
+
+std::vector<KeyedReaction> reaction_table(std::span<const engine::Reaction> reactions) {
+    std::vector<KeyedReaction> table;
+    table.reserve(reactions.size());
+    for (const engine::Reaction& r : reactions) {
+        std::string key = position_text(r.pos);
+        // Positions ascend, so supports that share a key are neighbours.
+        if (!table.empty() && table.back().key == key) {
+            KeyedReaction& total = table.back();
+            total.rx = total.rx + r.rx;
+            total.ry = total.ry + r.ry;
+            total.m = total.m + r.m;
+        } else {
+            table.push_back({std::move(key), r.rx, r.ry, r.m});
+        }
+    }
+    return table;
+}
+
+}  // namespace results
