@@ -195,42 +195,20 @@ PyType_Slot slots[] = {
     {0, nullptr},
 };
 
+// The module prefix gives the type its __module__; immutable like the
+// interpreter's own types, so no caller can replace a method for everyone.
 PyType_Spec spec = {
-    .name = "BeamResult",
+    .name = "flexura.BeamResult",
     .basicsize = static_cast<int>(sizeof(BeamResultObject)),
     .itemsize = 0,
-    .flags = Py_TPFLAGS_DEFAULT,
+    .flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
     .slots = slots,
 };
-
-// The type's name carries no module prefix, for which the interpreter
-// issues a DeprecationWarning while creating the type; under a filter that
-// turns warnings into errors the import would fail. The warning is ignored
-// for the creation of the type only.
-PyObject* type_from_spec_quietly() {
-    Ref warnings(PyImport_ImportModule("warnings"));
-    if (!warnings) return nullptr;
-    Ref saved(PyObject_CallMethod(warnings.get(), "catch_warnings", nullptr));
-    if (!saved) return nullptr;
-    Ref entered(PyObject_CallMethod(saved.get(), "__enter__", nullptr));
-    if (!entered) return nullptr;
-    Ref ignored(PyObject_CallMethod(warnings.get(), "simplefilter", "sO", "ignore", PyExc_DeprecationWarning));
-    PyObject* type = ignored ? PyType_FromSpec(&spec) : nullptr;
-    PyObject *exc_type = nullptr, *exc_value = nullptr, *exc_tb = nullptr;
-    PyErr_Fetch(&exc_type, &exc_value, &exc_tb);
-    Ref exited(PyObject_CallMethod(saved.get(), "__exit__", "OOO", Py_None, Py_None, Py_None));
-    if (exc_type != nullptr || !exited) {
-        if (exc_type != nullptr) PyErr_Restore(exc_type, exc_value, exc_tb);
-        if (type != nullptr) Py_DecRef(type);
-        return nullptr;
-    }
-    return type;
-}
 
 }  // namespace
 
 PyTypeObject* beam_result_type() {
-    if (type_object == nullptr) type_object = reinterpret_cast<PyTypeObject*>(type_from_spec_quietly());
+    if (type_object == nullptr) type_object = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&spec));
     return type_object;
 }
 

@@ -92,15 +92,25 @@ void wrap_argument_error(const char* param) {
         PyErr_Restore(type, value, traceback);
         return;
     }
-    Ref owned_type(type), owned_value(value), owned_traceback(traceback);
+    Ref owned_type(type), original(value), owned_traceback(traceback);
     Ref text(PyObject_Str(value));
     if (!text) return;
     Ref message(PyUnicode_FromFormat("argument '%s': %U", param, text.get()));
     if (!message) return;
     Ref wrapped(PyObject_CallFunctionObjArgs(PyExc_TypeError, message.get(), nullptr));
     if (!wrapped) return;
+    // As `raise TypeError(...) from original.__cause__` inside `except`
+    // would: the original is the context, and the caller's frames that
+    // raised it stay on the traceback.
     if (PyObject* cause = PyException_GetCause(value)) PyException_SetCause(wrapped.get(), cause);
-    PyErr_SetObject(PyExc_TypeError, wrapped.get());
+    if (traceback != nullptr &&
+        (PyException_SetTraceback(value, traceback) < 0 || PyException_SetTraceback(wrapped.get(), traceback) < 0)) {
+        return;
+    }
+    PyException_SetContext(wrapped.get(), original.release());
+    // Restored rather than set: setting would chain it to whatever exception
+    // the caller is handling instead.
+    PyErr_Restore(Py_NewRef(PyExc_TypeError), wrapped.release(), owned_traceback.release());
 }
 
 }  // namespace python

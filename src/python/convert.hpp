@@ -64,9 +64,13 @@ bool to_list(PyObject* obj, std::vector<T>& out, Convert convert) {
     }
     // The length is only a capacity hint: a failing or absurd __len__ must
     // neither fail the conversion nor reserve memory the items never need.
+    // Only an Exception is ignored: KeyboardInterrupt and the like propagate.
     constexpr Py_ssize_t max_hint = 1 << 16;
     const Py_ssize_t hint = PySequence_Size(obj);
-    if (hint < 0) PyErr_Clear();
+    if (hint < 0) {
+        if (!PyErr_ExceptionMatches(PyExc_Exception)) return false;
+        PyErr_Clear();
+    }
     out.reserve(static_cast<std::size_t>(std::clamp<Py_ssize_t>(hint, 0, max_hint)));
     if (PyList_CheckExact(obj) || PyTuple_CheckExact(obj)) return convert_items(obj, out, convert);
     Ref iter(PyObject_GetIter(obj));

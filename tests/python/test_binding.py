@@ -1,3 +1,5 @@
+import traceback
+
 import pytest
 
 import flexura
@@ -118,6 +120,10 @@ def test_conversion_error_wrapping(centre, where, error, wrapped):
     assert type(info.value) is TypeError and info.value is not error
     assert str(info.value) == f"argument '{where}': own"
     assert info.value.__cause__ is error.__cause__
+    # Chained as Python code would chain it, with the caller's frame kept.
+    assert info.value.__context__ is error
+    frames = [frame.f_code for frame, _ in traceback.walk_tb(info.value.__traceback__)]
+    assert frames[-1] is Raising.__float__.__code__
 
 
 def test_units_forms_and_numeric_types_agree(centre):
@@ -164,3 +170,13 @@ class ClaimsHugeLength:
 def test_sequence_length_is_only_a_hint():
     result = flexura.solve(**{**ARGS, "supports": ClaimsHugeLength(), "loads": []})
     assert result.reactions() == {"0": [0.0, 0.0, -0.0]}
+
+
+@pytest.mark.parametrize("exc", [KeyboardInterrupt, SystemExit, GeneratorExit])
+def test_length_that_is_not_an_ordinary_error_propagates(exc):
+    class Interrupted(ClaimsHugeLength):
+        def __len__(self):
+            raise exc
+
+    with pytest.raises(exc):
+        flexura.solve(**{**ARGS, "supports": Interrupted(), "loads": []})

@@ -4,6 +4,7 @@ import inspect
 import subprocess
 import sys
 import weakref
+from pathlib import Path
 
 import pytest
 
@@ -44,6 +45,7 @@ def test_signatures_and_docstrings(centre, name, signature, doc):
 def test_beam_result_type():
     cls = flexura.BeamResult
     assert cls.__name__ == cls.__qualname__ == "BeamResult" and cls.__bases__ == (object,)
+    assert cls.__module__ == "flexura"
     assert cls.__doc__ == ("Solved beam. Query methods mirror flexura's `get_*` (evaluate just\noff each side "
                            "of x and keep the larger-magnitude value), so a singularity at\na support/load is "
                            "handled identically.")
@@ -59,7 +61,21 @@ def test_beam_result_type():
         weakref.ref(r)
 
 
-def test_import_with_warnings_as_errors():
-    code = "import flexura; print(flexura.BeamResult.__name__)"
-    out = subprocess.run([sys.executable, "-W", "error", "-c", code], capture_output=True, text=True)
-    assert (out.returncode, out.stdout.strip()) == (0, "BeamResult"), out.stderr
+def test_type_cannot_be_changed_by_callers(centre):
+    cls, eval_d = flexura.BeamResult, flexura.BeamResult.eval_d
+    for change in [lambda: setattr(cls, "eval_d", lambda self, x: 42.0), lambda: delattr(cls, "reactions"),
+                   lambda: setattr(cls, "extra", 1)]:
+        with pytest.raises(TypeError):
+            change()
+    assert cls.eval_d is eval_d and centre.eval_d(5) != 42.0 and hasattr(cls, "reactions")
+
+
+def test_import_leaves_warnings_alone_and_help_lists_the_module():
+    # Without site, nothing else imports the warnings module.
+    code = ("import sys; sys.path.insert(0, sys.argv[1]); import flexura; "
+            "print('warnings' in sys.modules); import pydoc; print(pydoc.render_doc(flexura, renderer=pydoc.plaintext))")
+    where = str(Path(flexura.__file__).parent)
+    out = subprocess.run([sys.executable, "-S", "-c", code, where], capture_output=True, text=True)
+    assert out.returncode == 0, out.stderr
+    touched, doc = out.stdout.split("\n", 1)
+    assert touched == "False" and "class BeamResult(builtins.object)" in doc and "solve(span, e, i, a" in doc
