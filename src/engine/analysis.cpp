@@ -147,9 +147,13 @@ void set_row(linalg::Matrix& a, std::vector<double>& b, std::size_t row, const F
     b[row] = -field.eval_affine_into(x, a.row(row));
 }
 
+// Each row costs one evaluation of a field: its load terms and one entry
+// per unknown.
+std::uint64_t row_cost(const Field& f) { return f.constant.size() + f.per_unknown.size(); }
+
 std::optional<std::vector<double>> solve_transverse(const Beam& beam, const LoadLists& loads,
                                                     const std::vector<Support>& sup, const Restraints& r,
-                                                    const TransverseFields& f) {
+                                                    const TransverseFields& f, interrupt::Check& check) {
     const Units& u = beam.units;
     const std::size_t nV = r.vertical.size();
     const std::size_t nR = r.rotational.size();
@@ -165,16 +169,20 @@ std::optional<std::vector<double>> solve_transverse(const Beam& beam, const Load
     b[1] = -loads.moment;
 
     // No rotation at rotational restraints.
-    for (std::size_t j = 0; j < nR; ++j) set_row(a, b, 2 + j, f.S, sup[r.rotational[j]].pos);
+    for (std::size_t j = 0; j < nR; ++j) {
+        if (check.stop(row_cost(f.S))) return std::nullopt;
+        set_row(a, b, 2 + j, f.S, sup[r.rotational[j]].pos);
+    }
 
     // Deflection at a vertical restraint equals its spring deformation.
     for (std::size_t j = 0; j < nV; ++j) {
+        if (check.stop(row_cost(f.D))) return std::nullopt;
         const Support& s = sup[r.vertical[j]];
         const std::size_t row = 2 + nR + j;
         set_row(a, b, row, f.D, s.pos);
         if (std::isfinite(s.ky)) a.at(row, j) += 1.0 / (s.ky * u.stiffness);
     }
-    return linalg::solve(std::move(a), std::move(b));
+    return linalg::solve(std::move(a), std::move(b), check);
 }
 
 struct AxialFields {
@@ -196,7 +204,7 @@ AxialFields build_axial_fields(const LoadLists& loads, const std::vector<Support
 
 std::optional<std::vector<double>> solve_axial(const Beam& beam, const LoadLists& loads,
                                                const std::vector<Support>& sup, const Restraints& r,
-                                               const AxialFields& f, const Section& sec) {
+                                               const AxialFields& f, const Section& sec, interrupt::Check& check) {
     const std::size_t m = r.horizontal.size();
     if (m == 0) return std::vector<double>{};
     const double total = -sing::eval_terms(loads.axial, beam.span);
@@ -219,6 +227,7 @@ std::optional<std::vector<double>> solve_axial(const Beam& beam, const LoadLists
     const Support& first = sup[r.horizontal[0]];
     const sing::AffineValue at_first = f.U.eval_affine(first.pos);
     for (std::size_t i = 1; i < m; ++i) {
+        if (check.stop(row_cost(f.U))) return std::nullopt;
         const Support& s = sup[r.horizontal[i]];
         const sing::AffineValue at_i = f.U.eval_affine(s.pos);
         for (std::size_t k = 0; k < m; ++k) a.at(i, k) = (at_i.coeffs[k] - at_first.coeffs[k]) / EA;
@@ -226,7 +235,7 @@ std::optional<std::vector<double>> solve_axial(const Beam& beam, const LoadLists
         if (std::isfinite(first.kx)) a.at(i, 0) += 1.0 / (first.kx * u.stiffness);
         if (std::isfinite(s.kx)) a.at(i, i) += -1.0 / (s.kx * u.stiffness);
     }
-    return linalg::solve(std::move(a), std::move(b));
+    return linalg::solve(std::move(a), std::move(b), check);
 }
 
 // The restraint lists are ascending support indices, so the place of a
@@ -268,7 +277,7 @@ double round10(double v) noexcept {
     return std::round(scaled) / 1e10;
 }
 
-AnalyseResult analyse(const Beam& beam) {
+AnalyseResult analyse(const Beam& beam, interrupt::Check& check) {
     SortedSupports sorted;
     if (!sort_supports(beam.supports, sorted)) return {AnalyseFailure::unordered_supports};
     const std::vector<Support>& sup = *sorted.list;
@@ -277,12 +286,12 @@ AnalyseResult analyse(const Beam& beam) {
     const LoadLists lists = collect_loads(beam);
 
     const TransverseFields tf = build_transverse_fields(lists, sup, r, sec, beam.units.length);
-    const std::optional<std::vector<double>> xt = solve_transverse(beam, lists, sup, r, tf);
-    if (!xt) return {AnalyseFailure::singular};
+    const std::optional<std::vector<double>> xt = solve_transverse(beam, lists, sup, r, tf, check);
+    if (!xt) return {check.stopped() ? AnalyseFailure::interrupted : AnalyseFailure::singular};
 
     const AxialFields af = build_axial_fields(lists, sup, r, beam.units.length);
-    const std::optional<std::vector<double>> xa = solve_axial(beam, lists, sup, r, af, sec);
-    if (!xa) return {AnalyseFailure::singular};
+    const std::optional<std::vector<double>> xa = solve_axial(beam, lists, sup, r, af, sec, check);
+    if (!xa) return {check.stopped() ? AnalyseFailure::interrupted : AnalyseFailure::singular};
 
     Analysis out;
     const double inv_force = 1.0 / beam.units.force;
@@ -293,6 +302,11 @@ AnalyseResult analyse(const Beam& beam) {
     out.reactions = build_reactions(sup, *xt, *xa, r.vertical.size(), beam.units);
     out.features = feature_positions(sup, beam.loads);
     return {std::move(out)};
+}
+
+AnalyseResult analyse(const Beam& beam) {
+    interrupt::Check never;
+    return analyse(beam, never);
 }
 
 }  // namespace engine

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/model.hpp"
+#include "interrupt/check.hpp"
 #include "sing/sing.hpp"
 
 namespace engine {
@@ -31,6 +32,7 @@ struct Analysis {
 enum class AnalyseFailure {
     singular,            // no unique solution (unstable or degenerate beam)
     unordered_supports,  // a support position is NaN, so supports cannot be sorted
+    interrupted,         // the caller's check asked to stop
 };
 
 struct AnalyseResult {
@@ -43,6 +45,9 @@ struct AnalyseResult {
 };
 
 // Reactions and result fields of the beam, or the reason there are none.
+// The check is asked now and then while the work grows with the number of
+// supports and load terms.
+AnalyseResult analyse(const Beam& beam, interrupt::Check& check);
 AnalyseResult analyse(const Beam& beam);
 
 // C round of v * 1e10, divided back: halves away from zero, sign kept. A

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace linalg {
 namespace {
@@ -38,9 +39,10 @@ std::size_t find_pivot(const Matrix& a, std::size_t i, double& magnitude) noexce
     return p;
 }
 
-bool eliminate(Matrix& a, std::vector<double>& b) noexcept {
+bool eliminate(Matrix& a, std::vector<double>& b, interrupt::Check& check) noexcept {
     const std::size_t n = b.size();
     for (std::size_t i = 0; i < n; ++i) {
+        if (check.stop((n - i) * (n - i))) return false;
         double m = 0.0;
         const std::size_t p = find_pivot(a, i, m);
         if (m == 0.0) return false;
@@ -74,14 +76,19 @@ void back_substitute(const Matrix& a, std::vector<double>& b) noexcept {
 
 }  // namespace
 
-std::optional<std::vector<double>> solve(Matrix a, std::vector<double> b) {
+std::optional<std::vector<double>> solve(Matrix a, std::vector<double> b, interrupt::Check& check) {
     if (b.empty()) return std::vector<double>{};
-    if (!equilibrate(a, b) || !eliminate(a, b)) return std::nullopt;
+    if (!equilibrate(a, b) || !eliminate(a, b, check)) return std::nullopt;
     back_substitute(a, b);
     for (double v : b) {
         if (!std::isfinite(v)) return std::nullopt;
     }
     return b;
+}
+
+std::optional<std::vector<double>> solve(Matrix a, std::vector<double> b) {
+    interrupt::Check never;
+    return solve(std::move(a), std::move(b), never);
 }
 
 }  // namespace linalg

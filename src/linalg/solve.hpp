@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "interrupt/check.hpp"
+
 namespace linalg {
 
 // n x n coefficients stored row by row; entry (r, c) is the coefficient of
@@ -24,7 +26,9 @@ struct Matrix {
 
 // Solves a * x = b, working on the matrix and right-hand side it is handed.
 // No value when a row is all zeros (or NaN), a pivot is exactly zero, or the
-// solution is not finite. b.size() must equal a.n.
+// solution is not finite, or when the check asks to stop during elimination
+// (then check.stopped() tells). b.size() must equal a.n.
+std::optional<std::vector<double>> solve(Matrix a, std::vector<double> b, interrupt::Check& check);
 std::optional<std::vector<double>> solve(Matrix a, std::vector<double> b);
 
 }  // namespace linalg

@@ -24,12 +24,13 @@ Load with_angle(sing::TermList terms, double theta, double moment, LoadKind kind
 // over t < i; binomial[j] carries it from one i to the next, so each row
 // is built once and the whole shift costs n^2 rather than n^3. A zero
 // coefficient adds nothing and is skipped: its term could only be +-0, or
-// NaN where it meets a power that overflows.
-std::vector<double> shift_polynomial(std::span<const double> c, double s) {
+// NaN where it meets a power that overflows. Empty when the check stops it.
+std::vector<double> shift_polynomial(std::span<const double> c, double s, interrupt::Check& check) {
     const std::size_t n = c.size();
     std::vector<double> power(n), binomial(n, 1.0), out(n, 0.0);
     for (std::size_t k = 0; k < n; ++k) power[k] = ipow(s, static_cast<std::uint32_t>(k));
     for (std::size_t i = 0; i < n; ++i) {
+        if (check.stop(n - i)) return {};
         double sum = +0.0;
         for (std::size_t j = i; j < n; ++j) {
             if (c[j] != 0.0) sum += power[j - i] * (binomial[j] * c[j]);
@@ -63,13 +64,17 @@ const KindInfo* find_kind(std::string_view name) noexcept {
     return nullptr;
 }
 
-Load build(Kind kind, std::span<const double> p) {
+std::variant<Load, LoadError, LoadInterrupted> build(Kind kind, std::span<const double> p, interrupt::Check& check) {
     switch (kind) {
         case Kind::point: return point_load(p[0], p[1], p[2]);
         case Kind::udl: return uniform_load(p[0], p[1], p[2], p[3]);
         case Kind::trap: return trapezoidal_load(p[0], p[1], p[2], p[3], p[4]);
         case Kind::torque: return torque_load(p[0], p[1]);
-        case Kind::dist: return polynomial_load(p.subspan(3), p[0], p[1], p[2]);
+        case Kind::dist: {
+            std::optional<Load> load = polynomial_load(p.subspan(3), p[0], p[1], p[2], check);
+            if (!load) return LoadInterrupted{};
+            return std::move(*load);
+        }
     }
     return Load{};
 }
@@ -102,10 +107,12 @@ Load trapezoidal_load(double w1, double w2, double start, double end, double the
     return with_angle(std::move(terms), theta, moment, LoadKind::Distributed);
 }
 
-Load polynomial_load(std::span<const double> c, double start, double end, double theta) {
+std::optional<Load> polynomial_load(std::span<const double> c, double start, double end, double theta,
+                                    interrupt::Check& check) {
     const std::size_t n = c.size();
-    const std::vector<double> about_start = shift_polynomial(c, start);
-    const std::vector<double> about_end = shift_polynomial(about_start, end - start);
+    const std::vector<double> about_start = shift_polynomial(c, start, check);
+    const std::vector<double> about_end = shift_polynomial(about_start, end - start, check);
+    if (check.stopped()) return std::nullopt;
     sing::TermList terms;
     for (std::size_t i = 0; i < n; ++i) {
         if (about_start[i] != 0.0) terms.push_back({about_start[i], start, static_cast<std::int32_t>(i)});
@@ -123,19 +130,30 @@ Load polynomial_load(std::span<const double> c, double start, double end, double
     return with_angle(std::move(terms), theta, moment, LoadKind::Distributed);
 }
 
+Load polynomial_load(std::span<const double> c, double start, double end, double theta) {
+    interrupt::Check never;
+    return *polynomial_load(c, start, end, theta, never);
+}
+
 // A doublet of -T: integrated twice it becomes a bending-moment step of -T,
 // which equilibrium turns into a moment of +T on the span to its left. Its
 // moment about x = 0 is T itself, with no sine.
 Load torque_load(double T, double x) { return Load{{{-T, x, -2}}, 90.0, T, LoadKind::Torque}; }
 
-std::variant<Load, LoadError> build_load(std::string_view kind, std::span<const double> params) {
+std::variant<Load, LoadError, LoadInterrupted> build_load(std::string_view kind, std::span<const double> params,
+                                                          interrupt::Check& check) {
     const KindInfo* info = find_kind(kind);
     if (info == nullptr) return LoadError{"unknown load kind '" + std::string(kind) + "'"};
     if (params.size() < info->min_params) {
         return LoadError{"load '" + std::string(kind) + "' needs " + std::to_string(info->min_params) +
                          " params, got " + std::to_string(params.size())};
     }
-    return build(info->kind, params);
+    return build(info->kind, params, check);
+}
+
+std::variant<Load, LoadError, LoadInterrupted> build_load(std::string_view kind, std::span<const double> params) {
+    interrupt::Check never;
+    return build_load(kind, params, never);
 }
 
 }  // namespace loads

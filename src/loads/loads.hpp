@@ -5,12 +5,14 @@
 // in the caller's unit.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <variant>
 
 #include "engine/model.hpp"
+#include "interrupt/check.hpp"
 
 namespace loads {
 
@@ -26,7 +28,10 @@ engine::Load trapezoidal_load(double w1, double w2, double start, double end, do
 
 // Intensity c[0] + c[1] x + ... in the absolute beam coordinate between start
 // and end, re-expanded about start and cancelled about end. c must not be
-// empty.
+// empty. The re-expansion costs the square of the coefficient count; the
+// check is asked as it runs, and no load results when it asks to stop.
+std::optional<engine::Load> polynomial_load(std::span<const double> c, double start, double end, double theta,
+                                            interrupt::Check& check);
 engine::Load polynomial_load(std::span<const double> c, double start, double end, double theta);
 
 // A concentrated moment T at x (counter-clockwise positive): one doublet.
@@ -36,11 +41,18 @@ struct LoadError {
     std::string message;  // raised as ValueError
 };
 
+// The check asked to stop while the load was built.
+struct LoadInterrupted {};
+
 // A load from its kind name and parameters as the caller wrote them:
 // "point" (P, x, angle), "udl" (w, start, end, angle),
 // "trap" (w1, w2, start, end, angle), "torque" (T, x),
 // "dist" (start, end, angle, c0, c1, ...). Surplus parameters are ignored
 // except for "dist", where each is one more polynomial coefficient.
-std::variant<engine::Load, LoadError> build_load(std::string_view kind, std::span<const double> params);
+std::variant<engine::Load, LoadError, LoadInterrupted> build_load(std::string_view kind,
+                                                                  std::span<const double> params,
+                                                                  interrupt::Check& check);
+std::variant<engine::Load, LoadError, LoadInterrupted> build_load(std::string_view kind,
+                                                                  std::span<const double> params);
 
 }  // namespace loads

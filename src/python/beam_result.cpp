@@ -11,6 +11,7 @@
 #include "python/convert.hpp"
 #include "python/guard.hpp"
 #include "python/ref.hpp"
+#include "python/signals.hpp"
 #include "results/mesh.hpp"
 #include "results/reaction_table.hpp"
 #include "results/two_sided.hpp"
@@ -98,10 +99,12 @@ PyObject* reactions(PyObject* self, PyObject*) {
 
 // A new list of the term list's exact values at every mesh position (the
 // positions themselves for no list).
-Ref sampled(std::span<const double> mesh, const sing::TermList* list) {
+Ref sampled(std::span<const double> mesh, const sing::TermList* list, interrupt::Check& check) {
     Ref out(PyList_New(static_cast<Py_ssize_t>(mesh.size())));
     if (!out) return out;
+    const std::uint64_t cost = 1 + (list == nullptr ? 0 : list->size());
     for (std::size_t k = 0; k < mesh.size(); ++k) {
+        if (check.stop(cost)) return Ref();  // the signal's exception is set
         PyObject* v = PyFloat_FromDouble(list == nullptr ? mesh[k] : sing::eval_terms(*list, mesh[k]));
         if (v == nullptr) return Ref();
         PyList_SetItem(out.get(), static_cast<Py_ssize_t>(k), v);  // steals v
@@ -117,14 +120,15 @@ bool mesh_fits_in_list(std::uint64_t n, std::size_t feature_count) {
 
 PyObject* plotting_vectors_dict(const BeamResult& r, std::uint64_t n) {
     if (!mesh_fits_in_list(n, r.features.size())) return PyErr_NoMemory();
-    const std::optional<results::Mesh> mesh = results::plotting_mesh(n, r.span, r.features);
-    if (!mesh) return PyErr_NoMemory();
+    interrupt::Check check = signal_check();
+    const std::optional<results::Mesh> mesh = results::plotting_mesh(n, r.span, r.features, check);
+    if (!mesh) return check.stopped() ? nullptr : PyErr_NoMemory();
     const std::pair<const char*, const sing::TermList*> columns[] = {
         {"x", nullptr}, {"nf", &r.nf}, {"sf", &r.sf}, {"bm", &r.bm}, {"d", &r.d}};
     Ref dict(PyDict_New());
     if (!dict) return nullptr;
     for (const auto& [key, list] : columns) {
-        Ref values = sampled(mesh->points(), list);
+        Ref values = sampled(mesh->points(), list, check);
         if (!values || PyDict_SetItemString(dict.get(), key, values.get()) < 0) return nullptr;
     }
     return dict.release();

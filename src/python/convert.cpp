@@ -77,6 +77,7 @@ bool to_text_float_dict(PyObject* obj, std::vector<std::pair<std::string, double
     const Py_ssize_t count = PyList_Size(items.get());
     out.reserve(static_cast<std::size_t>(count));
     for (Py_ssize_t k = 0; k < count; ++k) {
+        if (signal_pending(k)) return false;
         PyObject* item = PyList_GetItem(items.get(), k);
         std::pair<std::string, double> entry;
         if (!to_text(PyTuple_GetItem(item, 0), entry.first)) return false;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "python/ref.hpp"
+#include "python/signals.hpp"
 
 namespace python {
 
@@ -45,6 +46,7 @@ template <class T, class Convert>
 bool convert_items(PyObject* seq, std::vector<T>& out, Convert convert) {
     const bool is_list = PyList_CheckExact(seq);
     for (Py_ssize_t k = 0; k < (is_list ? PyList_Size(seq) : PyTuple_Size(seq)); ++k) {
+        if (signal_pending(k)) return false;
         Ref item = Ref::borrow(is_list ? PyList_GetItem(seq, k) : PyTuple_GetItem(seq, k));
         if (!append_converted(item.get(), out, convert)) return false;
     }
@@ -75,8 +77,8 @@ bool to_list(PyObject* obj, std::vector<T>& out, Convert convert) {
     if (PyList_CheckExact(obj) || PyTuple_CheckExact(obj)) return convert_items(obj, out, convert);
     Ref iter(PyObject_GetIter(obj));
     if (!iter) return false;
-    while (Ref item{PyIter_Next(iter.get())}) {
-        if (!append_converted(item.get(), out, convert)) return false;
+    for (Py_ssize_t k = 0; Ref item{PyIter_Next(iter.get())}; ++k) {
+        if (signal_pending(k) || !append_converted(item.get(), out, convert)) return false;
     }
     return PyErr_Occurred() == nullptr;
 }

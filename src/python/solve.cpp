@@ -15,6 +15,7 @@
 #include "python/convert.hpp"
 #include "python/guard.hpp"
 #include "python/ref.hpp"
+#include "python/signals.hpp"
 
 namespace python {
 namespace {
@@ -64,10 +65,11 @@ engine::Units units_from(const std::vector<std::pair<std::string, double>>& entr
     return u;
 }
 
-bool build_loads(const std::vector<LoadEntry>& entries, std::vector<engine::Load>& out) {
+bool build_loads(const std::vector<LoadEntry>& entries, std::vector<engine::Load>& out, interrupt::Check& check) {
     out.reserve(entries.size());
     for (const LoadEntry& entry : entries) {
-        auto built = loads::build_load(entry.kind, entry.params);
+        auto built = loads::build_load(entry.kind, entry.params, check);
+        if (std::holds_alternative<loads::LoadInterrupted>(built)) return false;  // the signal's exception is set
         if (auto* error = std::get_if<loads::LoadError>(&built)) {
             // Sized, so that a kind text holding a NUL is repeated whole.
             const std::string& text = error->message;
@@ -82,7 +84,7 @@ bool build_loads(const std::vector<LoadEntry>& entries, std::vector<engine::Load
 
 // Binds and converts every argument of solve() into the beam, in the order
 // that decides which failure is reported first.
-bool read_beam(const CallArgs& call, engine::Beam& beam) {
+bool read_beam(const CallArgs& call, engine::Beam& beam, interrupt::Check& check) {
     std::array<PyObject*, 8> slot{};
     if (!bind_arguments(solve_signature, call, slot)) return false;
     double* numbers[] = {&beam.span, &beam.e, &beam.i, &beam.a, &beam.g};
@@ -98,20 +100,29 @@ bool read_beam(const CallArgs& call, engine::Beam& beam) {
         return false;
     }
     beam.units = units_from(units);
-    return build_loads(load_entries, beam.loads);
+    return build_loads(load_entries, beam.loads, check);
+}
+
+PyObject* set_analysis_error(engine::AnalyseFailure failure) {
+    switch (failure) {
+        case engine::AnalyseFailure::singular:
+            PyErr_SetString(PyExc_ValueError, "beam is unstable / singular (no unique solution)");
+            break;
+        case engine::AnalyseFailure::unordered_supports:
+            PyErr_SetString(PyExc_ValueError, "support position is not a number");
+            break;
+        case engine::AnalyseFailure::interrupted: break;  // the signal's exception is set
+    }
+    return nullptr;
 }
 
 PyObject* solve(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         engine::Beam beam;
-        if (!read_beam({args, nargs, kwnames}, beam)) return nullptr;
-        engine::AnalyseResult result = engine::analyse(beam);
-        if (!result.ok()) {
-            const bool unordered = result.failure() == engine::AnalyseFailure::unordered_supports;
-            PyErr_SetString(PyExc_ValueError, unordered ? "support position is not a number"
-                                                        : "beam is unstable / singular (no unique solution)");
-            return nullptr;
-        }
+        interrupt::Check check = signal_check();
+        if (!read_beam({args, nargs, kwnames}, beam, check)) return nullptr;
+        engine::AnalyseResult result = engine::analyse(beam, check);
+        if (!result.ok()) return set_analysis_error(result.failure());
         return new_beam_result(std::move(result.analysis()), beam.span);
     });
 }

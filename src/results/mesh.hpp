@@ -10,6 +10,8 @@
 #include <optional>
 #include <span>
 
+#include "interrupt/check.hpp"
+
 namespace results {
 
 struct Mesh {
@@ -22,7 +24,9 @@ struct Mesh {
 // n = 1 gives the single point 0.0. Points that are not numbers (a
 // non-finite span, a NaN feature) are left out, so the mesh is strictly
 // ascending. The size comes from the caller: no value when its storage
-// cannot be obtained.
+// cannot be obtained, or when the check asks to stop (check.stopped()).
+std::optional<Mesh> plotting_mesh(std::uint64_t n, double span, std::span<const double> features,
+                                  interrupt::Check& check);
 std::optional<Mesh> plotting_mesh(std::uint64_t n, double span, std::span<const double> features);
 
 }  // namespace results

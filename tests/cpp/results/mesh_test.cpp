@@ -28,3 +28,30 @@ TEST(PlottingMesh, UnobtainableSizeIsNoMesh) {
 }
 
 }  // namespace
+
+namespace {
+
+// The mesh is every evenly spaced and feature point, sorted, without
+// duplicates: checked against exactly that, for spans and features of every
+// sign and kind.
+TEST(PlottingMesh, IsTheSortedUnionOfItsPoints) {
+    const double features[] = {5, -3, 10, 0, 2.5, 2.5, 11, kInf, -kInf, kNaN, 1e-7, 1e-8, -1e-7};
+    for (double span : {10.0, -10.0, 0.0, -0.0, 1e-7, kInf, -kInf, kNaN}) {
+        for (std::uint64_t n : {0, 1, 2, 3, 7, 200}) {
+            std::vector<double> want;
+            for (std::uint64_t i = 0; i < n; ++i) {
+                const double x = n == 1 ? 0.0 : (static_cast<double>(i) * span) / static_cast<double>(n - 1) + 0.0;
+                if (!std::isnan(x)) want.push_back(x);
+            }
+            for (double f : features) {
+                if (f - 1e-7 > 0.0) want.push_back(f - 1e-7);
+                if (f + 1e-7 < span) want.push_back(f + 1e-7);
+            }
+            std::sort(want.begin(), want.end());
+            want.erase(std::unique(want.begin(), want.end()), want.end());
+            EXPECT_EQ(mesh(n, span, features), want) << "span " << span << ", n " << n;
+        }
+    }
+}
+
+}  // namespace
