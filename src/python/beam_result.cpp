@@ -216,6 +216,8 @@ PyTypeObject* beam_result_type() {
     return type_object;
 }
 
+void forget_beam_result_type() noexcept { type_object = nullptr; }
+
 PyObject* new_beam_result(engine::Analysis&& analysis, double span) {
     PyTypeObject* type = beam_result_type();
     if (type == nullptr) return nullptr;

@@ -19,8 +19,12 @@ struct BeamResult {
     double span = 0.0;
 };
 
-// Creates the class (once per process); borrowed reference or null.
+// Creates the class (once per interpreter lifetime); borrowed reference or
+// null.
 PyTypeObject* beam_result_type();
+
+// Drops the pointer to a class that was finalised with its interpreter.
+void forget_beam_result_type() noexcept;
 
 // A new instance that owns the analysis; null with an exception set.
 PyObject* new_beam_result(engine::Analysis&& analysis, double span);

@@ -13,9 +13,8 @@ bool set_tuple_length_error(Py_ssize_t expected, Py_ssize_t got) {
 void set_downcast_error(PyObject* obj, const char* target) {
     // An interned name: a new string per call would be kept alive by the
     // interpreter's type attribute cache (keyed by the string's address).
-    static PyObject* const qualname_name = PyUnicode_InternFromString("__qualname__");
-    Ref qualname(qualname_name == nullptr ? nullptr
-                                          : PyObject_GetAttr(reinterpret_cast<PyObject*>(Py_TYPE(obj)), qualname_name));
+    Ref name(PyUnicode_InternFromString("__qualname__"));
+    Ref qualname(name ? PyObject_GetAttr(reinterpret_cast<PyObject*>(Py_TYPE(obj)), name.get()) : nullptr);
     if (qualname && PyUnicode_Check(qualname.get())) {
         PyErr_Format(PyExc_TypeError, "'%U' object cannot be converted to '%s'", qualname.get(), target);
         return;

@@ -52,9 +52,14 @@ bool add_attributes(PyObject* module) {
     return doc_name && doc && add_public(module, doc_name.get(), doc.get());
 }
 
-// Sub-interpreters are refused: the module and type objects are per process.
+// The interpreter that owns the module: -1 before the first import and
+// after that interpreter has been finalised.
+std::atomic<std::int64_t> owner{-1};
+PyObject* module_object = nullptr;
+
+// Sub-interpreters are refused: the module and type objects are one per
+// interpreter lifetime.
 bool check_interpreter() {
-    static std::atomic<std::int64_t> owner{-1};
     const std::int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());
     if (id < 0) return false;
     std::int64_t expected = -1;
@@ -63,7 +68,14 @@ bool check_interpreter() {
     return false;
 }
 
-PyObject* module_object = nullptr;
+// Runs once the owning interpreter has been finalised, when no Python API
+// may be called: its objects went with it, so an interpreter initialised
+// later in the same process (an embedding application) imports afresh.
+void forget_finalised_interpreter() {
+    module_object = nullptr;
+    forget_beam_result_type();
+    owner.store(-1);
+}
 
 PyObject* init_module() {
     if (!check_interpreter()) return nullptr;
@@ -73,8 +85,10 @@ PyObject* init_module() {
     }
     Ref module(PyModule_Create(&module_def));
     if (!module || !add_attributes(module.get())) return nullptr;
+    // A full table of exit functions (32) only costs a later re-import.
+    Py_AtExit(forget_finalised_interpreter);
     module_object = module.get();
-    Py_IncRef(module_object);  // kept for the life of the process
+    Py_IncRef(module_object);  // kept for the life of the interpreter
     return module.release();
 }
 

@@ -1,8 +1,11 @@
 import importlib
 import importlib.util
 import inspect
+import os
+import shutil
 import subprocess
 import sys
+import sysconfig
 import weakref
 from pathlib import Path
 
@@ -79,3 +82,36 @@ def test_import_leaves_warnings_alone_and_help_lists_the_module():
     assert out.returncode == 0, out.stderr
     touched, doc = out.stdout.split("\n", 1)
     assert touched == "False" and "class BeamResult(builtins.object)" in doc and "solve(span, e, i, a" in doc
+
+
+EMBEDDING = r"""
+#include <Python.h>
+int main(void) {
+    for (int round = 0; round < 2; ++round) {
+        Py_Initialize();
+        int failed = PyRun_SimpleString(
+            "import flexura\n"
+            "inf = float('inf')\n"
+            "r = flexura.solve(10, 1e4, 1, 1, inf, [(0, inf, inf, 0), (10, 0, inf, 0)], [('point', [-10, 5, 90])])\n"
+            "print(r.eval_bm(5))\n");
+        if (Py_FinalizeEx() < 0 || failed) return 1;
+    }
+    return 0;
+}
+"""
+
+
+def test_module_works_again_after_the_interpreter_is_initialised_again(tmp_path):
+    """An application that embeds the interpreter, finalises it and starts a
+    new one gets a working module, not the finalised one."""
+    config = sysconfig.get_config_var
+    library = Path(config("LIBDIR")) / f"libpython{config('LDVERSION')}.so"
+    if not library.exists() or shutil.which("cc") is None:
+        pytest.skip("needs a C compiler and a shared libpython")
+    (tmp_path / "embed.c").write_text(EMBEDDING)
+    subprocess.run(["cc", f"-I{sysconfig.get_paths()['include']}", "embed.c", f"-L{library.parent}",
+                    f"-lpython{config('LDVERSION')}", f"-Wl,-rpath,{library.parent}", "-o", "embed"],
+                   cwd=tmp_path, check=True)
+    env = {**os.environ, "PYTHONHOME": sys.base_prefix, "PYTHONPATH": str(Path(flexura.__file__).parent)}
+    out = subprocess.run([str(tmp_path / "embed")], capture_output=True, text=True, env=env, timeout=60)
+    assert (out.returncode, out.stdout) == (0, "25.0\n25.0\n"), out.stderr
