@@ -1,31 +1,45 @@
 #!/usr/bin/env bash
-# Builds the wheel into build/wheelhouse and checks it: one cp310-abi3 wheel
-# holding the extension and its stubs, the extension exporting only
-# PyInit_flexura, and the module importing in a fresh virtual environment
-# from the wheel alone.
+# Checks one built wheel:  scripts/check_wheel.sh WHEEL [PYTHON]
+# - tagged cp310-abi3 (one wheel for every CPython 3.10 or newer);
+# - holding the extension and the stub package flexura-stubs;
+# - the extension exporting only PyInit_flexura;
+# - a manylinux wheel: auditwheel finds the tag its name claims, and it is
+#   manylinux_2_28 or older, so that RHEL 8, Ubuntu 20.04 and every newer
+#   Linux install it;
+# - importing and solving in a fresh virtual environment from the wheel alone.
 set -euo pipefail
-py="${1:-python3}"
+wheel=$1
+py="${2:-python3}"
 root=$(cd "$(dirname "$0")/.." && pwd)
-cd "$root"
-rm -rf build/wheelhouse
-"$py" -m pip wheel -q --disable-pip-version-check --no-deps -w build/wheelhouse .
-wheels=(build/wheelhouse/flexura-*.whl)
-[ "${#wheels[@]}" -eq 1 ] || { echo "expected one wheel, got: ${wheels[*]}"; exit 1; }
-wheel=${wheels[0]}
-case "$(basename "$wheel")" in
+name=$(basename "$wheel")
+fail() { echo "check_wheel: $name: $*"; exit 1; }
+case "$name" in
     *-cp310-abi3-*.whl) ;;
-    *) echo "wheel is not tagged cp310-abi3: $wheel"; exit 1 ;;
+    *) fail "not tagged cp310-abi3" ;;
 esac
 
-unpacked=build/wheelhouse/unpacked
-"$py" -m zipfile -e "$wheel" "$unpacked"
-[ -f "$unpacked/flexura.pyi" ] || { echo "flexura.pyi missing from the wheel"; exit 1; }
-so=("$unpacked"/flexura*.so)
+work="$root/build/check-wheel"
+rm -rf "$work"
+"$py" -m zipfile -e "$wheel" "$work/unpacked"
+[ -f "$work/unpacked/flexura-stubs/__init__.pyi" ] || fail "flexura-stubs/__init__.pyi missing"
+so=("$work/unpacked"/flexura*.so)
 exports=$(nm -D --defined-only "${so[0]}" | awk '{print $3}')
-[ "$exports" = "PyInit_flexura" ] || { echo "unexpected exports: $exports"; exit 1; }
+[ "$exports" = "PyInit_flexura" ] || fail "unexpected exports: $exports"
 
-fresh=build/wheelhouse/venv
-"$py" -m venv --clear "$fresh"
+policy="none"
+if [[ "$name" == *manylinux* ]]; then
+    tools=$(bash "$root/scripts/tools_venv.sh" auditwheel)
+    # auditwheel wraps its report; joined, the tag follows "platform tag:".
+    report=$("$(dirname "$tools")/auditwheel" show "$wheel" 2>/dev/null | tr '\n' ' ')
+    policy=$(sed -n 's/.*following platform tag: *"\(manylinux_[0-9]*_[0-9]*_[a-z0-9_]*\)".*/\1/p' <<<"$report")
+    [ -n "$policy" ] || fail "no manylinux tag in auditwheel's report: $report"
+    [[ "$name" == *".$policy.whl" || "$name" == *"-$policy.whl" ]] || fail "named otherwise than auditwheel's $policy"
+    glibc_minor=$(sed 's/manylinux_2_\([0-9]*\)_.*/\1/' <<<"$policy")
+    [ "$glibc_minor" -le 28 ] || fail "$policy needs glibc newer than 2.28"
+fi
+
+fresh="$work/venv"
+"$py" -m venv "$fresh"
 "$fresh/bin/python" -m pip install -q --disable-pip-version-check --no-deps --no-index "$wheel"
 (cd "$fresh" && bin/python -c "import flexura; r = flexura.solve(10, 1e4, 1, 1, float('inf'), [(0, float('inf'), float('inf'), 0), (10, 0, float('inf'), 0)], [('point', [-10, 5, 90])]); assert abs(r.eval_bm(5) - 25) < 1e-9")
-echo "wheel ok: $(basename "$wheel"), exports PyInit_flexura only, imports from a fresh environment"
+echo "wheel ok: $name (auditwheel: $policy), exports PyInit_flexura only, imports from a fresh environment"

@@ -1,25 +1,24 @@
 #!/usr/bin/env bash
-# Runs the whole test suite on a fresh machine: installs what it needs
-# (GoogleTest from Debian when missing, test requirements from PyPI into a
-# virtual environment), builds the wheel and checks it, builds the C++
-# tests, then runs ctest and pytest. Any failure, or a run with no tests,
-# exits non-zero.
+# Runs the whole test suite on a fresh machine, installing what it needs
+# (GoogleTest from Debian, test requirements from PyPI into a virtual
+# environment, the build tools into build/tools). Any failure, or a run with
+# no tests, exits non-zero.
+# - the development wheel (the default compiler, GCC here): checked, its
+#   type stubs checked with mypy, pyright and stubtest, the C++ tests, the
+#   golden corpus replayed by the C++ core, the Python suite;
+# - the release wheel (Zig's clang and libc++, manylinux_2_17), built from
+#   the sdist: checked, and the Python suite, golden corpus included, under
+#   every CPython 3.10 or newer on the machine;
+# - the C++ tests and the replay with clang and libc++, for Linux and for
+#   Windows under Wine (scripts/second_compiler.sh);
+# - the cibuildwheel configuration and the GitHub workflow validated.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 venv="${FLEXURA_VENV:-$root/.venv}"
 pip_q=(-q --disable-pip-version-check)
 
-have_gtest() {
-    compgen -G "/usr/lib/*/cmake/GTest/GTestConfig.cmake" >/dev/null ||
-        compgen -G "/usr/lib/cmake/GTest/GTestConfig.cmake" >/dev/null
-}
-if ! have_gtest; then
-    echo "== installing GoogleTest (libgtest-dev)"
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq libgtest-dev >/dev/null
-fi
-
+bash scripts/apt_install.sh libgtest-dev googletest
 if [ ! -x "$venv/bin/python" ]; then
     echo "== creating virtual environment $venv"
     python3 -m venv "$venv"
@@ -28,22 +27,33 @@ py="$venv/bin/python"
 echo "== installing test requirements"
 "$py" -m pip install "${pip_q[@]}" -r requirements-test.txt
 
-echo "== building and checking the wheel"
-bash scripts/check_wheel.sh "$py"
-"$py" -m pip install "${pip_q[@]}" --force-reinstall --no-deps build/wheelhouse/flexura-*.whl
+echo "== building and checking the development wheel"
+rm -rf build/wheelhouse
+"$py" -m pip wheel "${pip_q[@]}" --no-deps -w build/wheelhouse .
+wheel=(build/wheelhouse/flexura-*.whl)
+bash scripts/check_wheel.sh "${wheel[0]}" "$py"
+"$py" -m pip install "${pip_q[@]}" --force-reinstall --no-deps "${wheel[0]}"
 
-echo "== checking the type stubs against the module"
-stubs=$(mktemp -d)
-trap 'rm -rf "$stubs"' EXIT
-cp "$("$py" -c 'import flexura, pathlib; print(pathlib.Path(flexura.__file__).with_name("flexura.pyi"))')" "$stubs/"
-(cd "$stubs" && MYPYPATH="$stubs" "$py" -m mypy.stubtest flexura)
+echo "== type stubs: mypy, pyright and stubtest in an environment holding only the wheel"
+bash scripts/check_stubs.sh "${wheel[0]}"
 
 echo "== C++ tests"
 cmake -S . -B build/cpp-tests -DFLEXURA_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/cpp-tests -j 2
 ctest --test-dir build/cpp-tests --output-on-failure --no-tests=error -j 2
+echo "== golden corpus replayed by the C++ core"
+"$py" tests/golden/replay.py build/cpp-tests/flexura_golden_replay
 
 echo "== Python tests"
 # Run from tests/ so that the installed module, not the source tree, is imported.
-cd tests
-"$py" -m pytest -q -p no:cacheprovider python
+(cd tests && "$py" -m pytest -q -p no:cacheprovider python)
+
+echo "== release wheel: from the sdist, Zig's clang and libc++, manylinux"
+bash scripts/release_wheel.sh
+release=(dist/flexura-*.whl)
+bash scripts/test_pythons.sh "${release[0]}"
+
+bash scripts/second_compiler.sh
+
+echo "== cibuildwheel configuration and workflow"
+bash scripts/check_cibuildwheel.sh

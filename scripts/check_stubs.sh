@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Checks the type stubs as a user meets them:  scripts/check_stubs.sh WHEEL
+# A fresh virtual environment gets the wheel, mypy and pyright and nothing
+# else; tests/typing/check_types.py then runs both checkers and stubtest
+# there, with no path setting.
+set -euo pipefail
+wheel=$1
+root=$(cd "$(dirname "$0")/.." && pwd)
+venv="$root/build/stubs-venv"
+python3 -m venv --clear "$venv"
+# pyright runs on Node.js; its nodejs extra brings a Node from PyPI where
+# the machine has none.
+pyright=pyright
+command -v node >/dev/null || pyright="pyright[nodejs]"
+"$venv/bin/python" -m pip install -q --disable-pip-version-check "$wheel" mypy "$pyright"
+"$venv/bin/python" "$root/tests/typing/check_types.py"
