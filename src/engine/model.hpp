@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "sing/sing.hpp"
@@ -59,6 +60,11 @@ struct Units {
     double I = 1.0;
     double deflection = 1.0;
 };
+
+// Sets the factor that a units key names ("length", "force", "moment",
+// "distributed", "stiffness", "A", "G", "E", "I", "deflection"; exact,
+// case-sensitive text). Any other key names no factor and is ignored.
+void set_unit_factor(Units& units, std::string_view key, double value) noexcept;
 
 struct Beam {
     std::vector<Support> supports;  // caller's order

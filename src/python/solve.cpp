@@ -53,15 +53,7 @@ bool convert_argument(const char* param, Convert convert) {
 
 engine::Units units_from(const std::vector<std::pair<std::string, double>>& entries) {
     engine::Units u;
-    std::pair<const char*, double*> factors[] = {
-        {"length", &u.length},       {"force", &u.force}, {"moment", &u.moment}, {"distributed", &u.distributed},
-        {"stiffness", &u.stiffness}, {"A", &u.A},         {"G", &u.G},           {"E", &u.E},
-        {"I", &u.I},                 {"deflection", &u.deflection}};
-    for (const auto& [key, value] : entries) {
-        for (auto& [name, field] : factors) {
-            if (key == name) *field = value;
-        }
-    }
+    for (const auto& [key, value] : entries) engine::set_unit_factor(u, key, value);
     return u;
 }
 

@@ -18,10 +18,10 @@
 //   eval_nf V ...            (and eval_sf ... get_deflection at the positions)
 //   plot_x V ...             (and plot_nf ... plot_d on the mesh)
 #include <bit>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -29,9 +29,10 @@
 #include <vector>
 
 #include "engine/analysis.hpp"
-#include "python/build_load.hpp"
-#include "python/mesh.hpp"
-#include "python/position_text.hpp"
+#include "loads/loads.hpp"
+#include "results/mesh.hpp"
+#include "results/reaction_table.hpp"
+#include "results/two_sided.hpp"
 
 namespace {
 
@@ -51,25 +52,6 @@ void print_bits(double v) {
     std::printf(" %016llx", static_cast<unsigned long long>(std::bit_cast<std::uint64_t>(v)));
 }
 
-void set_unit(engine::Units& u, const std::string& key, double value) {
-    const std::pair<const char*, double*> factors[] = {
-        {"length", &u.length},       {"force", &u.force}, {"moment", &u.moment}, {"distributed", &u.distributed},
-        {"stiffness", &u.stiffness}, {"A", &u.A},         {"G", &u.G},           {"E", &u.E},
-        {"I", &u.I},                 {"deflection", &u.deflection}};
-    for (auto& [name, field] : factors) {
-        if (key == name) *field = value;
-    }
-}
-
-// The two-sided query of BeamResult: the value just left or just right of
-// x, whichever has the larger magnitude after rounding to 10 decimals.
-double two_sided_value(const sing::TermList& list, double x) {
-    if (list.empty()) return -0.0;
-    const double left = engine::round10(sing::eval_terms(list, x + (-1e-7)));
-    const double right = engine::round10(sing::eval_terms(list, x + 1e-7));
-    return std::fabs(left) < std::fabs(right) ? right : left;
-}
-
 struct Case {
     engine::Beam beam;
     std::vector<std::pair<std::string, std::vector<double>>> loads;
@@ -77,8 +59,8 @@ struct Case {
 };
 
 void print_results(const engine::Analysis& r, const std::vector<double>& at, double span, std::uint64_t n) {
-    for (const engine::Reaction& reaction : r.reactions) {
-        std::printf("reaction %s", python::position_text(reaction.pos).c_str());
+    for (const results::KeyedReaction& reaction : results::reaction_table(r.reactions)) {
+        std::printf("reaction %s", reaction.key.c_str());
         for (double v : {reaction.rx, reaction.ry, reaction.m}) print_bits(v);
         std::printf("\n");
     }
@@ -92,16 +74,17 @@ void print_results(const engine::Analysis& r, const std::vector<double>& at, dou
     }
     for (int k = 0; k < 4; ++k) {
         std::printf("%s", two_sided_names[k]);
-        for (double x : at) print_bits(two_sided_value(*lists[k].second, x));
+        for (double x : at) print_bits(results::two_sided_value(*lists[k].second, x));
         std::printf("\n");
     }
-    const python::Mesh mesh = python::plotting_mesh(n, span, r.features);
+    const std::optional<results::Mesh> mesh = results::plotting_mesh(n, span, r.features);
+    if (!mesh) return;  // reported as the missing plot_* lines
     std::printf("plot_x");
-    for (double x : mesh) print_bits(x);
+    for (double x : mesh->points()) print_bits(x);
     std::printf("\n");
     for (const auto& [name, list] : lists) {
         std::printf("plot_%s", name);
-        for (double x : mesh) print_bits(sing::eval_terms(*list, x));
+        for (double x : mesh->points()) print_bits(sing::eval_terms(*list, x));
         std::printf("\n");
     }
 }
@@ -110,14 +93,14 @@ void print_results(const engine::Analysis& r, const std::vector<double>& at, dou
 // is printed with solve()'s ValueError message.
 void replay(Case& c, std::uint64_t n) {
     for (const auto& [kind, params] : c.loads) {
-        auto built = python::build_load(kind, params);
-        if (const auto* error = std::get_if<python::LoadError>(&built)) {
+        auto built = loads::build_load(kind, params);
+        if (const auto* error = std::get_if<loads::LoadError>(&built)) {
             std::printf("error %s\n", error->message.c_str());
             return;
         }
         c.beam.loads.push_back(std::move(std::get<engine::Load>(built)));
     }
-    engine::AnalyseResult result = c.beam.try_analyse();
+    engine::AnalyseResult result = engine::analyse(c.beam);
     if (!result.ok()) {
         const bool unordered = result.failure() == engine::AnalyseFailure::unordered_supports;
         std::printf("error %s\n", unordered ? "support position is not a number"
@@ -146,7 +129,7 @@ int main() {
         } else if (item == "unit") {
             std::string key;
             in >> key;
-            set_unit(c.beam.units, key, read_bits(in));
+            engine::set_unit_factor(c.beam.units, key, read_bits(in));
         } else if (item == "support") {
             engine::Support s;
             for (double* v : {&s.pos, &s.kx, &s.ky, &s.km}) *v = read_bits(in);
