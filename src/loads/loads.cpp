@@ -130,11 +130,6 @@ std::optional<Load> polynomial_load(std::span<const double> c, double start, dou
     return with_angle(std::move(terms), theta, moment, LoadKind::Distributed);
 }
 
-Load polynomial_load(std::span<const double> c, double start, double end, double theta) {
-    interrupt::Check never;
-    return *polynomial_load(c, start, end, theta, never);
-}
-
 // A doublet of -T: integrated twice it becomes a bending-moment step of -T,
 // which equilibrium turns into a moment of +T on the span to its left. Its
 // moment about x = 0 is T itself, with no sine.

@@ -32,7 +32,6 @@ engine::Load trapezoidal_load(double w1, double w2, double start, double end, do
 // check is asked as it runs, and no load results when it asks to stop.
 std::optional<engine::Load> polynomial_load(std::span<const double> c, double start, double end, double theta,
                                             interrupt::Check& check);
-engine::Load polynomial_load(std::span<const double> c, double start, double end, double theta);
 
 // A concentrated moment T at x (counter-clockwise positive): one doublet.
 engine::Load torque_load(double T, double x);

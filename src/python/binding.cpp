@@ -68,7 +68,6 @@ bool check_required(const Signature& sig, std::span<PyObject*> slots) {
     return false;
 }
 
-
 }  // namespace
 
 bool bind_arguments(const Signature& sig, const CallArgs& call, std::span<PyObject*> slots) {

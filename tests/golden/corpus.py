@@ -113,13 +113,10 @@ def main():
     import flexura
 
     about = ["Written by tests/golden/corpus.py; do not edit by hand."] + __doc__.strip().splitlines()[4:]
-    # One line per quantity of a case, so a diff names what moved.
+    # One line per case, so a diff names the cases that moved.
     dump = lambda v: json.dumps(v, separators=(",", ":"))  # noqa: E731
-    cases = []
-    for c in CASES:
-        rows = ",\n".join(f"    {dump(k)}: {dump(v)}" for k, v in record(flexura, c).items())
-        cases.append(f'  {{"name": {dump(c["name"])},\n   "args": {dump(c["args"])},\n   "expected": {{\n{rows}}}}}')
-    CORPUS.write_text('{"about": %s,\n "cases": [\n%s\n]}\n' % (dump(about), ",\n".join(cases)))
+    cases = ",\n".join(dump({**c, "expected": record(flexura, c)}) for c in CASES)
+    CORPUS.write_text('{"about": %s,\n"cases": [\n%s\n]}\n' % (dump(about), cases))
     print(f"wrote {len(CASES)} cases to {CORPUS}")
 
 

@@ -7,7 +7,10 @@ namespace {
 using engine::Load;
 using engine::LoadKind;
 
-Load dist(std::vector<double> c, double x1, double x2, double theta) { return loads::polynomial_load(c, x1, x2, theta); }
+Load dist(std::vector<double> c, double x1, double x2, double theta) {
+    interrupt::Check never;
+    return *loads::polynomial_load(c, x1, x2, theta, never);
+}
 
 TEST(BuildLoad, BuildsEachKindAndIgnoresSurplusParams) {
     const struct { const char* kind; std::vector<double> params; Load want; } cases[] = {
