@@ -2,6 +2,7 @@
 checks for pending signals now and then."""
 import gc
 import signal
+import subprocess
 import sys
 
 import pytest
@@ -58,3 +59,39 @@ def test_ctrl_c_stops_the_call_itself(case):
     interrupted(call, args)
     gc.collect()
     assert sys.getallocatedblocks() - blocks < 50
+
+
+# Python code that empties the list being converted while the call asks for
+# pending signals: a handler that returns normally, or (3.12 on) a pending
+# collection's finaliser. `items` is the list, `call()` the solve.
+EMPTIED = {
+    "supports": "items = [(0, inf, inf, 0), (10, 0, inf, 0)] + [(5.0, 0, 0, 0)] * 3 * 10**6\n"
+                "call = lambda: flexura.solve(*section, items, [('point', [-1, 5, 90])])",
+    "loads": "items = [('point', [-1, 5, 90])] * 3 * 10**6\n"
+             "call = lambda: flexura.solve(*section, [(0, inf, inf, 0), (10, 0, inf, 0)], items)",
+    "parameters": "items = [-1.0, 5, 90] + [0.0] * 10**7\n"
+                  "call = lambda: flexura.solve(*section, [(0, inf, inf, 0), (10, 0, inf, 0)], [('point', items)])",
+}
+TRIGGERS = {
+    "signal handler": "signal.signal(signal.SIGALRM, lambda *a: (items.clear(), fired.append(1)))\n"
+                      "signal.setitimer(signal.ITIMER_REAL, 0.005, 0.005)",
+    "finaliser": "class Trap:\n    def __del__(self): items.clear(); fired.append(1)\n"
+                 "gc.collect(); t = Trap(); t.me = t; del t; gc.set_threshold(1)",
+}
+
+
+@pytest.mark.parametrize("trigger", TRIGGERS)
+@pytest.mark.parametrize("container", EMPTIED)
+def test_list_emptied_during_conversion_is_read_as_its_iterator_would(container, trigger):
+    if trigger == "finaliser" and sys.version_info < (3, 12):
+        pytest.skip("before 3.12 asking for signals runs no collection")
+    script = "\n".join([
+        "import gc, signal, flexura", "inf = float('inf'); section = (10, 1e4, 1, 1, inf); fired = []",
+        EMPTIED[container], TRIGGERS[trigger],
+        "try:\n    outcome = type(call()).__name__\nexcept ValueError as e:\n    outcome = str(e)",
+        "signal.setitimer(signal.ITIMER_REAL, 0); print(outcome, bool(fired), len(items))"])
+    out = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=120)
+    assert out.returncode == 0, out.stderr
+    outcome, fired, left = out.stdout.rsplit(" ", 2)
+    assert (fired, left) == ("True", "0\n")
+    assert outcome in {"BeamResult", "beam is unstable / singular (no unique solution)"}
