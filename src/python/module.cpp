@@ -71,22 +71,35 @@ bool check_interpreter() {
 // Runs once the owning interpreter has been finalised, when no Python API
 // may be called: its objects went with it, so an interpreter initialised
 // later in the same process (an embedding application) imports afresh.
-void forget_finalised_interpreter() {
+void forget_objects() noexcept {
     module_object = nullptr;
     forget_beam_result_type();
+}
+
+void forget_finalised_interpreter() {
+    forget_objects();
     owner.store(-1);
+}
+
+// True when the module object was made by an interpreter that has since
+// been finalised although the exit function never ran: the interpreter's
+// table of exit functions (32 entries) was full at the first import. The
+// import system files every module it creates under its definition in the
+// interpreter that imports it, and a new interpreter starts with none filed.
+bool module_outlived_its_interpreter() {
+    return module_object != nullptr && PyState_FindModule(&module_def) == nullptr;
 }
 
 PyObject* init_module() {
     if (!check_interpreter()) return nullptr;
+    if (module_outlived_its_interpreter()) forget_objects();  // the owner is this interpreter's successor
     if (module_object != nullptr) {
         Py_IncRef(module_object);
         return module_object;
     }
     Ref module(PyModule_Create(&module_def));
     if (!module || !add_attributes(module.get())) return nullptr;
-    // A full table of exit functions (32) only costs a later re-import.
-    Py_AtExit(forget_finalised_interpreter);
+    Py_AtExit(forget_finalised_interpreter);  // when the table is full, see module_outlived_its_interpreter
     module_object = module.get();
     Py_IncRef(module_object);  // kept for the life of the interpreter
     return module.release();

@@ -86,9 +86,12 @@ def test_import_leaves_warnings_alone_and_help_lists_the_module():
 
 EMBEDDING = r"""
 #include <Python.h>
-int main(void) {
+static void nothing(void) {}
+int main(int argc, char** argv) {
+    (void)argv;
     for (int round = 0; round < 2; ++round) {
         Py_Initialize();
+        if (argc > 1 && round == 0) while (Py_AtExit(nothing) == 0) {}  /* the table of exit functions is full */
         int failed = PyRun_SimpleString(
             "import flexura\n"
             "inf = float('inf')\n"
@@ -101,9 +104,11 @@ int main(void) {
 """
 
 
-def test_module_works_again_after_the_interpreter_is_initialised_again(tmp_path):
+@pytest.mark.parametrize("exit_table", ["free", "full"])
+def test_module_works_again_after_the_interpreter_is_initialised_again(tmp_path, exit_table):
     """An application that embeds the interpreter, finalises it and starts a
-    new one gets a working module, not the finalised one."""
+    new one gets a working module, not the finalised one, also when no exit
+    function could be registered at the first import."""
     config = sysconfig.get_config_var
     library = Path(config("LIBDIR")) / f"libpython{config('LDVERSION')}.so"
     if not library.exists() or shutil.which("cc") is None:
@@ -113,5 +118,6 @@ def test_module_works_again_after_the_interpreter_is_initialised_again(tmp_path)
                     f"-lpython{config('LDVERSION')}", f"-Wl,-rpath,{library.parent}", "-o", "embed"],
                    cwd=tmp_path, check=True)
     env = {**os.environ, "PYTHONHOME": sys.base_prefix, "PYTHONPATH": str(Path(flexura.__file__).parent)}
-    out = subprocess.run([str(tmp_path / "embed")], capture_output=True, text=True, env=env, timeout=60)
+    command = [str(tmp_path / "embed")] + (["fill"] if exit_table == "full" else [])
+    out = subprocess.run(command, capture_output=True, text=True, env=env, timeout=60)
     assert (out.returncode, out.stdout) == (0, "25.0\n25.0\n"), out.stderr
