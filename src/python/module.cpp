@@ -68,14 +68,15 @@ bool check_interpreter() {
     return false;
 }
 
-// Runs once the owning interpreter has been finalised, when no Python API
-// may be called: its objects went with it, so an interpreter initialised
-// later in the same process (an embedding application) imports afresh.
+// The module and type objects die with the interpreter that made them.
 void forget_objects() noexcept {
     module_object = nullptr;
     forget_beam_result_type();
 }
 
+// Runs once the owning interpreter has been finalised, when no Python API
+// may be called: an interpreter initialised later in the same process (an
+// embedding application) imports afresh.
 void forget_finalised_interpreter() {
     forget_objects();
     owner.store(-1);
