@@ -76,10 +76,12 @@ struct LoadLists {
     double moment = +0.0;
 };
 
-LoadLists collect_loads(const Beam& beam) {
+// Stops early, with the check stopped, when the caller asks.
+LoadLists collect_loads(const Beam& beam, interrupt::Check& check) {
     const Units& u = beam.units;
     LoadLists lists;
     for (const Load& load : beam.loads) {
+        if (check.stop(1 + load.terms.size())) break;
         if (load.kind == LoadKind::Point) {
             lists.transverse.append(sing::scale_terms(load.shear_force_terms(), u.force));
             lists.axial.append(sing::scale_terms(load.normal_force_terms(), u.force));
@@ -283,7 +285,8 @@ AnalyseResult analyse(const Beam& beam, interrupt::Check& check) {
     const std::vector<Support>& sup = *sorted.list;
     const Restraints r = restraints_of(sup);
     const Section sec = section_constants(beam);
-    const LoadLists lists = collect_loads(beam);
+    const LoadLists lists = collect_loads(beam, check);
+    if (check.stopped()) return {AnalyseFailure::interrupted};
 
     const TransverseFields tf = build_transverse_fields(lists, sup, r, sec, beam.units.length);
     const std::optional<std::vector<double>> xt = solve_transverse(beam, lists, sup, r, tf, check);

@@ -83,11 +83,19 @@ Ref reaction_values(const results::KeyedReaction& r) {
     return list;
 }
 
+// Making one entry (a key, a list and three floats) costs about as much as
+// this many units of arithmetic.
+constexpr std::uint64_t reaction_entry_cost = 256;
+
 PyObject* reactions(PyObject* self, PyObject*) {
     return guarded([self]() -> PyObject* {
+        interrupt::Check check = signal_check();
+        const std::vector<results::KeyedReaction> table = results::reaction_table(record(self).reactions, check);
+        if (check.stopped()) return nullptr;  // the signal's exception is set
         Ref dict(PyDict_New());
         if (!dict) return nullptr;
-        for (const results::KeyedReaction& r : results::reaction_table(record(self).reactions)) {
+        for (const results::KeyedReaction& r : table) {
+            if (check.stop(reaction_entry_cost)) return nullptr;
             Ref key(PyUnicode_FromStringAndSize(r.key.data(), static_cast<Py_ssize_t>(r.key.size())));
             if (!key) return nullptr;
             Ref value = reaction_values(r);

@@ -3,6 +3,7 @@
 #include "python/solve.hpp"
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <variant>
@@ -51,15 +52,23 @@ bool convert_argument(const char* param, Convert convert) {
     return false;
 }
 
-engine::Units units_from(const std::vector<std::pair<std::string, double>>& entries) {
-    engine::Units u;
-    for (const auto& [key, value] : entries) engine::set_unit_factor(u, key, value);
-    return u;
+// A unit entry or a load entry costs about as much as this many units of
+// arithmetic, so that a long list of them is asked about Ctrl-C as often.
+constexpr std::uint64_t entry_cost = 64;
+
+bool units_from(const std::vector<std::pair<std::string, double>>& entries, engine::Units& u,
+                interrupt::Check& check) {
+    for (const auto& [key, value] : entries) {
+        if (check.stop(entry_cost)) return false;  // the signal's exception is set
+        engine::set_unit_factor(u, key, value);
+    }
+    return true;
 }
 
 bool build_loads(const std::vector<LoadEntry>& entries, std::vector<engine::Load>& out, interrupt::Check& check) {
     out.reserve(entries.size());
     for (const LoadEntry& entry : entries) {
+        if (check.stop(entry_cost + entry.params.size())) return false;  // the signal's exception is set
         auto built = loads::build_load(entry.kind, entry.params, check);
         if (std::holds_alternative<loads::LoadInterrupted>(built)) return false;  // the signal's exception is set
         if (auto* error = std::get_if<loads::LoadError>(&built)) {
@@ -91,8 +100,7 @@ bool read_beam(const CallArgs& call, engine::Beam& beam, interrupt::Check& check
         !convert_argument("units", [&] { return to_text_float_dict(slot[7], units); })) {
         return false;
     }
-    beam.units = units_from(units);
-    return build_loads(load_entries, beam.loads, check);
+    return units_from(units, beam.units, check) && build_loads(load_entries, beam.loads, check);
 }
 
 PyObject* set_analysis_error(engine::AnalyseFailure failure) {

@@ -4,10 +4,14 @@
 
 namespace results {
 
-std::vector<KeyedReaction> reaction_table(std::span<const engine::Reaction> reactions) {
+// Formatting one key costs about as much as this many units of arithmetic.
+constexpr std::uint64_t key_cost = 256;
+
+std::vector<KeyedReaction> reaction_table(std::span<const engine::Reaction> reactions, interrupt::Check& check) {
     std::vector<KeyedReaction> table;
     table.reserve(reactions.size());
     for (const engine::Reaction& r : reactions) {
+        if (check.stop(key_cost)) break;
         std::string key = position_text(r.pos);
         // Positions ascend, so supports that share a key are neighbours.
         if (!table.empty() && table.back().key == key) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/analysis.hpp"
+#include "interrupt/check.hpp"
 
 namespace results {
 
@@ -21,7 +22,7 @@ struct KeyedReaction {
 // coincide (one position listed twice, or 0 and -0) share one entry holding
 // their reactions added component by component in that order: the total
 // reaction at the position, as one support with the combined restraints
-// reports it.
-std::vector<KeyedReaction> reaction_table(std::span<const engine::Reaction> reactions);
+// reports it. Cut short, with the check stopped, when the caller asks.
+std::vector<KeyedReaction> reaction_table(std::span<const engine::Reaction> reactions, interrupt::Check& check);
 
 }  // namespace results

@@ -59,7 +59,8 @@ struct Case {
 };
 
 void print_results(const engine::Analysis& r, const std::vector<double>& at, double span, std::uint64_t n) {
-    for (const results::KeyedReaction& reaction : results::reaction_table(r.reactions)) {
+    interrupt::Check never;
+    for (const results::KeyedReaction& reaction : results::reaction_table(r.reactions, never)) {
         std::printf("reaction %s", reaction.key.c_str());
         for (double v : {reaction.rx, reaction.ry, reaction.m}) print_bits(v);
         std::printf("\n");
