@@ -21,11 +21,11 @@ from .model import (
     TrapezoidalLoad,
     UniformLoad,
 )
-from .modelfile import from_dict, load, save, to_dict, to_json
+from .modelfile import from_dict, from_json, from_toml, load, save, to_dict, to_json
 from .result import Diagram, Extremes, Quantity, Reaction, Reactions, Result
 
 __all__ = [
     "Beam", "Support", "PointLoad", "UniformLoad", "TrapezoidalLoad", "PolynomialLoad", "Moment", "Load",
     "SolveArgs", "Result", "Reaction", "Reactions", "Diagram", "Extreme", "Extremes", "Quantity",
-    "ModelError", "Problem", "load", "save", "from_dict", "to_dict", "to_json",
+    "ModelError", "Problem", "load", "save", "from_dict", "from_json", "from_toml", "to_dict", "to_json",
 ]

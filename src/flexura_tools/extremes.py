@@ -51,7 +51,8 @@ def sample(f: Evaluate, a: float, b: float, count: int) -> tuple[list[float], li
 
 
 def find_extreme(f: Evaluate, features: Sequence[float], count: int = SAMPLES) -> Extreme:
-    """Max and min of f over the features' segments (the leftmost of equal values)."""
+    """Max and min of f over the features' segments. Of values equal but for rounding
+    (1e-12 of the largest), the leftmost: the first of two equal spans."""
     sampled = [(a, b, *sample(f, a, b, count)) for a, b in segments(features)]
     if not sampled:
         value = f(features[0])
@@ -64,7 +65,7 @@ def find_extreme(f: Evaluate, features: Sequence[float], count: int = SAMPLES) -
         for a, b, xs, values in sampled:
             segment = _Segment(f, a, b, sign, tolerance)
             for x, value in segment.peaks(xs, values, 1e-13 * scale):
-                if sign * value > best[0]:
+                if sign * value > best[0] + 1e-12 * scale:
                     best = (sign * value, x)
         found.append((sign * best[0], best[1]))
     (top, x_top), (bottom, x_bottom) = found
@@ -79,7 +80,8 @@ class _Segment:
         self.step = (b - a) / (4 * SAMPLES)
 
     def peaks(self, xs: list[float], values: list[float], noise: float) -> Iterator[tuple[float, float]]:
-        """Every local peak among the samples, refined where the diagram may rise between samples."""
+        """Every local peak among the samples, refined where the diagram may rise between samples;
+        the refined position only where its value is not below the sample's."""
         s = self.sign
         last = len(xs) - 1
         for j in range(last + 1):
@@ -88,15 +90,14 @@ class _Segment:
             right = s * values[j + 1] if j < last else -math.inf
             if here < left or here < right:
                 continue
-            yield xs[j], values[j]
             if j == 0:
                 rising = self.end_slope(self.a, 1.0) * self.step > noise
             elif j == last:
                 rising = self.end_slope(self.b, -1.0) * self.step > noise
             else:
                 rising = here - min(left, right) > noise
-            if rising:
-                yield self.refine(xs[max(j - 1, 0)], xs[min(j + 1, last)])
+            refined = self.refine(xs[max(j - 1, 0)], xs[min(j + 1, last)]) if rising else (xs[j], values[j])
+            yield refined if s * refined[1] >= here else (xs[j], values[j])
 
     def refine(self, lo: float, hi: float) -> tuple[float, float]:
         """Bisection for the zero of the slope between lo (rising) and hi (falling)."""

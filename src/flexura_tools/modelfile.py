@@ -23,12 +23,13 @@ import os
 from collections.abc import Callable, Sequence
 from dataclasses import MISSING, fields
 from pathlib import Path
-from typing import Any, cast
+from typing import Any, TypeVar, cast
 
 from .checks import near_miss
 from .errors import ModelError, Problem, show
 from .model import INF, LOAD_TYPES, Beam, Load, PolynomialLoad, Support
 
+T = TypeVar("T")
 FORMAT_KEY = "flexura_model"
 VERSION = 1
 _BEAM_KEYS = (FORMAT_KEY, "title", "span", "E", "I", "A", "G", "units", "unit_names", "supports", "loads")
@@ -240,8 +241,9 @@ class _Reader:
             self.fail(FORMAT_KEY, f"version {show(version)} is not known here; this reader knows {VERSION}")
             return None
         self.keys(data, "", _BEAM_KEYS, ("span", "E", "I", "supports"))
-        supports = [self.support(item, f"supports[{k}]") for k, item in enumerate(self.items(data, "supports"))]
-        loads = [self.load(item, f"loads[{k}]") for k, item in enumerate(self.items(data, "loads"))]
+        supports = [self.read(self.support, item, f"supports[{k}]")
+                    for k, item in enumerate(self.items(data, "supports"))]
+        loads = [self.read(self.load, item, f"loads[{k}]") for k, item in enumerate(self.items(data, "loads"))]
         area = data.get("A")
         unchecked: Any = (supports, loads)  # None stands for a record that could not be read
         return Beam(
@@ -250,6 +252,13 @@ class _Reader:
             supports=unchecked[0], loads=unchecked[1],
             units=self.mapping(data, "units", _in), unit_names=self.mapping(data, "unit_names", _kept),
             title=_kept(data.get("title", "")))
+
+    def read(self, build: Callable[[object, str], T | None], item: object, path: str) -> T | None:
+        """One record, or None (its problems reported, and any others of it left out)."""
+        record = build(item, path)
+        if record is None:
+            self._bad.append(path)
+        return record
 
     def items(self, data: dict[str, object], key: str) -> list[object]:
         value = data.get(key, [])
