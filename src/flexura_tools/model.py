@@ -382,10 +382,10 @@ class Beam:
                 c.add(f"{path}.x", f"{show(support.x)} is also the position of supports[{positions[support.x]}]: "
                                    "give one Support per position (it restrains all three directions)")
             positions.setdefault(support.x, k)
-            label = support.label
-            if label is not None and label in labels:
+            label = cast(object, support.label)
+            if isinstance(label, str) and label in labels:
                 c.add(f"{path}.label", f"{label!r} is also the label of supports[{labels[label]}]")
-            if label is not None:
+            if isinstance(label, str):
                 labels.setdefault(label, k)
         countable = all(isinstance(s, Support) and all(map(is_number, (s.kx, s.ky, s.km)))
                         for s in supports)

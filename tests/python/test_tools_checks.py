@@ -56,6 +56,7 @@ def problems_of(**changes):
                         "all three directions)")]),
     ({"supports": [PIN, ft.Support.roller(10, "A")]}, [("supports[1].label", "'A' is also the label of supports[0]")]),
     ({"supports": [PIN, ft.Support.roller(10, "")]}, [("supports[1].label", "must be a non-empty text, got ''")]),
+    ({"supports": [PIN, ft.Support.roller(10, ["B"])]}, [("supports[1].label", "must be a non-empty text, got ['B']")]),
     ({"supports": [PIN, (10, 0, INF, 0)]}, [("supports[1]", "is not a Support: got (10, 0, inf, 0)")]),
     ({"supports": [ft.Support.roller(4)]}, [("supports", "the beam is a mechanism: it can turn about its only "
                                                          "support at x = 4; give a second support or fix this one")]),
