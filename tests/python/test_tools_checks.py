@@ -120,8 +120,6 @@ GOOD = ('"flexura_model": 1, "span": 10, "E": 1e4, "I": 1, "supports": [{"type":
       ("span", "is missing"), ("I", "is missing"), ("supports", "must be a list [...], got {}")]),
     ("{" + GOOD + ', "A": Infinity}',
      [("", 'not valid JSON: Infinity is not a JSON number; write it as text ("inf", "-inf" or "nan")')]),
-    ('{"flexura_model": 1,}', [("", "not valid JSON: Expecting property name enclosed in double quotes "
-                                    "(line 1, column 21)")]),
     ("[1]", [("", "a model file holds one object {...}")]),
     ("{" + GOOD.replace('"pin"', '"Pin"') + "}",
      [("supports[0].type", "'Pin' is not a support type; did you mean 'pin'? (pin, roller, fixed; or leave out "
@@ -140,3 +138,9 @@ def test_model_file_problems_name_their_place(text, expected):
     with pytest.raises(ft.ModelError) as info:
         ft.from_json(text)
     assert [(p.path, p.message) for p in info.value.problems] == expected
+
+
+def test_json_syntax_error_names_line_and_column():
+    # The parser's own wording differs between Python versions.
+    with pytest.raises(ft.ModelError, match=r"^1 problem in the model\n  not valid JSON: .+ \(line 2, column \d+\)$"):
+        ft.from_json('{"flexura_model": 1,\n "span": 10,}')
