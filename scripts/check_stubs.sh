@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the type stubs as a user meets them:  scripts/check_stubs.sh WHEEL
-# A fresh virtual environment gets the wheel, mypy and pyright and nothing
-# else; tests/typing/check_types.py then runs both checkers and stubtest
+# A fresh virtual environment gets the wheel (with its plot extra), mypy and
+# pyright and nothing else; tests/typing/check_types.py then runs both checkers and stubtest
 # there, with no path setting.
 set -euo pipefail
 wheel=$1
@@ -12,5 +12,6 @@ python3 -m venv --clear "$venv"
 # the machine has none.
 pyright=pyright
 command -v node >/dev/null || pyright="pyright[nodejs]"
-"$venv/bin/python" -m pip install -q --disable-pip-version-check "$wheel" mypy "$pyright"
+# The plot extra brings matplotlib, whose types flexura_tools' pictures use.
+"$venv/bin/python" -m pip install -q --disable-pip-version-check "$wheel[plot]" mypy "$pyright"
 "$venv/bin/python" "$root/tests/typing/check_types.py"

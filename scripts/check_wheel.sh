@@ -6,7 +6,8 @@
 # - a manylinux wheel: auditwheel finds the tag its name claims, and it is
 #   manylinux_2_28 or older, so that RHEL 8, Ubuntu 20.04 and every newer
 #   Linux install it;
-# - importing and solving in a fresh virtual environment from the wheel alone.
+# - importing and solving in a fresh virtual environment from the wheel alone,
+#   and the flexura command solving the example model there.
 set -euo pipefail
 wheel=$1
 py="${2:-python3}"
@@ -22,6 +23,7 @@ work="$root/build/check-wheel"
 rm -rf "$work"
 "$py" -m zipfile -e "$wheel" "$work/unpacked"
 [ -f "$work/unpacked/flexura-stubs/__init__.pyi" ] || fail "flexura-stubs/__init__.pyi missing"
+[ -f "$work/unpacked/flexura_tools/py.typed" ] || fail "flexura_tools/py.typed missing"
 so=("$work/unpacked"/flexura*.so)
 exports=$(nm -D --defined-only "${so[0]}" | awk '{print $3}')
 [ "$exports" = "PyInit_flexura" ] || fail "unexpected exports: $exports"
@@ -41,5 +43,6 @@ fi
 fresh="$work/venv"
 "$py" -m venv "$fresh"
 "$fresh/bin/python" -m pip install -q --disable-pip-version-check --no-deps --no-index "$wheel"
+(cd "$fresh" && bin/flexura "$root/examples/three_span.json" >/dev/null) || fail "the flexura command failed"
 (cd "$fresh" && bin/python -c "import flexura; r = flexura.solve(10, 1e4, 1, 1, float('inf'), [(0, float('inf'), float('inf'), 0), (10, 0, float('inf'), 0)], [('point', [-10, 5, 90])]); assert abs(r.eval_bm(5) - 25) < 1e-9")
 echo "wheel ok: $name (auditwheel: $policy), exports PyInit_flexura only, imports from a fresh environment"

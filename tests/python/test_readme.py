@@ -26,7 +26,7 @@ def python_blocks(section):
 def run_script(source, tmp_path):
     path = tmp_path / "snippet.py"
     path.write_text(source, encoding="utf-8")
-    done = subprocess.run([sys.executable, str(path)], capture_output=True, text=True, timeout=120)
+    done = subprocess.run([sys.executable, str(path)], capture_output=True, text=True, timeout=120, cwd=tmp_path)
     assert done.returncode == 0, done.stderr
     return done.stdout
 
@@ -41,6 +41,9 @@ def test_interactive_examples_print_what_the_readme_shows():
 
 
 @pytest.mark.parametrize("section, expected", [
+    # Reactions by support and the refined extremes of the three-span model; the saved file reads back.
+    ("Beam models for engineers", ["A: ry = 22.570 kN at x = 0.0", "ry at C: 127.997, at x = 6: 115.567",
+                                   "max moment 83.057 kNm at x = 9.750 m", "-17.188 mm at x = 9.7345 m"]),
     # Peak moment at the 45 kN load; shear just left and right of it; the envelope.
     ("Recipes", ["max |bm| = 81.97", "35.6745", "-9.3254", "sagging up to 86.05", "[-1.88"]),
     ("Serving untrusted input", ["cut off"]),
@@ -66,3 +69,10 @@ def test_accuracy_references_agree_with_closed_forms():
     general = acc.exact_polynomial_reactions([0, 1, 2, 3], 0, 3, [-1.0])
     expected = [Fraction(2, 5), Fraction(11, 10), Fraction(11, 10), Fraction(2, 5)]
     assert general == acc.three_moment_reactions(3, 1, 1) == expected
+
+
+def test_command_line_prints_what_the_readme_shows():
+    shown = re.findall(r"```text\n(.*?)```", README.read_text(encoding="utf-8"), re.S)[0]
+    done = subprocess.run([sys.executable, "-m", "flexura_tools", "examples/three_span.json"], cwd=ROOT,
+                          capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0 and done.stdout == shown

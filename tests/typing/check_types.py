@@ -3,9 +3,11 @@ of a virtual environment that holds only the flexura wheel, mypy and
 pyright, from no particular directory and with no path setting.
 
 - good.py passes mypy --strict and pyright in strict mode, and runs;
+- so does the README's model-layer example, with no annotation of its own;
 - in mistakes.py each line marked "mistake" is flagged by both, and no
   other line is;
-- stubtest finds the stubs and the module in agreement.
+- stubtest finds the stubs and the module in agreement;
+- the flexura_tools package itself passes mypy --strict and strict pyright.
 """
 import re
 import shutil
@@ -15,7 +17,8 @@ import tempfile
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
-SCRIPTS = ["good.py", "mistakes.py"]
+ROOT = HERE.parents[1]
+SCRIPTS = ["good.py", "mistakes.py", "readme_tools.py"]
 # file:line: error:   (mypy)      file:line:col - error:   (pyright)
 ERROR = re.compile(r"^\s*(?:.*[/\\])?(\w+\.py):(\d+)(?::\d+)?(?::| -) error")
 
@@ -36,8 +39,10 @@ def main():
     marked = {i for i, line in enumerate((HERE / "mistakes.py").read_text().splitlines(), 1) if "# mistake" in line}
     failed = 0
     with tempfile.TemporaryDirectory() as tmp:
-        for name in SCRIPTS:
+        for name in SCRIPTS[:2]:
             shutil.copy(HERE / name, tmp)
+        readme = (ROOT / "README.md").read_text(encoding="utf-8").split("\n## Beam models for engineers\n")[1]
+        Path(tmp, "readme_tools.py").write_text(re.findall(r"```python\n(.*?)```", readme, re.S)[0])
         Path(tmp, "pyrightconfig.json").write_text('{"typeCheckingMode": "strict"}\n')
         checkers = {
             "mypy": [sys.executable, "-m", "mypy", "--strict", "--no-incremental", *SCRIPTS],
@@ -45,13 +50,20 @@ def main():
         }
         for checker, command in checkers.items():
             lines, output = flagged(command, tmp)
-            ok = not lines["good.py"] and lines["mistakes.py"] == marked
+            ok = not lines["good.py"] and not lines["readme_tools.py"] and lines["mistakes.py"] == marked
             print(f"{checker}: good.py flagged at {sorted(lines['good.py'])}, "
+                  f"readme_tools.py at {sorted(lines['readme_tools.py'])}, "
                   f"mistakes.py at {sorted(lines['mistakes.py'])} (marked {sorted(marked)}): {'ok' if ok else 'WRONG'}")
             if not ok:
                 print(output)
                 failed += 1
         subprocess.run([sys.executable, "good.py"], cwd=tmp, check=True)
+        subprocess.run([sys.executable, "readme_tools.py"], cwd=tmp, check=True, stdout=subprocess.DEVNULL)
+        package = str(ROOT / "src" / "flexura_tools")
+        for command in ([sys.executable, "-m", "mypy", "--strict", "--no-incremental", package],
+                        [sys.executable, "-m", "pyright", "--pythonpath", sys.executable, package]):
+            print(f"{command[2]} on flexura_tools:", flush=True)
+            failed += subprocess.run(command, cwd=tmp).returncode != 0
         stubtest = subprocess.run([sys.executable, "-m", "mypy.stubtest", "flexura"], cwd=tmp)
         failed += stubtest.returncode != 0
     return 1 if failed else 0

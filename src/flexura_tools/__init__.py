@@ -1,0 +1,31 @@
+"""flexura_tools: a validated, typed beam model on top of flexura.solve().
+
+    from flexura_tools import Beam, Support, UniformLoad
+    beam = Beam(span=10, E=2.1e8, I=8.356e-5,
+                supports=[Support.pin(0, "A"), Support.roller(10, "B")],
+                loads=[UniformLoad(w=-12)])
+    result = beam.solve()
+    result.reactions["A"].ry, result.extremes().bm.max
+"""
+
+from .errors import ModelError, Problem
+from .extremes import Extreme
+from .model import (
+    Beam,
+    Load,
+    Moment,
+    PointLoad,
+    PolynomialLoad,
+    SolveArgs,
+    Support,
+    TrapezoidalLoad,
+    UniformLoad,
+)
+from .modelfile import from_dict, from_json, from_toml, load, save, to_dict, to_json
+from .result import Diagram, Extremes, Quantity, Reaction, Reactions, Result
+
+__all__ = [
+    "Beam", "Support", "PointLoad", "UniformLoad", "TrapezoidalLoad", "PolynomialLoad", "Moment", "Load",
+    "SolveArgs", "Result", "Reaction", "Reactions", "Diagram", "Extreme", "Extremes", "Quantity",
+    "ModelError", "Problem", "load", "save", "from_dict", "from_json", "from_toml", "to_dict", "to_json",
+]

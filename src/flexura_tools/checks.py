@@ -1,0 +1,85 @@
+"""Checks of single values, each reporting what is wrong with its path."""
+
+from __future__ import annotations
+
+import difflib
+import math
+import numbers
+from collections.abc import Iterable
+
+from .errors import Problem, show
+
+# The unit factors solve() knows; it ignores any other key.
+UNIT_KEYS = ("length", "force", "moment", "distributed", "stiffness", "A", "G", "E", "I", "deflection")
+
+
+def is_number(value: object) -> bool:
+    """A real number as solve() would take it; True and False are not numbers here."""
+    return not isinstance(value, bool) and isinstance(value, numbers.Real)
+
+
+def near_miss(word: str, known: Iterable[str]) -> str:
+    """'; did you mean 'force'?' for a mis-cased or mistyped name, else ''."""
+    choices = list(known)
+    same_letters = [k for k in choices if k.lower() == word.lower()]
+    close = same_letters or difflib.get_close_matches(word, choices, n=1, cutoff=0.6)
+    return f"; did you mean {close[0]!r}?" if close else ""
+
+
+class Checker:
+    """Collects the problems of one model; each check returns the value as a float
+    when it passed, None when it did not."""
+
+    def __init__(self) -> None:
+        self.problems: list[Problem] = []
+
+    def add(self, path: str, message: str) -> None:
+        self.problems.append(Problem(path, message))
+
+    def number(self, value: object, path: str) -> float | None:
+        if not is_number(value):
+            self.add(path, f"is not a number: got {show(value)}")
+            return None
+        try:
+            return float(value)  # type: ignore[arg-type]  # is_number: a numbers.Real
+        except OverflowError:
+            self.add(path, f"is too large: got {show(value)}")
+            return None
+
+    def finite(self, value: object, path: str) -> float | None:
+        number = self.number(value, path)
+        if number is not None and not math.isfinite(number):
+            self.add(path, f"must be finite, got {show(number)}")
+            return None
+        return number
+
+    def positive(self, value: object, path: str, *, rigid: str = "") -> float | None:
+        """A positive finite number; with `rigid` set, +inf too (and `rigid` says what it means)."""
+        number = self.number(value, path)
+        if number is None:
+            return None
+        if rigid and number == math.inf:
+            return number
+        if not (0.0 < number < math.inf):
+            extra = f" (or inf {rigid})" if rigid else " and finite"
+            self.add(path, f"must be positive{extra}, got {show(number)}")
+            return None
+        return number
+
+    def position(self, value: object, path: str, span: float | None) -> float | None:
+        x = self.finite(value, path)
+        if x is None or span is None:
+            return x
+        if x < 0.0:
+            self.add(path, f"{show(x)} is left of the beam, which starts at 0")
+            return None
+        if x > span:
+            self.add(path, f"{show(x)} is beyond the span {show(span)}")
+            return None
+        return x
+
+    def unit_keys(self, keys: Iterable[object], path: str) -> None:
+        for key in keys:
+            if key not in UNIT_KEYS:
+                hint = near_miss(key, UNIT_KEYS) if isinstance(key, str) else ""
+                self.add(f"{path}.{key}", f"is not a unit key{hint} (keys: {', '.join(UNIT_KEYS)})")

@@ -1,0 +1,328 @@
+"""The model file: one JSON object (or TOML table) with a version key.
+
+    {"flexura_model": 1, "title": "...", "span": 20.0, "E": 2.1e8, "I": 8.356e-5,
+     "A": 5.381e-3, "G": 8.1e7, "units": {"deflection": 0.001},
+     "unit_names": {"force": "kN", "length": "m"},
+     "supports": [{"type": "pin", "x": 0.0, "label": "A"}, {"x": 20.0, "ky": 8000.0}],
+     "loads": [{"type": "uniform", "w": -12.0}, {"type": "point", "x": 9.0, "force": -45.0}]}
+
+Keys are the field names of the model's records. A support is either of a
+type ("pin", "roller", "fixed") or gives its own kx, ky and km (0 when left
+out). A load's "type" is "point", "uniform", "trapezoidal", "polynomial" or
+"moment". JSON has no infinity: it is written as the text "inf" ("-inf",
+"nan" likewise), which every JSON reader accepts. Numbers are written as
+Python's repr, so they read back to the same bits. Unknown or repeated keys
+are errors, reported with every other problem of the model.
+"""
+
+from __future__ import annotations
+
+import json
+import math
+import os
+from collections.abc import Callable, Sequence
+from dataclasses import MISSING, fields
+from pathlib import Path
+from typing import Any, TypeVar, cast
+
+from .checks import near_miss
+from .errors import ModelError, Problem, show
+from .model import INF, LOAD_TYPES, Beam, Load, PolynomialLoad, Support
+
+T = TypeVar("T")
+FORMAT_KEY = "flexura_model"
+VERSION = 1
+_BEAM_KEYS = (FORMAT_KEY, "title", "span", "E", "I", "A", "G", "units", "unit_names", "supports", "loads")
+_LOADS: dict[str, type[Load]] = {cls.TYPE: cls for cls in LOAD_TYPES}
+_SUPPORT_TYPES = {
+    "pin": {"kx": INF, "ky": INF, "km": 0.0},
+    "roller": {"kx": 0.0, "ky": INF, "km": 0.0},
+    "fixed": {"kx": INF, "ky": INF, "km": INF},
+}
+_NON_FINITE = {"inf": INF, "-inf": -INF, "nan": math.nan}
+
+
+def _same(value: object, default: object) -> bool:
+    """Equal to the default to the bit (so -0.0 is not 0.0), hence safe to leave out."""
+    if isinstance(value, float) and isinstance(default, float):
+        return value == default and math.copysign(1.0, value) == math.copysign(1.0, default)
+    return value is default
+
+
+def encode(value: object) -> object:
+    """A value as written to JSON: non-finite floats as text, in lists and objects too."""
+    if isinstance(value, float) and not math.isfinite(value):
+        return "nan" if math.isnan(value) else ("inf" if value > 0 else "-inf")
+    if isinstance(value, (list, tuple)):
+        return [encode(v) for v in cast("Sequence[object]", value)]
+    if isinstance(value, dict):
+        return {k: encode(v) for k, v in cast("dict[str, object]", value).items()}
+    return value
+
+
+def _in(value: object) -> Any:
+    """A number as read: ints as floats, "inf", "-inf" and "nan" as floats; anything
+    else is kept, unchecked (hence Any), for the model's checks to report."""
+    if isinstance(value, int) and not isinstance(value, bool):
+        try:
+            return float(value)
+        except OverflowError:
+            return value
+    if isinstance(value, str) and value in _NON_FINITE:
+        return _NON_FINITE[value]
+    return value
+
+
+def _record(item: Support | Load) -> dict[str, object]:
+    """The fields of a support or load that differ from their defaults."""
+    out: dict[str, object] = {}
+    for f in fields(item):
+        value = getattr(item, f.name)
+        if f.init and not _same(value, f.default):
+            out[f.name] = encode(value)
+    return out
+
+
+def _support(support: Support) -> dict[str, object]:
+    restraints = {"kx": support.kx, "ky": support.ky, "km": support.km}
+    for name, kind in _SUPPORT_TYPES.items():
+        if all(_same(restraints[k], v) for k, v in kind.items()):
+            out = {"type": name, "x": encode(support.x)}
+            if support.label is not None:
+                out["label"] = support.label
+            return out
+    return _record(support)
+
+
+def to_dict(beam: Beam) -> dict[str, object]:
+    """The model as the file's object (JSON types; non-finite numbers as text)."""
+    data: dict[str, object] = {FORMAT_KEY: VERSION}
+    if beam.title:
+        data["title"] = beam.title
+    data.update({"span": encode(beam.span), "E": encode(beam.E), "I": encode(beam.I)})
+    if beam.A is not None:
+        data["A"] = encode(beam.A)
+    data["G"] = encode(beam.G)
+    if beam.units:
+        data["units"] = {k: encode(v) for k, v in beam.units.items()}
+    if beam.unit_names:
+        data["unit_names"] = dict(beam.unit_names)
+    data["supports"] = [_support(s) for s in beam.supports]
+    data["loads"] = [{"type": load.TYPE, **_record(load)} for load in beam.loads]
+    return data
+
+
+def to_json(beam: Beam) -> str:
+    """The model file's text: one line per support and per load."""
+    lines: list[str] = []
+    for key, value in to_dict(beam).items():
+        if isinstance(value, list) and value:
+            records = cast("list[object]", value)
+            items = ",\n".join("    " + json.dumps(item, allow_nan=False) for item in records)
+            text = f"[\n{items}\n  ]"
+        else:
+            text = json.dumps(value, allow_nan=False)
+        lines.append(f"  {json.dumps(key)}: {text}")
+    return "{\n" + ",\n".join(lines) + "\n}\n"
+
+
+def save(beam: Beam, path: str | os.PathLike[str]) -> None:
+    """Write the model as a JSON model file (TOML is read, not written)."""
+    if Path(path).suffix.lower() == ".toml":
+        raise ValueError(f"{os.fspath(path)}: save() writes JSON; give a .json path")
+    Path(path).write_text(to_json(beam), encoding="utf-8")
+
+
+def load(path: str | os.PathLike[str]) -> Beam:
+    """Read and check a model file (.toml as TOML, anything else as JSON); raise
+    ModelError with every problem, OSError when the file cannot be read."""
+    text = Path(path).read_text(encoding="utf-8")
+    return from_toml(text) if Path(path).suffix.lower() == ".toml" else from_json(text)
+
+
+class _Object(dict[str, Any]):
+    """A JSON object that remembers keys given twice."""
+
+    duplicates: list[str]
+
+
+def _object(pairs: list[tuple[str, Any]]) -> _Object:
+    obj = _Object(pairs)
+    obj.duplicates = [k for k, _ in pairs if sum(1 for other, _ in pairs if other == k) > 1]
+    return obj
+
+
+def _bare_constant(name: str) -> float:
+    raise ValueError(f'{name} is not a JSON number; write it as text ("inf", "-inf" or "nan")')
+
+
+def from_json(text: str) -> Beam:
+    try:
+        data = json.loads(text, object_pairs_hook=_object, parse_constant=_bare_constant)
+    except json.JSONDecodeError as error:
+        raise ModelError([Problem("", f"not valid JSON: {error.msg} (line {error.lineno}, "
+                                      f"column {error.colno})")]) from None
+    except ValueError as error:
+        raise ModelError([Problem("", f"not valid JSON: {error}")]) from None
+    return from_dict(data)
+
+
+def from_toml(text: str) -> Beam:
+    try:
+        import tomllib
+    except ImportError:  # Python 3.10
+        raise ModelError([Problem("", "TOML model files need Python 3.11 or newer; use JSON")]) from None
+    try:
+        data = tomllib.loads(text)
+    except tomllib.TOMLDecodeError as error:
+        raise ModelError([Problem("", f"not valid TOML: {error}")]) from None
+    return from_dict(data)
+
+
+def from_dict(data: object) -> Beam:
+    """The Beam of a model file's object, checked; ModelError lists every problem."""
+    reader = _Reader()
+    beam = reader.beam(data)
+    found = reader.problems
+    if beam is not None:
+        found += [p for p in beam.problems() if not reader.covers(p.path)]
+    if found:
+        raise ModelError(found)
+    assert beam is not None
+    return beam.check()
+
+
+def _kept(value: object) -> Any:
+    """A value as read, unchecked, for the model's checks to report."""
+    return value
+
+
+def _join(path: str, key: object) -> str:
+    return f"{path}.{key}" if path else str(key)
+
+
+class _Reader:
+    """Builds the model's records from the file's objects, noting what it could not
+    read; each record it could not build stands as None, so that indices hold."""
+
+    def __init__(self) -> None:
+        self.problems: list[Problem] = []
+        self._bad: list[str] = []
+
+    def fail(self, path: str, message: str) -> None:
+        self.problems.append(Problem(path, message))
+        self._bad.append(path)
+
+    def covers(self, path: str) -> bool:
+        """Whether a problem at path was already reported by the reader."""
+        return any(path == bad or path.startswith((bad + ".", bad + "[")) for bad in self._bad)
+
+    def keys(self, obj: dict[str, object], path: str, known: tuple[str, ...], required: tuple[str, ...],
+             hint: str = "") -> bool:
+        """Report unknown, repeated and missing keys; False when a required one is missing."""
+        for key in obj:
+            if key not in known:
+                self.fail(_join(path, key), f"is not a known key{near_miss(key, known) or hint}")
+        for key in dict.fromkeys(getattr(obj, "duplicates", ())):
+            self.fail(_join(path, key), "is given more than once")
+        missing = [k for k in required if k not in obj]
+        for key in missing:
+            self.fail(_join(path, key), "is missing")
+        return not missing
+
+    def beam(self, value: object) -> Beam | None:
+        data = self.record(value, "")
+        if data is None:
+            return None
+        version = data.get(FORMAT_KEY)
+        if FORMAT_KEY not in data:
+            self.fail(FORMAT_KEY, f'is missing: a model file starts with "{FORMAT_KEY}": {VERSION}')
+        elif version != VERSION or isinstance(version, bool):
+            self.fail(FORMAT_KEY, f"version {show(version)} is not known here; this reader knows {VERSION}")
+            return None
+        self.keys(data, "", _BEAM_KEYS, ("span", "E", "I", "supports"))
+        supports = [self.read(self.support, item, f"supports[{k}]")
+                    for k, item in enumerate(self.items(data, "supports"))]
+        loads = [self.read(self.load, item, f"loads[{k}]") for k, item in enumerate(self.items(data, "loads"))]
+        area = data.get("A")
+        unchecked: Any = (supports, loads)  # None stands for a record that could not be read
+        return Beam(
+            span=_in(data.get("span")), E=_in(data.get("E")), I=_in(data.get("I")),
+            A=None if area is None else _in(area), G=_in(data.get("G", INF)),
+            supports=unchecked[0], loads=unchecked[1],
+            units=self.mapping(data, "units", _in), unit_names=self.mapping(data, "unit_names", _kept),
+            title=_kept(data.get("title", "")))
+
+    def read(self, build: Callable[[object, str], T | None], item: object, path: str) -> T | None:
+        """One record, or None (its problems reported, and any others of it left out)."""
+        record = build(item, path)
+        if record is None:
+            self._bad.append(path)
+        return record
+
+    def items(self, data: dict[str, object], key: str) -> list[object]:
+        value = data.get(key, [])
+        if isinstance(value, list):
+            return cast("list[object]", value)
+        self.fail(key, f"must be a list [...], got {show(value)}")
+        return []
+
+    def mapping(self, data: dict[str, object], key: str, convert: Callable[[object], Any]) -> dict[str, Any]:
+        value = data.get(key, {})
+        if isinstance(value, dict):
+            return {k: convert(v) for k, v in cast("dict[str, object]", value).items()}
+        self.fail(key, f"must be an object {{...}}, got {show(value)}")
+        return {}
+
+    def record(self, item: object, path: str) -> dict[str, object] | None:
+        if isinstance(item, dict):
+            return cast("dict[str, object]", item)
+        self.fail(path, "a model file holds one object {...}" if not path else "must be an object {...}")
+        return None
+
+    def support(self, item: object, path: str) -> Support | None:
+        obj = self.record(item, path)
+        if obj is None:
+            return None
+        kind = obj.get("type")
+        if "type" in obj and kind not in _SUPPORT_TYPES:
+            hint = near_miss(kind, _SUPPORT_TYPES) if isinstance(kind, str) else ""
+            self.fail(f"{path}.type", f"{show(kind)} is not a support type{hint} (pin, roller, fixed; "
+                                      "or leave out the type and give kx, ky and km)")
+            return None
+        known: tuple[str, ...] = ("x", "kx", "ky", "km", "label")
+        hint = ""
+        if kind is not None:
+            known, hint = ("type", "x", "label"), f" (a {kind} sets kx, ky and km itself)"
+        if not self.keys(obj, path, known, ("x",), hint):
+            return None
+        restraints: dict[str, Any] = _SUPPORT_TYPES[kind] if isinstance(kind, str) else {
+            k: _in(obj.get(k, 0.0)) for k in ("kx", "ky", "km")}
+        return Support(x=_in(obj["x"]), label=_kept(obj.get("label")), **restraints)
+
+    def load(self, item: object, path: str) -> Load | None:
+        obj = self.record(item, path)
+        if obj is None:
+            return None
+        kind = obj.get("type")
+        cls = _LOADS.get(kind) if isinstance(kind, str) else None
+        if cls is None:
+            types = ", ".join(_LOADS)
+            if "type" not in obj:
+                self.fail(f"{path}.type", f"is missing ({types})")
+            else:
+                hint = near_miss(kind, _LOADS) if isinstance(kind, str) else ""
+                self.fail(f"{path}.type", f"{show(kind)} is not a load type{hint} ({types})")
+            return None
+        names = tuple(f.name for f in fields(cls))
+        required = tuple(f.name for f in fields(cls) if f.default is MISSING)
+        if not self.keys(obj, path, ("type", *names), required):
+            return None
+        values: dict[str, Any] = {k: _in(v) for k, v in obj.items() if k in names}
+        if cls is PolynomialLoad:
+            coefficients = obj["coefficients"]
+            if not isinstance(coefficients, list):
+                self.fail(f"{path}.coefficients", f"must be a list of numbers, got {show(coefficients)}")
+                return None
+            values["coefficients"] = [_in(c) for c in cast("list[object]", coefficients)]
+        return cls(**values)

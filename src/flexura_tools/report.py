@@ -1,0 +1,78 @@
+"""The results as text tables and as a JSON document, in the model's units."""
+
+from __future__ import annotations
+
+import json
+from collections.abc import Sequence
+
+from .modelfile import encode
+from .result import QUANTITIES, Quantity, Result
+
+QUANTITY_NAMES: dict[Quantity, str] = {"nf": "normal force", "sf": "shear force", "bm": "bending moment", "d": "deflection"}
+QUANTITY_UNITS: dict[Quantity, str] = {"nf": "force", "sf": "force", "bm": "moment", "d": "deflection"}
+RESULTS_KEY = "flexura_results"
+
+
+def unit(result: Result, kind: str) -> str:
+    """' [kN]' from the model's unit_names, or '' when the model does not name the unit."""
+    name = result.beam.unit_names.get(kind)
+    return f" [{name}]" if name else ""
+
+
+def number(value: float, scale: float = 0.0) -> str:
+    """Six significant digits; rounding noise below 1e-9 of the column's scale shows as 0."""
+    if abs(value) <= 1e-9 * scale:
+        value = 0.0
+    return f"{value + 0.0:.6g}"
+
+
+def table(header: Sequence[str], rows: Sequence[Sequence[str]], align: str) -> list[str]:
+    """Aligned columns, each to the left ("l") or to the right ("r")."""
+    widths = [max(len(row[k]) for row in [header, *rows]) for k in range(len(header))]
+    return ["  " + "  ".join(cell.ljust(w) if a == "l" else cell.rjust(w)
+                             for cell, w, a in zip(row, widths, align)).rstrip()
+            for row in [header, *rows]]
+
+
+def text(result: Result) -> str:
+    """The reactions and the extremes of a solved beam."""
+    beam = result.beam
+    length, force, moment = unit(result, "length"), unit(result, "force"), unit(result, "moment")
+    reactions = list(result.reactions)
+    scale = max((abs(v) for r in reactions for v in (r.rx, r.ry, r.m)), default=0.0)
+    rows: list[list[str]] = [[r.label or "", number(r.x), r.support.kind,
+             number(r.rx, scale), number(r.ry, scale), number(r.m, scale)] for r in reactions]
+    lines = [beam.title, ""] if beam.title else []
+    lines.append("Reactions (forces the supports apply: rx along +x, ry upwards, m counter-clockwise)")
+    lines += table(["support", f"x{length}", "type", f"rx{force}", f"ry{force}", f"m{moment}"], rows, "lrlrrr")
+    extremes = result.extremes()
+    rows.clear()
+    for q in QUANTITIES:
+        e = extremes[q]
+        size = max(abs(e.max), abs(e.min))
+        rows.append([QUANTITY_NAMES[q] + unit(result, QUANTITY_UNITS[q]),
+                     number(e.max, size), number(e.x_max), number(e.min, size), number(e.x_min)])
+    lines += ["", "Extremes (normal force: compression positive; bending moment: sagging positive)"]
+    lines += table(["quantity", "max", f"at x{length}", "min", f"at x{length}"], rows, "lrrrr")
+    return "\n".join(lines)
+
+
+def document(result: Result, points: int = 200) -> dict[str, object]:
+    """Reactions, extremes and diagram columns as one JSON-ready object."""
+    beam = result.beam
+    extremes = result.extremes()
+    diagram = result.diagram(points)
+    return {
+        RESULTS_KEY: 1,
+        "title": beam.title,
+        "unit_names": dict(beam.unit_names),
+        "reactions": [{"label": r.label, "x": r.x, "rx": r.rx, "ry": r.ry, "m": r.m} for r in result.reactions],
+        "extremes": {q: {"max": extremes[q].max, "x_max": extremes[q].x_max,
+                         "min": extremes[q].min, "x_min": extremes[q].x_min} for q in QUANTITIES},
+        "diagram": {"x": diagram.x, "nf": diagram.nf, "sf": diagram.sf, "bm": diagram.bm, "d": diagram.d},
+    }
+
+
+def to_json(result: Result, points: int = 200) -> str:
+    """The document as JSON text; non-finite numbers as text, as in the model file."""
+    return json.dumps(encode(document(result, points)), allow_nan=False) + "\n"

@@ -1,0 +1,92 @@
+"""The flexura command end to end, as a user runs it."""
+import json
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+
+import flexura_tools as ft
+
+ROOT = Path(__file__).resolve().parents[2]
+EXAMPLE = ROOT / "examples" / "three_span.json"
+SCRIPT = Path(sys.executable).with_name("flexura")
+COMMAND = [str(SCRIPT)] if SCRIPT.exists() else [sys.executable, "-m", "flexura_tools"]
+try:
+    import matplotlib  # noqa: F401
+    has_matplotlib = True
+except ImportError:
+    has_matplotlib = False
+
+
+def flexura(*args, cwd=None):
+    return subprocess.run(COMMAND + [str(a) for a in args], capture_output=True, text=True, timeout=120, cwd=cwd)
+
+
+def test_good_file_prints_reactions_and_extremes():
+    done = flexura(EXAMPLE)
+    assert done.returncode == 0 and done.stderr == ""
+    result = ft.load(EXAMPLE).solve()
+    rows = {line.split()[0]: line.split() for line in done.stdout.splitlines() if line.strip()}
+    for reaction in result.reactions:
+        assert rows[reaction.label][1:4] == [f"{reaction.x:g}", reaction.support.kind, "0"]
+        assert float(rows[reaction.label][4]) == pytest.approx(reaction.ry, rel=1e-5)
+    assert "bending moment [kNm]" in done.stdout and "deflection [mm]" in done.stdout
+
+
+def test_json_output_reads_back_as_the_results(tmp_path):
+    done = flexura(EXAMPLE, "--json", tmp_path / "out.json", "--points", 50)
+    assert done.returncode == 0, done.stderr
+    data = json.loads((tmp_path / "out.json").read_text())
+    result = ft.load(EXAMPLE).solve()
+    assert [(r["label"], r["x"], r["rx"], r["ry"], r["m"]) for r in data["reactions"]] == \
+        [(r.label, r.x, r.rx, r.ry, r.m) for r in result.reactions]
+    bm = result.extremes().bm
+    assert data["extremes"]["bm"] == {"max": bm.max, "x_max": bm.x_max, "min": bm.min, "x_min": bm.x_min}
+    assert data["diagram"] == {k: result.diagram(50)[k] for k in ("x", "nf", "sf", "bm", "d")}
+
+
+def test_model_problems_are_all_listed_with_status_1(tmp_path):
+    bad = tmp_path / "bad.json"
+    bad.write_text('{"flexura_model": 1, "span": 10, "E": 0, "I": 1, "unit": {}, "supports": [{"type": "roller", '
+                   '"x": 4}], "loads": [{"type": "point", "x": 15, "force": -1}]}')
+    done = flexura(bad)
+    assert done.returncode == 1 and done.stdout == ""
+    assert done.stderr.splitlines() == [
+        f"{bad}: unit: is not a known key; did you mean 'units'?",
+        f"{bad}: E: must be positive and finite, got 0",
+        f"{bad}: supports: the beam is a mechanism: it can turn about its only support at x = 4; give a second "
+        "support or fix this one",
+        f"{bad}: loads[0].x: 15 is beyond the span 10"]
+
+
+def test_singular_beam_is_said_in_one_line(tmp_path):
+    soft = tmp_path / "soft.json"
+    soft.write_text('{"flexura_model": 1, "span": 10, "E": 1, "I": 1, "supports": [{"x": 0, "kx": "inf", '
+                    '"ky": 5e-324}, {"x": 10, "ky": 5e-324}]}')
+    done = flexura(soft)
+    assert (done.returncode, done.stderr) == (1, f"{soft}: beam is unstable / singular (no unique solution)\n")
+
+
+@pytest.mark.parametrize("args, message", [
+    ([], "the following arguments are required: model"),
+    (["missing.json"], "flexura: cannot read missing.json: No such file or directory"),
+    ([EXAMPLE, "--points", "1"], "flexura: --points must be at least 2, got 1"),
+    ([EXAMPLE, "--json", "no/such/dir/out.json"], "flexura: cannot write no/such/dir/out.json"),
+])
+def test_usage_errors_exit_with_status_2(args, message, tmp_path):
+    done = flexura(*args, cwd=tmp_path)
+    assert done.returncode == 2 and message in done.stderr
+
+
+def test_help_shows_an_example():
+    done = flexura("--help")
+    assert done.returncode == 0 and "flexura beam.json --png beam.png" in done.stdout
+
+
+def test_png_needs_the_plot_extra(tmp_path):
+    done = flexura(EXAMPLE, "--png", tmp_path / "beam.png")
+    if has_matplotlib:
+        assert done.returncode == 0 and (tmp_path / "beam.png").stat().st_size > 10000
+    else:
+        assert done.returncode == 2 and "pip install 'flexura[plot]'" in done.stderr
