@@ -38,6 +38,13 @@ class Reaction:
         return float(self.support.x)
 
 
+def names(support: Support, key: str | float | Support) -> bool:
+    """Whether a key names the support: its label, its position or the Support itself."""
+    if isinstance(key, str):
+        return support.label == key
+    return support.x == key if isinstance(key, (int, float)) else support == key
+
+
 class Reactions:
     """The reactions in the order of the model's supports, looked up by the
     support's label ("A"), its position (6.0; an int works too) or the Support."""
@@ -55,12 +62,7 @@ class Reactions:
 
     def __getitem__(self, key: str | float | Support) -> Reaction:
         for reaction in self._items:
-            support = reaction.support
-            if isinstance(key, str):
-                found = support.label == key
-            else:
-                found = support.x == key if isinstance(key, (int, float)) else support == key
-            if found:
+            if names(reaction.support, key):
                 return reaction
         raise KeyError(key)
 
