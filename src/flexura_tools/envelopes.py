@@ -173,15 +173,16 @@ class Envelope:
             signed = [sign * v for v in values]
             top = max(signed)
             e = signed.index(top)
-            best = (top, self.x[e], governing[e])
+            peaks = [(top, self.x[e], governing[e])]
             for member in self._candidates(signed, governing, scale):
                 raw, features = cache.get(member) or cache.setdefault(
                     member, (self.members.solve(member), self.members.features(member)))
                 peak = find_extreme(reader(raw, q), features, samples_for(self.members.degree))
-                value, x = (peak.max, peak.x_max) if sign > 0 else (-peak.min, peak.x_min)
-                if value > best[0] + 1e-12 * scale:
-                    best = (value, x, member)
-            found.append((sign * best[0], best[1], best[2]))
+                peaks.append((peak.max, peak.x_max, member) if sign > 0 else (-peak.min, peak.x_min, member))
+            # Of peaks equal but for rounding, the leftmost (then the first member), as extremes() does.
+            best = max(p[0] for p in peaks)
+            value, x, member = min((p for p in peaks if p[0] >= best - 1e-12 * scale), key=lambda p: (p[1], p[2]))
+            found.append((sign * max(value, top), x, member))
         (top, x_top, m_top), (bottom, x_bottom, m_bottom) = found
         return EnvelopeExtreme(top, x_top, m_top, bottom, x_bottom, m_bottom)
 
