@@ -21,6 +21,7 @@ point beyond the floats themselves.
 
 from __future__ import annotations
 
+import bisect
 import math
 from collections.abc import Callable, Mapping, Sequence
 from dataclasses import dataclass
@@ -59,8 +60,8 @@ class Members(Protocol):
     def __len__(self) -> int: ...
     def name(self, k: int) -> str: ...
     def features(self, k: int) -> list[float]: ...  # its own, sorted, the ends included
-    def mesh_features(self, k: int) -> list[float]: ...  # those the mesh holds
-    def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]: ...  # those read on both sides
+    def mesh_features(self, k: int) -> list[float]: ...  # the mesh holds their union over the members
+    def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]: ...  # read on both sides; in the mesh
     def solve(self, k: int) -> flexura.BeamResult: ...
 
 
@@ -313,7 +314,7 @@ def _mesh(members: Members, n: int, points: Sequence[float]) -> _Mesh:
     index = {value: c for c, group in enumerate(groups) for value in group}
     clusters = [group[0] if len(group) == 1 else min(group, key=lambda v: (len(repr(v)), v)) for group in groups]
     clusters[0], clusters[-1] = 0.0, span
-    chosen = set(float(p) for p in points) - set(index)
+    chosen = sorted(set(float(p) for p in points) - set(index))
     jump_at = {index[x] for x in jumping if x in index and 0 < index[x] < len(clusters) - 1}
     # Fill the gaps wider than span / n evenly, then put in the caller's points.
     step = span / n
@@ -324,7 +325,7 @@ def _mesh(members: Members, n: int, points: Sequence[float]) -> _Mesh:
         feature_of.append(c)
         if b == math.inf:
             break
-        between = [p for p in chosen if a < p < b]
+        between = chosen[bisect.bisect_right(chosen, a):bisect.bisect_left(chosen, b)]
         parts = math.ceil((b - a) / step - 1e-9)
         filled = [a + (b - a) * i / parts for i in range(1, parts)]
         for p in sorted(set(filled) | set(between)):
@@ -369,28 +370,31 @@ class _Running:
 
     def fold(self, column: list[float], ordered: list[float] | None, base: int, top: float, bottom: float,
              first: int, last: int) -> None:
-        """Take a column's top and bottom into entries first..last; the member is looked
-        for only where the column raises the envelope (the first of equal values)."""
+        """Take a column's top and bottom into entries first and last (the same one, or
+        both sides of a jump); the member is looked for only where the column raises the
+        envelope (the first of equal values). `ordered`, the column sorted, tells
+        whether a value is the column's only one."""
         hi, lo = self.hi, self.lo
-        for e in range(first, last + 1):
-            if top > hi[e]:
-                hi[e] = top
-                unique = ordered is not None and (len(ordered) == 1 or ordered[-2] != top)
-                self.hi_guess = _locate(column, top, self.hi_guess, unique)
-                self.hi_member[e] = base + self.hi_guess
-            if bottom < lo[e]:
-                lo[e] = bottom
-                unique = ordered is not None and (len(ordered) == 1 or ordered[1] != bottom)
-                self.lo_guess = _locate(column, bottom, self.lo_guess, unique)
-                self.lo_member[e] = base + self.lo_guess
+        if top > hi[first] or top > hi[last]:
+            unique = ordered is not None and (len(ordered) == 1 or ordered[-2] != top)
+            self.hi_guess = _locate(column, top, self.hi_guess, unique)
+            for e in (first, last):
+                if top > hi[e]:
+                    hi[e], self.hi_member[e] = top, base + self.hi_guess
+        if bottom < lo[first] or bottom < lo[last]:
+            unique = ordered is not None and (len(ordered) == 1 or ordered[1] != bottom)
+            self.lo_guess = _locate(column, bottom, self.lo_guess, unique)
+            for e in (first, last):
+                if bottom < lo[e]:
+                    lo[e], self.lo_member[e] = bottom, base + self.lo_guess
 
 
 def _locate(column: list[float], value: float, guess: int, unique: bool) -> int:
-    """The first member with the value. A value that no other member of the column
+    """The first member with the value. In a long column a value that no other member
     shares is looked for first beside the last one found: the member that governs
     moves little from one mesh position to the next (a vehicle one step further), and
-    a full search costs half a column (measured: a fifth of an envelope's time)."""
-    if unique:
+    a full search costs half a column (measured: a fifth of a vehicle envelope's time)."""
+    if unique and len(column) > 16:
         for i in (guess, guess + 1, guess - 1, guess + 2, guess - 2):
             if 0 <= i < len(column) and column[i] is value:
                 return i
@@ -402,40 +406,53 @@ def _fold_chunk(band: _Running, read: Read, chunk: list[flexura.BeamResult],
     """Every mesh position across the chunk. The column's top and bottom come from
     sorting a copy: list.sort compares floats directly and finds the runs of a column
     that changes smoothly from member to member, about four times cheaper than max()
-    and min() together (measured on vehicle positions)."""
-    last = len(mesh.position) - 1
-    below = math.nextafter
+    and min() together (measured on vehicle positions). Positions where no member of
+    the chunk jumps take the short way, with the comparisons inline."""
+    hi, lo = band.hi, band.lo
     for j, (at, (left, right)) in enumerate(zip(mesh.read_at, mesh.entries)):
         column = list(map(read, chunk, repeat(at)))
         own = fixes.get(j)
-        if own is not None and left == right:  # an end: right of x = 0, left of x = span, at the own jump
-            p = mesh.position[j]
-            for i, x in own:
-                if x != p:
-                    column[i] = read(chunk[i], below(x, -math.inf) if j == last else x)
-        elif own is not None:  # each member read at its own jump, right then left of it
-            p = mesh.position[j]
-            for i, x in own:
-                if x != p:
-                    column[i] = read(chunk[i], x)
+        if own is not None:
+            _fold_jump(band, read, chunk, column, own, mesh, j, base)
+            continue
         ordered = sorted(column)
-        if own is None or left == right:
-            band.fold(column, ordered, base, ordered[-1], ordered[0], left, right)
-            continue
-        band.fold(column, ordered, base, ordered[-1], ordered[0], right, right)
-        replaced = {id(column[i]) for i, _ in own}
+        top, bottom = ordered[-1], ordered[0]
+        if top > hi[left] or bottom < lo[left] or top > hi[right] or bottom < lo[right]:
+            band.fold(column, ordered, base, top, bottom, left, right)
+
+
+def _fold_jump(band: _Running, read: Read, chunk: list[flexura.BeamResult], column: list[float],
+               own: list[tuple[int, float]], mesh: _Mesh, j: int, base: int) -> None:
+    """A position where members of the chunk jump: each is read at its own jump."""
+    left, right = mesh.entries[j]
+    p = mesh.position[j]
+    below = math.nextafter
+    if left == right:  # an end: right of x = 0, left of x = span
+        end = j == len(mesh.position) - 1
         for i, x in own:
-            column[i] = read(chunk[i], below(x, -math.inf))
-        if 4 * len(own) > len(column):
-            ordered = sorted(column)
-            band.fold(column, ordered, base, ordered[-1], ordered[0], left, left)
-            continue
-        # The left column differs only in the members jumping here: its top is the larger of
-        # their left values and the top of the others, found from the right column's order.
-        news = [column[i] for i, _ in own]
-        kept_top = next((v for v in reversed(ordered) if id(v) not in replaced), -math.inf)
-        kept_bottom = next((v for v in ordered if id(v) not in replaced), math.inf)
-        band.fold(column, None, base, max(kept_top, *news), min(kept_bottom, *news), left, left)
+            if x != p:
+                column[i] = read(chunk[i], below(x, -math.inf) if end else x)
+        ordered = sorted(column)
+        band.fold(column, ordered, base, ordered[-1], ordered[0], left, left)
+        return
+    for i, x in own:  # right of the jump, then left of it
+        if x != p:
+            column[i] = read(chunk[i], x)
+    ordered = sorted(column)
+    band.fold(column, ordered, base, ordered[-1], ordered[0], right, right)
+    replaced = {id(column[i]) for i, _ in own}
+    for i, x in own:
+        column[i] = read(chunk[i], below(x, -math.inf))
+    if 4 * len(own) > len(column):
+        ordered = sorted(column)
+        band.fold(column, ordered, base, ordered[-1], ordered[0], left, left)
+        return
+    # The left column differs only in the members jumping here: its top is the larger of
+    # their left values and the top of the others, found from the right column's order.
+    news = [column[i] for i, _ in own]
+    kept_top = next((v for v in reversed(ordered) if id(v) not in replaced), -math.inf)
+    kept_bottom = next((v for v in ordered if id(v) not in replaced), math.inf)
+    band.fold(column, None, base, max(kept_top, *news), min(kept_bottom, *news), left, left)
 
 
 class _ReactionRunning:

@@ -271,7 +271,7 @@ Load = Union[PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment]
 LOAD_TYPES: tuple[type[Load], ...] = (PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment)
 
 
-def _check_loads(c: Checker, given: Sequence[Load], prefix: str, span: float | None, unbalanced: bool) -> None:
+def check_loads(c: Checker, given: Sequence[Load], prefix: str, span: float | None, unbalanced: bool) -> None:
     loads = cast("Sequence[object]", given)  # as given: the checks do not trust the types
     for k, load in enumerate(loads):
         path = f"{prefix}[{k}]"
@@ -423,11 +423,11 @@ class Beam:
             c.add("title", f"must be a text, got {show(title)}")
         countable = self._check_supports(c, span)
         unbalanced = countable and not any(s.kx != 0 for s in self.supports)
-        _check_loads(c, self.loads, "loads", span, unbalanced)
+        check_loads(c, self.loads, "loads", span, unbalanced)
         for name, loads in self.cases.items():
             if not (isinstance(cast(object, name), str) and name):
                 c.add("cases", f"a case name must be a non-empty text, got {show(name)}")
-            _check_loads(c, loads, f"cases.{name}", span, unbalanced)
+            check_loads(c, loads, f"cases.{name}", span, unbalanced)
         self._check_combinations(c)
         return c.problems
 

@@ -114,7 +114,7 @@ class VehicleMembers:
         self.span = float(beam.span)
         self.degree = static.max_degree()
         self.static_features = static.features()
-        self.static_jumps = static.jumps()
+        self.static_jumps: dict[Quantity, list[float]] = static.jumps()
         self.weights = [float(w) for w in vehicle.weights]
         self.offsets = vehicle.offsets()
         count = math.floor((self.span + vehicle.length - start) / step + 1e-9) + 1
@@ -138,23 +138,23 @@ class VehicleMembers:
         """The axles on the beam: (position, weight)."""
         direction, front = self.positions[k]
         span = self.span
-        if direction == "forward":
-            placed = [(front - offset, w) for offset, w in zip(self.offsets, self.weights)]
-        else:
-            placed = [(front + offset, w) for offset, w in zip(self.offsets, self.weights)]
+        sign = -1.0 if direction == "forward" else 1.0
+        placed = [(front + sign * offset, w) for offset, w in zip(self.offsets, self.weights)]
         return [(x, w) for x, w in placed if 0.0 <= x <= span]
 
     def features(self, k: int) -> list[float]:
         return sorted(set(self.static_features).union(x for x, _ in self._on(k)))
 
     def mesh_features(self, k: int) -> list[float]:
-        return self.features(k) if self.axle_points else self.static_features
+        # The mesh holds the union over the members: the beam's own features once.
+        axles = [x for x, _ in self._on(k)] if self.axle_points else []
+        return axles + self.static_features if k == 0 else axles
 
     def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]:
         if not self.axle_points:
             return self.static_jumps
         jumps = dict(self.static_jumps)
-        jumps["sf"] = [*jumps["sf"], *(x for x, w in self._on(k) if w != 0)]
+        jumps["sf"] = self.static_jumps["sf"] + [x for x, w in self._on(k) if w != 0]
         return jumps
 
     def solve(self, k: int) -> flexura.BeamResult:

@@ -15,8 +15,9 @@ from collections.abc import Sequence
 from itertools import combinations
 
 from .envelopes import Envelope, envelope
-from .errors import ModelError, Problem
-from .model import Beam, Load
+from .checks import Checker
+from .errors import ModelError
+from .model import Beam, Load, check_loads
 from .result import QUANTITIES, Quantity, Result
 
 # All 2^n patterns are offered up to this many spans (4,096 beams).
@@ -93,8 +94,8 @@ def pattern_envelope(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load
 
 
 def _check(beam: Beam, loads: Sequence[Load], what: str) -> None:
-    """The loads on this beam, every problem named under `what` (loaded[2].x)."""
-    found = beam.with_loads(loads).problems()
-    if found:
-        raise ModelError([Problem(what + p.path[len("loads"):] if p.path.startswith("loads") else p.path,
-                                  p.message) for p in found])
+    """The loads on this (checked) beam, every problem named under `what` (loaded[2].x)."""
+    c = Checker()
+    check_loads(c, loads, what, float(beam.span), not any(s.kx != 0 for s in beam.supports))
+    if c.problems:
+        raise ModelError(c.problems)
