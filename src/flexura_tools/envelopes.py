@@ -32,7 +32,7 @@ import flexura
 
 from .extremes import find_extreme, samples_for
 from .progress import Progress
-from .result import QUANTITIES, Quantity, Result, names
+from .result import QUANTITIES, AtSupport, Quantity, Result, names
 
 if TYPE_CHECKING:
     from .model import Beam, Support
@@ -87,21 +87,13 @@ class Range:
 
 
 @dataclass(frozen=True, slots=True)
-class ReactionRange:
+class ReactionRange(AtSupport):
     """The range of a support's reactions over the members: rx, ry and m as in Reaction."""
 
     support: Support
     rx: Range
     ry: Range
     m: Range
-
-    @property
-    def label(self) -> str | None:
-        return self.support.label
-
-    @property
-    def x(self) -> float:
-        return float(self.support.x)
 
 
 @dataclass(frozen=True, slots=True)

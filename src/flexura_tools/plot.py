@@ -7,7 +7,7 @@ from __future__ import annotations
 import importlib.util
 import math
 import os
-from collections.abc import Sequence
+from collections.abc import Mapping, Sequence
 from typing import TYPE_CHECKING
 
 from .model import Beam, Moment, PointLoad, PolynomialLoad, Support, TrapezoidalLoad, UniformLoad
@@ -16,6 +16,7 @@ from .result import QUANTITIES, Quantity, Result
 
 if TYPE_CHECKING:
     from matplotlib.axes import Axes
+    from matplotlib.figure import Figure
 
     from .envelopes import Envelope
 
@@ -51,15 +52,30 @@ def save_png(result: Result, path: str | os.PathLike[str], points: int = 400) ->
         e = extremes[q]
         for value, x in {(e.max, e.x_max), (e.min, e.x_min)}:
             if abs(value) > 1e-9 * max(abs(e.max), abs(e.min)):
-                ax.plot([x], [value], "o", ms=3, color=COLOURS[q])
-                ax.annotate(f"{number(value)} at {number(x)}", xy=(x, value), fontsize=8,
-                            xytext=(5, 3 if value > 0 else -11), textcoords="offset points")
+                _mark(ax, q, x, value, f"{number(value)} at {number(x)}", 8)
         ax.margins(y=0.22)
-        name = names.get(QUANTITY_UNITS[q])
-        ax.set_ylabel(QUANTITY_NAMES[q] + (f" [{name}]" if name else ""), fontsize=9)
-        ax.grid(True, alpha=0.3)
+        _label(ax, q, names)
+    _finish(fig, axes[-1], names, path)
+
+
+def _mark(ax: Axes, q: Quantity, x: float, value: float, text: str, size: int) -> None:
+    """A dot on an extreme and its text beside it, above a peak, below a trough."""
+    ax.plot([x], [value], "o", ms=3, color=COLOURS[q])
+    below = -size - 3 - (size + 1) * text.count("\n")
+    ax.annotate(text, xy=(x, value), fontsize=size, xytext=(5, 3 if value > 0 else below), textcoords="offset points")
+
+
+def _label(ax: Axes, q: Quantity, names: Mapping[str, str]) -> None:
+    name = names.get(QUANTITY_UNITS[q])
+    ax.set_ylabel(QUANTITY_NAMES[q] + (f" [{name}]" if name else ""), fontsize=9)
+    ax.grid(True, alpha=0.3)
+
+
+def _finish(fig: Figure, bottom: Axes, names: Mapping[str, str], path: str | os.PathLike[str]) -> None:
     length = names.get("length")
-    axes[-1].set_xlabel("x" + (f" [{length}]" if length else ""))
+    bottom.set_xlabel("x" + (f" [{length}]" if length else ""))
+    import matplotlib.pyplot as plt
+
     fig.tight_layout()
     fig.savefig(os.fspath(path), dpi=110)
     plt.close(fig)
@@ -135,18 +151,10 @@ def save_envelope_png(envelope: Envelope, path: str | os.PathLike[str], quantiti
         ax.axhline(0.0, color="k", lw=0.7)
         e = extremes[q]
         for value, x, member in ((e.max, e.x_max, e.max_member), (e.min, e.x_min, e.min_member)):
-            ax.plot([x], [value], "o", ms=3, color=COLOURS[q])
-            ax.annotate(f"{number(value)} at {number(x)}\n{envelope.names[member]}", xy=(x, value), fontsize=7,
-                        xytext=(5, 4 if value > 0 else -20), textcoords="offset points")
+            _mark(ax, q, x, value, f"{number(value)} at {number(x)}\n{envelope.names[member]}", 7)
         ax.margins(y=0.3)
-        name = names.get(QUANTITY_UNITS[q])
-        ax.set_ylabel(QUANTITY_NAMES[q] + (f" [{name}]" if name else ""), fontsize=9)
-        ax.grid(True, alpha=0.3)
-    length = names.get("length")
-    axes[-1].set_xlabel("x" + (f" [{length}]" if length else ""))
-    fig.tight_layout()
-    fig.savefig(os.fspath(path), dpi=110)
-    plt.close(fig)
+        _label(ax, q, names)
+    _finish(fig, axes[-1], names, path)
 
 
 def _beam_line(ax: Axes, beam: Beam) -> None:

@@ -19,15 +19,11 @@ Quantity = Literal["nf", "sf", "bm", "d"]
 QUANTITIES: tuple[Quantity, ...] = ("nf", "sf", "bm", "d")
 
 
-@dataclass(frozen=True, slots=True)
-class Reaction:
-    """What a support applies to the beam: forces rx (along +x) and ry (upwards)
-    and the moment m (counter-clockwise), rounded as flexura's reactions()."""
+class AtSupport:
+    """A record of one support: its label and position."""
 
+    __slots__ = ()
     support: Support
-    rx: float
-    ry: float
-    m: float
 
     @property
     def label(self) -> str | None:
@@ -36,6 +32,17 @@ class Reaction:
     @property
     def x(self) -> float:
         return float(self.support.x)
+
+
+@dataclass(frozen=True, slots=True)
+class Reaction(AtSupport):
+    """What a support applies to the beam: forces rx (along +x) and ry (upwards)
+    and the moment m (counter-clockwise), rounded as flexura's reactions()."""
+
+    support: Support
+    rx: float
+    ry: float
+    m: float
 
 
 def names(support: Support, key: str | float | Support) -> bool:
