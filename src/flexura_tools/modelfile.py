@@ -263,7 +263,7 @@ class _Reader:
         version = data.get(FORMAT_KEY)
         if FORMAT_KEY not in data:
             self.fail(FORMAT_KEY, f'is missing: a model file starts with "{FORMAT_KEY}": {VERSION}')
-        elif version not in (VERSION, CASES_VERSION) or isinstance(version, bool):
+        elif isinstance(version, bool) or version not in (VERSION, CASES_VERSION):
             self.fail(FORMAT_KEY, f"version {show(version)} is not known here; this reader knows "
                                   f"{VERSION} and {CASES_VERSION}")
             return None
@@ -315,7 +315,7 @@ class _Reader:
         if not isinstance(value, dict):
             self.fail("cases", f'must be an object {{"name": [loads...]}}, got {show(value)}')
             return {}
-        self.repeated(value, "cases")
+        self.repeated(cast(object, value), "cases")
         out: dict[str, list[object]] = {}
         for name, items in cast("dict[str, object]", value).items():
             if isinstance(items, list):
@@ -332,7 +332,7 @@ class _Reader:
         if not isinstance(factors, dict):
             self.fail(f"{path}.factors", f'must be an object {{"case": factor, ...}}, got {show(factors)}')
             return None
-        self.repeated(factors, f"{path}.factors")
+        self.repeated(cast(object, factors), f"{path}.factors")
         values = {k: _in(v) for k, v in cast("dict[str, object]", factors).items()}
         return Combination(name=_kept(obj["name"]), factors=values)
 
