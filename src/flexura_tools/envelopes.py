@@ -56,6 +56,7 @@ class Members(Protocol):
 
     beam: Beam
     degree: int  # of the highest distributed load, for the refinement's sampling
+    axial: bool  # whether any member has a load with an axial component
 
     def __len__(self) -> int: ...
     def name(self, k: int) -> str: ...
@@ -209,6 +210,7 @@ class ResultMembers:
         self.results, self.labels = results, labels
         self.beam = first
         self.degree = max(result.beam.max_degree() for result in results)
+        self.axial = any(load.axial() for result in results for load in result.beam.loads)
 
     def __len__(self) -> int:
         return len(self.results)
@@ -274,10 +276,15 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
         chunk = [members.solve(k) for k in range(base, min(base + CHUNK, count))]
         jumps = [members.jumps(k) for k in range(base, base + len(chunk))]
         for q, band in bands.items():
+            if q == "nf" and not members.axial:
+                continue  # no axial load, no normal force: zero everywhere, read from no member
             _fold_chunk(band, READERS[q], chunk, _fixes(mesh, jumps, q), mesh, base)
         reactions.add(chunk, base)
         bar.update(base + len(chunk))
     bar.close()
+    if "nf" in bands and not members.axial:
+        size = len(mesh.x)
+        bands["nf"].hi, bands["nf"].lo = [0.0] * size, [0.0] * size
     done: dict[Quantity, Band] = {q: Band(b.hi, b.lo, b.hi_member, b.lo_member) for q, b in bands.items()}
     return Envelope([members.name(k) for k in range(count)], mesh.x, done, reactions.ranges(), members)
 

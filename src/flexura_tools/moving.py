@@ -113,6 +113,7 @@ class VehicleMembers:
         self.beam = beam
         self.span = float(beam.span)
         self.degree = static.max_degree()
+        self.axial = any(load.axial() for load in static.loads)  # the axles act vertically
         self.static_features = static.features()
         self.static_jumps: dict[Quantity, list[float]] = static.jumps()
         self.weights = [float(w) for w in vehicle.weights]
