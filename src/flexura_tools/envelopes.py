@@ -45,9 +45,8 @@ READERS: dict[Quantity, Read] = {"nf": flexura.BeamResult.eval_nf, "sf": flexura
 CHUNK = 256
 # Positions closer than this (relative to the span) are one mesh position.
 MERGE = 1e-12
-# Members within this share of the largest value on the mesh are refined for the extremes.
+# The least share of the largest value within which members are searched for the extremes.
 MARGIN = 1e-3
-MAX_REFINED = 16
 
 
 class Members(Protocol):
@@ -57,6 +56,7 @@ class Members(Protocol):
     beam: Beam
     degree: int  # of the highest distributed load, for the refinement's sampling
     axial: bool  # whether any member has a load with an axial component
+    complete: bool  # whether the mesh holds every feature of every member
 
     def __len__(self) -> int: ...
     def name(self, k: int) -> str: ...
@@ -152,42 +152,74 @@ class Envelope:
         raise KeyError(key)
 
     def extremes(self) -> dict[Quantity, EnvelopeExtreme]:
-        """Max and min of each enveloped quantity over the beam, refined as in
-        Result.extremes(): the members that come within a small margin of the largest
-        value on the mesh are searched on the exact queries, so a peak between mesh
-        points is found to 1e-9 of the span. Never less than the mesh's own extremes."""
+        """Max and min of each enveloped quantity over the beam and the members, refined
+        as in Result.extremes(). A member can rise between two mesh positions only so
+        far (a margin set by the widest gap of the mesh against the shortest span), so
+        every member that comes within that margin of the top at a mesh position near
+        the top is searched on the exact queries: a peak between mesh positions is found
+        to 1e-9 of the span, and no extreme is less than the mesh's own."""
+        margin = self._margin()
+        near: dict[tuple[Quantity, float], tuple[float, float, list[int]]] = {}
+        for q, band in self.bands.items():
+            scale = max(max(map(abs, band.max)), max(map(abs, band.min)))
+            for sign, values in ((1.0, band.max), (-1.0, band.min)):
+                signed = [sign * v for v in values]
+                top = max(signed)
+                near[(q, sign)] = (top, scale, [e for e, v in enumerate(signed) if v >= top - margin * scale])
+        candidates = self._reaching(near, margin)
         cache: dict[int, tuple[flexura.BeamResult, list[float]]] = {}
-        return {q: self._extreme(q, cache) for q in self.bands}
+        count = samples_for(self.members.degree)
+        out: dict[Quantity, EnvelopeExtreme] = {}
+        for q, band in self.bands.items():
+            found: list[tuple[float, float, int]] = []
+            for sign, governing in ((1.0, band.max_member), (-1.0, band.min_member)):
+                top, scale, entries = near[(q, sign)]
+                e = next(e for e in entries if sign * (band.max if sign > 0 else band.min)[e] == top)
+                peaks = [(top, self.x[e], governing[e])]
+                for member in candidates[(q, sign)]:
+                    raw, features = cache.get(member) or cache.setdefault(
+                        member, (self.members.solve(member), self.members.features(member)))
+                    peak = find_extreme(reader(raw, q), features, count)
+                    peaks.append((peak.max, peak.x_max, member) if sign > 0 else (-peak.min, peak.x_min, member))
+                # Of peaks equal but for rounding, the leftmost (then the first member), as extremes() does.
+                best = max(p[0] for p in peaks)
+                value, x, member = min((p for p in peaks if p[0] >= best - 1e-12 * scale), key=lambda p: (p[1], p[2]))
+                found.append((sign * max(value, top), x, member))
+            (top, x_top, m_top), (bottom, x_bottom, m_bottom) = found
+            out[q] = EnvelopeExtreme(top, x_top, m_top, bottom, x_bottom, m_bottom)
+        return out
 
-    def _extreme(self, q: Quantity, cache: dict[int, tuple[flexura.BeamResult, list[float]]]) -> EnvelopeExtreme:
-        band = self.bands[q]
-        scale = max(max(map(abs, band.max)), max(map(abs, band.min)))
-        found: list[tuple[float, float, int]] = []
-        for sign, values, governing in ((1.0, band.max, band.max_member), (-1.0, band.min, band.min_member)):
-            signed = [sign * v for v in values]
-            top = max(signed)
-            e = signed.index(top)
-            peaks = [(top, self.x[e], governing[e])]
-            for member in self._candidates(signed, governing, scale):
-                raw, features = cache.get(member) or cache.setdefault(
-                    member, (self.members.solve(member), self.members.features(member)))
-                peak = find_extreme(reader(raw, q), features, samples_for(self.members.degree))
-                peaks.append((peak.max, peak.x_max, member) if sign > 0 else (-peak.min, peak.x_min, member))
-            # Of peaks equal but for rounding, the leftmost (then the first member), as extremes() does.
-            best = max(p[0] for p in peaks)
-            value, x, member = min((p for p in peaks if p[0] >= best - 1e-12 * scale), key=lambda p: (p[1], p[2]))
-            found.append((sign * max(value, top), x, member))
-        (top, x_top, m_top), (bottom, x_bottom, m_bottom) = found
-        return EnvelopeExtreme(top, x_top, m_top, bottom, x_bottom, m_bottom)
+    def _margin(self) -> float:
+        """How far, relative to the largest value, a member can rise between two mesh
+        positions: with every feature in the mesh a member is smooth between them and
+        rises as the gap squared, else (a point load between) as the gap."""
+        gap = max((b - a for a, b in zip(self.x, self.x[1:])), default=0.0)
+        shortest = min(b - a for a, b in self.members.beam.spans())
+        ratio = gap / shortest
+        return min(1.0, max(MARGIN, 16 * ratio * ratio if self.members.complete else 4 * ratio))
 
-    def _candidates(self, signed: list[float], governing: list[int], scale: float) -> list[int]:
-        """The members governing the mesh within the margin of its top, best first."""
-        gaps = [b - a for a, b in zip(self.x, self.x[1:])]
+    def _reaching(self, near: Mapping[tuple[Quantity, float], tuple[float, float, list[int]]],
+                  margin: float) -> dict[tuple[Quantity, float], list[int]]:
+        """For each quantity and side, the members within the margin of the top at the
+        mesh entries near it: every member is read there once."""
+        where = self._read_positions()
+        reads = {key: [where[e] for e in entries] for key, (_, _, entries) in near.items()}
+        out: dict[tuple[Quantity, float], list[int]] = {key: [] for key in near}
+        for k in range(len(self.members)):
+            raw = self.members.solve(k)
+            for (q, sign), (top, scale, _) in near.items():
+                values = map(reader(raw, q), reads[(q, sign)])
+                if (max(values) if sign > 0 else -min(values)) >= top - margin * scale:
+                    out[(q, sign)].append(k)
+        return out
+
+    def _read_positions(self) -> list[float]:
+        """Where each mesh entry is read: the first of a position held twice (and the
+        end of the beam) just left of it."""
         span = float(self.members.beam.span)
-        margin = scale * max(MARGIN, 16 * (max(gaps, default=span) / span) ** 2)
-        top = max(signed)
-        near = sorted((e for e, v in enumerate(signed) if v >= top - margin), key=lambda e: -signed[e])
-        return list(dict.fromkeys(governing[e] for e in near))[:MAX_REFINED]
+        below = math.nextafter
+        return [below(x, -math.inf) if x == span or (e + 1 < len(self.x) and self.x[e + 1] == x) else x
+                for e, x in enumerate(self.x)]
 
 
 def reader(raw: flexura.BeamResult, q: Quantity) -> Callable[[float], float]:
@@ -211,6 +243,7 @@ class ResultMembers:
         self.beam = first
         self.degree = max(result.beam.max_degree() for result in results)
         self.axial = any(load.axial() for result in results for load in result.beam.loads)
+        self.complete = True
 
     def __len__(self) -> int:
         return len(self.results)

@@ -559,6 +559,13 @@ class Beam:
             points.update(float(x) for x in load.positions(span))
         return sorted(x for x in points if 0.0 <= x <= span)
 
+    def spans(self) -> list[tuple[float, float]]:
+        """The spans, left to right: the stretches between the ends and the vertical
+        restraints (an overhang beyond an end support is a span of its own)."""
+        span = float(self.span)
+        cuts = sorted({0.0, span} | {float(s.x) for s in self.supports if s.ky != 0})
+        return list(zip(cuts, cuts[1:]))
+
     def jumps(self) -> dict[Quantity, list[float]]:
         """Positions where each diagram may jump: the shear force at transverse point loads
         and vertical restraints, the normal force at axial point loads and horizontal

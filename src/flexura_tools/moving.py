@@ -102,7 +102,7 @@ class VehicleMembers:
 
     def __init__(self, beam: Beam, vehicle: Vehicle, step: float, start: float,
                  directions: Sequence[Direction], axle_points: bool = True) -> None:
-        self.axle_points = axle_points
+        self.axle_points = self.complete = axle_points
         lane = [UniformLoad(w=-vehicle.lane)] if vehicle.lane else []
         static = beam.with_loads([*beam.loads, *lane])
         static.check()

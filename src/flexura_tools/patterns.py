@@ -26,9 +26,7 @@ MAX_EVERY = 12
 
 def spans(beam: Beam) -> list[tuple[float, float]]:
     """The spans of a beam, left to right: between its ends and its vertical restraints."""
-    span = float(beam.span)
-    cuts = sorted({0.0, span} | {float(s.x) for s in beam.supports if s.ky != 0})
-    return list(zip(cuts, cuts[1:]))
+    return beam.spans()
 
 
 def governing(count: int) -> list[tuple[int, ...]]:

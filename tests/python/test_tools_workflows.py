@@ -26,9 +26,11 @@ def two_spans(*loads):
 
 # (vehicle, step, bending moment's largest value, where, the axle standing there)
 TRAVERSES = [
-    # one point load: P L / 4 at midspan, with the load there
+    # one point load: P L / 4 at midspan, with the load there, also found between mesh
+    # positions (7 intervals and no axle positions: the peak at 5 lies between 4.3 and 5.7)
     (ft.Vehicle(weights=[P]), 0.5, P * L / 4, [L / 2], L / 2),
     (ft.Vehicle(weights=[P]), 0.25, P * L / 4, [L / 2], L / 2),
+    (ft.Vehicle(weights=[P]), (0.25, {"axle_points": False, "n": 7}), P * L / 4, [L / 2], L / 2),
     # two equal axles s apart: the span's centre halfway between the resultant and the
     # nearer axle, which stands at L/2 -+ s/4: P (L - s/2)^2 / (2 L)
     (ft.Vehicle(weights=[P, P], spacings=[2.0]), 0.5, P * (L - 1.0) ** 2 / (2 * L), [L / 2 - 0.5, L / 2 + 0.5], None),
@@ -38,7 +40,8 @@ TRAVERSES = [
 
 @pytest.mark.parametrize("vehicle, step, moment, where, front", TRAVERSES)
 def test_moving_load_absolute_maximum_moment(vehicle, step, moment, where, front):
-    found = ft.moving_load(simple(), vehicle, step=step)
+    step, options = step if isinstance(step, tuple) else (step, {})
+    found = ft.moving_load(simple(), vehicle, step=step, **options)
     bm = found.extremes()["bm"]
     assert bm.max == pytest.approx(moment, rel=1e-12)
     assert min(abs(bm.x_max - x) for x in where) < 1e-9 * L
