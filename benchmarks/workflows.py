@@ -119,9 +119,9 @@ def main(argv=None):
         "pattern": [("sf, bm", flexura_pattern)],
         "influence": [("bm at 32.5", flexura_influence)],
     }
-    print(f"workflows: flexura_tools against pycba {cba.__version__ if hasattr(cba, '__version__') else ''}"
-          f"(python {platform.python_version()}, {platform.machine()}, {os.cpu_count()} CPUs, "
-          f"median of {args.repeat})")
+    version = getattr(cba, "__version__", "")
+    print(f"workflows: flexura_tools against pycba {version} (python {platform.python_version()}, "
+          f"{platform.machine()}, {os.cpu_count()} CPUs, median of {args.repeat})")
     for name, their_job in theirs.items():
         times = {label: [] for label, _ in ours[name]}
         pycba_times = []
