@@ -15,7 +15,7 @@ member being read at its own.
 
 The members are solved a chunk at a time and read one mesh position at a time
 across the chunk, so that the values of a position over many members come from
-one C loop (map) and their max and min from two more, with no Python object per
+one C loop (map) and their largest and smallest from one sort, with no Python object per
 point beyond the floats themselves.
 """
 

@@ -11,7 +11,7 @@ from typing import Literal
 import flexura
 
 from .envelopes import reader
-from .model import Beam, RawLoad, Support
+from .model import Beam, PointLoad, RawLoad, Support
 from .result import QUANTITIES, Quantity, names
 
 Component = Literal["rx", "ry", "m"]
@@ -45,6 +45,11 @@ def influence_line(beam: Beam, quantity: Quantity | Component, at: float | str |
     every support, the section, `points`, and evenly spaced positions so that no
     gap is wider than span / n."""
     beam.check()
+    if not math.isfinite(angle):
+        raise ValueError(f"angle: must be finite, got {angle!r}")
+    if PointLoad(x=0.0, force=1.0, angle=angle).axial() and not any(s.kx != 0 for s in beam.supports):
+        raise ValueError("angle: the unit load has a horizontal component, but no support restrains the beam "
+                         "horizontally (kx): solve() would leave it unbalanced")
     span = float(beam.span)
     args = beam.with_loads([]).solve_args()
     head = (args.span, args.e, args.i, args.a, args.g, args.supports)

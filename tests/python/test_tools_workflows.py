@@ -180,6 +180,9 @@ def test_the_envelope_of_one_member_is_that_member(beam):
      "vehicle.spacings: 2 axles need 1 spacings, got 0\n  step: must be positive and finite, got 0"),
     (lambda: ft.influence_line(simple(), "sf", L), "side: just right of x = 10.0 is off the beam; use the other side"),
     (lambda: ft.influence_line(simple(), "ry", "C"), "at: 'C' is not a support of the beam (supports: A, B)"),
+    # an axial unit load where nothing restrains the beam axially would be left unbalanced
+    (lambda: ft.influence_line(dataclasses.replace(simple(), supports=[ft.Support.roller(0), ft.Support.roller(L)]),
+                               "nf", 3.0, angle=0.0), "angle: the unit load has a horizontal component"),
     (lambda: ft.envelope([simple().solve(), two_spans().solve()]), r"members\[1\] \(1\): its span or supports differ"),
     (lambda: simple().combination("ULS"), "'ULS' is not a combination"),
 ])
