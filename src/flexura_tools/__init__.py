@@ -8,10 +8,13 @@
     result.reactions["A"].ry, result.extremes().bm.max
 """
 
+from .envelopes import Band, Envelope, EnvelopeExtreme, Range, ReactionRange, envelope
 from .errors import ModelError, Problem
 from .extremes import Extreme
+from .influence import InfluenceLine, influence_line
 from .model import (
     Beam,
+    Combination,
     Load,
     Moment,
     PointLoad,
@@ -22,10 +25,15 @@ from .model import (
     UniformLoad,
 )
 from .modelfile import from_dict, from_json, from_toml, load, save, to_dict, to_json
+from .moving import MovingLoad, Vehicle, VehiclePosition, hl93_tandem, hl93_truck, lm1_lane1, moving_load
+from .patterns import pattern_beams, pattern_envelope, spans
 from .result import Diagram, Extremes, Quantity, Reaction, Reactions, Result
 
 __all__ = [
     "Beam", "Support", "PointLoad", "UniformLoad", "TrapezoidalLoad", "PolynomialLoad", "Moment", "Load",
     "SolveArgs", "Result", "Reaction", "Reactions", "Diagram", "Extreme", "Extremes", "Quantity",
     "ModelError", "Problem", "load", "save", "from_dict", "from_json", "from_toml", "to_dict", "to_json",
+    "Combination", "envelope", "Envelope", "Band", "EnvelopeExtreme", "Range", "ReactionRange",
+    "spans", "pattern_beams", "pattern_envelope", "influence_line", "InfluenceLine",
+    "Vehicle", "VehiclePosition", "MovingLoad", "moving_load", "hl93_truck", "hl93_tandem", "lm1_lane1",
 ]

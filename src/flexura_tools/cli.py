@@ -9,6 +9,7 @@ from collections.abc import Sequence
 from pathlib import Path
 
 from . import plot, report
+from .envelopes import envelope
 from .errors import ModelError
 from .model import Beam
 from .modelfile import load
@@ -54,13 +55,18 @@ def main(argv: Sequence[str] | None = None) -> int:
     try:
         beam: Beam = load(name)
         result = beam.solve()
+        combinations = envelope(beam.solve_combinations()) if beam.combinations else None
     except OSError as error:
         return _usage(f"cannot read {name}: {error.strerror or error}")
     except ModelError as error:
         for problem in error.problems:
             print(f"{name}: {problem}", file=sys.stderr)
         return 1
-    print(report.text(result))
+    if beam.loads or combinations is None:
+        print(report.text(result))
+    if combinations is not None:
+        heading = f"Envelope of the combinations {', '.join(combinations.names)}"
+        print(("\n" if beam.loads else "") + report.envelope_text(combinations, heading))
     try:
         if args.json_file:
             Path(args.json_file).write_text(report.to_json(result, args.points), encoding="utf-8")

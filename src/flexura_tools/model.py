@@ -11,14 +11,14 @@ from __future__ import annotations
 
 import math
 from collections.abc import Iterator, Mapping, Sequence
-from dataclasses import dataclass, field
+from dataclasses import dataclass, field, replace
 from typing import ClassVar, Literal, NamedTuple, TypeVar, Union, cast
 
 import flexura
 
-from .checks import UNIT_KEYS, Checker, is_number
+from .checks import UNIT_KEYS, Checker, is_number, near_miss
 from .errors import ModelError, Problem, show
-from .result import Result
+from .result import Quantity, Result
 
 INF = math.inf
 # solve()'s degree factor and the cut-off below which a load component is dropped.
@@ -74,6 +74,17 @@ def _has_axial_part(angle: float, *values: float) -> bool:
     return any(v != 0 for v in values) and abs(math.cos(angle * _DEGREE)) >= _CUT_OFF
 
 
+def has_transverse_part(angle: float, value: float) -> bool:
+    """Whether solve() keeps a transverse component of a load: sin(angle) above its cut-off."""
+    return value != 0 and abs(math.sin(angle * _DEGREE)) >= _CUT_OFF
+
+
+def _owns(x: float, a: float, b: float, span: float) -> bool:
+    """Whether a load at x belongs to the stretch [a, b): a load on a support between two
+    stretches goes with the right one, a load at the end of the beam with the last."""
+    return a <= x < b or x == b == span
+
+
 def _check_range(c: Checker, path: str, span: float | None, start: object, end: object) -> None:
     x1 = c.position(start, f"{path}.x1", span)
     x2 = c.position(end, f"{path}.x2", span)
@@ -105,6 +116,12 @@ class PointLoad:
     def axial(self) -> bool:
         return _has_axial_part(self.angle, self.force)
 
+    def scaled(self, factor: float) -> PointLoad:
+        return replace(self, force=factor * self.force)
+
+    def part(self, a: float, b: float, span: float) -> PointLoad | None:
+        return self if _owns(self.x, a, b, span) else None
+
     def check(self, c: Checker, path: str, span: float | None) -> None:
         c.position(self.x, f"{path}.x", span)
         c.finite(self.force, f"{path}.force")
@@ -127,6 +144,12 @@ class Moment:
 
     def axial(self) -> bool:
         return False
+
+    def scaled(self, factor: float) -> Moment:
+        return replace(self, moment=factor * self.moment)
+
+    def part(self, a: float, b: float, span: float) -> Moment | None:
+        return self if _owns(self.x, a, b, span) else None
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
         c.position(self.x, f"{path}.x", span)
@@ -151,6 +174,13 @@ class UniformLoad:
 
     def axial(self) -> bool:
         return _has_axial_part(self.angle, self.w)
+
+    def scaled(self, factor: float) -> UniformLoad:
+        return replace(self, w=factor * self.w)
+
+    def part(self, a: float, b: float, span: float) -> UniformLoad | None:
+        x1, x2 = max(self.x1, a), min(span if self.x2 is None else self.x2, b)
+        return replace(self, x1=x1, x2=x2) if x1 < x2 else None
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
         c.finite(self.w, f"{path}.w")
@@ -177,6 +207,18 @@ class TrapezoidalLoad:
 
     def axial(self) -> bool:
         return _has_axial_part(self.angle, self.w1, self.w2)
+
+    def scaled(self, factor: float) -> TrapezoidalLoad:
+        return replace(self, w1=factor * self.w1, w2=factor * self.w2)
+
+    def part(self, a: float, b: float, span: float) -> TrapezoidalLoad | None:
+        x1, x2 = max(self.x1, a), min(self.x2, b)
+        if not x1 < x2:
+            return None
+        if (x1, x2) == (self.x1, self.x2):
+            return self
+        slope = (self.w2 - self.w1) / (self.x2 - self.x1)  # the intensity at the cuts, on the same line
+        return replace(self, w1=self.w1 + slope * (x1 - self.x1), w2=self.w1 + slope * (x2 - self.x1), x1=x1, x2=x2)
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
         c.finite(self.w1, f"{path}.w1")
@@ -208,6 +250,14 @@ class PolynomialLoad:
     def axial(self) -> bool:
         return _has_axial_part(self.angle, *self.coefficients)
 
+    def scaled(self, factor: float) -> PolynomialLoad:
+        return replace(self, coefficients=[factor * c for c in self.coefficients])
+
+    def part(self, a: float, b: float, span: float) -> PolynomialLoad | None:
+        # The coefficients are about x = 0, so a part keeps them.
+        x1, x2 = max(self.x1, a), min(self.x2, b)
+        return replace(self, x1=x1, x2=x2) if x1 < x2 else None
+
     def check(self, c: Checker, path: str, span: float | None) -> None:
         if not self.coefficients:
             c.add(f"{path}.coefficients", "needs at least one coefficient")
@@ -219,6 +269,33 @@ class PolynomialLoad:
 
 Load = Union[PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment]
 LOAD_TYPES: tuple[type[Load], ...] = (PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment)
+
+
+def check_loads(c: Checker, given: Sequence[Load], prefix: str, span: float | None, unbalanced: bool) -> None:
+    loads = cast("Sequence[object]", given)  # as given: the checks do not trust the types
+    for k, load in enumerate(loads):
+        path = f"{prefix}[{k}]"
+        if not isinstance(load, LOAD_TYPES):
+            names = ", ".join(t.__name__ for t in LOAD_TYPES)
+            c.add(path, f"is not a load ({names}): got {show(load)}")
+            continue
+        before = len(c.problems)
+        load.check(c, path, span)
+        if unbalanced and len(c.problems) == before and load.axial():
+            c.add(path, "has a horizontal component, but no support restrains the beam horizontally "
+                        "(kx): solve() would leave it unbalanced; give a support kx (a pin or a fixed end)")
+
+
+@dataclass(frozen=True, slots=True, kw_only=True)
+class Combination:
+    """A load combination such as 1.35 D + 1.5 L: the loads of each named case times
+    its factor, solved together as one beam."""
+
+    name: str
+    factors: Mapping[str, float]
+
+    def __post_init__(self) -> None:
+        object.__setattr__(self, "factors", Frozen(self.factors))
 
 
 @dataclass(frozen=True, slots=True, kw_only=True)
@@ -302,6 +379,8 @@ class Beam:
     units: Mapping[str, float] = field(default_factory=dict[str, float])
     unit_names: Mapping[str, str] = field(default_factory=dict[str, str])
     title: str = ""
+    cases: Mapping[str, Sequence[Load]] = field(default_factory=dict[str, Sequence[Load]])
+    combinations: Sequence[Combination] = ()
     # Set by check(): the model has been validated, so solve() does not do it again.
     _checked: bool = field(default=False, init=False, repr=False, compare=False)
 
@@ -310,6 +389,8 @@ class Beam:
         object.__setattr__(self, "loads", tuple(self.loads))
         object.__setattr__(self, "units", Frozen(self.units))
         object.__setattr__(self, "unit_names", Frozen(self.unit_names))
+        object.__setattr__(self, "cases", Frozen({name: tuple(loads) for name, loads in self.cases.items()}))
+        object.__setattr__(self, "combinations", tuple(self.combinations))
 
     def solve_args(self) -> SolveArgs:
         """The arguments for flexura.solve(), unchecked: flexura.solve(*beam.solve_args())
@@ -342,19 +423,37 @@ class Beam:
             c.add("title", f"must be a text, got {show(title)}")
         countable = self._check_supports(c, span)
         unbalanced = countable and not any(s.kx != 0 for s in self.supports)
-        loads = cast("Sequence[object]", self.loads)  # as given: the checks do not trust the types
-        for k, load in enumerate(loads):
-            path = f"loads[{k}]"
-            if not isinstance(load, LOAD_TYPES):
-                names = ", ".join(t.__name__ for t in LOAD_TYPES)
-                c.add(path, f"is not a load ({names}): got {show(load)}")
-                continue
-            before = len(c.problems)
-            load.check(c, path, span)
-            if unbalanced and len(c.problems) == before and load.axial():
-                c.add(path, "has a horizontal component, but no support restrains the beam horizontally "
-                            "(kx): solve() would leave it unbalanced; give a support kx (a pin or a fixed end)")
+        check_loads(c, self.loads, "loads", span, unbalanced)
+        for name, loads in self.cases.items():
+            if not (isinstance(cast(object, name), str) and name):
+                c.add("cases", f"a case name must be a non-empty text, got {show(name)}")
+            check_loads(c, loads, f"cases.{name}", span, unbalanced)
+        self._check_combinations(c)
         return c.problems
+
+    def _check_combinations(self, c: Checker) -> None:
+        names: dict[str, int] = {}
+        combinations = cast("Sequence[object]", self.combinations)
+        for k, combination in enumerate(combinations):
+            path = f"combinations[{k}]"
+            if not isinstance(combination, Combination):
+                c.add(path, f"is not a Combination: got {show(combination)}")
+                continue
+            name = cast(object, combination.name)
+            if not (isinstance(name, str) and name):
+                c.add(f"{path}.name", f"must be a non-empty text, got {show(name)}")
+            elif name in names:
+                c.add(f"{path}.name", f"{name!r} is also the name of combinations[{names[name]}]")
+            else:
+                names[name] = k
+            if not combination.factors:
+                c.add(f"{path}.factors", "has no factors: give at least one case and its factor")
+            for case, factor in combination.factors.items():
+                if case not in self.cases:
+                    known = ", ".join(self.cases) or "none"
+                    hint = near_miss(case, self.cases) if isinstance(cast(object, case), str) else ""
+                    c.add(f"{path}.factors.{case}", f"is not a load case{hint} (cases: {known})")
+                c.finite(factor, f"{path}.factors.{case}")
 
     def _check_area(self, c: Checker, g: float | None) -> None:
         if self.A is not None:
@@ -422,6 +521,34 @@ class Beam:
             raise ModelError([Problem("", str(error))]) from error
         return Result(self, raw)
 
+    def factored(self, factors: Mapping[str, float]) -> list[Load]:
+        """The loads of each named case times its factor, case by case in the order of
+        `factors`, each case's loads in their order."""
+        missing = [name for name in factors if name not in self.cases]
+        if missing:
+            raise KeyError(f"{missing[0]!r} is not a load case (cases: {', '.join(self.cases) or 'none'})")
+        return [load.scaled(factor) for name, factor in factors.items() for load in self.cases[name]]
+
+    def combination(self, name: str) -> Beam:
+        """The beam under one of its combinations: its loads are the combination's
+        factored loads (the beam's own `loads` take no part), titled by the combination."""
+        for combination in self.combinations:
+            if combination.name == name:
+                return self.with_loads(self.factored(combination.factors), combination.name)
+        known = ", ".join(c.name for c in self.combinations) or "none"
+        raise KeyError(f"{name!r} is not a combination (combinations: {known})")
+
+    def solve_combinations(self) -> dict[str, Result]:
+        """Every combination solved as one beam (its factored loads in one solve, so
+        the result is exact, not a sum of rounded results), by name, in order."""
+        self.check()
+        return {c.name: self.combination(c.name).solve() for c in self.combinations}
+
+    def with_loads(self, loads: Sequence[Load], title: str | None = None) -> Beam:
+        """The same beam and supports under other loads, without cases or combinations."""
+        return replace(self, loads=loads, title=self.title if title is None else title, cases={},
+                       combinations=())
+
     def features(self) -> list[float]:
         """Sorted positions in [0, span] where a diagram may jump or change its law:
         the ends, the supports and the ends of every load."""
@@ -431,6 +558,32 @@ class Beam:
         for load in self.loads:
             points.update(float(x) for x in load.positions(span))
         return sorted(x for x in points if 0.0 <= x <= span)
+
+    def spans(self) -> list[tuple[float, float]]:
+        """The spans, left to right: the stretches between the ends and the vertical
+        restraints (an overhang beyond an end support is a span of its own)."""
+        span = float(self.span)
+        cuts = sorted({0.0, span} | {float(s.x) for s in self.supports if s.ky != 0})
+        return list(zip(cuts, cuts[1:]))
+
+    def jumps(self) -> dict[Quantity, list[float]]:
+        """Positions where each diagram may jump: the shear force at transverse point loads
+        and vertical restraints, the normal force at axial point loads and horizontal
+        restraints, the bending moment at moments and rotational restraints. The
+        deflection never jumps."""
+        supports = self.supports
+        nf = [float(s.x) for s in supports if s.kx != 0]
+        sf = [float(s.x) for s in supports if s.ky != 0]
+        bm = [float(s.x) for s in supports if s.km != 0]
+        for load in self.loads:
+            if isinstance(load, PointLoad):
+                if has_transverse_part(load.angle, load.force):
+                    sf.append(float(load.x))
+                if load.axial():
+                    nf.append(float(load.x))
+            elif isinstance(load, Moment):
+                bm.append(float(load.x))
+        return {"nf": nf, "sf": sf, "bm": bm, "d": []}
 
     def max_degree(self) -> int:
         """The highest polynomial degree of a distributed load's intensity (0 without one)."""

@@ -13,6 +13,13 @@ out). A load's "type" is "point", "uniform", "trapezoidal", "polynomial" or
 "nan" likewise), which every JSON reader accepts. Numbers are written as
 Python's repr, so they read back to the same bits. Unknown or repeated keys
 are errors, reported with every other problem of the model.
+
+Version 2 adds load cases and combinations; a model without them is written
+as version 1, which readers of either version read:
+
+    "flexura_model": 2, ...,
+    "cases": {"D": [{"type": "uniform", "w": -12.0}], "L": [...]},
+    "combinations": [{"name": "ULS", "factors": {"D": 1.35, "L": 1.5}}]
 """
 
 from __future__ import annotations
@@ -27,12 +34,14 @@ from typing import Any, TypeVar, cast
 
 from .checks import near_miss
 from .errors import ModelError, Problem, show
-from .model import INF, LOAD_TYPES, Beam, Load, PolynomialLoad, Support
+from .model import INF, LOAD_TYPES, Beam, Combination, Load, PolynomialLoad, Support
 
 T = TypeVar("T")
 FORMAT_KEY = "flexura_model"
 VERSION = 1
-_BEAM_KEYS = (FORMAT_KEY, "title", "span", "E", "I", "A", "G", "units", "unit_names", "supports", "loads")
+CASES_VERSION = 2  # the first version with load cases and combinations
+_BEAM_KEYS = (FORMAT_KEY, "title", "span", "E", "I", "A", "G", "units", "unit_names", "supports", "loads",
+              "cases", "combinations")
 _LOADS: dict[str, type[Load]] = {cls.TYPE: cls for cls in LOAD_TYPES}
 _SUPPORT_TYPES = {
     "pin": {"kx": INF, "ky": INF, "km": 0.0},
@@ -96,7 +105,7 @@ def _support(support: Support) -> dict[str, object]:
 
 def to_dict(beam: Beam) -> dict[str, object]:
     """The model as the file's object (JSON types; non-finite numbers as text)."""
-    data: dict[str, object] = {FORMAT_KEY: VERSION}
+    data: dict[str, object] = {FORMAT_KEY: CASES_VERSION if beam.cases or beam.combinations else VERSION}
     if beam.title:
         data["title"] = beam.title
     data.update({"span": encode(beam.span), "E": encode(beam.E), "I": encode(beam.I)})
@@ -108,8 +117,17 @@ def to_dict(beam: Beam) -> dict[str, object]:
     if beam.unit_names:
         data["unit_names"] = dict(beam.unit_names)
     data["supports"] = [_support(s) for s in beam.supports]
-    data["loads"] = [{"type": load.TYPE, **_record(load)} for load in beam.loads]
+    data["loads"] = [_load(load) for load in beam.loads]
+    if beam.cases:
+        data["cases"] = {name: [_load(load) for load in loads] for name, loads in beam.cases.items()}
+    if beam.combinations:
+        data["combinations"] = [{"name": c.name, "factors": {k: encode(v) for k, v in c.factors.items()}}
+                                for c in beam.combinations]
     return data
+
+
+def _load(load: Load) -> dict[str, object]:
+    return {"type": load.TYPE, **_record(load)}
 
 
 def to_json(beam: Beam) -> str:
@@ -120,6 +138,11 @@ def to_json(beam: Beam) -> str:
             records = cast("list[object]", value)
             items = ",\n".join("    " + json.dumps(item, allow_nan=False) for item in records)
             text = f"[\n{items}\n  ]"
+        elif key == "cases" and isinstance(value, dict):
+            cases = cast("dict[str, object]", value)
+            items = ",\n".join(f"    {json.dumps(name)}: {json.dumps(loads, allow_nan=False)}"
+                                for name, loads in cases.items())
+            text = f"{{\n{items}\n  }}"
         else:
             text = json.dumps(value, allow_nan=False)
         lines.append(f"  {json.dumps(key)}: {text}")
@@ -223,12 +246,15 @@ class _Reader:
         for key in obj:
             if key not in known:
                 self.fail(_join(path, key), f"is not a known key{near_miss(key, known) or hint}")
-        for key in dict.fromkeys(getattr(obj, "duplicates", ())):
-            self.fail(_join(path, key), "is given more than once")
+        self.repeated(obj, path)
         missing = [k for k in required if k not in obj]
         for key in missing:
             self.fail(_join(path, key), "is missing")
         return not missing
+
+    def repeated(self, obj: object, path: str) -> None:
+        for key in dict.fromkeys(getattr(obj, "duplicates", ())):
+            self.fail(_join(path, key), "is given more than once")
 
     def beam(self, value: object) -> Beam | None:
         data = self.record(value, "")
@@ -237,21 +263,30 @@ class _Reader:
         version = data.get(FORMAT_KEY)
         if FORMAT_KEY not in data:
             self.fail(FORMAT_KEY, f'is missing: a model file starts with "{FORMAT_KEY}": {VERSION}')
-        elif version != VERSION or isinstance(version, bool):
-            self.fail(FORMAT_KEY, f"version {show(version)} is not known here; this reader knows {VERSION}")
+        elif isinstance(version, bool) or version not in (VERSION, CASES_VERSION):
+            self.fail(FORMAT_KEY, f"version {show(version)} is not known here; this reader knows "
+                                  f"{VERSION} and {CASES_VERSION}")
             return None
         self.keys(data, "", _BEAM_KEYS, ("span", "E", "I", "supports"))
+        if version == VERSION:
+            for key in ("cases", "combinations"):
+                if key in data:
+                    self.fail(key, f'came with version {CASES_VERSION}: write "{FORMAT_KEY}": {CASES_VERSION}')
         supports = [self.read(self.support, item, f"supports[{k}]")
                     for k, item in enumerate(self.items(data, "supports"))]
         loads = [self.read(self.load, item, f"loads[{k}]") for k, item in enumerate(self.items(data, "loads"))]
+        cases = {name: [self.read(self.load, item, f"cases.{name}[{k}]") for k, item in enumerate(items)]
+                 for name, items in self.case_lists(data).items()}
+        combinations = [self.read(self.combination, item, f"combinations[{k}]")
+                        for k, item in enumerate(self.items(data, "combinations"))]
         area = data.get("A")
-        unchecked: Any = (supports, loads)  # None stands for a record that could not be read
+        unchecked: Any = (supports, loads, cases, combinations)  # None stands for a record that could not be read
         return Beam(
             span=_in(data.get("span")), E=_in(data.get("E")), I=_in(data.get("I")),
             A=None if area is None else _in(area), G=_in(data.get("G", INF)),
             supports=unchecked[0], loads=unchecked[1],
             units=self.mapping(data, "units", _in), unit_names=self.mapping(data, "unit_names", _kept),
-            title=_kept(data.get("title", "")))
+            title=_kept(data.get("title", "")), cases=unchecked[2], combinations=unchecked[3])
 
     def read(self, build: Callable[[object, str], T | None], item: object, path: str) -> T | None:
         """One record, or None (its problems reported, and any others of it left out)."""
@@ -273,6 +308,33 @@ class _Reader:
             return {k: convert(v) for k, v in cast("dict[str, object]", value).items()}
         self.fail(key, f"must be an object {{...}}, got {show(value)}")
         return {}
+
+    def case_lists(self, data: dict[str, object]) -> dict[str, list[object]]:
+        """The load cases as read: each a name and its list of load objects."""
+        value = data.get("cases", {})
+        if not isinstance(value, dict):
+            self.fail("cases", f'must be an object {{"name": [loads...]}}, got {show(value)}')
+            return {}
+        self.repeated(cast(object, value), "cases")
+        out: dict[str, list[object]] = {}
+        for name, items in cast("dict[str, object]", value).items():
+            if isinstance(items, list):
+                out[name] = cast("list[object]", items)
+            else:
+                self.fail(f"cases.{name}", f"must be a list of loads [...], got {show(items)}")
+        return out
+
+    def combination(self, item: object, path: str) -> Combination | None:
+        obj = self.record(item, path)
+        if obj is None or not self.keys(obj, path, ("name", "factors"), ("name", "factors")):
+            return None
+        factors = obj["factors"]
+        if not isinstance(factors, dict):
+            self.fail(f"{path}.factors", f'must be an object {{"case": factor, ...}}, got {show(factors)}')
+            return None
+        self.repeated(cast(object, factors), f"{path}.factors")
+        values = {k: _in(v) for k, v in cast("dict[str, object]", factors).items()}
+        return Combination(name=_kept(obj["name"]), factors=values)
 
     def record(self, item: object, path: str) -> dict[str, object] | None:
         if isinstance(item, dict):

@@ -7,14 +7,18 @@ from __future__ import annotations
 import importlib.util
 import math
 import os
+from collections.abc import Mapping, Sequence
 from typing import TYPE_CHECKING
 
-from .model import Moment, PointLoad, PolynomialLoad, Support, TrapezoidalLoad, UniformLoad
+from .model import Beam, Moment, PointLoad, PolynomialLoad, Support, TrapezoidalLoad, UniformLoad
 from .report import QUANTITY_NAMES, QUANTITY_UNITS, number
 from .result import QUANTITIES, Quantity, Result
 
 if TYPE_CHECKING:
     from matplotlib.axes import Axes
+    from matplotlib.figure import Figure
+
+    from .envelopes import Envelope
 
 INSTALL_HINT = "pictures need matplotlib: pip install 'flexura[plot]'"
 COLOURS = {"nf": "tab:brown", "sf": "tab:green", "bm": "tab:purple", "d": "tab:orange"}
@@ -48,15 +52,30 @@ def save_png(result: Result, path: str | os.PathLike[str], points: int = 400) ->
         e = extremes[q]
         for value, x in {(e.max, e.x_max), (e.min, e.x_min)}:
             if abs(value) > 1e-9 * max(abs(e.max), abs(e.min)):
-                ax.plot([x], [value], "o", ms=3, color=COLOURS[q])
-                ax.annotate(f"{number(value)} at {number(x)}", xy=(x, value), fontsize=8,
-                            xytext=(5, 3 if value > 0 else -11), textcoords="offset points")
+                _mark(ax, q, x, value, f"{number(value)} at {number(x)}", 8)
         ax.margins(y=0.22)
-        name = names.get(QUANTITY_UNITS[q])
-        ax.set_ylabel(QUANTITY_NAMES[q] + (f" [{name}]" if name else ""), fontsize=9)
-        ax.grid(True, alpha=0.3)
+        _label(ax, q, names)
+    _finish(fig, axes[-1], names, path)
+
+
+def _mark(ax: Axes, q: Quantity, x: float, value: float, text: str, size: int) -> None:
+    """A dot on an extreme and its text beside it, above a peak, below a trough."""
+    ax.plot([x], [value], "o", ms=3, color=COLOURS[q])
+    below = -size - 3 - (size + 1) * text.count("\n")
+    ax.annotate(text, xy=(x, value), fontsize=size, xytext=(5, 3 if value > 0 else below), textcoords="offset points")
+
+
+def _label(ax: Axes, q: Quantity, names: Mapping[str, str]) -> None:
+    name = names.get(QUANTITY_UNITS[q])
+    ax.set_ylabel(QUANTITY_NAMES[q] + (f" [{name}]" if name else ""), fontsize=9)
+    ax.grid(True, alpha=0.3)
+
+
+def _finish(fig: Figure, bottom: Axes, names: Mapping[str, str], path: str | os.PathLike[str]) -> None:
     length = names.get("length")
-    axes[-1].set_xlabel("x" + (f" [{length}]" if length else ""))
+    bottom.set_xlabel("x" + (f" [{length}]" if length else ""))
+    import matplotlib.pyplot as plt
+
     fig.tight_layout()
     fig.savefig(os.fspath(path), dpi=110)
     plt.close(fig)
@@ -66,11 +85,9 @@ def sketch(ax: Axes, result: Result) -> None:
     """The beam as a line, supports below it with their labels, loads above it."""
     beam = result.beam
     span = float(beam.span)
-    ax.plot([0.0, span], [0.0, 0.0], color="k", lw=3)
+    _beam_line(ax, beam)
     scale = max((max(_intensity(load, span)[1]) for load in beam.loads
                  if not isinstance(load, (PointLoad, Moment))), default=1.0) or 1.0
-    for support in beam.supports:
-        _support(ax, support)
     for load in beam.loads:
         if isinstance(load, PointLoad):
             up = load.force * math.sin(math.radians(load.angle)) > 0
@@ -107,3 +124,48 @@ def _support(ax: Axes, support: Support) -> None:
     ax.plot([x], [-0.22], marker=marker, ms=10, color="k", clip_on=False)
     if support.label:
         ax.text(x, -0.75, support.label, ha="center", fontsize=9)
+
+
+def save_envelope_png(envelope: Envelope, path: str | os.PathLike[str], quantities: Sequence[Quantity] = ("sf", "bm"),
+                      title: str = "") -> None:
+    """The beam's supports above the band between the smallest and the largest value
+    of each quantity, each extreme marked with the member that gives it."""
+    if not available():
+        raise ImportError(INSTALL_HINT)
+    import matplotlib
+
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    beam = envelope.members.beam
+    fig, axes = plt.subplots(len(quantities) + 1, 1, figsize=(9, 1.0 + 2.4 * len(quantities)), sharex=True,
+                             height_ratios=[0.7] + [2.0] * len(quantities))
+    _supports_only(axes[0], beam, title)
+    extremes = envelope.extremes()
+    names = beam.unit_names
+    for ax, q in zip(axes[1:], quantities):
+        band = envelope[q]
+        ax.fill_between(envelope.x, band.min, band.max, color=COLOURS[q], alpha=0.18, lw=0)
+        ax.plot(envelope.x, band.max, color=COLOURS[q], lw=1.4)
+        ax.plot(envelope.x, band.min, color=COLOURS[q], lw=1.4, ls="--")
+        ax.axhline(0.0, color="k", lw=0.7)
+        e = extremes[q]
+        for value, x, member in ((e.max, e.x_max, e.max_member), (e.min, e.x_min, e.min_member)):
+            _mark(ax, q, x, value, f"{number(value)} at {number(x)}\n{envelope.names[member]}", 7)
+        ax.margins(y=0.3)
+        _label(ax, q, names)
+    _finish(fig, axes[-1], names, path)
+
+
+def _beam_line(ax: Axes, beam: Beam) -> None:
+    ax.plot([0.0, float(beam.span)], [0.0, 0.0], color="k", lw=3)
+    for support in beam.supports:
+        _support(ax, support)
+
+
+def _supports_only(ax: Axes, beam: Beam, title: str) -> None:
+    _beam_line(ax, beam)
+    ax.set_ylim(-0.9, 0.6)
+    ax.axis("off")
+    if title:
+        ax.set_title(title, fontsize=10)

@@ -3,8 +3,9 @@
 from __future__ import annotations
 
 import json
-from collections.abc import Sequence
+from collections.abc import Mapping, Sequence
 
+from .envelopes import Envelope
 from .modelfile import encode
 from .result import QUANTITIES, Quantity, Result
 
@@ -15,8 +16,7 @@ RESULTS_KEY = "flexura_results"
 
 def unit(result: Result, kind: str) -> str:
     """' [kN]' from the model's unit_names, or '' when the model does not name the unit."""
-    name = result.beam.unit_names.get(kind)
-    return f" [{name}]" if name else ""
+    return unit_of(result.beam.unit_names, kind)
 
 
 def number(value: float, scale: float = 0.0) -> str:
@@ -55,6 +55,36 @@ def text(result: Result) -> str:
     lines += ["", "Extremes (normal force: compression positive; bending moment: sagging positive)"]
     lines += table(["quantity", "max", f"at x{length}", "min", f"at x{length}"], rows, "lrrrr")
     return "\n".join(lines)
+
+
+def envelope_text(envelope: Envelope, heading: str) -> str:
+    """The extremes of an envelope and the range of each support's reactions, each
+    with the member that gives it."""
+    beam = envelope.members.beam
+    names = envelope.names
+    length, force, moment = (unit_of(beam.unit_names, k) for k in ("length", "force", "moment"))
+    extremes = envelope.extremes()
+    rows: list[list[str]] = []
+    for q, e in extremes.items():
+        size = max(abs(e.max), abs(e.min))
+        rows.append([QUANTITY_NAMES[q] + unit_of(beam.unit_names, QUANTITY_UNITS[q]), number(e.max, size),
+                     number(e.x_max), names[e.max_member], number(e.min, size), number(e.x_min), names[e.min_member]])
+    lines = [heading]
+    lines += table(["quantity", "max", f"at x{length}", "by", "min", f"at x{length}", "by"], rows, "lrrlrrl")
+    fixed = any(r.support.km != 0 for r in envelope.reactions)  # moments only where a support takes one
+    rows = []
+    for r in envelope.reactions:
+        rows.append([r.label or "", number(r.x), number(r.ry.max), names[r.ry.max_member], number(r.ry.min),
+                     names[r.ry.min_member]] + ([number(r.m.max), number(r.m.min)] if fixed else []))
+    lines += ["", "Reactions' ranges (ry upwards" + (", m counter-clockwise)" if fixed else ")")]
+    header = ["support", f"x{length}", f"ry max{force}", "by", f"ry min{force}", "by"]
+    lines += table(header + ([f"m max{moment}", f"m min{moment}"] if fixed else []), rows, "lrrlrlrr")
+    return "\n".join(lines)
+
+
+def unit_of(names: Mapping[str, str], kind: str) -> str:
+    name = names.get(kind)
+    return f" [{name}]" if name else ""
 
 
 def document(result: Result, points: int = 200) -> dict[str, object]:

@@ -19,15 +19,11 @@ Quantity = Literal["nf", "sf", "bm", "d"]
 QUANTITIES: tuple[Quantity, ...] = ("nf", "sf", "bm", "d")
 
 
-@dataclass(frozen=True, slots=True)
-class Reaction:
-    """What a support applies to the beam: forces rx (along +x) and ry (upwards)
-    and the moment m (counter-clockwise), rounded as flexura's reactions()."""
+class AtSupport:
+    """A record of one support: its label and position."""
 
+    __slots__ = ()
     support: Support
-    rx: float
-    ry: float
-    m: float
 
     @property
     def label(self) -> str | None:
@@ -36,6 +32,24 @@ class Reaction:
     @property
     def x(self) -> float:
         return float(self.support.x)
+
+
+@dataclass(frozen=True, slots=True)
+class Reaction(AtSupport):
+    """What a support applies to the beam: forces rx (along +x) and ry (upwards)
+    and the moment m (counter-clockwise), rounded as flexura's reactions()."""
+
+    support: Support
+    rx: float
+    ry: float
+    m: float
+
+
+def names(support: Support, key: str | float | Support) -> bool:
+    """Whether a key names the support: its label, its position or the Support itself."""
+    if isinstance(key, str):
+        return support.label == key
+    return support.x == key if isinstance(key, (int, float)) else support == key
 
 
 class Reactions:
@@ -55,12 +69,7 @@ class Reactions:
 
     def __getitem__(self, key: str | float | Support) -> Reaction:
         for reaction in self._items:
-            support = reaction.support
-            if isinstance(key, str):
-                found = support.label == key
-            else:
-                found = support.x == key if isinstance(key, (int, float)) else support == key
-            if found:
+            if names(reaction.support, key):
                 return reaction
         raise KeyError(key)
 

@@ -93,6 +93,9 @@ def test_sweep_dask_mode_is_bit_identical():
     # Reactions of the quickstart beam, checked against an independent Timoshenko FE model.
     ("quickstart", [], "beam.png", ["22.148", "122.205", "44.648"]),
     ("influence_lines", ["--points", "60"], "influence_lines.png", ["60 solves"]),
+    # The girder's envelopes, each extreme with its combination, pattern or vehicle position.
+    ("envelopes", ["--step", "0.5"], "envelope.png", ["-14560.19 at x =  20.00 (ULS)", "9388.25 at x =  32.50 (span 2)",
+                                                      "266 positions", "(forward, front axle at"]),
     ("sweep", ["--samples", "40", "--workers", "1", "--chunk", "20"], None,
      ["bit-identical to serial: True", "dask mode skipped"]),
 ])

@@ -44,6 +44,10 @@ def test_interactive_examples_print_what_the_readme_shows():
     # Reactions by support and the refined extremes of the three-span model; the saved file reads back.
     ("Beam models for engineers", ["A: ry = 22.570 kN at x = 0.0", "ry at C: 127.997, at x = 6: 115.567",
                                    "max moment 83.057 kNm at x = 9.750 m", "-17.188 mm at x = 9.7345 m"]),
+    # Combination, pattern and vehicle envelopes of the girder, each with what governs; an influence line.
+    ("Engineering workflows", ["hogging -14560.2 kNm at x = 20 (ULS)", "sagging 9388.2 kNm at x = 32.5 (span 2)",
+                               "from 4350.2 (span 3) to 7268.8 kN", "LM1: 3075.9 kNm at x = 32.4, axles at (33.6, 32.4)",
+                               "largest ordinate 4.2120 m with the load at x = 32.5"]),
     # Peak moment at the 45 kN load; shear just left and right of it; the envelope.
     ("Recipes", ["max |bm| = 81.97", "35.6745", "-9.3254", "sagging up to 86.05", "[-1.88"]),
     ("Serving untrusted input", ["cut off"]),

@@ -71,6 +71,13 @@ def problems_of(**changes):
       ("units.deflectoin", "is not a unit key; did you mean 'deflection'? " + KEYS),
       ("units.force", "must be positive and finite, got 0")]),
     ({"unit_names": {"force": 1000}}, [("unit_names.force", "must be a text such as 'kN', got 1000")]),
+    ({"cases": {"G": [ft.PointLoad(x=15, force=-1)]}}, [("cases.G[0].x", "15 is beyond the span 10")]),
+    ({"cases": {"G": []}, "combinations": [ft.Combination(name="ULS", factors={"g": 1.5, "G": math.nan}),
+                                           ft.Combination(name="ULS", factors={})]},
+     [("combinations[0].factors.g", "is not a load case; did you mean 'G'? (cases: G)"),
+      ("combinations[0].factors.G", "must be finite, got nan"),
+      ("combinations[1].name", "'ULS' is also the name of combinations[0]"),
+      ("combinations[1].factors", "has no factors: give at least one case and its factor")]),
 ])
 def test_invalid_model_names_each_problem(changes, expected):
     assert problems_of(**changes) == expected
@@ -114,13 +121,17 @@ GOOD = ('"flexura_model": 1, "span": 10, "E": 1e4, "I": 1, "supports": [{"type":
     ('{"span": 10, "E": 1e4, "I": 1, "supports": []}',
      [("flexura_model", 'is missing: a model file starts with "flexura_model": 1'),
       ("supports", "nothing restrains the beam vertically: give a pin, a roller, a fixed end or a vertical spring")]),
-    ('{"flexura_model": 2, "spam": 1}', [("flexura_model", "version 2 is not known here; this reader knows 1")]),
+    ('{"flexura_model": 3, "spam": 1}', [("flexura_model", "version 3 is not known here; this reader knows 1 and 2")]),
     ('{"flexura_model": 1, "spna": 10, "E": 1e4, "E": 2e4, "supports": {}}',
      [("spna", "is not a known key; did you mean 'span'?"), ("E", "is given more than once"),
       ("span", "is missing"), ("I", "is missing"), ("supports", "must be a list [...], got {}")]),
     ("{" + GOOD + ', "A": Infinity}',
      [("", 'not valid JSON: Infinity is not a JSON number; write it as text ("inf", "-inf" or "nan")')]),
     ("[1]", [("", "a model file holds one object {...}")]),
+    ("{" + GOOD + ', "cases": {"G": 3}, "combinations": [{"name": "ULS"}]}',
+     [("cases", 'came with version 2: write "flexura_model": 2'),
+      ("combinations", 'came with version 2: write "flexura_model": 2'), ("cases.G", "must be a list of loads [...], got 3"),
+      ("combinations[0].factors", "is missing")]),
     ("{" + GOOD.replace('"pin"', '"Pin"') + "}",
      [("supports[0].type", "'Pin' is not a support type; did you mean 'pin'? (pin, roller, fixed; or leave out "
                            "the type and give kx, ky and km)")]),

@@ -60,6 +60,20 @@ def test_model_problems_are_all_listed_with_status_1(tmp_path):
         f"{bad}: loads[0].x: 15 is beyond the span 10"]
 
 
+def test_combinations_are_printed_as_their_envelope(tmp_path):
+    beam = ft.Beam(span=12, E=1e4, I=1, supports=[ft.Support.pin(0, "A"), ft.Support.roller(6, "B"),
+                                                  ft.Support.roller(12, "C")],
+                   cases={"G": [ft.UniformLoad(w=-10)], "Q": [ft.PointLoad(x=3, force=-40)]},
+                   combinations=[ft.Combination(name="ULS", factors={"G": 1.35, "Q": 1.5}),
+                                 ft.Combination(name="G only", factors={"G": 1.35})])
+    ft.save(beam, tmp_path / "combined.json")
+    done = flexura(tmp_path / "combined.json")
+    assert done.returncode == 0 and "Reactions (forces" not in done.stdout  # no loads of its own
+    rows = {line.split()[0]: line for line in done.stdout.splitlines()[1:] if line.strip()}
+    assert done.stdout.startswith("Envelope of the combinations ULS, G only\n")
+    assert rows["C"].split()[2:] == ["30.375", "G", "only", "24.75", "ULS"]  # 3/8 of 1.35 w L at the end support
+
+
 def test_singular_beam_is_said_in_one_line(tmp_path):
     soft = tmp_path / "soft.json"
     soft.write_text('{"flexura_model": 1, "span": 10, "E": 1, "I": 1, "supports": [{"x": 0, "kx": "inf", '

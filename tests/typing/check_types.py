@@ -3,7 +3,7 @@ of a virtual environment that holds only the flexura wheel, mypy and
 pyright, from no particular directory and with no path setting.
 
 - good.py passes mypy --strict and pyright in strict mode, and runs;
-- so does the README's model-layer example, with no annotation of its own;
+- so do the README's model-layer and workflow examples, with no annotation of their own;
 - in mistakes.py each line marked "mistake" is flagged by both, and no
   other line is;
 - stubtest finds the stubs and the module in agreement;
@@ -18,7 +18,7 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 ROOT = HERE.parents[1]
-SCRIPTS = ["good.py", "mistakes.py", "readme_tools.py"]
+SCRIPTS = ["good.py", "mistakes.py", "readme_tools.py", "readme_workflows.py"]
 # file:line: error:   (mypy)      file:line:col - error:   (pyright)
 ERROR = re.compile(r"^\s*(?:.*[/\\])?(\w+\.py):(\d+)(?::\d+)?(?::| -) error")
 
@@ -41,8 +41,10 @@ def main():
     with tempfile.TemporaryDirectory() as tmp:
         for name in SCRIPTS[:2]:
             shutil.copy(HERE / name, tmp)
-        readme = (ROOT / "README.md").read_text(encoding="utf-8").split("\n## Beam models for engineers\n")[1]
-        Path(tmp, "readme_tools.py").write_text(re.findall(r"```python\n(.*?)```", readme, re.S)[0])
+        text = (ROOT / "README.md").read_text(encoding="utf-8")
+        for name, section in (("readme_tools.py", "Beam models for engineers"), ("readme_workflows.py", "Engineering workflows")):
+            readme = text.split(f"\n## {section}\n")[1]
+            Path(tmp, name).write_text(re.findall(r"```python\n(.*?)```", readme, re.S)[0])
         Path(tmp, "pyrightconfig.json").write_text('{"typeCheckingMode": "strict"}\n')
         checkers = {
             "mypy": [sys.executable, "-m", "mypy", "--strict", "--no-incremental", *SCRIPTS],
@@ -50,15 +52,17 @@ def main():
         }
         for checker, command in checkers.items():
             lines, output = flagged(command, tmp)
-            ok = not lines["good.py"] and not lines["readme_tools.py"] and lines["mistakes.py"] == marked
+            readmes = ("readme_tools.py", "readme_workflows.py")
+            ok = not lines["good.py"] and not any(lines[r] for r in readmes) and lines["mistakes.py"] == marked
             print(f"{checker}: good.py flagged at {sorted(lines['good.py'])}, "
-                  f"readme_tools.py at {sorted(lines['readme_tools.py'])}, "
+                  + "".join(f"{r} at {sorted(lines[r])}, " for r in readmes) +
                   f"mistakes.py at {sorted(lines['mistakes.py'])} (marked {sorted(marked)}): {'ok' if ok else 'WRONG'}")
             if not ok:
                 print(output)
                 failed += 1
         subprocess.run([sys.executable, "good.py"], cwd=tmp, check=True)
-        subprocess.run([sys.executable, "readme_tools.py"], cwd=tmp, check=True, stdout=subprocess.DEVNULL)
+        for readme_script in ("readme_tools.py", "readme_workflows.py"):
+            subprocess.run([sys.executable, readme_script], cwd=tmp, check=True, stdout=subprocess.DEVNULL)
         package = str(ROOT / "src" / "flexura_tools")
         for command in ([sys.executable, "-m", "mypy", "--strict", "--no-incremental", package],
                         [sys.executable, "-m", "pyright", "--pythonpath", sys.executable, package]):

@@ -1,0 +1,147 @@
+#!/usr/bin/env python3
+"""The engineering workflows of flexura_tools against pycba, in one process.
+
+Three jobs on a three-span continuous beam (20 + 25 + 20 m, EI = 1.2e7 kNm2),
+each run by both libraries with its result read as an envelope:
+
+  vehicle    a four-axle vehicle (50, 110, 110, 110 kN; 3.6, 1.2, 6.0 m) driven
+             across both ways at 0.1 m steps: shear, moment and reaction envelopes
+             (pycba: BridgeAnalysis.run_vehicle forward and with the reversed
+             vehicle, Envelopes.augment; flexura_tools: moving_load)
+  pattern    12 kN/m permanent and 6 kN/m variable, the variable load patterned
+             span by span (pycba: LoadPattern.analyze, 1.35/1.0 and 1.5/0;
+             flexura_tools: pattern_envelope on the same factored loads)
+  influence  the influence line of the moment at x = 32.5 for a unit load at 101
+             positions (pycba: InfluenceLines.create_ils and get_il; flexura_tools:
+             influence_line with n = 100)
+
+Each job runs --repeat times, the two libraries alternating so that a busy
+machine slows both alike; the median time of each is printed with the ratio.
+pycba reads 103 stations per span (its default); flexura_tools' vehicle mesh
+holds every position an axle stands at (651 positions, both sides of each axle:
+1,300 entries), also shown with axle_points=False and one point every 0.2 m
+(about pycba's stations), and with all four diagrams.
+
+    pip install pycba numpy   # the peer
+    python benchmarks/workflows.py [--repeat 7]
+"""
+
+import os
+
+# pycba uses numpy: keep its BLAS on one thread, like everything else measured here.
+for _var in ("OPENBLAS_NUM_THREADS", "OMP_NUM_THREADS", "MKL_NUM_THREADS"):
+    os.environ.setdefault(_var, "1")
+
+import argparse
+import gc
+import platform
+import statistics
+import sys
+import time
+
+import flexura_tools as ft
+
+SPANS = (20.0, 25.0, 20.0)
+EI = 3.0e7 * 0.4
+WEIGHTS, SPACINGS = [50.0, 110.0, 110.0, 110.0], [3.6, 1.2, 6.0]
+STEP = 0.1
+G, Q = 12.0, 6.0
+
+
+def girder():
+    xs = [0.0, 20.0, 45.0, 65.0]
+    return ft.Beam(span=65.0, E=3.0e7, I=0.4, supports=[ft.Support.pin(0.0, "A")] +
+                   [ft.Support.roller(x, label) for x, label in zip(xs[1:], "BCD")])
+
+
+def flexura_vehicle(**options):
+    def job():
+        return ft.moving_load(girder(), ft.Vehicle(weights=WEIGHTS, spacings=SPACINGS), step=STEP, **options)
+    return job
+
+
+def flexura_pattern():
+    beam = girder()
+    return ft.pattern_envelope(beam, [ft.UniformLoad(w=-1.35 * G), ft.UniformLoad(w=-1.5 * Q)],
+                               [ft.UniformLoad(w=-G)], quantities=("sf", "bm"))
+
+
+def flexura_influence():
+    return ft.influence_line(girder(), "bm", 32.5, n=100)
+
+
+def pycba_jobs(cba):
+    restraints = [-1, 0] * 4
+
+    def vehicle():
+        forward = cba.BridgeAnalysis(cba.BeamAnalysis(list(SPANS), EI, restraints), cba.Vehicle(SPACINGS, WEIGHTS))
+        env = forward.run_vehicle(STEP)
+        back = cba.BridgeAnalysis(cba.BeamAnalysis(list(SPANS), EI, restraints),
+                                  cba.Vehicle(SPACINGS[::-1], WEIGHTS[::-1]))
+        env.augment(back.run_vehicle(STEP))
+        return env
+
+    def pattern():
+        lp = cba.LoadPattern(cba.BeamAnalysis(list(SPANS), EI, restraints))
+        lp.set_dead_loads([[k, 1, G] for k in (1, 2, 3)], 1.35, 1.0)
+        lp.set_live_loads([[k, 1, Q] for k in (1, 2, 3)], 1.5, 0.0)
+        return lp.analyze()
+
+    def influence():
+        il = cba.InfluenceLines(list(SPANS), EI, restraints)
+        il.create_ils(step=65.0 / 100)
+        return il.get_il(32.5, "M")
+
+    return {"vehicle": vehicle, "pattern": pattern, "influence": influence}
+
+
+def timed(job):
+    gc.collect()
+    start = time.perf_counter()
+    job()
+    return time.perf_counter() - start
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--repeat", type=int, default=7, help="runs of each job (default 7)")
+    args = parser.parse_args(argv)
+    try:
+        import pycba as cba
+    except ImportError as error:
+        sys.exit(f"pycba is needed for the comparison ({error}): pip install pycba")
+    theirs = pycba_jobs(cba)
+    ours = {
+        "vehicle": [("sf, bm", flexura_vehicle(quantities=("sf", "bm"))),
+                    ("sf, bm; no axle points, n = 325", flexura_vehicle(quantities=("sf", "bm"), axle_points=False,
+                                                                        n=325)),
+                    ("nf, sf, bm, d", flexura_vehicle())],
+        "pattern": [("sf, bm", flexura_pattern)],
+        "influence": [("bm at 32.5", flexura_influence)],
+    }
+    version = getattr(cba, "__version__", "")
+    print(f"workflows: flexura_tools against pycba {version} (python {platform.python_version()}, "
+          f"{platform.machine()}, {os.cpu_count()} CPUs, median of {args.repeat})")
+    for name, their_job in theirs.items():
+        times = {label: [] for label, _ in ours[name]}
+        pycba_times = []
+        their_job()  # warm up both, then alternate
+        for _, job in ours[name]:
+            job()
+        for _ in range(args.repeat):
+            pycba_times.append(timed(their_job))
+            for label, job in ours[name]:
+                times[label].append(timed(job))
+        reference = statistics.median(pycba_times)
+        print(f"\n{name}: pycba {reference * 1e3:9.2f} ms")
+        for label, samples in times.items():
+            median = statistics.median(samples)
+            print(f"  flexura_tools {median * 1e3:9.2f} ms  {reference / median:6.1f}x faster  ({label})")
+    moving = flexura_vehicle(quantities=("sf", "bm"))()
+    print(f"\nvehicle: {len(moving.envelope.names)} positions, flexura_tools' mesh {len(moving.envelope.x)} entries; "
+          f"pycba 103 stations per span")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

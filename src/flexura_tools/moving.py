@@ -1,0 +1,210 @@
+"""Moving loads: a vehicle of axles driven across the beam step by step, one
+solve per position, and the envelope of all positions.
+
+The beam is checked once; each position then swaps only the axle loads into
+the raw arguments of flexura.solve(), built once, so a position costs one solve
+and its reading on the mesh.
+"""
+
+from __future__ import annotations
+
+import math
+from collections.abc import Mapping, Sequence
+from dataclasses import dataclass
+from typing import Literal
+
+import flexura
+
+from .checks import Checker
+from .envelopes import Envelope, EnvelopeExtreme, build
+from .errors import ModelError
+from .model import Beam, RawLoad, UniformLoad
+from .result import QUANTITIES, Quantity
+
+Direction = Literal["forward", "backward"]
+
+
+@dataclass(frozen=True, slots=True, kw_only=True)
+class Vehicle:
+    """Axle weights from the front axle back (positive: acting downwards), the
+    spacings between consecutive axles, and an optional lane load (weight per
+    length, downwards) on the whole beam in every position."""
+
+    weights: Sequence[float]
+    spacings: Sequence[float] = ()
+    lane: float = 0.0
+    name: str = ""
+
+    def __post_init__(self) -> None:
+        object.__setattr__(self, "weights", tuple(self.weights))
+        object.__setattr__(self, "spacings", tuple(self.spacings))
+
+    @property
+    def length(self) -> float:
+        """From the front axle to the rear one."""
+        return sum(self.spacings, 0.0)
+
+    def offsets(self) -> list[float]:
+        """Each axle's distance behind the front axle."""
+        out = [0.0]
+        for spacing in self.spacings:
+            out.append(out[-1] + spacing)
+        return out
+
+    def check(self, c: Checker) -> None:
+        if not self.weights:
+            c.add("vehicle.weights", "needs at least one axle")
+        for k, weight in enumerate(self.weights):
+            c.finite(weight, f"vehicle.weights[{k}]")
+        if len(self.spacings) != max(len(self.weights) - 1, 0):
+            c.add("vehicle.spacings", f"{len(self.weights)} axles need {len(self.weights) - 1} spacings, "
+                                      f"got {len(self.spacings)}")
+        for k, spacing in enumerate(self.spacings):
+            c.positive(spacing, f"vehicle.spacings[{k}]")
+        c.finite(self.lane, "vehicle.lane")
+
+
+# Design vehicles in kN and m, without dynamic allowance.
+
+def hl93_truck(rear_spacing: float = 4.3) -> Vehicle:
+    """AASHTO LRFD Bridge Design Specifications, 3.6.1.2.2 and 3.6.1.3.1: the design
+    truck (35, 145 and 145 kN; 4.3 m, then 4.3 to 9.0 m) with the design lane load
+    of 9.3 kN/m (the values are reproduced in the FHWA's free LRFD design examples)."""
+    return Vehicle(weights=(35.0, 145.0, 145.0), spacings=(4.3, rear_spacing), lane=9.3,
+                   name=f"HL-93 truck ({rear_spacing:g} m rear spacing) and lane")
+
+
+def hl93_tandem() -> Vehicle:
+    """AASHTO LRFD Bridge Design Specifications, 3.6.1.2.3 and 3.6.1.3.1: the design
+    tandem (two 110 kN axles 1.2 m apart) with the design lane load of 9.3 kN/m."""
+    return Vehicle(weights=(110.0, 110.0), spacings=(1.2,), lane=9.3, name="HL-93 tandem and lane")
+
+
+def lm1_lane1() -> Vehicle:
+    """EN 1991-2:2003, 4.3.2 and Table 4.2, Load Model 1 on lane 1 (alpha factors 1):
+    the tandem system (two 300 kN axles 1.2 m apart) and 9 kN/m2 on the 3 m wide
+    notional lane, 27 kN/m."""
+    return Vehicle(weights=(300.0, 300.0), spacings=(1.2,), lane=27.0, name="LM1 lane 1")
+
+
+@dataclass(frozen=True, slots=True)
+class VehiclePosition:
+    """Where the vehicle stands: its direction, its front axle's position and every
+    axle's position (axles off the beam carry nothing)."""
+
+    direction: Direction
+    front: float
+    axles: tuple[float, ...]
+
+
+class VehicleMembers:
+    """The positions of a vehicle as envelope members."""
+
+    def __init__(self, beam: Beam, vehicle: Vehicle, step: float, start: float,
+                 directions: Sequence[Direction], axle_points: bool = True) -> None:
+        self.axle_points = self.complete = axle_points
+        lane = [UniformLoad(w=-vehicle.lane)] if vehicle.lane else []
+        static = beam.with_loads([*beam.loads, *lane])
+        static.check()
+        args = static.solve_args()
+        self.head = (args.span, args.e, args.i, args.a, args.g, args.supports)
+        self.static: list[RawLoad] = args.loads
+        self.units = args.units
+        self.beam = beam
+        self.span = float(beam.span)
+        self.degree = static.max_degree()
+        self.axial = any(load.axial() for load in static.loads)  # the axles act vertically
+        self.static_features = static.features()
+        self.static_jumps: dict[Quantity, list[float]] = static.jumps()
+        self.weights = [float(w) for w in vehicle.weights]
+        self.offsets = vehicle.offsets()
+        count = math.floor((self.span + vehicle.length - start) / step + 1e-9) + 1
+        self.positions: list[tuple[Direction, float]] = [
+            (d, start + i * step if d == "forward" else self.span - (start + i * step))
+            for d in directions for i in range(max(count, 1))]
+
+    def __len__(self) -> int:
+        return len(self.positions)
+
+    def position(self, k: int) -> VehiclePosition:
+        direction, front = self.positions[k]
+        sign = -1.0 if direction == "forward" else 1.0
+        return VehiclePosition(direction, front, tuple(front + sign * offset for offset in self.offsets))
+
+    def name(self, k: int) -> str:
+        direction, front = self.positions[k]
+        return f"{direction}, front axle at {front:.10g}"
+
+    def _on(self, k: int) -> list[tuple[float, float]]:
+        """The axles on the beam: (position, weight)."""
+        direction, front = self.positions[k]
+        span = self.span
+        sign = -1.0 if direction == "forward" else 1.0
+        placed = [(front + sign * offset, w) for offset, w in zip(self.offsets, self.weights)]
+        return [(x, w) for x, w in placed if 0.0 <= x <= span]
+
+    def features(self, k: int) -> list[float]:
+        return sorted(set(self.static_features).union(x for x, _ in self._on(k)))
+
+    def mesh_features(self, k: int) -> list[float]:
+        # The mesh holds the union over the members: the beam's own features once.
+        axles = [x for x, _ in self._on(k)] if self.axle_points else []
+        return axles + self.static_features if k == 0 else axles
+
+    def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]:
+        if not self.axle_points:
+            return self.static_jumps
+        jumps = dict(self.static_jumps)
+        jumps["sf"] = self.static_jumps["sf"] + [x for x, w in self._on(k) if w != 0]
+        return jumps
+
+    def solve(self, k: int) -> flexura.BeamResult:
+        axles: list[RawLoad] = [("point", [-w, x, 90.0]) for x, w in self._on(k)]
+        return flexura.solve(*self.head, self.static + axles, self.units)
+
+
+@dataclass(frozen=True)
+class MovingLoad:
+    """The envelope of every position of a vehicle; `position(member)` tells where
+    the vehicle stood for a member of the envelope (an extreme's max_member, say)."""
+
+    envelope: Envelope
+    members: VehicleMembers
+
+    def position(self, member: int) -> VehiclePosition:
+        return self.members.position(member)
+
+    def extremes(self) -> dict[Quantity, EnvelopeExtreme]:
+        return self.envelope.extremes()
+
+
+def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0,
+                directions: Sequence[Direction] = ("forward", "backward"), n: int = 200,
+                points: Sequence[float] = (), axle_points: bool = True,
+                quantities: Sequence[Quantity] = QUANTITIES, progress: bool = False) -> MovingLoad:
+    """Drive the vehicle across the beam and envelope every position.
+
+    Forward, the front axle stands at x = start, start + step, ... until the rear axle
+    has reached the right end; backward, it enters at the right end (x = span - start,
+    and so on to the left). Axles off the beam carry nothing. The beam's own loads act
+    in every position (give it none for the vehicle's effect alone), and so does the
+    vehicle's lane load, on the whole beam. The mesh holds every position an axle
+    stands at, both sides of it for the shear (see envelope()); with `axle_points`
+    False it holds only the beam's own features, `points` and the evenly spaced
+    positions: for a step much finer than span / n, about half the reading. The
+    extremes are refined on each member's own features either way."""
+    c = Checker()
+    vehicle.check(c)
+    c.positive(step, "step")
+    c.finite(start, "start")
+    for k, direction in enumerate(directions):
+        if direction not in ("forward", "backward"):
+            c.add(f"directions[{k}]", f"must be 'forward' or 'backward', got {direction!r}")
+    if not directions:
+        c.add("directions", "give 'forward', 'backward' or both")
+    if c.problems:
+        raise ModelError(c.problems)
+    members = VehicleMembers(beam, vehicle, step, start, directions, axle_points)
+    label = vehicle.name or "vehicle"
+    found = build(members, n=n, points=points, quantities=quantities, progress=progress, label=label)
+    return MovingLoad(found, members)

@@ -1,0 +1,208 @@
+"""The workflows against closed forms: moving loads, load patterns, influence
+lines, combinations to the bit, and the envelope of one member."""
+import dataclasses
+import io
+import math
+
+import pytest
+
+import flexura
+import flexura_tools as ft
+from flexura_tools.progress import Progress
+
+INF = math.inf
+L, P = 10.0, 40.0
+
+
+def simple(*loads, span=L):
+    return ft.Beam(span=span, E=2e4, I=0.5, supports=[ft.Support.pin(0, "A"), ft.Support.roller(span, "B")],
+                   loads=loads)
+
+
+def two_spans(*loads):
+    return ft.Beam(span=2 * L, E=2e4, I=0.5, loads=loads, supports=[
+        ft.Support.pin(0, "A"), ft.Support.roller(L, "B"), ft.Support.roller(2 * L, "C")])
+
+
+# (vehicle, step, bending moment's largest value, where, the axle standing there)
+TRAVERSES = [
+    # one point load: P L / 4 at midspan, with the load there, also found between mesh
+    # positions (7 intervals and no axle positions: the peak at 5 lies between 4.3 and 5.7)
+    (ft.Vehicle(weights=[P]), 0.5, P * L / 4, [L / 2], L / 2),
+    (ft.Vehicle(weights=[P]), 0.25, P * L / 4, [L / 2], L / 2),
+    (ft.Vehicle(weights=[P]), (0.25, {"axle_points": False, "n": 7}), P * L / 4, [L / 2], L / 2),
+    # two equal axles s apart: the span's centre halfway between the resultant and the
+    # nearer axle, which stands at L/2 -+ s/4: P (L - s/2)^2 / (2 L)
+    (ft.Vehicle(weights=[P, P], spacings=[2.0]), 0.5, P * (L - 1.0) ** 2 / (2 * L), [L / 2 - 0.5, L / 2 + 0.5], None),
+    (ft.Vehicle(weights=[P, P], spacings=[4.0]), 0.5, P * (L - 2.0) ** 2 / (2 * L), [L / 2 - 1.0, L / 2 + 1.0], None),
+]
+
+
+@pytest.mark.parametrize("vehicle, step, moment, where, front", TRAVERSES)
+def test_moving_load_absolute_maximum_moment(vehicle, step, moment, where, front):
+    step, options = step if isinstance(step, tuple) else (step, {})
+    found = ft.moving_load(simple(), vehicle, step=step, **options)
+    bm = found.extremes()["bm"]
+    assert bm.max == pytest.approx(moment, rel=1e-12)
+    assert min(abs(bm.x_max - x) for x in where) < 1e-9 * L
+    position = found.position(bm.max_member)
+    assert any(abs(a - bm.x_max) < 1e-9 for a in position.axles)  # an axle stands at the peak
+    if front is not None:
+        assert position.front == pytest.approx(front)
+    # The reactions' envelope: the front axle on a support, the others behind it; no uplift.
+    largest = sum(w * (L - c) / L for w, c in zip(vehicle.weights, vehicle.offsets()))
+    assert [(r.ry.max, r.ry.min) for r in found.envelope.reactions] == [(pytest.approx(largest), 0.0)] * 2
+
+
+def test_moving_load_shear_both_sides_of_an_axle_and_both_directions():
+    found = ft.moving_load(simple(), ft.Vehicle(weights=[P]), step=2.5)
+    env = found.envelope
+    at = [e for e, x in enumerate(env.x) if x == 5.0]
+    assert len(at) == 2  # an axle stands at 5: its shear jump is read on both sides
+    assert (env.sf.max[at[0]], env.sf.min[at[1]]) == pytest.approx((P / 2, -P / 2))
+    directions = {found.position(m).direction for m in (env.sf.max_member[at[0]], env.sf.min_member[at[1]])}
+    assert len(found.envelope.names) == 2 * 5 and directions <= {"forward", "backward"}
+
+
+Q = 3.0
+PATTERNS = [
+    # two equal spans under q span by span: 49/512 q L^2 sagging with one span loaded,
+    # q L^2 / 8 hogging over B with both; 5 q L / 4 on B, q L / 16 uplift at A
+    ("bm", "max", 49 / 512 * Q * L * L, 7 * L / 16),
+    ("bm", "min", -Q * L * L / 8, L),
+    ("ry B", "max", 5 * Q * L / 4, None),
+    ("ry A", "min", -Q * L / 16, None),
+]
+
+
+@pytest.mark.parametrize("quantity, side, value, x", PATTERNS)
+def test_pattern_envelope_of_two_spans(quantity, side, value, x):
+    env = ft.pattern_envelope(two_spans(), [ft.UniformLoad(w=-Q)])
+    assert env.names == ["span 1", "span 2", "all spans"]
+    if quantity.startswith("ry"):
+        reaction = env.reaction(quantity[-1]).ry
+        assert getattr(reaction, side) == pytest.approx(value, rel=1e-9)
+        return
+    extreme = env.extremes()[quantity]
+    assert getattr(extreme, side) == pytest.approx(value, rel=1e-9)
+    assert getattr(extreme, "x_" + side) == pytest.approx(x, abs=1e-9 * L)
+
+
+@pytest.mark.parametrize("load", [ft.UniformLoad(w=-Q), ft.TrapezoidalLoad(w1=-1, w2=-5, x1=2, x2=17),
+                                  ft.PolynomialLoad(coefficients=[-1, 0.1], x1=3, x2=19)])
+def test_patterns_cut_loads_at_supports_without_changing_them(load):
+    beams = ft.pattern_beams(two_spans(), [load], all_patterns=True)
+    assert list(beams) == ["no span loaded", "span 1", "span 2", "all spans"]
+    whole, cut = two_spans(load).solve(), beams["all spans"].solve()
+    assert len(beams["all spans"].loads) == 2
+    for x in (1.0, 7.5, 10.0, 13.0, 19.0):
+        assert cut.raw.eval_bm(x) == pytest.approx(whole.raw.eval_bm(x), rel=1e-12, abs=1e-12)
+
+
+def test_all_patterns_are_offered_up_to_twelve_spans():
+    many = ft.Beam(span=13, E=1, I=1, supports=[ft.Support.pin(0)] + [ft.Support.roller(x) for x in range(1, 14)])
+    assert len(ft.spans(many)) == 13 and len(ft.pattern_beams(many, [ft.UniformLoad(w=-1)])) == 13 + 12 + 3
+    with pytest.raises(ValueError, match="every pattern of 13 spans would be 8192 beams"):
+        ft.pattern_beams(many, [ft.UniformLoad(w=-1)], all_patterns=True)
+
+
+A = 3.0
+INFLUENCE = [
+    # simple span, a downward unit load: shear at a jumps from -a/L to 1 - a/L as the load
+    # crosses the section; moment a (L - a) / L with the load on the section
+    (simple(), "sf", A, {}, [-A / L, 1 - A / L], lambda x: (L - x) / L - (x <= A)),
+    (simple(), "bm", A, {}, [A * (L - A) / L] * 2, lambda x: min(x * (L - A), A * (L - x)) / L),
+    (simple(), "ry", "A", {}, None, lambda x: (L - x) / L),
+    # an axial unit load (angle 0) in tension beyond the section, compression positive
+    (simple(), "nf", A, {"angle": 0.0}, [0.0, -1.0], lambda x: -1.0 * (x > A)),
+    # two spans: the reaction at B, load at a in span 1: a (3 L^2 - a^2) / (2 L^3)
+    (two_spans(), "ry", "B", {}, None, lambda x: x * (3 * L * L - x * x) / (2 * L ** 3) if x <= L else None),
+]
+
+
+@pytest.mark.parametrize("beam, quantity, at, options, at_section, exact", INFLUENCE)
+def test_influence_lines_against_closed_forms(beam, quantity, at, options, at_section, exact):
+    line = ft.influence_line(beam, quantity, at, n=40, **options)
+    section = [v for x, v in zip(line.x, line.value) if x == at]
+    if at_section is not None:
+        assert section == pytest.approx(at_section, abs=1e-12)
+    for x, v in zip(line.x, line.value):
+        if x != at and exact(x) is not None:
+            assert v == pytest.approx(exact(x), abs=1e-12)
+    assert {0.0, L} <= set(line.x) and all(a <= b for a, b in zip(line.x, line.x[1:]))
+
+
+COMBINATIONS = [{"D": 1.35, "L": 1.5}, {"D": 1.0}, {"L": 1.5, "D": 0.9, "W": -1.5}, {"W": 0.0, "D": 1.0}]
+
+
+@pytest.mark.parametrize("factors", COMBINATIONS)
+def test_a_combination_is_the_solve_of_its_factored_loads_to_the_bit(factors):
+    cases = {"D": [ft.UniformLoad(w=-12), ft.TrapezoidalLoad(w1=0, w2=-8, x1=12, x2=20)],
+             "L": [ft.PointLoad(x=9, force=-45), ft.Moment(x=15, moment=20)],
+             "W": [ft.PolynomialLoad(coefficients=[1.0, -0.05], x1=0, x2=20)]}
+    beam = dataclasses.replace(two_spans(), cases=cases, combinations=[ft.Combination(name="c", factors=factors)])
+    raw = {"D": lambda f: [("udl", [f * -12, 0, 20.0, 90.0]), ("trap", [f * 0, f * -8, 12, 20, 90.0])],
+           "L": lambda f: [("point", [f * -45, 9, 90.0]), ("torque", [f * 20, 15])],
+           "W": lambda f: [("dist", [0, 20, 90.0, f * 1.0, f * -0.05])]}
+    loads = [load for name, f in factors.items() for load in raw[name](f)]
+    args = beam.with_loads([]).solve_args()
+    expected = flexura.solve(args.span, args.e, args.i, args.a, args.g, args.supports, loads)
+    got = beam.solve_combinations()["c"].raw
+    xs = [20 * k / 13 for k in range(14)]
+    for q in ("eval_nf", "eval_sf", "eval_bm", "eval_d"):
+        assert [getattr(got, q)(x).hex() for x in xs] == [getattr(expected, q)(x).hex() for x in xs]
+    assert got.reactions() == expected.reactions()
+
+
+@pytest.mark.parametrize("beam", [simple(ft.PointLoad(x=3, force=-10), ft.Moment(x=7, moment=5)),
+                                  two_spans(ft.UniformLoad(w=-2), ft.TrapezoidalLoad(w1=-1, w2=3, x1=4, x2=16)),
+                                  two_spans(ft.PointLoad(x=5, force=-8, angle=60), ft.PointLoad(x=L, force=-3))])
+def test_the_envelope_of_one_member_is_that_member(beam):
+    result = beam.solve()
+    env = ft.envelope([result], n=37)
+    for q in ("nf", "sf", "bm", "d"):
+        band = env[q]
+        read, jumps = result.evaluator(q), beam.jumps()[q]
+        for e, x in enumerate(env.x):
+            # where q jumps, the position is held twice: the value just left, then just
+            # right; at the end of the beam the value just left
+            left = x == beam.span or (x in jumps and env.x[e + 1] == x)
+            value = read(math.nextafter(x, -INF)) if left else read(x)
+            assert band.max[e] == band.min[e] == value and band.max_member[e] == band.min_member[e] == 0
+        ours, theirs = env.extremes()[q], result.extremes()[q]
+        scale = max(abs(theirs.max), abs(theirs.min), 1e-300)
+        assert (ours.max, ours.min) == pytest.approx((theirs.max, theirs.min), rel=1e-12, abs=1e-12 * scale)
+        assert (ours.x_max, ours.x_min) == pytest.approx((theirs.x_max, theirs.x_min), abs=1e-9 * beam.span)
+
+
+@pytest.mark.parametrize("call, message", [
+    (lambda: ft.moving_load(simple(), ft.Vehicle(weights=[1, 2], spacings=[]), step=0),
+     "vehicle.spacings: 2 axles need 1 spacings, got 0\n  step: must be positive and finite, got 0"),
+    (lambda: ft.influence_line(simple(), "sf", L), "side: just right of x = 10.0 is off the beam; use the other side"),
+    (lambda: ft.influence_line(simple(), "ry", "C"), "at: 'C' is not a support of the beam (supports: A, B)"),
+    # an axial unit load where nothing restrains the beam axially would be left unbalanced
+    (lambda: ft.influence_line(dataclasses.replace(simple(), supports=[ft.Support.roller(0), ft.Support.roller(L)]),
+                               "nf", 3.0, angle=0.0), "angle: the unit load has a horizontal component"),
+    (lambda: ft.envelope([simple().solve(), two_spans().solve()]), r"members\[1\] \(1\): its span or supports differ"),
+    (lambda: simple().combination("ULS"), "'ULS' is not a combination"),
+])
+def test_workflow_inputs_are_checked(call, message):
+    with pytest.raises((ValueError, KeyError), match=message.replace("(", r"\(").replace(")", r"\)")
+                       if "members" not in message else message):
+        call()
+
+
+class Terminal(io.StringIO):
+    def isatty(self):
+        return True
+
+
+@pytest.mark.parametrize("asked, stream, shown", [(True, Terminal(), True), (False, Terminal(), False),
+                                                  (True, io.StringIO(), False)])
+def test_progress_bar_only_when_asked_and_on_a_terminal(asked, stream, shown):
+    bar = Progress(40, "vehicle", asked, stream=stream, delay=0.0)
+    bar.update(10)
+    bar.close()
+    assert bool(stream.getvalue()) == shown
+    if shown:
+        assert stream.getvalue().endswith("100% 40/40\n") and " 25% 10/40" in stream.getvalue()
