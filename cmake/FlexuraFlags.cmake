@@ -64,7 +64,18 @@ macro(flexura_find_gtest)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(gtest_disable_pthreads ${WIN32} CACHE BOOL "" FORCE)
-    add_subdirectory("${FLEXURA_GTEST_SOURCE}" googletest EXCLUDE_FROM_ALL SYSTEM)
+    # GoogleTest 1.12 asks for CMake 3.5's policies, which CMake 3.31 and
+    # later deprecate: treated as 3.10's, whose behaviour it works with.
+    block()
+      set(CMAKE_POLICY_VERSION_MINIMUM 3.10)
+      add_subdirectory("${FLEXURA_GTEST_SOURCE}" googletest EXCLUDE_FROM_ALL SYSTEM)
+    endblock()
+    # Its printers convert char8_t to char32_t on purpose, which Clang 21 and
+    # later warn about inside GoogleTest's own build.
+    check_cxx_compiler_flag(-Wno-character-conversion FLEXURA_HAS_NO_CHARACTER_CONVERSION)
+    if(FLEXURA_HAS_NO_CHARACTER_CONVERSION)
+      target_compile_options(gtest PRIVATE -Wno-character-conversion)
+    endif()
     if(NOT TARGET GTest::gtest_main)
       add_library(GTest::gtest_main ALIAS gtest_main)
     endif()
