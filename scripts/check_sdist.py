@@ -14,9 +14,9 @@ from collections.abc import Iterable, Sequence
 from dataclasses import dataclass
 from pathlib import Path
 
-try:
+if sys.version_info >= (3, 11):
     import tomllib
-except ImportError:  # Python 3.10: pip's vendored copy
+else:  # Python 3.10: pip's vendored copy
     from pip._vendor import tomli as tomllib
 
 ROOT = Path(__file__).resolve().parents[1]
@@ -52,8 +52,8 @@ def excluded(path: str, patterns: Sequence[str]) -> bool:
 def forbidden(path: str) -> bool:
     """Build output, dist/, a virtual environment or repository data."""
     parts = path.split("/")
-    return (parts[0] in ("build", "dist") or parts[-1] == "pyvenv.cfg"
-            or any(p == ".git" or p.startswith((".venv", "venv")) for p in parts))
+    return (parts[0] in ("build", "dist") or parts[-1] == "pyvenv.cfg" or ".git" in parts
+            or any(p == "venv" or p.startswith(".venv") for p in parts[:-1]))
 
 
 def compare(members: Iterable[str], clone_files: Iterable[str], patterns: Sequence[str]) -> Verdict:

@@ -97,8 +97,15 @@ have_packages() {
         echo "== installing ${missing[*]} (Debian)"
         # A fresh machine's package lists may be stale or empty: update them first.
         "${sudo[@]}" apt-get update -qq && "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
-            apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null && return 0
-        echo "== apt-get could not install ${missing[*]}"
+            apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+            echo "== apt-get could not install ${missing[*]}"
+        # Judged by the files again: an install that did not provide them counts as none.
+        local still=()
+        for package in "${missing[@]}"; do
+            [ -e "${package_file[$package]}" ] || still+=("$package")
+        done
+        [ "${#still[@]}" -eq 0 ] && return 0
+        missing=("${still[@]}")
     fi
     [ -n "${FLEXURA_MISSING:-}" ] && printf '%s\n' "${missing[@]}" >>"$FLEXURA_MISSING"
     return 1
@@ -109,4 +116,23 @@ skip_step() {
     echo "== skipped: $1 (needs ${*:2})"
     [ -n "${FLEXURA_SKIPPED:-}" ] && echo "$1" >>"$FLEXURA_SKIPPED"
     return 0
+}
+
+# Names the missing packages, what needs them and the steps left out, in one
+# block; false where CI is set and a step was left out.
+report_missing() {
+    [ -s "${FLEXURA_SKIPPED:-}" ] || return 0
+    echo
+    echo "== system packages missing, and no root to install them:"
+    local package
+    for package in $(sort -u "$FLEXURA_MISSING"); do
+        printf '   %-14s %s\n' "$package" "${package_use[$package]}"
+    done
+    echo "   install them with:  sudo apt-get install $(sort -u "$FLEXURA_MISSING" | paste -sd ' ')"
+    echo "   left out: $(paste -sd ';' "$FLEXURA_SKIPPED" | sed 's/;/; /g')"
+    if [ -n "${CI:-}" ]; then
+        echo "   CI is set: a run that leaves steps out fails."
+        return 1
+    fi
+    echo "   everything else passed."
 }

@@ -7,12 +7,13 @@
 #   scripts/test.sh           everything (what CI runs)
 #   scripts/test.sh --quick   the development loop: one build of the module,
 #                             the C++ tests and the golden replay, then the
-#                             Python suite against that build
+#                             Python suite against that build, and the tests
+#                             of the scripts and benchmarks (tests/tooling)
 #
 # Everything:
 # - the quick loop above (the default compiler, GCC here);
 # - the development wheel: checked, its type stubs checked with mypy, pyright
-#   and stubtest;
+#   and stubtest; the scripts and benchmarks checked with mypy --strict;
 # - the release wheel (Zig's clang and libc++, manylinux_2_17), built from
 #   the sdist, whose file list is checked: the wheel checked, and the Python
 #   suite, golden corpus included, under every CPython 3.10 or newer here;
@@ -39,25 +40,6 @@ mkdir -p build
 rm -f "$FLEXURA_MISSING" "$FLEXURA_SKIPPED"
 start=$SECONDS
 
-# Names the missing packages, what needs them and the steps left out, in one
-# block; false where CI is set and something was left out.
-report_missing() {
-    [ -s "$FLEXURA_SKIPPED" ] || return 0
-    echo
-    echo "== system packages missing, and no root to install them:"
-    local package
-    for package in $(sort -u "$FLEXURA_MISSING"); do
-        printf '   %-14s %s\n' "$package" "${package_use[$package]}"
-    done
-    echo "   install them with:  sudo apt-get install $(sort -u "$FLEXURA_MISSING" | tr '\n' ' ')"
-    echo "   left out: $(paste -sd ';' "$FLEXURA_SKIPPED" | sed 's/;/; /g')"
-    if [ -n "${CI:-}" ]; then
-        echo "   CI is set: a run that leaves steps out fails."
-        return 1
-    fi
-    echo "   everything else passed."
-}
-
 if [ ! -x "$venv/bin/python" ]; then
     echo "== creating virtual environment $venv"
     python3 -m venv "$venv"
@@ -82,9 +64,9 @@ if [ $tests = ON ]; then
 else
     skip_step "C++ tests and golden replay (default compiler)" libgtest-dev
 fi
-echo "== Python tests"
+echo "== Python tests, and the tests of the scripts and benchmarks"
 # From tests/, so that the module of the build, not the source tree, is imported.
-(cd tests && PYTHONPATH="$root/build/dev" "$py" -m pytest -q -p no:cacheprovider python)
+(cd tests && PYTHONPATH="$root/build/dev" "$py" -m pytest -q -p no:cacheprovider python tooling)
 
 if [ $quick = 1 ]; then
     report_missing
@@ -102,6 +84,8 @@ bash scripts/check_wheel.sh "${wheel[0]}" "$py"
 
 echo "== type stubs: mypy, pyright and stubtest in an environment holding only the wheel"
 bash scripts/check_stubs.sh "${wheel[0]}"
+echo "== mypy --strict: the scripts, the benchmarks and their tests"
+"$(tools_python)" -m mypy --python-executable "$py"
 
 echo "== release wheel: from the sdist, Zig's clang and libc++, manylinux"
 bash scripts/release_wheel.sh
