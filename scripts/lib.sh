@@ -39,6 +39,14 @@ $(pin cibuildwheel)"
     echo "$venv/bin/python"
 }
 
+# Sets $cmake and $ctest to those of the pinned cmake package: the system's
+# CMake may be older than the 3.26 that the project needs.
+pinned_cmake() {
+    local bin
+    bin=$(dirname "$(tools_python)")
+    cmake="$bin/cmake" ctest="$bin/ctest"
+}
+
 # The zig executable of the pinned ziglang package.
 zig_path() {
     "$(tools_python)" -c 'import pathlib, ziglang; print(pathlib.Path(ziglang.__file__).with_name("zig"))'

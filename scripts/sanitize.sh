@@ -9,13 +9,14 @@ cd "$root"
 py="${FLEXURA_VENV:-$root/.venv}/bin/python"
 [ -x "$py" ] || { echo "run scripts/test.sh first (it creates $py)"; exit 1; }
 
-cmake -S . -B build/asan -DFLEXURA_SANITIZE=ON -DFLEXURA_BUILD_TESTS=ON -DFLEXURA_BUILD_MODULE=ON \
+pinned_cmake
+"$cmake" -S . -B build/asan -DFLEXURA_SANITIZE=ON -DFLEXURA_BUILD_TESTS=ON -DFLEXURA_BUILD_MODULE=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPython_EXECUTABLE="$py" >/dev/null
-cmake --build build/asan -j 2
+"$cmake" --build build/asan -j 2
 
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 echo "== C++ tests under ASan/UBSan"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 ctest --test-dir build/asan --output-on-failure --no-tests=error -j 2
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 "$ctest" --test-dir build/asan --output-on-failure --no-tests=error -j 2
 
 echo "== Python tests under ASan/UBSan"
 # The interpreter itself is not instrumented: the ASan runtime must be

@@ -15,19 +15,20 @@ if ! have_packages googletest; then
     exit 0
 fi
 zig=$(zig_path)
+pinned_cmake
 
 build() {  # build DIR ZIG_TARGET [CMAKE ARGS...]
     local dir=$1 target=$2
     shift 2
-    cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/ZigToolchain.cmake -DZIG="$zig" -DZIG_TARGET="$target" \
+    "$cmake" -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/ZigToolchain.cmake -DZIG="$zig" -DZIG_TARGET="$target" \
         -DFLEXURA_BUILD_TESTS=ON -DFLEXURA_GTEST_SOURCE="${package_file[googletest]%/*}" -DCMAKE_BUILD_TYPE=Release \
         "$@" >/dev/null
-    cmake --build "$dir" -j 2
+    "$cmake" --build "$dir" -j 2
 }
 
 echo "== clang + libc++ (Zig, x86_64-linux-gnu.2.17): C++ tests and golden replay"
 build build/zig-linux x86_64-linux-gnu.2.17
-ctest --test-dir build/zig-linux --output-on-failure --no-tests=error -j 2
+"$ctest" --test-dir build/zig-linux --output-on-failure --no-tests=error -j 2
 python3 tests/golden/replay.py build/zig-linux/flexura_golden_replay
 
 [ "${FLEXURA_SKIP_WINDOWS:-0}" = 1 ] && exit 0

@@ -50,15 +50,16 @@ mapfile -t requirements < <(test_requirements "$py")
 "$py" -m pip install "${pip_q[@]}" "${requirements[@]}"
 
 # One build of the core, the module and (with GoogleTest) the C++ tests.
+pinned_cmake
 tests=OFF
 have_packages libgtest-dev && tests=ON
 echo "== building the module$([ $tests = ON ] && echo " and the C++ tests")"
-cmake -S . -B build/dev -DCMAKE_BUILD_TYPE=Release -DFLEXURA_BUILD_MODULE=ON -DFLEXURA_BUILD_TESTS=$tests \
+"$cmake" -S . -B build/dev -DCMAKE_BUILD_TYPE=Release -DFLEXURA_BUILD_MODULE=ON -DFLEXURA_BUILD_TESTS=$tests \
     -DPython_EXECUTABLE="$py" >/dev/null
-cmake --build build/dev -j 2
+"$cmake" --build build/dev -j 2
 if [ $tests = ON ]; then
     echo "== C++ tests"
-    ctest --test-dir build/dev --output-on-failure --no-tests=error -j 2
+    "$ctest" --test-dir build/dev --output-on-failure --no-tests=error -j 2
     echo "== golden corpus replayed by the C++ core"
     "$py" tests/golden/replay.py build/dev/flexura_golden_replay
 else
