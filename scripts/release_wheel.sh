@@ -21,8 +21,8 @@ sdist=(dist/flexura-*.tar.gz)
 "$py" scripts/check_sdist.py "${sdist[0]}"
 # No wheel cache: a wheel cached from an earlier sdist would skip the build.
 "$py" -m pip wheel "${pip_q[@]}" --no-cache-dir --no-deps -w build/release "${sdist[0]}" \
-    -Ccmake.define.CMAKE_TOOLCHAIN_FILE=cmake/ZigToolchain.cmake \
-    -Ccmake.define.ZIG="$zig" -Ccmake.define.ZIG_TARGET="$target"
+    --config-settings=cmake.define.CMAKE_TOOLCHAIN_FILE=cmake/ZigToolchain.cmake \
+    --config-settings=cmake.define.ZIG="$zig" --config-settings=cmake.define.ZIG_TARGET="$target"
 auditwheel repair -w dist build/release/flexura-*.whl >build/release/repair.log 2>&1 ||
     { cat build/release/repair.log; exit 1; }
 wheels=(dist/flexura-*.whl)
