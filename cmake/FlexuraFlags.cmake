@@ -83,3 +83,21 @@ macro(flexura_find_gtest)
     find_package(GTest REQUIRED)
   endif()
 endmacro()
+
+# Debian's Python keeps part of its headers in a multiarch folder: its
+# pyconfig.h includes <x86_64-linux-gnu/python3.11/pyconfig.h> from
+# /usr/include. GCC searches the host's /usr/include; a compiler with its own
+# C library headers (Zig's clang) must not, so TARGET gets a folder holding a
+# link to just that Python folder.
+function(flexura_python_multiarch_headers target)
+  execute_process(COMMAND "${Python_EXECUTABLE}" -c "import sysconfig; print(sysconfig.get_config_var('MULTIARCH') or '')"
+                  OUTPUT_VARIABLE multiarch OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(version "python${Python_VERSION_MAJOR}.${Python_VERSION_MINOR}")
+  set(headers "/usr/include/${multiarch}/${version}")
+  if(multiarch AND Python_INCLUDE_DIRS STREQUAL "/usr/include/${version}" AND EXISTS "${headers}/pyconfig.h")
+    set(shim "${CMAKE_CURRENT_BINARY_DIR}/python-multiarch")
+    file(MAKE_DIRECTORY "${shim}/${multiarch}")
+    file(CREATE_LINK "${headers}" "${shim}/${multiarch}/${version}" SYMBOLIC)
+    target_include_directories(${target} SYSTEM PRIVATE "${shim}")
+  endif()
+endfunction()
