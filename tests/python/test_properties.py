@@ -1,7 +1,7 @@
 """Properties that every solved beam must have, checked over random beams."""
 import math
 
-from hypothesis import given, settings, strategies as st
+from hypothesis import example, given, settings, strategies as st
 
 import flexura
 from conftest import INF
@@ -130,6 +130,11 @@ def test_support_order_is_irrelevant(b, rnd):
 
 @PROPS
 @given(beam())
+# A hogging moment of 1.3e5 over a short overhang that no sample falls on:
+# past the supports both moments cancel to zero but for rounding.
+@example(dict(span=16.5, section=[1000.0, 1.0, 1.0, INF], supports=[(7.21875, 0.0, INF, INF), (8.25, 0.0, INF, 0.0)],
+              loads=[(("point", [246.0, 6.703125, 90.0]), 246.0, 1648.96875, 1.0, 6.123233995736766e-17)],
+              units={"force": 1000.0}))
 def test_force_unit_scales_forces_only(b):
     """A force unit 1000 times larger (point loads written in it) divides the
     forces by 1000 and leaves moments, deflections and positions unchanged."""
@@ -140,9 +145,16 @@ def test_force_unit_scales_forces_only(b):
     ours, theirs = sum(base.reactions().values(), []), sum(scaled.reactions().values(), [])
     k = [1000, 1000, 1] * len(b["supports"])  # rx, ry, m of each support
     assert all(close(p / f, q, max(map(abs, ours)), 1e-9) for p, q, f in zip(ours, theirs, k))
+    # Where a quantity cancels to zero, what is left is rounding of the size of
+    # the quantity elsewhere on the beam: its peak, which the mesh around every
+    # support and load finds.
+    mesh = base.plotting_vectors(20)
+    peaks = {q: max(map(abs, mesh[q.removeprefix("eval_")])) for q in QUANTITIES}
     for (q, ours), theirs in zip(samples(base, b).items(), samples(scaled, b).values()):
-        ours = [v / (1000 if q in ("eval_nf", "eval_sf") else 1) for v in ours]
-        assert all(close(p, t, max(map(abs, ours + theirs))) for p, t in zip(ours, theirs)), q
+        scale = 1000 if q in ("eval_nf", "eval_sf") else 1
+        ours = [v / scale for v in ours]
+        size = max(map(abs, ours + theirs)) + peaks[q] / scale
+        assert all(close(p, t, size) for p, t in zip(ours, theirs)), q
 
 
 @st.composite
