@@ -10,8 +10,20 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 cd "$root"
-if ! have_packages googletest; then
-    skip_step "second compiler (clang and libc++, Linux and Windows)" googletest
+# Both parts' packages are checked first, so that a run without root names
+# every missing one at once.
+missing=()
+have_packages googletest || missing+=(googletest)
+windows=1
+if [ "${FLEXURA_SKIP_WINDOWS:-0}" = 1 ]; then
+    windows=0
+elif ! have_packages wine64; then
+    skip_step "second compiler for Windows under Wine" "${missing[@]}" wine64
+    windows=0
+fi
+if [ "${#missing[@]}" -gt 0 ]; then
+    skip_step "second compiler for Linux" "${missing[@]}"
+    [ $windows = 1 ] && skip_step "second compiler for Windows under Wine" "${missing[@]}"
     exit 0
 fi
 zig=$(zig_path)
@@ -31,11 +43,7 @@ build build/zig-linux x86_64-linux-gnu.2.17
 "$ctest" --test-dir build/zig-linux --output-on-failure --no-tests=error -j 2
 python3 tests/golden/replay.py build/zig-linux/flexura_golden_replay
 
-[ "${FLEXURA_SKIP_WINDOWS:-0}" = 1 ] && exit 0
-if ! have_packages wine64; then
-    skip_step "second compiler for Windows under Wine" wine64
-    exit 0
-fi
+[ $windows = 1 ] || exit 0
 echo "== Windows x86_64 (Zig, MinGW-w64) under Wine: C++ tests and golden replay"
 wine=${package_file[wine64]}
 # The prefix is tool state: outside the clone (its drive z: links to /).
