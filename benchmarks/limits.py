@@ -19,14 +19,16 @@ import subprocess
 import sys
 import time
 import tracemalloc
+from collections.abc import Callable, Sequence
+from typing import Optional
 
 import flexura
+from scenarios import CAPS, INF, at_the_caps, polynomial, simple_span, uniform_continuous, unit_point_loads
 
-INF = float("inf")
-E, I, A = 2.1e8, 8e-5, 5e-3  # kN and m
+Call = Callable[[], object]
 
 
-def best_time(call, repeats=3):
+def best_time(call: Call, repeats: int = 3) -> float:
     best = INF
     for _ in range(repeats):
         start = time.perf_counter()
@@ -35,46 +37,37 @@ def best_time(call, repeats=3):
     return best
 
 
-def supports_solve(n):
+def supports_solve(n: int) -> Call:
     """solve of a continuous beam on n supports, 2 m spans, udl."""
-    supports = [(0.0, INF, INF, 0.0)] + [(2.0 * k, 0.0, INF, 0.0) for k in range(1, n)]
-    span = 2.0 * (n - 1)
-    return lambda: flexura.solve(span, E, I, A, INF, supports, [("udl", [-10.0, 0.0, span, 90.0])])
+    args = uniform_continuous(n)
+    return lambda: flexura.solve(*args)
 
 
-def simple_beam(loads, span=10.0):
-    return flexura.solve(span, E, I, A, INF, [(0.0, INF, INF, 0.0), (span, 0.0, INF, 0.0)], loads)
-
-
-def point_loads(n, span=10.0):
-    return [("point", [-1.0, span * (k + 0.5) / n, 90.0]) for k in range(n)]
-
-
-def loads_solve(n):
+def loads_solve(n: int) -> Call:
     """solve of one span carrying n point loads."""
-    loads = point_loads(n)
-    return lambda: simple_beam(loads)
+    args = simple_span(unit_point_loads(n))
+    return lambda: flexura.solve(*args)
 
 
-def loads_plot(n):
+def loads_plot(n: int) -> Call:
     """solve + plotting_vectors(200) of one span carrying n point loads."""
-    loads = point_loads(n)
-    return lambda: simple_beam(loads).plotting_vectors(200)
+    args = simple_span(unit_point_loads(n))
+    return lambda: flexura.solve(*args).plotting_vectors(200)
 
 
-def mesh_plot(n):
+def mesh_plot(n: int) -> Call:
     """plotting_vectors(n) of one span with one point load."""
-    result = simple_beam(point_loads(1))
+    result = flexura.solve(*simple_span(unit_point_loads(1)))
     return lambda: result.plotting_vectors(n)
 
 
-def polynomial_solve(n):
+def polynomial_solve(n: int) -> Call:
     """solve of one span carrying one polynomial load of n coefficients on [0, 1]."""
-    loads = [("dist", [0.0, 1.0, 90.0] + [(-1.0) ** k / (k + 1) for k in range(n)])]
+    args = simple_span(polynomial(n), span=1.0)
 
-    def call():
+    def call() -> None:
         try:
-            simple_beam(loads, span=1.0)
+            flexura.solve(*args)
         except ValueError:  # a long polynomial may make the beam singular; the time still counts
             pass
     return call
@@ -89,7 +82,7 @@ DRIVERS = [
 ]
 
 
-def largest_under(make, start, budget):
+def largest_under(make: Callable[[int], Call], start: int, budget: float) -> tuple[Optional[int], float]:
     size, seconds = start, best_time(make(start))
     if seconds > budget:
         return None, seconds
@@ -101,17 +94,9 @@ def largest_under(make, start, budget):
         size, seconds = bigger, t
 
 
-# Caps suggested in the README for a service: supports, point loads, coefficients of
-# one polynomial load, mesh points.
-CAPS = (200, 1000, 10, 2000)
-
-
-def at_the_caps():
-    supports_count, loads_count, coefficients, n = CAPS
-    span = 2.0 * (supports_count - 1)
-    supports = [(0.0, INF, INF, 0.0)] + [(2.0 * k, 0.0, INF, 0.0) for k in range(1, supports_count)]
-    loads = point_loads(loads_count - 1, span) + [("dist", [0.0, 1.0, 90.0] + [1.0] * coefficients)]
-    return lambda: flexura.solve(span, E, I, A, 8e7, supports, loads).plotting_vectors(n)
+def caps_call() -> Call:
+    args, n = at_the_caps()
+    return lambda: flexura.solve(*args).plotting_vectors(n)
 
 
 RSS_CHILD = """
@@ -125,8 +110,8 @@ print((resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before) * 1024)
 """
 
 
-def main(argv=None):
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def main(argv: Optional[Sequence[str]] = None) -> int:
+    parser = argparse.ArgumentParser(description=(__doc__ or "").splitlines()[0])
     parser.add_argument("--budget", type=float, default=0.1, help="seconds per call (default 0.1)")
     args = parser.parse_args(argv)
 
@@ -138,7 +123,7 @@ def main(argv=None):
         print("| %s | %s | %.3f s |" % (name, "below %d" % start if size is None else "{:,}".format(size), seconds))
 
     n = 100000
-    result = simple_beam(point_loads(1))
+    result = flexura.solve(*simple_span(unit_point_loads(1)))
     tracemalloc.start()
     vectors = result.plotting_vectors(n)
     held, peak = tracemalloc.get_traced_memory()
@@ -151,7 +136,7 @@ def main(argv=None):
     print("\nplotting_vectors(n) memory: %.0f bytes per point held by the result (tracemalloc, n = %d),"
           " peak resident size grows by %.0f bytes per point (n = %d)" % (held / points, n, rss / big, big))
     print("\nAt the caps (%d supports, %d loads, %d coefficients, plotting_vectors(%d)):"
-          " solve + plotting_vectors %.3f s" % (CAPS + (best_time(at_the_caps()),)))
+          " solve + plotting_vectors %.3f s" % (CAPS + (best_time(caps_call()),)))
     return 0
 
 

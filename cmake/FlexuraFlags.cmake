@@ -64,7 +64,18 @@ macro(flexura_find_gtest)
     set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
     set(gtest_disable_pthreads ${WIN32} CACHE BOOL "" FORCE)
-    add_subdirectory("${FLEXURA_GTEST_SOURCE}" googletest EXCLUDE_FROM_ALL SYSTEM)
+    # GoogleTest 1.12 asks for CMake 3.5's policies, which CMake 3.31 and
+    # later deprecate: treated as 3.10's, whose behaviour it works with.
+    block()
+      set(CMAKE_POLICY_VERSION_MINIMUM 3.10)
+      add_subdirectory("${FLEXURA_GTEST_SOURCE}" googletest EXCLUDE_FROM_ALL SYSTEM)
+    endblock()
+    # Its printers convert char8_t to char32_t on purpose, which Clang 21 and
+    # later warn about inside GoogleTest's own build.
+    check_cxx_compiler_flag(-Wno-character-conversion FLEXURA_HAS_NO_CHARACTER_CONVERSION)
+    if(FLEXURA_HAS_NO_CHARACTER_CONVERSION)
+      target_compile_options(gtest PRIVATE -Wno-character-conversion)
+    endif()
     if(NOT TARGET GTest::gtest_main)
       add_library(GTest::gtest_main ALIAS gtest_main)
     endif()
@@ -72,3 +83,21 @@ macro(flexura_find_gtest)
     find_package(GTest REQUIRED)
   endif()
 endmacro()
+
+# Debian's Python keeps part of its headers in a multiarch folder: its
+# pyconfig.h includes <x86_64-linux-gnu/python3.11/pyconfig.h> from
+# /usr/include. GCC searches the host's /usr/include; a compiler with its own
+# C library headers (Zig's clang) must not, so TARGET gets a folder holding a
+# link to just that Python folder.
+function(flexura_python_multiarch_headers target)
+  execute_process(COMMAND "${Python_EXECUTABLE}" -c "import sysconfig; print(sysconfig.get_config_var('MULTIARCH') or '')"
+                  OUTPUT_VARIABLE multiarch OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(version "python${Python_VERSION_MAJOR}.${Python_VERSION_MINOR}")
+  set(headers "/usr/include/${multiarch}/${version}")
+  if(multiarch AND Python_INCLUDE_DIRS STREQUAL "/usr/include/${version}" AND EXISTS "${headers}/pyconfig.h")
+    set(shim "${CMAKE_CURRENT_BINARY_DIR}/python-multiarch")
+    file(MAKE_DIRECTORY "${shim}/${multiarch}")
+    file(CREATE_LINK "${headers}" "${shim}/${multiarch}/${version}" SYMBOLIC)
+    target_include_directories(${target} SYSTEM PRIVATE "${shim}")
+  endif()
+endfunction()

@@ -4,10 +4,11 @@
 # each platform, CPython 3.10 and every later non-free-threaded CPython on
 # exactly the intended platform tags; the GitHub Actions workflow must match
 # the workflow schema. The builds themselves run only on GitHub's runners.
+# cibuildwheel is the version that the workflow uses.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 cd "$root"
-py=$(bash scripts/tools_venv.sh cibuildwheel==4.3.5 check-jsonschema)
+py=$(tools_python)
 bin=$(dirname "$py")
 for platform in linux macos windows; do
     "$bin/cibuildwheel" --print-build-identifiers --platform "$platform" >"build/cibw-$platform.txt"

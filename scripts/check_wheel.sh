@@ -9,9 +9,9 @@
 # - importing and solving in a fresh virtual environment from the wheel alone,
 #   and the flexura command solving the example model there.
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 wheel=$1
 py="${2:-python3}"
-root=$(cd "$(dirname "$0")/.." && pwd)
 name=$(basename "$wheel")
 fail() { echo "check_wheel: $name: $*"; exit 1; }
 case "$name" in
@@ -30,7 +30,7 @@ exports=$(nm -D --defined-only "${so[0]}" | awk '{print $3}')
 
 policy="none"
 if [[ "$name" == *manylinux* ]]; then
-    tools=$(bash "$root/scripts/tools_venv.sh" auditwheel)
+    tools=$(tools_python)
     # auditwheel wraps its report; joined, the tag follows "platform tag:".
     report=$("$(dirname "$tools")/auditwheel" show "$wheel" 2>/dev/null | tr '\n' ' ')
     policy=$(sed -n 's/.*following platform tag: *"\(manylinux_[0-9]*_[0-9]*_[a-z0-9_]*\)".*/\1/p' <<<"$report")
@@ -42,7 +42,7 @@ fi
 
 fresh="$work/venv"
 "$py" -m venv "$fresh"
-"$fresh/bin/python" -m pip install -q --disable-pip-version-check --no-deps --no-index "$wheel"
+"$fresh/bin/python" -m pip install "${pip_q[@]}" --no-deps --no-index "$wheel"
 (cd "$fresh" && bin/flexura "$root/examples/three_span.json" >/dev/null) || fail "the flexura command failed"
 (cd "$fresh" && bin/python -c "import flexura; r = flexura.solve(10, 1e4, 1, 1, float('inf'), [(0, float('inf'), float('inf'), 0), (10, 0, float('inf'), 0)], [('point', [-10, 5, 90])]); assert abs(r.eval_bm(5) - 25) < 1e-9")
 echo "wheel ok: $name (auditwheel: $policy), exports PyInit_flexura only, imports from a fresh environment"

@@ -1,52 +1,92 @@
 #!/usr/bin/env bash
-# Runs the whole test suite on a fresh machine, installing what it needs
-# (GoogleTest from Debian, test requirements from PyPI into a virtual
-# environment, the build tools into build/tools). Any failure, or a run with
-# no tests, exits non-zero.
-# - the development wheel (the default compiler, GCC here): checked, its
-#   type stubs checked with mypy, pyright and stubtest, the C++ tests, the
-#   golden corpus replayed by the C++ core, the Python suite;
+# Runs the test suite, installing what it needs: the test requirements
+# (pyproject.toml's "test" group) into a virtual environment, the pinned
+# tools (scripts/tools.txt) into the tool cache outside the clone, and the
+# Debian packages where it may (as root or with sudo).
+#
+#   scripts/test.sh           everything (what CI runs)
+#   scripts/test.sh --quick   the development loop: one build of the module,
+#                             the C++ tests and the golden replay, then the
+#                             Python suite against that build, and the tests
+#                             of the scripts and benchmarks (tests/tooling)
+#
+# Everything:
+# - the quick loop above (the default compiler, GCC here);
+# - the development wheel: checked, its type stubs checked with mypy, pyright
+#   and stubtest; the scripts and benchmarks checked with mypy --strict;
 # - the release wheel (Zig's clang and libc++, manylinux_2_17), built from
-#   the sdist: checked, and the Python suite, golden corpus included, under
-#   every CPython 3.10 or newer on the machine;
+#   the sdist, whose file list is checked: the wheel checked, and the Python
+#   suite, golden corpus included, under every CPython 3.10 or newer here;
 # - the C++ tests and the replay with clang and libc++, for Linux and for
 #   Windows under Wine (scripts/second_compiler.sh);
 # - the cibuildwheel configuration and the GitHub workflow validated.
+#
+# Missing Debian packages that cannot be installed (no root) leave out the
+# steps that need them; the end of the run names the packages and why. Such
+# a run fails only where CI is set. Any failure, or a run with no tests,
+# exits non-zero.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
+source "$(dirname "$0")/lib.sh"
 cd "$root"
+quick=0
+case "${1:-}" in
+    --quick) quick=1 ;;
+    "") ;;
+    *) echo "usage: scripts/test.sh [--quick]" >&2; exit 2 ;;
+esac
 venv="${FLEXURA_VENV:-$root/.venv}"
-pip_q=(-q --disable-pip-version-check)
+export FLEXURA_MISSING="$root/build/missing-packages.txt" FLEXURA_SKIPPED="$root/build/skipped-steps.txt"
+mkdir -p build
+rm -f "$FLEXURA_MISSING" "$FLEXURA_SKIPPED"
+start=$SECONDS
 
-bash scripts/apt_install.sh libgtest-dev googletest
 if [ ! -x "$venv/bin/python" ]; then
     echo "== creating virtual environment $venv"
     python3 -m venv "$venv"
 fi
 py="$venv/bin/python"
 echo "== installing test requirements"
-"$py" -m pip install "${pip_q[@]}" -r requirements-test.txt
+mapfile -t requirements < <(test_requirements "$py")
+"$py" -m pip install "${pip_q[@]}" "${requirements[@]}"
+
+# One build of the core, the module and (with GoogleTest) the C++ tests.
+pinned_cmake
+tests=OFF
+have_packages libgtest-dev && tests=ON
+echo "== building the module$([ $tests = ON ] && echo " and the C++ tests")"
+"$cmake" -S . -B build/dev -DCMAKE_BUILD_TYPE=Release -DFLEXURA_BUILD_MODULE=ON -DFLEXURA_BUILD_TESTS=$tests \
+    -DPython_EXECUTABLE="$py" >/dev/null
+"$cmake" --build build/dev -j 2
+if [ $tests = ON ]; then
+    echo "== C++ tests"
+    "$ctest" --test-dir build/dev --output-on-failure --no-tests=error -j 2
+    echo "== golden corpus replayed by the C++ core"
+    "$py" tests/golden/replay.py build/dev/flexura_golden_replay
+else
+    skip_step "C++ tests and golden replay (default compiler)" libgtest-dev
+fi
+echo "== Python tests, and the tests of the scripts and benchmarks"
+# From tests/, so that the module of the build, not the source tree, is imported.
+(cd tests && PYTHONPATH="$root/build/dev" "$py" -m pytest -q -p no:cacheprovider python tooling)
+
+if [ $quick = 1 ]; then
+    report_missing
+    echo "== quick run passed in $((SECONDS - start)) s"
+    exit 0
+fi
 
 echo "== building and checking the development wheel"
 rm -rf build/wheelhouse
 "$py" -m pip wheel "${pip_q[@]}" --no-deps -w build/wheelhouse .
 wheel=(build/wheelhouse/flexura-*.whl)
 bash scripts/check_wheel.sh "${wheel[0]}" "$py"
+# The test environment holds the module too, for running scripts with it.
 "$py" -m pip install "${pip_q[@]}" --force-reinstall --no-deps "${wheel[0]}"
 
 echo "== type stubs: mypy, pyright and stubtest in an environment holding only the wheel"
 bash scripts/check_stubs.sh "${wheel[0]}"
-
-echo "== C++ tests"
-cmake -S . -B build/cpp-tests -DFLEXURA_BUILD_TESTS=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/cpp-tests -j 2
-ctest --test-dir build/cpp-tests --output-on-failure --no-tests=error -j 2
-echo "== golden corpus replayed by the C++ core"
-"$py" tests/golden/replay.py build/cpp-tests/flexura_golden_replay
-
-echo "== Python tests"
-# Run from tests/ so that the installed module, not the source tree, is imported.
-(cd tests && "$py" -m pytest -q -p no:cacheprovider python)
+echo "== mypy --strict: the scripts, the benchmarks and their tests"
+"$(tools_python)" -m mypy --python-executable "$py"
 
 echo "== release wheel: from the sdist, Zig's clang and libc++, manylinux"
 bash scripts/release_wheel.sh
@@ -57,3 +97,6 @@ bash scripts/second_compiler.sh
 
 echo "== cibuildwheel configuration and workflow"
 bash scripts/check_cibuildwheel.sh
+
+report_missing
+echo "== all tests passed in $((SECONDS - start)) s"

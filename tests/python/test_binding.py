@@ -3,19 +3,18 @@ import traceback
 import pytest
 
 import flexura
-from conftest import CENTRE_LOAD, INF, NAN, SIMPLE, raises_exactly, solve
+from conftest import ARGS, CENTRE_LOAD, INF, NAN, PARAMETERS, SIMPLE, Raising, raises_exactly, solve
 
-ARGS = dict(span=10, e=1e4, i=1, a=1, g=INF, supports=SIMPLE, loads=[CENTRE_LOAD])
-POSITIONAL = tuple(ARGS.values())
+KEYWORDS = dict(zip(PARAMETERS, ARGS))
 NOT_REAL = "must be real number, not str"
 
 
 @pytest.mark.parametrize("method, args, kwargs, message", [
-    (None, POSITIONAL + (None, 1), {}, "solve() takes from 7 to 8 positional arguments but 9 were given"),
-    (None, POSITIONAL, {"span": 10}, "solve() got multiple values for argument 'span'"),
-    (None, POSITIONAL, {"unit": {}}, "solve() got an unexpected keyword argument 'unit'"),
-    (None, POSITIONAL[:5], {}, "solve() missing 2 required positional arguments: 'supports' and 'loads'"),
-    (None, POSITIONAL[:4], {}, "solve() missing 3 required positional arguments: 'g', 'supports', and 'loads'"),
+    (None, ARGS + (None, 1), {}, "solve() takes from 7 to 8 positional arguments but 9 were given"),
+    (None, ARGS, {"span": 10}, "solve() got multiple values for argument 'span'"),
+    (None, ARGS, {"unit": {}}, "solve() got an unexpected keyword argument 'unit'"),
+    (None, ARGS[:5], {}, "solve() missing 2 required positional arguments: 'supports' and 'loads'"),
+    (None, ARGS[:4], {}, "solve() missing 3 required positional arguments: 'g', 'supports', and 'loads'"),
     (None, (), {"loads": []}, "solve() missing 6 required positional arguments: "
                               "'span', 'e', 'i', 'a', 'g', and 'supports'"),
     ("eval_d", (1, 2), {}, "BeamResult.eval_d() takes 1 positional arguments but 2 were given"),
@@ -31,7 +30,7 @@ def test_binding_messages(centre, method, args, kwargs, message):
 
 
 def test_keywords_in_any_order(centre):
-    by_keyword = flexura.solve(**dict(reversed(list(ARGS.items()))), units=None)
+    by_keyword = flexura.solve(**dict(reversed(list(KEYWORDS.items()))), units=None)
     assert by_keyword.reactions() == centre.reactions()
 
 
@@ -72,19 +71,7 @@ def test_keywords_in_any_order(centre):
     ({"loads": [("bogus", []), ("point", [1])]}, ValueError, "unknown load kind 'bogus'"),
 ])
 def test_conversion_and_solve_failures(override, exc, message):
-    raises_exactly(exc, message, flexura.solve, **{**ARGS, **override})
-
-
-class Raising:
-    """A number whose conversion raises the given exception."""
-
-    def __init__(self, error):
-        self.error = error
-
-    def __float__(self):
-        raise self.error
-
-    __index__ = __float__
+    raises_exactly(exc, message, flexura.solve, **{**KEYWORDS, **override})
 
 
 class SubTypeError(TypeError):
@@ -168,7 +155,7 @@ class ClaimsHugeLength:
 
 
 def test_sequence_length_is_only_a_hint():
-    result = flexura.solve(**{**ARGS, "supports": ClaimsHugeLength(), "loads": []})
+    result = flexura.solve(**{**KEYWORDS, "supports": ClaimsHugeLength(), "loads": []})
     assert result.reactions() == {"0": [0.0, 0.0, -0.0]}
 
 
@@ -179,4 +166,4 @@ def test_length_that_is_not_an_ordinary_error_propagates(exc):
             raise exc
 
     with pytest.raises(exc):
-        flexura.solve(**{**ARGS, "supports": Interrupted(), "loads": []})
+        flexura.solve(**{**KEYWORDS, "supports": Interrupted(), "loads": []})

@@ -6,6 +6,7 @@ import shutil
 import subprocess
 import sys
 import sysconfig
+import textwrap
 import weakref
 from pathlib import Path
 
@@ -121,3 +122,37 @@ def test_module_works_again_after_the_interpreter_is_initialised_again(tmp_path,
     command = [str(tmp_path / "embed")] + (["fill"] if exit_table == "full" else [])
     out = subprocess.run(command, capture_output=True, text=True, env=env, timeout=60)
     assert (out.returncode, out.stdout) == (0, "25.0\n25.0\n"), out.stderr
+
+
+def importable(name):
+    try:
+        return bool(importlib.import_module(name))
+    except ImportError:
+        return False
+
+
+@pytest.mark.skipif(not any(map(importable, ["_interpreters", "_xxsubinterpreters"])), reason="no sub-interpreters")
+def test_sub_interpreter_is_refused_and_main_keeps_working():
+    # In a child process, so that a broken import cannot harm this interpreter.
+    script = textwrap.dedent("""
+        import sys, flexura
+        try:
+            import _interpreters as interpreters
+        except ImportError:
+            import _xxsubinterpreters as interpreters
+        try:
+            print(interpreters.run_string(interpreters.create(), "import flexura"))
+        except Exception as error:
+            print(error)
+        del sys.modules["flexura"]
+        import flexura as again
+        inf = float("inf")
+        r = again.solve(10, 1e4, 1, 1, inf, [(0, inf, inf, 0), (10, 0, inf, 0)], [("point", [-10, 5, 90])])
+        print(again is flexura, r.reactions(), r.eval_bm(5))
+    """)
+    out = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60,
+                         env={**os.environ, "PYTHONPATH": os.pathsep.join(sys.path)})
+    assert out.returncode == 0, out.stderr
+    refused, works = out.stdout.splitlines()
+    assert "ImportError" in refused and "flexura" in refused
+    assert works == "True {'0': [0.0, 5.0, 0.0], '10': [0.0, 5.0, 0.0]} 25.0"

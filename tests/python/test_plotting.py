@@ -2,10 +2,9 @@ import math
 
 import pytest
 
-from conftest import INF, NAN, raises_exactly, solve
+from conftest import FREE, INF, NAN, raises_exactly, solve
 
 D = 1e-7
-FREE = (0, 0, 0)
 # Features 0, 10 (supports) and 5 (the load).
 CENTRE_MESH_3 = [0.0, D, 5 - D, 5.0, 5 + D, 10 - D, 10.0]
 

@@ -1,8 +1,6 @@
 import pytest
 
-from conftest import INF, cantilever, solve
-
-FREE = (0, 0, 0)
+from conftest import FREE, INF, cantilever, solve
 
 
 @pytest.mark.parametrize("pos, key", [
