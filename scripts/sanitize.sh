@@ -40,4 +40,4 @@ stdlib=$(ldd "${module[0]}" | awk '$1 ~ /^lib(std)?c\+\+\.so/ {print $3}')
 preload="$runtime $stdlib"
 cd tests
 LD_PRELOAD="$preload" PYTHONMALLOC=malloc ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:allocator_may_return_null=1 \
-    PYTHONPATH="$root/build/asan" "$py" -m pytest -q -p no:cacheprovider python
+    PYTHONPATH="$root/build/asan:$root/src" "$py" -m pytest -q -p no:cacheprovider python

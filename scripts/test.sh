@@ -66,8 +66,9 @@ else
     skip_step "C++ tests and golden replay (default compiler)" libgtest-dev
 fi
 echo "== Python tests, and the tests of the scripts and benchmarks"
-# From tests/, so that the module of the build, not the source tree, is imported.
-(cd tests && PYTHONPATH="$root/build/dev" "$py" -m pytest -q -p no:cacheprovider python tooling)
+# From tests/, with the module of this build and flexura_tools of this tree
+# ahead of anything installed in the environment.
+(cd tests && PYTHONPATH="$root/build/dev:$root/src" "$py" -m pytest -q -p no:cacheprovider python tooling)
 
 if [ $quick = 1 ]; then
     report_missing
