@@ -38,6 +38,9 @@ import platform
 import statistics
 import sys
 import time
+from collections.abc import Callable
+from types import ModuleType
+from typing import Any
 
 import flexura_tools as ft
 
@@ -48,32 +51,35 @@ STEP = 0.1
 G, Q = 12.0, 6.0
 
 
-def girder():
+Job = Callable[[], object]
+
+
+def girder() -> ft.Beam:
     xs = [0.0, 20.0, 45.0, 65.0]
     return ft.Beam(span=65.0, E=3.0e7, I=0.4, supports=[ft.Support.pin(0.0, "A")] +
                    [ft.Support.roller(x, label) for x, label in zip(xs[1:], "BCD")])
 
 
-def flexura_vehicle(**options):
-    def job():
+def flexura_vehicle(**options: Any) -> Callable[[], ft.MovingLoad]:
+    def job() -> ft.MovingLoad:
         return ft.moving_load(girder(), ft.Vehicle(weights=WEIGHTS, spacings=SPACINGS), step=STEP, **options)
     return job
 
 
-def flexura_pattern():
+def flexura_pattern() -> ft.Envelope:
     beam = girder()
     return ft.pattern_envelope(beam, [ft.UniformLoad(w=-1.35 * G), ft.UniformLoad(w=-1.5 * Q)],
                                [ft.UniformLoad(w=-G)], quantities=("sf", "bm"))
 
 
-def flexura_influence():
+def flexura_influence() -> ft.InfluenceLine:
     return ft.influence_line(girder(), "bm", 32.5, n=100)
 
 
-def pycba_jobs(cba):
+def pycba_jobs(cba: ModuleType) -> dict[str, Job]:
     restraints = [-1, 0] * 4
 
-    def vehicle():
+    def vehicle() -> object:
         forward = cba.BridgeAnalysis(cba.BeamAnalysis(list(SPANS), EI, restraints), cba.Vehicle(SPACINGS, WEIGHTS))
         env = forward.run_vehicle(STEP)
         back = cba.BridgeAnalysis(cba.BeamAnalysis(list(SPANS), EI, restraints),
@@ -81,13 +87,13 @@ def pycba_jobs(cba):
         env.augment(back.run_vehicle(STEP))
         return env
 
-    def pattern():
+    def pattern() -> object:
         lp = cba.LoadPattern(cba.BeamAnalysis(list(SPANS), EI, restraints))
         lp.set_dead_loads([[k, 1, G] for k in (1, 2, 3)], 1.35, 1.0)
         lp.set_live_loads([[k, 1, Q] for k in (1, 2, 3)], 1.5, 0.0)
         return lp.analyze()
 
-    def influence():
+    def influence() -> object:
         il = cba.InfluenceLines(list(SPANS), EI, restraints)
         il.create_ils(step=65.0 / 100)
         return il.get_il(32.5, "M")
@@ -95,14 +101,14 @@ def pycba_jobs(cba):
     return {"vehicle": vehicle, "pattern": pattern, "influence": influence}
 
 
-def timed(job):
+def timed(job: Job) -> float:
     gc.collect()
     start = time.perf_counter()
     job()
     return time.perf_counter() - start
 
 
-def main(argv=None):
+def main(argv: list[str] | None = None) -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--repeat", type=int, default=7, help="runs of each job (default 7)")
     args = parser.parse_args(argv)
@@ -111,7 +117,7 @@ def main(argv=None):
     except ImportError as error:
         sys.exit(f"pycba is needed for the comparison ({error}): pip install pycba")
     theirs = pycba_jobs(cba)
-    ours = {
+    ours: dict[str, list[tuple[str, Job]]] = {
         "vehicle": [("sf, bm", flexura_vehicle(quantities=("sf", "bm"))),
                     ("sf, bm; no axle points, n = 325", flexura_vehicle(quantities=("sf", "bm"), axle_points=False,
                                                                         n=325)),
@@ -123,8 +129,8 @@ def main(argv=None):
     print(f"workflows: flexura_tools against pycba {version} (python {platform.python_version()}, "
           f"{platform.machine()}, {os.cpu_count()} CPUs, median of {args.repeat})")
     for name, their_job in theirs.items():
-        times = {label: [] for label, _ in ours[name]}
-        pycba_times = []
+        times: dict[str, list[float]] = {label: [] for label, _ in ours[name]}
+        pycba_times: list[float] = []
         their_job()  # warm up both, then alternate
         for _, job in ours[name]:
             job()
