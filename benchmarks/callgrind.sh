@@ -2,6 +2,8 @@
 # Instruction counts of flexura's hot paths under valgrind's callgrind.
 #
 #   benchmarks/callgrind.sh              # instructions per call of each operation
+#   CALLGRIND_LARGE=1 benchmarks/callgrind.sh    # also solves with 200 and 1,000 supports and
+#                                                # 10,000 loads
 #   benchmarks/callgrind.sh --annotate [OP]   # also: where OP (default "solve(a)") spends
 #                                              # them, per function
 #
@@ -28,6 +30,15 @@ WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 export PYTHONHASHSEED=0
 
+# The C floors, built for this interpreter.
+"$PYTHON" - "$(dirname "$0")/floors.c" "$WORK" <<'EOF'
+import subprocess, sys, sysconfig
+source, work = sys.argv[1], sys.argv[2]
+include = sysconfig.get_paths()["include"]
+subprocess.run(["cc", "-O2", "-shared", "-fPIC", "-I", include, source, "-o", work + "/floors.so"], check=True)
+EOF
+export PYTHONPATH="$WORK${PYTHONPATH:+:$PYTHONPATH}"
+
 cat > "$WORK/worker.py" <<'EOF'
 import itertools
 import math
@@ -36,6 +47,7 @@ from array import array
 from operator import itemgetter
 
 import flexura
+import floors
 
 INF = float("inf")
 OPS = {
@@ -50,6 +62,14 @@ OPS = {
     "floor call1": "math.fabs(x)",
     "floor lists5": "{'x': vals.tolist(), 'nf': vals.tolist(), 'sf': vals.tolist(), "
                     "'bm': vals.tolist(), 'd': vals.tolist()}",
+    # scenario (a) with nine more point loads: (solve(a+9) - solve(a)) / 9 is the cost of one
+    "solve(a+9)": "solve(*args_a9)",
+    "solve(200 supports)": "solve(*args_s200)",
+    "solve(1000 supports)": "solve(*args_s1000)",
+    "solve(10000 loads)": "solve(*args_l10000)",
+    # benchmarks/floors.c: reactions() on (a) built in C, and a C fast call converting nothing
+    "floor dict2x3": "floors.dict2x3()",
+    "floor fastcall8": "floors.call(*args_a, None)",
 }
 op, n = sys.argv[1], int(sys.argv[2])
 args_a = (10.0, 2.1e8, 8.0e-5, 5.0e-3, INF,
@@ -60,6 +80,17 @@ args_b = (20.0, 2.1e8, 8.0e-5, 5.0e-3, INF,
           [("udl", [-8.0, 0.0, 6.0, 90.0]), ("trap", [-4.0, -12.0, 7.0, 12.0, 90.0]),
            ("dist", [14.0, 19.0, 90.0, -2.0, -0.3]), ("point", [15.0, 3.0, 240.0]),
            ("point", [10.0, 16.5, 300.0]), ("torque", [12.0, 9.5])])
+args_a9 = args_a[:6] + (args_a[6] + [("point", [-5.0 - k, 0.5 + k, 90.0]) for k in range(9)],)
+
+
+def continuous(n):  # 2 m spans, pinned at 0, rollers elsewhere, udl over all and one point load
+    span = 2.0 * (n - 1)
+    supports = [(0.0, INF, INF, 0.0)] + [(2.0 * k, 0.0, INF, 0.0) for k in range(1, n)]
+    return (span,) + args_a[1:5] + (supports, [("udl", [-10.0, 0.0, span, 90.0]), ("point", [-15.0, 1.0, 90.0])])
+
+
+args_s200, args_s1000 = continuous(200), continuous(1000)
+args_l10000 = args_a[:6] + ([("point", [-(1.0 + k % 7), 10.0 * (k + 0.5) / 10000, 90.0]) for k in range(10000)],)
 solve = flexura.solve
 r = solve(*args_a)
 x = 3.7
@@ -70,7 +101,10 @@ exec(code, ns)
 EOF
 
 ops=("loop" "solve(a)" "solve(b)" "eval_d" "get_bending_moment" "reactions" "plotting_vectors(200)"
-     "floor call8" "floor call1" "floor lists5")
+     "floor call8" "floor call1" "floor lists5" "solve(a+9)" "floor dict2x3" "floor fastcall8")
+if [[ -n "${CALLGRIND_LARGE:-}" ]]; then  # a few minutes more
+    ops+=("solve(200 supports)" "solve(1000 supports)" "solve(10000 loads)")
+fi
 
 run() {  # op n outfile
     valgrind --tool=callgrind --callgrind-out-file="$3" "$PYTHON" "$WORK/worker.py" "$1" "$2" \
@@ -83,7 +117,11 @@ printf '%-24s %8s %16s %16s\n' "operation" "N" "Ir per call" "net of loop"
 loop_ir=0
 for op in "${ops[@]}"; do
     n=$N
-    case "$op" in solve*|plotting*|reactions|"floor lists5") n=500 ;; esac
+    case "$op" in
+        "solve(1000 supports)") n=1 ;;
+        "solve(200 supports)"|"solve(10000 loads)") n=5 ;;
+        solve*|plotting*|reactions|"floor lists5"|"floor dict2x3") n=500 ;;
+    esac
     tag=${op//[^a-z0-9]/_}
     run "$op" 0 "$WORK/$tag.0" & run "$op" "$n" "$WORK/$tag.n" & wait
     per=$(( ($(total "$WORK/$tag.n") - $(total "$WORK/$tag.0")) / n ))
