@@ -34,9 +34,19 @@ struct Term {
     // is active from its own position on (closed at its start), and a NaN
     // position compares false and therefore counts as active.
     double value_at(double x) const noexcept {
-        if (order < 0 || position > x) return +0.0;
-        if (order == 0) return coefficient;
-        return coefficient * ipow(x - position, static_cast<std::uint32_t>(order));
+        if (position > x) return +0.0;
+        const double b = x - position;
+        // The position test first and the common orders with ipow's
+        // multiplications written out (1.0 * y is y), concentrated terms
+        // among the rare ones: saves 4% of eval_d on a simple span
+        // (callgrind, 27 of 674 instructions).
+        switch (order) {
+            case 0: return coefficient;
+            case 1: return coefficient * b;
+            case 2: return coefficient * (b * b);
+            case 3: return coefficient * (b * (b * b));
+            default: return order < 0 ? +0.0 : coefficient * ipow(b, static_cast<std::uint32_t>(order));
+        }
     }
 
     // The integral from the left: order + 1, coefficient / (order + 1) for
