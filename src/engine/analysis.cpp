@@ -81,50 +81,18 @@ std::variant<std::span<const Load>, Failure> build_loads(std::span<const LoadInp
     return std::span<const Load>(built, entries.size());
 }
 
-// Load components in base units, integrated once, plus their moment about
-// x = 0. The transverse and axial lists hold one term per term of every
-// point and distributed load, the torque list one per term of every torque.
-struct LoadLists {
-    Terms transverse;
-    Terms axial;
-    Terms torque;
-    double moment = +0.0;
+bool is_torque(const Load& load) noexcept { return load.kind != LoadKind::Point && load.kind != LoadKind::Distributed; }
+
+// How many terms the point and distributed loads have, and the torques.
+struct TermCounts {
+    std::size_t forces = 0;
+    std::size_t torques = 0;
 };
 
-std::size_t count_terms(std::span<const Load> loads, bool torques) {
-    std::size_t count = 0;
-    for (const Load& load : loads) {
-        const bool torque = load.kind != LoadKind::Point && load.kind != LoadKind::Distributed;
-        if (torque == torques) count += load.terms.size();
-    }
-    return count;
-}
-
-// Each term scaled by the load's share, integrated once (load to shear
-// force), then scaled into base units.
-bool collect_loads(std::span<const Load> loads, const Units& u, Term* transverse, Term* axial, Term* torque,
-                   double& moment, interrupt::Check& check) {
-    std::size_t t = 0, q = 0;
-    moment = +0.0;
-    for (const Load& load : loads) {
-        if (check.stop(1 + load.terms.size())) return false;
-        if (load.kind == LoadKind::Point || load.kind == LoadKind::Distributed) {
-            const bool point = load.kind == LoadKind::Point;
-            const double k = point ? u.force : u.length * u.distributed;
-            for (const Term& term : load.terms) {
-                transverse[t] = term.scaled(load.transverse).integrated().scaled(k);
-                axial[t++] = term.scaled(load.axial).integrated().scaled(k);
-            }
-            moment += point ? (load.moment * u.force) * u.length : ((load.moment * u.distributed) * u.length) * u.length;
-        } else {
-            // A torque acts on the bending moment: integrated once more.
-            for (const Term& term : load.terms) {
-                torque[q++] = term.scaled(load.transverse).integrated().integrated().scaled(u.moment);
-            }
-            moment += load.moment * u.moment;
-        }
-    }
-    return true;
+TermCounts count_terms(std::span<const Load> loads) {
+    TermCounts n;
+    for (const Load& load : loads) (is_torque(load) ? n.torques : n.forces) += load.terms.size();
+    return n;
 }
 
 // --- Supports ------------------------------------------------------------
@@ -220,145 +188,11 @@ UnknownTerms unknown_terms(double uL, const Section& sec) {
 // The value at x of one unknown's term placed at its position.
 double at(const Term& t, double position, double x) noexcept { return Term{t.coefficient, position, t.order}.value_at(x); }
 
-// Constant parts of the transverse fields:
-//   V = transverse loads
-//   M = uL * (integral of V), then the torque terms
-//   S = uL * (integral of M)
-//   D = (uL / EI) * (integral of S), then -(phi uL) * (integral of V)
-struct TransverseFields {
-    Terms V, M, S, D;
-};
-
-bool build_transverse_fields(const LoadLists& loads, const Section& sec, double uL, Term* M, Term* S, Term* D,
-                             interrupt::Check& check) {
-    const std::size_t nT = loads.transverse.size(), nQ = loads.torque.size();
-    const double bending = uL / sec.EI, shear = sec.phi * uL;
-    const Term* T = loads.transverse.data();
-    const bool built = in_blocks(nT, check, [&](std::size_t k) {
-        const Term V_integral = T[k].integrated();
-        M[k] = V_integral.scaled(uL);
-        S[k] = M[k].integrated().scaled(uL);
-        D[k] = S[k].integrated().scaled(bending);
-        D[nT + nQ + k] = V_integral.scaled(shear).scaled(-1.0);
-    });
-    return built && in_blocks(nQ, check, [&](std::size_t q) {
-        M[nT + q] = loads.torque[q];
-        S[nT + q] = M[nT + q].integrated().scaled(uL);
-        D[nT + q] = S[nT + q].integrated().scaled(bending);
-    });
-}
-
-// --- Transverse system -----------------------------------------------------
-
-struct Transverse {
-    const Restraints& r;
-    const UnknownTerms& u;
-    std::size_t n;
-};
-
-// Row of "S at x is zero": the coefficients of S.eval_affine(x), each an
-// entry's sum from -0.0; the constant's negation on the right.
-double slope_row(const Transverse& t, Terms S, double x, double* row) {
-    for (std::size_t i = 0; i < t.r.nV; ++i) row[i] = -0.0 + at(t.u.S_vertical, t.r.vertical[i]->pos, x);
-    for (std::size_t i = 0; i < t.r.nR; ++i) row[t.r.nV + i] = -0.0 + at(t.u.S_rotational, t.r.rotational[i]->pos, x);
-    row[t.n - 2] = -0.0 + t.u.S_C1.value_at(x);
-    row[t.n - 1] = -0.0;  // C2 has no part in S
-    return -sing::eval_terms(S, x);
-}
-
-// Row of "D at x is zero", likewise; a vertical reaction has a bending and
-// a shear term.
-double deflection_row(const Transverse& t, Terms D, double x, double* row) {
-    for (std::size_t i = 0; i < t.r.nV; ++i) {
-        const double pos = t.r.vertical[i]->pos;
-        row[i] = (-0.0 + at(t.u.D_vertical_bending, pos, x)) + at(t.u.D_vertical_shear, pos, x);
-    }
-    for (std::size_t i = 0; i < t.r.nR; ++i) row[t.r.nV + i] = -0.0 + at(t.u.D_rotational, t.r.rotational[i]->pos, x);
-    row[t.n - 2] = -0.0 + t.u.D_C1.value_at(x);
-    row[t.n - 1] = -0.0 + t.u.D_C2.value_at(x);
-    return -sing::eval_terms(D, x);
-}
-
-// Fills and solves the transverse system; the solution replaces b.
-bool solve_transverse(const Input& in, const LoadLists& loads, const Transverse& t, const TransverseFields& f,
-                      double* a, double* b, interrupt::Check& check) {
-    const std::size_t n = t.n, nV = t.r.nV, nR = t.r.nR;
-    const Units& u = in.units;
-    // Sum of vertical forces and sum of moments about x = 0.
-    std::fill(a, a + 2 * n, 0.0);
-    for (std::size_t j = 0; j < nV; ++j) a[j] = 1.0;
-    b[0] = -sing::eval_terms(loads.transverse, in.span);
-    for (std::size_t j = 0; j < nV; ++j) a[n + j] = t.r.vertical[j]->pos * u.length;
-    for (std::size_t j = 0; j < nR; ++j) a[n + nV + j] = 1.0;
-    b[1] = -loads.moment;
-
-    // No rotation at rotational restraints.
-    for (std::size_t j = 0; j < nR; ++j) {
-        if (check.stop(f.S.size() + n)) return false;
-        b[2 + j] = slope_row(t, f.S, t.r.rotational[j]->pos, a + (2 + j) * n);
-    }
-    // Deflection at a vertical restraint equals its spring deformation.
-    for (std::size_t j = 0; j < nV; ++j) {
-        if (check.stop(f.D.size() + n)) return false;
-        const Support& s = *t.r.vertical[j];
-        double* row = a + (2 + nR + j) * n;
-        b[2 + nR + j] = deflection_row(t, f.D, s.pos, row);
-        if (std::isfinite(s.ky)) row[j] += 1.0 / (s.ky * u.stiffness);
-    }
-    return linalg::solve(a, b, n, check);
-}
-
-// --- Axial system ----------------------------------------------------------
-
-// N = axial loads plus a step of 1 per horizontal reaction; U = uL * (integral
-// of N), whose differences between restraints give the compatibility rows.
-// One restraint takes the whole axial load: the 1 x 1 system 1 * R = total
-// solves (equilibrated by 1.0, divided by the pivot 1.0) to total exactly,
-// so it is not built. Without restraint there is nothing to solve.
-bool solve_axial(const Input& in, const LoadLists& loads, const Restraints& r, const Section& sec, double* x,
-                 arena::Arena& arena, interrupt::Check& check) {
-    const std::size_t m = r.nH;
-    if (m == 0) return true;
-    const double total = -sing::eval_terms(loads.axial, in.span);
-    if (m == 1) {
-        x[0] = total;
-        return std::isfinite(total);
-    }
-    const Units& u = in.units;
-    const double uL = u.length;
-    const double EA = (u.A * sec.E) * in.a;
-    const std::size_t nA = loads.axial.size();
-    Term* U = arena.allocate<Term>(nA);
-    if (!in_blocks(nA, check, [&](std::size_t k) { U[k] = loads.axial[k].integrated().scaled(uL); })) return false;
-    const Term U_step = Term{1.0, 0.0, 0}.integrated().scaled(uL);
-    auto coefficient = [&](std::size_t k, double x) { return -0.0 + at(U_step, r.horizontal[k]->pos, x); };
-
-    double* a = arena.allocate<double>(m * m);
-    for (std::size_t k = 0; k < m; ++k) a[k] = 1.0;
-    x[0] = total;
-    // Relative axial displacement to the first restraint equals the
-    // difference of the two spring deformations.
-    const Support& first = *r.horizontal[0];
-    double* at_first = arena.allocate<double>(m);
-    for (std::size_t k = 0; k < m; ++k) at_first[k] = coefficient(k, first.pos);
-    const double constant_first = sing::eval_terms({U, nA}, first.pos);
-    for (std::size_t i = 1; i < m; ++i) {
-        if (check.stop(nA + m)) return false;
-        const Support& s = *r.horizontal[i];
-        double* row = a + i * m;
-        for (std::size_t k = 0; k < m; ++k) row[k] = (coefficient(k, s.pos) - at_first[k]) / EA;
-        x[i] = -(sing::eval_terms({U, nA}, s.pos) - constant_first) / EA;
-        if (std::isfinite(first.kx)) row[0] += 1.0 / (first.kx * u.stiffness);
-        if (std::isfinite(s.kx)) row[i] += -1.0 / (s.kx * u.stiffness);
-    }
-    return linalg::solve(a, x, m, check);
-}
-
 // --- Result ----------------------------------------------------------------
 
-// Sizes of the result's lists; the block holds the Analysis, then the four
-// term lists, the reactions and the features.
-struct ResultSizes {
+// The result's block: the Analysis, then the four term lists, the reactions
+// and the features, each list sized before the solve.
+struct ResultLayout {
     std::size_t nf, sf, bm, d, supports, features;
 
     std::size_t bytes() const {
@@ -366,6 +200,20 @@ struct ResultSizes {
         for (std::size_t terms : {nf, sf, bm, d}) total = add(total, times(terms, sizeof(Term)));
         total = add(total, times(supports, sizeof(Reaction)));
         return add(total, times(features, sizeof(double)));
+    }
+
+    // Places the lists in the block after the record.
+    Analysis* place(void* block) const {
+        auto* out = new (block) Analysis{};
+        auto* terms = reinterpret_cast<Term*>(out + 1);
+        out->nf = {terms, nf};
+        out->sf = {terms + nf, sf};
+        out->bm = {terms + nf + sf, bm};
+        out->d = {terms + nf + sf + bm, d};
+        auto* reactions = reinterpret_cast<Reaction*>(terms + nf + sf + bm + d);
+        out->reactions = {reactions, supports};
+        out->features = {reinterpret_cast<double*>(reactions + supports), features};
+        return out;
     }
 
     static std::size_t times(std::size_t n, std::size_t size) {
@@ -381,175 +229,293 @@ struct ResultSizes {
 static_assert(alignof(Analysis) >= alignof(Term) && sizeof(Analysis) % alignof(Term) == 0);
 static_assert(sizeof(Term) % alignof(Reaction) == 0 && sizeof(Reaction) % alignof(double) == 0);
 
-// Writes terms one after another; each list ends where the next begins.
-class TermWriter {
-public:
-    explicit TermWriter(Term* at) noexcept : next_(at) {}
-    Term* begin() const noexcept { return next_; }
-    void put(const Term& t) noexcept { *next_++ = t; }
-    // Every constant term times k.
-    bool put_scaled(Terms terms, double k, interrupt::Check& check) {
-        Term* out = next_;
-        next_ += terms.size();
-        return in_blocks(terms.size(), check, [&](std::size_t j) { out[j] = terms[j].scaled(k); });
-    }
-    // The unknown's term at its position, times its value, then times k.
-    void put_unknown(const Term& t, double position, double value, double k) noexcept {
-        put(Term{t.coefficient, position, t.order}.scaled(value).scaled(k));
-    }
-
-private:
-    Term* next_;
+// Lists under construction: the result's own, written in place.
+struct Lists {
+    Term* nf;
+    Term* sf;
+    Term* bm;
+    Term* d;
+    Reaction* reactions;
+    double* features;
 };
 
-struct Solution {
-    const double* transverse;  // n values, in the order of the transverse unknowns
-    const double* axial;       // m values
-};
-
-// The fields with the solution substituted, each scaled back into the
-// caller's unit: the constant terms first, then each unknown's terms times
-// its value. Null when the check stopped the work.
-bool write_lists(Analysis& out, TermWriter& w, const Input& in, const LoadLists& loads, const Restraints& r,
-                 const UnknownTerms& u, const TransverseFields& f, const Solution& x, interrupt::Check& check) {
-    const Units& units = in.units;
-    const double inv_force = 1.0 / units.force;
-    const std::size_t nV = r.nV, nR = r.nR;
-    const Term step{1.0, 0.0, 0};
-
-    Term* start = w.begin();
-    if (!w.put_scaled(loads.axial, inv_force, check)) return false;
-    for (std::size_t j = 0; j < r.nH; ++j) w.put_unknown(step, r.horizontal[j]->pos, x.axial[j], inv_force);
-    out.nf = {start, w.begin()};
-
-    start = w.begin();
-    if (!w.put_scaled(f.V, inv_force, check)) return false;
-    for (std::size_t j = 0; j < nV; ++j) w.put_unknown(step, r.vertical[j]->pos, x.transverse[j], inv_force);
-    out.sf = {start, w.begin()};
-
-    const double inv_moment = 1.0 / units.moment;
-    start = w.begin();
-    if (!w.put_scaled(f.M, inv_moment, check)) return false;
-    for (std::size_t j = 0; j < nV; ++j) w.put_unknown(u.M_vertical, r.vertical[j]->pos, x.transverse[j], inv_moment);
-    for (std::size_t j = 0; j < nR; ++j) {
-        w.put_unknown(u.M_rotational, r.rotational[j]->pos, x.transverse[nV + j], inv_moment);
-    }
-    out.bm = {start, w.begin()};
-
-    const double inv_deflection = 1.0 / units.deflection;
-    start = w.begin();
-    if (!w.put_scaled(f.D, inv_deflection, check)) return false;
-    for (std::size_t j = 0; j < nV; ++j) {
-        const double pos = r.vertical[j]->pos;
-        w.put_unknown(u.D_vertical_bending, pos, x.transverse[j], inv_deflection);
-        w.put_unknown(u.D_vertical_shear, pos, x.transverse[j], inv_deflection);
-    }
-    for (std::size_t j = 0; j < nR; ++j) {
-        w.put_unknown(u.D_rotational, r.rotational[j]->pos, x.transverse[nV + j], inv_deflection);
-    }
-    w.put_unknown(u.D_C1, 0.0, x.transverse[nV + nR], inv_deflection);
-    w.put_unknown(u.D_C2, 0.0, x.transverse[nV + nR + 1], inv_deflection);
-    out.d = {start, w.begin()};
-    return true;
+Lists writable(const Analysis& a) {
+    return {const_cast<Term*>(a.nf.data()), const_cast<Term*>(a.sf.data()), const_cast<Term*>(a.bm.data()),
+            const_cast<Term*>(a.d.data()), const_cast<Reaction*>(a.reactions.data()),
+            const_cast<double*>(a.features.data())};
 }
 
-// One entry per support, in order; the restraint lists are in the same
-// order, so the place of a support in each is the count of restrained
-// supports before it.
-bool write_reactions(Reaction* out, const Support* sup, std::size_t count, const Solution& x, std::size_t nV,
-                     const Units& u, interrupt::Check& check) {
-    std::size_t h = 0, v = 0, m = 0;
-    return in_blocks(count, check, [&](std::size_t k) {
-        const Support& s = sup[k];
-        Reaction rc{s.pos, +0.0, +0.0, +0.0};
-        if (s.kx != 0.0) rc.rx = round10(x.axial[h++] / u.force);
-        if (s.ky != 0.0) rc.ry = round10(x.transverse[v++] / u.force);
-        if (s.km != 0.0) rc.m = round10(x.transverse[nV + m++] / u.moment);
-        out[k] = rc;
-    });
-}
-
-// Support positions in order, then every load's own term positions.
-bool write_features(double* out, const Support* sup, std::size_t count, std::span<const Load> loads,
-                    interrupt::Check& check) {
-    if (!in_blocks(count, check, [&](std::size_t k) { out[k] = sup[k].pos; })) return false;
-    std::size_t next = count;
-    for (const Load& load : loads) {
-        if (check.stop(1 + load.terms.size())) return false;
-        for (const Term& t : load.terms) out[next++] = t.position;
-    }
-    return true;
-}
+// --- The solve -------------------------------------------------------------
 
 // The work of one solve once its loads are built and its supports ordered.
+// The fields are written as the analysis defines them:
+//   V = transverse loads + a step of 1 per vertical reaction
+//   M = uL * (integral of V), the torque terms, a step of -1 per moment reaction
+//   S = uL * (integral of M) + C1
+//   D = (uL / EI) * (integral of S) - (phi uL) * (integral of V) + C2
+//   N = axial loads + a step of 1 per horizontal reaction;  U = uL * (integral of N)
+// Their constant parts come from the loads in one pass, which also writes
+// the loads' part of every result list (in the caller's units) and sums the
+// loads' totals at the far end; only D (and S, U where rows need them) are
+// kept for the equations.
 class Solve {
 public:
     Solve(const Input& in, std::span<const Load> loads, const Support* sup, arena::Arena& arena,
           interrupt::Check& check)
-        : in_(in), loads_(loads), sup_(sup), arena_(arena), check_(check) {}
+        : in_(in), u_(in.units), loads_(loads), sup_(sup), count_(in.supports.size()), arena_(arena), check_(check) {}
 
     Outcome run(ResultStorage& storage);
 
 private:
+    bool load_pass(const Lists& out);
+    bool solve_transverse(double* x);
+    double slope_row(double x, double* row) const;
+    double deflection_row(double x, double* row) const;
+    bool solve_axial(double* x);
+    void write_unknowns(const Lists& out, const double* xt, const double* xa) const;
+    bool write_supports(const Lists& out, const double* xt, const double* xa);
+
     const Input& in_;
+    const Units& u_;
     std::span<const Load> loads_;
     const Support* sup_;
+    std::size_t count_;
     arena::Arena& arena_;
     interrupt::Check& check_;
+
+    Restraints r_{};
+    Section sec_{};
+    UnknownTerms unknown_{};
+    TermCounts terms_{};
+    std::size_t n_ = 0;  // transverse unknowns
+    // Kept from the load pass for the equations.
+    Terms S_, D_, U_;
+    double force_total_ = -0.0;  // transverse loads at the far end
+    double axial_total_ = -0.0;  // axial loads at the far end
+    double moment_ = +0.0;       // the loads' moment about x = 0
 };
 
-Outcome Solve::run(ResultStorage& storage) {
-    const std::size_t count = in_.supports.size();
-    const Restraints r = restraints_of(sup_, count, arena_);
-    const Section sec = section_constants(in_);
-    const double uL = in_.units.length;
-    const std::size_t nT = count_terms(loads_, false), nQ = count_terms(loads_, true);
-    const std::size_t n = r.nV + r.nR + 2;
-
-    // Every array below in one block: loads T, A, Q; fields M, S, D; the
-    // transverse system; the axial solution.
-    arena_.reserve(arena::Arena::footprint<Term>(nT) * 2 + arena::Arena::footprint<Term>(nQ) +
-                   arena::Arena::footprint<Term>(nT + nQ) * 2 + arena::Arena::footprint<Term>(2 * nT + nQ) +
-                   arena::Arena::footprint<double>(n * n) + arena::Arena::footprint<double>(n) +
-                   arena::Arena::footprint<double>(r.nH));
-    Term* transverse = arena_.allocate<Term>(nT);
-    Term* axial = arena_.allocate<Term>(nT);
-    Term* torque = arena_.allocate<Term>(nQ);
-    LoadLists lists{{transverse, nT}, {axial, nT}, {torque, nQ}};
-    if (!collect_loads(loads_, in_.units, transverse, axial, torque, lists.moment, check_)) return stopped();
-
-    Term* M = arena_.allocate<Term>(nT + nQ);
-    Term* S = arena_.allocate<Term>(nT + nQ);
+bool Solve::load_pass(const Lists& out) {
+    const double uL = u_.length, bending = uL / sec_.EI, shear = sec_.phi * uL;
+    const double inv_force = 1.0 / u_.force, inv_moment = 1.0 / u_.moment, inv_deflection = 1.0 / u_.deflection;
+    const std::size_t nT = terms_.forces, nQ = terms_.torques;
+    Term* S = r_.nR > 0 ? arena_.allocate<Term>(nT + nQ) : nullptr;
     Term* D = arena_.allocate<Term>(2 * nT + nQ);
-    if (!build_transverse_fields(lists, sec, uL, M, S, D, check_)) return stopped();
-    const TransverseFields f{lists.transverse, {M, nT + nQ}, {S, nT + nQ}, {D, 2 * nT + nQ}};
-    const UnknownTerms u = unknown_terms(uL, sec);
+    Term* U = r_.nH >= 2 ? arena_.allocate<Term>(nT) : nullptr;
+    double* features = out.features + count_;
+    std::size_t t = 0, q = 0, f = 0;
+    for (const Load& load : loads_) {
+        if (check_.stop(1 + load.terms.size())) return false;
+        for (const Term& term : load.terms) features[f++] = term.position;
+        if (is_torque(load)) {
+            // A torque acts on the bending moment: its term integrated twice.
+            for (const Term& term : load.terms) {
+                const Term M = term.scaled(load.transverse).integrated().integrated().scaled(u_.moment);
+                out.bm[nT + q] = M.scaled(inv_moment);
+                const Term S_term = M.integrated().scaled(uL);
+                if (S != nullptr) S[nT + q] = S_term;
+                D[nT + q] = S_term.integrated().scaled(bending);
+                out.d[nT + q] = D[nT + q].scaled(inv_deflection);
+                ++q;
+            }
+            moment_ += load.moment * u_.moment;
+            continue;
+        }
+        const bool point = load.kind == LoadKind::Point;
+        const double k = point ? u_.force : uL * u_.distributed;
+        for (const Term& term : load.terms) {
+            // Load to shear force: the share of the angle, integrated once, in base units.
+            const Term V = term.scaled(load.transverse).integrated().scaled(k);
+            const Term N = term.scaled(load.axial).integrated().scaled(k);
+            force_total_ += V.value_at(in_.span);
+            axial_total_ += N.value_at(in_.span);
+            out.sf[t] = V.scaled(inv_force);
+            out.nf[t] = N.scaled(inv_force);
+            if (U != nullptr) U[t] = N.integrated().scaled(uL);
+            const Term V_integral = V.integrated();
+            const Term M = V_integral.scaled(uL);
+            out.bm[t] = M.scaled(inv_moment);
+            const Term S_term = M.integrated().scaled(uL);
+            if (S != nullptr) S[t] = S_term;
+            D[t] = S_term.integrated().scaled(bending);
+            out.d[t] = D[t].scaled(inv_deflection);
+            D[nT + nQ + t] = V_integral.scaled(shear).scaled(-1.0);
+            out.d[nT + nQ + t] = D[nT + nQ + t].scaled(inv_deflection);
+            ++t;
+        }
+        moment_ += point ? (load.moment * u_.force) * uL : ((load.moment * u_.distributed) * uL) * uL;
+    }
+    S_ = {S, S != nullptr ? nT + nQ : 0};
+    D_ = {D, 2 * nT + nQ};
+    U_ = {U, U != nullptr ? nT : 0};
+    return true;
+}
 
+// Row of "S at x is zero": the coefficients of S.eval_affine(x), each an
+// entry's sum from -0.0; the constant's negation on the right.
+double Solve::slope_row(double x, double* row) const {
+    for (std::size_t i = 0; i < r_.nV; ++i) row[i] = -0.0 + at(unknown_.S_vertical, r_.vertical[i]->pos, x);
+    for (std::size_t i = 0; i < r_.nR; ++i) row[r_.nV + i] = -0.0 + at(unknown_.S_rotational, r_.rotational[i]->pos, x);
+    row[n_ - 2] = -0.0 + unknown_.S_C1.value_at(x);
+    row[n_ - 1] = -0.0;  // C2 has no part in S
+    return -sing::eval_terms(S_, x);
+}
+
+// Row of "D at x is zero", likewise; a vertical reaction has a bending and
+// a shear term.
+double Solve::deflection_row(double x, double* row) const {
+    for (std::size_t i = 0; i < r_.nV; ++i) {
+        const double pos = r_.vertical[i]->pos;
+        row[i] = (-0.0 + at(unknown_.D_vertical_bending, pos, x)) + at(unknown_.D_vertical_shear, pos, x);
+    }
+    for (std::size_t i = 0; i < r_.nR; ++i) row[r_.nV + i] = -0.0 + at(unknown_.D_rotational, r_.rotational[i]->pos, x);
+    row[n_ - 2] = -0.0 + unknown_.D_C1.value_at(x);
+    row[n_ - 1] = -0.0 + unknown_.D_C2.value_at(x);
+    return -sing::eval_terms(D_, x);
+}
+
+// Fills and solves the transverse system; x holds the right-hand side and
+// then the solution.
+bool Solve::solve_transverse(double* x) {
+    const std::size_t n = n_, nV = r_.nV, nR = r_.nR;
     double* a = arena_.allocate<double>(n * n);
-    double* xt = arena_.allocate<double>(n);
-    if (!solve_transverse(in_, lists, Transverse{r, u, n}, f, a, xt, check_)) {
-        return check_.stopped() ? stopped() : invalid("beam is unstable / singular (no unique solution)");
+    // Sum of vertical forces and sum of moments about x = 0.
+    std::fill(a, a + 2 * n, 0.0);
+    for (std::size_t j = 0; j < nV; ++j) a[j] = 1.0;
+    x[0] = -force_total_;
+    for (std::size_t j = 0; j < nV; ++j) a[n + j] = r_.vertical[j]->pos * u_.length;
+    for (std::size_t j = 0; j < nR; ++j) a[n + nV + j] = 1.0;
+    x[1] = -moment_;
+    // No rotation at rotational restraints.
+    for (std::size_t j = 0; j < nR; ++j) {
+        if (check_.stop(S_.size() + n)) return false;
+        x[2 + j] = slope_row(r_.rotational[j]->pos, a + (2 + j) * n);
     }
-    double* xa = arena_.allocate<double>(r.nH);
-    if (!solve_axial(in_, lists, r, sec, xa, arena_, check_)) {
-        return check_.stopped() ? stopped() : invalid("beam is unstable / singular (no unique solution)");
+    // Deflection at a vertical restraint equals its spring deformation.
+    for (std::size_t j = 0; j < nV; ++j) {
+        if (check_.stop(D_.size() + n)) return false;
+        const Support& s = *r_.vertical[j];
+        double* row = a + (2 + nR + j) * n;
+        x[2 + nR + j] = deflection_row(s.pos, row);
+        if (std::isfinite(s.ky)) row[j] += 1.0 / (s.ky * u_.stiffness);
     }
+    return linalg::solve(a, x, n, check_);
+}
 
-    const ResultSizes sizes{nT + r.nH, nT + r.nV, nT + nQ + r.nV + r.nR, 2 * nT + nQ + 2 * r.nV + r.nR + 2, count,
-                            count + nT + nQ};
-    void* block = storage.obtain(sizes.bytes());
+// One restraint takes the whole axial load: the 1 x 1 system 1 * R = total
+// solves (equilibrated by 1.0, divided by the pivot 1.0) to total exactly,
+// so it is not built. Without restraint there is nothing to solve.
+bool Solve::solve_axial(double* x) {
+    const std::size_t m = r_.nH;
+    if (m == 0) return true;
+    const double total = -axial_total_;
+    if (m == 1) {
+        x[0] = total;
+        return std::isfinite(total);
+    }
+    const double EA = (u_.A * sec_.E) * in_.a;
+    const Term U_step = Term{1.0, 0.0, 0}.integrated().scaled(u_.length);
+    auto coefficient = [&](std::size_t k, double at_x) { return -0.0 + at(U_step, r_.horizontal[k]->pos, at_x); };
+    double* a = arena_.allocate<double>(m * m);
+    for (std::size_t k = 0; k < m; ++k) a[k] = 1.0;
+    x[0] = total;
+    // Relative axial displacement to the first restraint equals the
+    // difference of the two spring deformations.
+    const Support& first = *r_.horizontal[0];
+    double* at_first = arena_.allocate<double>(m);
+    for (std::size_t k = 0; k < m; ++k) at_first[k] = coefficient(k, first.pos);
+    const double constant_first = sing::eval_terms(U_, first.pos);
+    for (std::size_t i = 1; i < m; ++i) {
+        if (check_.stop(U_.size() + m)) return false;
+        const Support& s = *r_.horizontal[i];
+        double* row = a + i * m;
+        for (std::size_t k = 0; k < m; ++k) row[k] = (coefficient(k, s.pos) - at_first[k]) / EA;
+        x[i] = -(sing::eval_terms(U_, s.pos) - constant_first) / EA;
+        if (std::isfinite(first.kx)) row[0] += 1.0 / (first.kx * u_.stiffness);
+        if (std::isfinite(s.kx)) row[i] += -1.0 / (s.kx * u_.stiffness);
+    }
+    return linalg::solve(a, x, m, check_);
+}
+
+// Each unknown's terms times its value, after the loads' terms of each list
+// (the field's constant part), scaled back into the caller's unit.
+void Solve::write_unknowns(const Lists& out, const double* xt, const double* xa) const {
+    const std::size_t nT = terms_.forces, nQ = terms_.torques, nV = r_.nV, nR = r_.nR;
+    const double inv_force = 1.0 / u_.force, inv_moment = 1.0 / u_.moment, inv_deflection = 1.0 / u_.deflection;
+    auto term = [](const Term& t, double position, double value, double k) {
+        return Term{t.coefficient, position, t.order}.scaled(value).scaled(k);
+    };
+    const Term step{1.0, 0.0, 0};
+    for (std::size_t j = 0; j < r_.nH; ++j) out.nf[nT + j] = term(step, r_.horizontal[j]->pos, xa[j], inv_force);
+    for (std::size_t j = 0; j < nV; ++j) out.sf[nT + j] = term(step, r_.vertical[j]->pos, xt[j], inv_force);
+    Term* bm = out.bm + nT + nQ;
+    for (std::size_t j = 0; j < nV; ++j) *bm++ = term(unknown_.M_vertical, r_.vertical[j]->pos, xt[j], inv_moment);
+    for (std::size_t j = 0; j < nR; ++j) {
+        *bm++ = term(unknown_.M_rotational, r_.rotational[j]->pos, xt[nV + j], inv_moment);
+    }
+    Term* d = out.d + 2 * nT + nQ;
+    for (std::size_t j = 0; j < nV; ++j) {
+        const double pos = r_.vertical[j]->pos;
+        *d++ = term(unknown_.D_vertical_bending, pos, xt[j], inv_deflection);
+        *d++ = term(unknown_.D_vertical_shear, pos, xt[j], inv_deflection);
+    }
+    for (std::size_t j = 0; j < nR; ++j) {
+        *d++ = term(unknown_.D_rotational, r_.rotational[j]->pos, xt[nV + j], inv_deflection);
+    }
+    *d++ = term(unknown_.D_C1, 0.0, xt[nV + nR], inv_deflection);
+    *d = term(unknown_.D_C2, 0.0, xt[nV + nR + 1], inv_deflection);
+}
+
+// One reaction and one feature per support, in order; the restraint lists
+// are in the same order, so the place of a support in each is the count of
+// restrained supports before it.
+bool Solve::write_supports(const Lists& out, const double* xt, const double* xa) {
+    std::size_t h = 0, v = 0, m = 0;
+    return in_blocks(count_, check_, [&](std::size_t k) {
+        const Support& s = sup_[k];
+        Reaction rc{s.pos, +0.0, +0.0, +0.0};
+        if (s.kx != 0.0) rc.rx = round10(xa[h++] / u_.force);
+        if (s.ky != 0.0) rc.ry = round10(xt[v++] / u_.force);
+        if (s.km != 0.0) rc.m = round10(xt[r_.nV + m++] / u_.moment);
+        out.reactions[k] = rc;
+        out.features[k] = s.pos;
+    });
+}
+
+Outcome Solve::run(ResultStorage& storage) {
+    r_ = restraints_of(sup_, count_, arena_);
+    sec_ = section_constants(in_);
+    unknown_ = unknown_terms(u_.length, sec_);
+    terms_ = count_terms(loads_);
+    n_ = r_.nV + r_.nR + 2;
+    const std::size_t nT = terms_.forces, nQ = terms_.torques;
+
+    // The result's lists are sized now, and the loads' terms written into
+    // them as the fields are built; a beam found unsolvable drops the block.
+    const ResultLayout layout{nT + r_.nH, nT + r_.nV, nT + nQ + r_.nV + r_.nR, 2 * nT + nQ + 2 * r_.nV + r_.nR + 2,
+                              count_, count_ + nT + nQ};
+    void* block = storage.obtain(layout.bytes());
     if (block == nullptr) return stopped();
-    auto* out = new (block) Analysis{};
-    TermWriter w(reinterpret_cast<Term*>(out + 1));
-    const Solution x{xt, xa};
-    if (!write_lists(*out, w, in_, lists, r, u, f, x, check_)) return stopped();
-    auto* reactions = reinterpret_cast<Reaction*>(w.begin());
-    if (!write_reactions(reactions, sup_, count, x, r.nV, in_.units, check_)) return stopped();
-    out->reactions = {reactions, count};
-    auto* features = reinterpret_cast<double*>(reactions + count);
-    if (!write_features(features, sup_, count, loads_, check_)) return stopped();
-    out->features = {features, sizes.features};
-    return out;
+    Analysis* result = layout.place(block);
+    const Lists out = writable(*result);
+
+    // The arrays of the fields and systems in one block.
+    using arena::Arena;
+    arena_.reserve(Arena::footprint<Term>(nT + nQ) + Arena::footprint<Term>(2 * nT + nQ) + Arena::footprint<Term>(nT) +
+                   Arena::footprint<double>(n_ * n_) + Arena::footprint<double>(n_) +
+                   Arena::footprint<double>(r_.nH * r_.nH) + 2 * Arena::footprint<double>(r_.nH));
+    if (!load_pass(out)) return stopped();
+    double* xt = arena_.allocate<double>(n_);
+    if (!solve_transverse(xt)) {
+        return check_.stopped() ? stopped() : invalid("beam is unstable / singular (no unique solution)");
+    }
+    double* xa = arena_.allocate<double>(r_.nH);
+    if (!solve_axial(xa)) {
+        return check_.stopped() ? stopped() : invalid("beam is unstable / singular (no unique solution)");
+    }
+    write_unknowns(out, xt, xa);
+    if (!write_supports(out, xt, xa)) return stopped();
+    return result;
 }
 
 }  // namespace

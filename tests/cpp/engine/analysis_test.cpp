@@ -192,7 +192,9 @@ TEST(Solve, FailuresCarryTheirMessageInOrder) {
         ASSERT_FALSE(r->ok()) << c.name;
         EXPECT_EQ(r->failure().reason, Failure::Reason::invalid) << c.name;
         EXPECT_EQ(r->failure().message, c.message) << c.name;
-        EXPECT_EQ(r->storage.asked, 0) << c.name;  // no result is made for a failure
+        // A load or the supports' order fails before a result is made.
+        const bool before_result = r->failure().message != "beam is unstable / singular (no unique solution)";
+        EXPECT_EQ(r->storage.asked, before_result ? 0 : 1) << c.name;
     }
 }
 
