@@ -85,9 +85,11 @@ public:
         }
     }
 
-    void push_back(const T& value) {
+    void push_back(const T& value) { push() = value; }
+    // A new last value, default-initialised, to be filled in place.
+    T& push() {
         if (size_ == capacity_) grow();
-        data_[size_++] = value;
+        return *new (data_ + size_++) T{};
     }
     T* data() const noexcept { return data_; }
     std::size_t size() const noexcept { return size_; }

@@ -21,6 +21,8 @@ constexpr KindInfo kinds[] = {
 
 }  // namespace
 
+// Out of line, so that no compiler merges the two into one sincos call,
+// whose last bit need not agree with sin's and cos's on every C library.
 double axial_factor(double angle) noexcept { return projection_factor(std::cos(angle * deg_to_rad)); }
 
 double transverse_factor(double angle) noexcept { return projection_factor(std::sin(angle * deg_to_rad)); }

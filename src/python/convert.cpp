@@ -16,7 +16,7 @@ void set_downcast_error(PyObject* obj, const char* target) {
 }
 
 bool to_text(PyObject* obj, std::string_view& out) {
-    if (!PyUnicode_Check(obj)) {
+    if (!PyUnicode_CheckExact(obj) && !PyUnicode_Check(obj)) {
         set_downcast_error(obj, "PyString");
         return false;
     }
@@ -38,7 +38,7 @@ bool to_u64(PyObject* obj, std::uint64_t& out) {
 }
 
 bool as_tuple(PyObject* obj, Py_ssize_t n) {
-    if (!PyTuple_Check(obj)) {
+    if (!PyTuple_CheckExact(obj) && !PyTuple_Check(obj)) {
         set_downcast_error(obj, "PyTuple");
         return false;
     }

@@ -23,31 +23,38 @@ namespace {
 constexpr const char* solve_params[] = {"span", "e", "i", "a", "g", "supports", "loads", "units"};
 constexpr Signature solve_signature{"solve()", solve_params, 7};
 
-bool to_support(PyObject* obj, engine::Support& out) {
-    if (!as_tuple(obj, 4)) return false;
+// A support tuple borrowed from the list; its numbers are borrowed from it.
+Converted to_support(PyObject* obj, engine::Support& out) {
+    Keep keep(obj);
+    if (!PyTuple_CheckExact(obj)) keep.before_python();  // a subclass may run Python code anywhere
+    if (!as_tuple(obj, 4)) return Converted::failed;
     double* fields[] = {&out.pos, &out.kx, &out.ky, &out.km};
     for (Py_ssize_t k = 0; k < 4; ++k) {
-        if (!to_double(PyTuple_GetItem(obj, k), *fields[k])) return false;
+        if (number_item(PyTuple_GetItem(obj, k), *fields[k], keep) == Converted::failed) return Converted::failed;
     }
-    return true;
+    return keep.outcome();
 }
 
 bool read_supports(PyObject* obj, arena::Arena& arena, std::span<const engine::Support>& out) {
     std::optional<arena::GrowingList<engine::Support>> list;
-    const bool read = for_each_item(obj, [&](std::size_t expected) { list.emplace(arena, expected); },
-                                    [&](PyObject* item) {
-                                        engine::Support s;
-                                        if (!to_support(item, s)) return false;
-                                        list->push_back(s);
-                                        return true;
-                                    });
+    Keep argument;
+    const Converted read = for_each_item(
+        obj, [&](std::size_t expected) { list.emplace(arena, expected); },
+        [&](PyObject* item, Keep&) {
+            engine::Support s;
+            const Converted c = to_support(item, s);
+            if (c != Converted::failed) list->push_back(s);
+            return c;
+        },
+        argument);
     out = list ? list->items() : std::span<const engine::Support>();
-    return read;
+    return read != Converted::failed;
 }
 
 // The kind is looked up once, here; the text of a kind that names none is
 // copied for its message, since the caller's str may be gone by then.
-bool read_kind(PyObject* obj, engine::LoadInput& out, arena::Arena& arena) {
+bool read_kind(PyObject* obj, engine::LoadInput& out, arena::Arena& arena, Keep& keep) {
+    if (!PyUnicode_CheckExact(obj)) keep.before_python();  // the downcast error, or a subclass
     std::string_view text;
     if (!to_text(obj, text)) return false;
     out.name = engine::load_name(text);
@@ -61,37 +68,46 @@ bool read_kind(PyObject* obj, engine::LoadInput& out, arena::Arena& arena) {
 
 // Every parameter is converted and counted; a fixed-size kind keeps the
 // first five, "dist" keeps all of them.
-bool read_params(PyObject* obj, engine::LoadInput& out, arena::Arena& arena) {
+bool read_params(PyObject* obj, engine::LoadInput& out, arena::Arena& arena, Keep& keep) {
     const bool keep_all = out.name == engine::LoadName::dist;
     std::optional<arena::GrowingList<double>> all;
-    const bool read = for_each_item(
+    const Converted read = for_each_item(
         obj, [&](std::size_t expected) { if (keep_all) all.emplace(arena, expected); },
-        [&](PyObject* item) {
+        [&](PyObject* item, Keep& params_keep) {
             double v = 0.0;
-            if (!to_double(item, v)) return false;
+            const Converted c = number_item(item, v, params_keep);
+            if (c == Converted::failed) return c;
             if (out.count < engine::max_fixed_params) out.head[out.count] = v;
             if (keep_all) all->push_back(v);
             ++out.count;
-            return true;
-        });
+            return c;
+        },
+        keep);
     if (all) out.all = all->data();
-    return read;
+    return read != Converted::failed;
+}
+
+// A load tuple borrowed from the list; its kind and parameter list are
+// borrowed from it.
+Converted to_load(PyObject* obj, engine::LoadInput& entry, arena::Arena& arena) {
+    Keep keep(obj);
+    if (!PyTuple_CheckExact(obj)) keep.before_python();
+    if (!as_tuple(obj, 2) || !read_kind(PyTuple_GetItem(obj, 0), entry, arena, keep) ||
+        !read_params(PyTuple_GetItem(obj, 1), entry, arena, keep)) {
+        return Converted::failed;
+    }
+    return keep.outcome();
 }
 
 bool read_loads(PyObject* obj, arena::Arena& arena, std::span<const engine::LoadInput>& out) {
     std::optional<arena::GrowingList<engine::LoadInput>> list;
-    const bool read = for_each_item(obj, [&](std::size_t expected) { list.emplace(arena, expected); },
-                                    [&](PyObject* item) {
-                                        engine::LoadInput entry;
-                                        if (!as_tuple(item, 2) || !read_kind(PyTuple_GetItem(item, 0), entry, arena) ||
-                                            !read_params(PyTuple_GetItem(item, 1), entry, arena)) {
-                                            return false;
-                                        }
-                                        list->push_back(entry);
-                                        return true;
-                                    });
+    Keep argument;
+    const Converted read = for_each_item(
+        obj, [&](std::size_t expected) { list.emplace(arena, expected); },
+        [&](PyObject* item, Keep&) { return to_load(item, list->push(), arena); },
+        argument);
     out = list ? list->items() : std::span<const engine::LoadInput>();
-    return read;
+    return read != Converted::failed;
 }
 
 // On failure an exact TypeError is prefixed with the parameter's name.
