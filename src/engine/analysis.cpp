@@ -169,20 +169,20 @@ struct UnknownTerms {
 
 UnknownTerms unknown_terms(double uL, const Section& sec) {
     const Term step{1.0, 0.0, 0};
-    UnknownTerms t;
     const Term V_integral = step.integrated();
-    t.M_vertical = V_integral.scaled(uL);
-    t.M_rotational = Term{-1.0, 0.0, 0};
-    t.S_vertical = t.M_vertical.integrated().scaled(uL);
-    t.S_rotational = t.M_rotational.integrated().scaled(uL);
-    t.S_C1 = step;
+    const Term M_vertical = V_integral.scaled(uL), M_rotational{-1.0, 0.0, 0};
+    const Term S_vertical = M_vertical.integrated().scaled(uL), S_rotational = M_rotational.integrated().scaled(uL);
     const double bending = uL / sec.EI;
-    t.D_vertical_bending = t.S_vertical.integrated().scaled(bending);
-    t.D_vertical_shear = V_integral.scaled(sec.phi * uL).scaled(-1.0);
-    t.D_rotational = t.S_rotational.integrated().scaled(bending);
-    t.D_C1 = t.S_C1.integrated().scaled(bending);
-    t.D_C2 = step;
-    return t;
+    return {M_vertical,
+            M_rotational,
+            S_vertical,
+            S_rotational,
+            step,
+            S_vertical.integrated().scaled(bending),
+            V_integral.scaled(sec.phi * uL).scaled(-1.0),
+            S_rotational.integrated().scaled(bending),
+            step.integrated().scaled(bending),
+            step};
 }
 
 // The value at x of one unknown's term placed at its position.
@@ -262,7 +262,18 @@ class Solve {
 public:
     Solve(const Input& in, std::span<const Load> loads, const Support* sup, arena::Arena& arena,
           interrupt::Check& check)
-        : in_(in), u_(in.units), loads_(loads), sup_(sup), count_(in.supports.size()), arena_(arena), check_(check) {}
+        : in_(in),
+          u_(in.units),
+          loads_(loads),
+          sup_(sup),
+          count_(in.supports.size()),
+          arena_(arena),
+          check_(check),
+          r_(restraints_of(sup, count_, arena)),
+          sec_(section_constants(in)),
+          unknown_(unknown_terms(u_.length, sec_)),
+          terms_(count_terms(loads)),
+          n_(r_.nV + r_.nR + 2) {}
 
     Outcome run(ResultStorage& storage);
 
@@ -283,11 +294,11 @@ private:
     arena::Arena& arena_;
     interrupt::Check& check_;
 
-    Restraints r_{};
-    Section sec_{};
-    UnknownTerms unknown_{};
-    TermCounts terms_{};
-    std::size_t n_ = 0;  // transverse unknowns
+    const Restraints r_;
+    const Section sec_;
+    const UnknownTerms unknown_;
+    const TermCounts terms_;
+    const std::size_t n_;  // transverse unknowns
     // Kept from the load pass for the equations.
     Terms S_, D_, U_;
     double force_total_ = -0.0;  // transverse loads at the far end
@@ -483,11 +494,6 @@ bool Solve::write_supports(const Lists& out, const double* xt, const double* xa)
 }
 
 Outcome Solve::run(ResultStorage& storage) {
-    r_ = restraints_of(sup_, count_, arena_);
-    sec_ = section_constants(in_);
-    unknown_ = unknown_terms(u_.length, sec_);
-    terms_ = count_terms(loads_);
-    n_ = r_.nV + r_.nR + 2;
     const std::size_t nT = terms_.forces, nQ = terms_.torques;
 
     // The result's lists are sized now, and the loads' terms written into
