@@ -65,22 +65,6 @@ std::size_t load_footprint(const LoadInput& entry) {
     return 0;
 }
 
-// The loads in the caller's order, or the failure of the first that fails.
-std::variant<std::span<const Load>, Failure> build_loads(std::span<const LoadInput> entries, arena::Arena& arena,
-                                                         interrupt::Check& check) {
-    std::size_t room = arena::Arena::footprint<Load>(entries.size());
-    for (const LoadInput& entry : entries) room += load_footprint(entry);
-    arena.reserve(room);
-    Load* built = arena.allocate<Load>(entries.size());
-    for (std::size_t k = 0; k < entries.size(); ++k) {
-        if (check.stop(load_cost)) return stopped();
-        auto load = loads::build_load(entries[k], arena, check);
-        if (auto* failure = std::get_if<Failure>(&load)) return std::move(*failure);
-        built[k] = std::get<Load>(load);
-    }
-    return std::span<const Load>(built, entries.size());
-}
-
 bool is_torque(const Load& load) noexcept { return load.kind != LoadKind::Point && load.kind != LoadKind::Distributed; }
 
 // How many terms the point and distributed loads have, and the torques.
@@ -89,10 +73,27 @@ struct TermCounts {
     std::size_t torques = 0;
 };
 
-TermCounts count_terms(std::span<const Load> loads) {
+struct BuiltLoads {
+    std::span<const Load> loads;
+    TermCounts terms;
+};
+
+// The loads in the caller's order, or the failure of the first that fails.
+std::variant<BuiltLoads, Failure> build_loads(std::span<const LoadInput> entries, arena::Arena& arena,
+                                              interrupt::Check& check) {
+    std::size_t room = arena::Arena::footprint<Load>(entries.size());
+    for (const LoadInput& entry : entries) room += load_footprint(entry);
+    arena.reserve(room);
+    Load* built = arena.allocate<Load>(entries.size());
     TermCounts n;
-    for (const Load& load : loads) (is_torque(load) ? n.torques : n.forces) += load.terms.size();
-    return n;
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        if (check.stop(load_cost)) return stopped();
+        auto load = loads::build_load(entries[k], arena, check);
+        if (auto* failure = std::get_if<Failure>(&load)) return std::move(*failure);
+        built[k] = std::get<Load>(load);
+        (is_torque(built[k]) ? n.torques : n.forces) += built[k].terms.size();
+    }
+    return BuiltLoads{{built, entries.size()}, n};
 }
 
 // --- Supports ------------------------------------------------------------
@@ -260,11 +261,10 @@ Lists writable(const Analysis& a) {
 // kept for the equations.
 class Solve {
 public:
-    Solve(const Input& in, std::span<const Load> loads, const Support* sup, arena::Arena& arena,
-          interrupt::Check& check)
+    Solve(const Input& in, const BuiltLoads& loads, const Support* sup, arena::Arena& arena, interrupt::Check& check)
         : in_(in),
           u_(in.units),
-          loads_(loads),
+          loads_(loads.loads),
           sup_(sup),
           count_(in.supports.size()),
           arena_(arena),
@@ -272,7 +272,7 @@ public:
           r_(restraints_of(sup, count_, arena)),
           sec_(section_constants(in)),
           unknown_(unknown_terms(u_.length, sec_)),
-          terms_(count_terms(loads)),
+          terms_(loads.terms),
           n_(r_.nV + r_.nR + 2) {}
 
     Outcome run(ResultStorage& storage);
@@ -539,8 +539,7 @@ Outcome solve(const Input& in, arena::Arena& arena, interrupt::Check& check, Res
     if (auto* failure = std::get_if<Failure>(&built)) return std::move(*failure);
     auto sorted = sort_supports(in.supports, arena, check);
     if (auto* failure = std::get_if<Failure>(&sorted)) return std::move(*failure);
-    return Solve(in, std::get<std::span<const Load>>(built), std::get<const Support*>(sorted), arena, check)
-        .run(storage);
+    return Solve(in, std::get<BuiltLoads>(built), std::get<const Support*>(sorted), arena, check).run(storage);
 }
 
 }  // namespace engine
