@@ -260,9 +260,16 @@ void* NewBeamResult::obtain(std::size_t bytes) {
         PyErr_NoMemory();
         return nullptr;
     }
-    auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
-    object_ = Ref(alloc(type, static_cast<Py_ssize_t>(bytes)));
-    if (!object_) return nullptr;
+    // Not the type's allocation, which zeroes the whole block first: for a
+    // large result that takes long and cannot be interrupted, while the
+    // analysis writes every byte anyway.
+    void* memory = PyObject_Malloc(analysis_offset + bytes);
+    if (memory == nullptr) {
+        PyErr_NoMemory();
+        return nullptr;
+    }
+    object_ = Ref(reinterpret_cast<PyObject*>(
+        PyObject_InitVar(static_cast<PyVarObject*>(memory), type, static_cast<Py_ssize_t>(bytes))));
     object(object_.get()).span = span_;
     return reinterpret_cast<char*>(object_.get()) + analysis_offset;
 }
