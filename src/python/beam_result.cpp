@@ -262,7 +262,7 @@ void* NewBeamResult::obtain(std::size_t bytes) {
     }
     // Not the type's allocation, which zeroes the whole block first: for a
     // large result that takes long and cannot be interrupted, while the
-    // analysis writes every byte anyway.
+    // analysis writes all of its record and lists anyway.
     void* memory = PyObject_Malloc(analysis_offset + bytes);
     if (memory == nullptr) {
         PyErr_NoMemory();
