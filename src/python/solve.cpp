@@ -35,19 +35,16 @@ Converted to_support(PyObject* obj, engine::Support& out) {
     return keep.outcome();
 }
 
-bool read_supports(PyObject* obj, arena::Arena& arena, std::span<const engine::Support>& out) {
-    std::optional<arena::GrowingList<engine::Support>> list;
+// An argument's items converted into a list in the arena: convert(item,
+// slot) fills each new last slot.
+template <class T, class Convert>
+bool read_list(PyObject* obj, arena::Arena& arena, std::span<const T>& out, Convert&& convert) {
+    std::optional<arena::GrowingList<T>> list;
     Keep argument;
     const Converted read = for_each_item(
         obj, [&](std::size_t expected) { list.emplace(arena, expected); },
-        [&](PyObject* item, Keep&) {
-            engine::Support s;
-            const Converted c = to_support(item, s);
-            if (c != Converted::failed) list->push_back(s);
-            return c;
-        },
-        argument);
-    out = list ? list->items() : std::span<const engine::Support>();
+        [&](PyObject* item, Keep&) { return convert(item, list->push()); }, argument);
+    out = list ? list->items() : std::span<const T>();
     return read != Converted::failed;
 }
 
@@ -99,17 +96,6 @@ Converted to_load(PyObject* obj, engine::LoadInput& entry, arena::Arena& arena) 
     return keep.outcome();
 }
 
-bool read_loads(PyObject* obj, arena::Arena& arena, std::span<const engine::LoadInput>& out) {
-    std::optional<arena::GrowingList<engine::LoadInput>> list;
-    Keep argument;
-    const Converted read = for_each_item(
-        obj, [&](std::size_t expected) { list.emplace(arena, expected); },
-        [&](PyObject* item, Keep&) { return to_load(item, list->push(), arena); },
-        argument);
-    out = list ? list->items() : std::span<const engine::LoadInput>();
-    return read != Converted::failed;
-}
-
 // On failure an exact TypeError is prefixed with the parameter's name.
 bool convert_argument(const char* param, bool converted) {
     if (!converted) wrap_argument_error(param);
@@ -123,8 +109,9 @@ bool read_input(const std::array<PyObject*, 8>& slot, engine::Input& in, arena::
     for (std::size_t k = 0; k < 5; ++k) {
         if (!convert_argument(solve_params[k], to_double(slot[k], *numbers[k]))) return false;
     }
-    if (!convert_argument("supports", read_supports(slot[5], arena, in.supports))) return false;
-    if (!convert_argument("loads", read_loads(slot[6], arena, in.loads))) return false;
+    if (!convert_argument("supports", read_list(slot[5], arena, in.supports, to_support))) return false;
+    auto to_entry = [&](PyObject* item, engine::LoadInput& entry) { return to_load(item, entry, arena); };
+    if (!convert_argument("loads", read_list(slot[6], arena, in.loads, to_entry))) return false;
     if (slot[7] == nullptr || slot[7] == Py_None) return true;
     return convert_argument("units", for_each_text_float(slot[7], [&](std::string_view key, double value) {
                                 engine::set_unit_factor(in.units, key, value);
