@@ -123,7 +123,8 @@ def analyse(beam: Beam) -> dict[str, Any]:
     """Every result of one beam, as hex."""
     import flexura  # the build on PYTHONPATH
 
-    args = (*floats(beam.section), [tuple(floats(s)) for s in beam.supports],
+    # Any: unknown kind texts and malformed supports are passed on purpose.
+    args: tuple[Any, ...] = (*floats(beam.section), [tuple(floats(s)) for s in beam.supports],
             [(kind, floats(p)) for kind, p in beam.loads],
             None if beam.units is None else {k: float.fromhex(v) for k, v in beam.units.items()})
     try:
