@@ -2,6 +2,8 @@
 # Instruction counts of flexura's hot paths under valgrind's callgrind.
 #
 #   benchmarks/callgrind.sh              # instructions per call of each operation
+#   CALLGRIND_LARGE=1 benchmarks/callgrind.sh    # also solves with 200 and 1,000 supports and
+#                                                # 10,000 loads
 #   benchmarks/callgrind.sh --annotate [OP]   # also: where OP (default "solve(a)") spends
 #                                              # them, per function
 #
@@ -28,6 +30,15 @@ WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 export PYTHONHASHSEED=0
 
+# The C floors, built for this interpreter.
+"$PYTHON" - "$(dirname "$0")/floors.c" "$WORK" <<'EOF'
+import subprocess, sys, sysconfig
+source, work = sys.argv[1], sys.argv[2]
+include = sysconfig.get_paths()["include"]
+subprocess.run(["cc", "-O2", "-shared", "-fPIC", "-I", include, source, "-o", work + "/floors.so"], check=True)
+EOF
+export PYTHONPATH="$WORK${PYTHONPATH:+:$PYTHONPATH}"
+
 cat > "$WORK/worker.py" <<'EOF'
 import itertools
 import math
@@ -36,6 +47,7 @@ from array import array
 from operator import itemgetter
 
 import flexura
+import floors
 
 inf = float("inf")
 OPS = {
@@ -50,18 +62,29 @@ OPS = {
     "floor call1": "math.fabs(x)",
     "floor lists5": "{'x': vals.tolist(), 'nf': vals.tolist(), 'sf': vals.tolist(), "
                     "'bm': vals.tolist(), 'd': vals.tolist()}",
+    # scenario (a) with nine more point loads: (solve(a+9) - solve(a)) / 9 is the cost of one
+    "solve(a+9)": "solve(*args_a9)",
+    "solve(200 supports)": "solve(*args_s200)",
+    "solve(1000 supports)": "solve(*args_s1000)",
+    "solve(10000 loads)": "solve(*args_l10000)",
+    # benchmarks/floors.c: reactions() on (a) built in C, and a C fast call converting nothing
+    "floor dict2x3": "floors.dict2x3()",
+    "floor fastcall8": "floors.call(*args_a, None)",
 }
 op, n = sys.argv[1], int(sys.argv[2])
 EOF
-# The arguments of scenarios (a) and (b) of scenarios.py, written into the worker as literals:
+# The arguments of the scenarios of scenarios.py, written into the worker as literals:
 # importing that module in the measured process would move the counts by up to 1%.
 "$PYTHON" - "$(cd "$(dirname "$0")" && pwd)" >> "$WORK/worker.py" <<'EOF'
 import sys
 sys.path.insert(0, sys.argv[1])
-from scenarios import scenario_a, scenario_b
+from scenarios import scenario_a, scenario_b, scenario_d, scenario_e
 print("args_a = %r\nargs_b = %r" % (scenario_a().args(), scenario_b().args()))
+print("args_s200 = %r\nargs_s1000 = %r" % (scenario_d(200).args(), scenario_d(1000).args()))
+print("args_l10000 = %r" % (scenario_e(10000).args(),))
 EOF
 cat >> "$WORK/worker.py" <<'EOF'
+args_a9 = args_a[:6] + (args_a[6] + [("point", [-5.0 - k, 0.5 + k, 90.0]) for k in range(9)],)
 solve = flexura.solve
 r = solve(*args_a)
 x = 3.7
@@ -72,7 +95,10 @@ exec(code, ns)
 EOF
 
 ops=("loop" "solve(a)" "solve(b)" "eval_d" "get_bending_moment" "reactions" "plotting_vectors(200)"
-     "floor call8" "floor call1" "floor lists5")
+     "floor call8" "floor call1" "floor lists5" "solve(a+9)" "floor dict2x3" "floor fastcall8")
+if [[ -n "${CALLGRIND_LARGE:-}" ]]; then  # a few minutes more
+    ops+=("solve(200 supports)" "solve(1000 supports)" "solve(10000 loads)")
+fi
 
 run() {  # op n outfile
     valgrind --tool=callgrind --callgrind-out-file="$3" "$PYTHON" "$WORK/worker.py" "$1" "$2" \
@@ -85,7 +111,11 @@ printf '%-24s %8s %16s %16s\n' "operation" "N" "Ir per call" "net of loop"
 loop_ir=0
 for op in "${ops[@]}"; do
     n=$N
-    case "$op" in solve*|plotting*|reactions|"floor lists5") n=500 ;; esac
+    case "$op" in
+        "solve(1000 supports)") n=1 ;;
+        "solve(200 supports)"|"solve(10000 loads)") n=5 ;;
+        solve*|plotting*|reactions|"floor lists5"|"floor dict2x3") n=500 ;;
+    esac
     tag=${op//[^a-z0-9]/_}
     run "$op" 0 "$WORK/$tag.0" & run "$op" "$n" "$WORK/$tag.n" & wait
     per=$(( ($(total "$WORK/$tag.n") - $(total "$WORK/$tag.0")) / n ))

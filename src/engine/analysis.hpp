@@ -1,10 +1,14 @@
-// The result of analysing a beam: the four internal-quantity term lists in
-// the caller's units, the rounded reactions and the feature positions.
+// The one entry of the core: from a beam problem as the caller gave it to
+// the four internal-quantity term lists in the caller's units, the rounded
+// reactions and the feature positions, or the one reason there are none.
 #pragma once
 
+#include <cstddef>
+#include <span>
 #include <variant>
-#include <vector>
 
+#include "arena/arena.hpp"
+#include "engine/failure.hpp"
 #include "engine/model.hpp"
 #include "interrupt/check.hpp"
 #include "sing/sing.hpp"
@@ -20,35 +24,41 @@ struct Reaction {
     double m = 0.0;
 };
 
+// The result of a solve. It heads the one block that the caller's storage
+// gave, and its lists follow it in that block; it needs no destructor, so
+// releasing the block releases everything.
 struct Analysis {
-    sing::TermList nf;  // normal force
-    sing::TermList sf;  // shear force
-    sing::TermList bm;  // bending moment
-    sing::TermList d;   // deflection, shear deformation included
-    std::vector<Reaction> reactions;  // ascending support position
-    std::vector<double> features;     // support positions, then load term positions
+    sing::Terms nf;                        // normal force
+    sing::Terms sf;                        // shear force
+    sing::Terms bm;                        // bending moment
+    sing::Terms d;                         // deflection, shear deformation included
+    std::span<const Reaction> reactions;  // ascending support position
+    std::span<const double> features;     // support positions, then load term positions
 };
 
-enum class AnalyseFailure {
-    singular,            // no unique solution (unstable or degenerate beam)
-    unordered_supports,  // a support position is NaN, so supports cannot be sorted
-    interrupted,         // the caller's check asked to stop
+// Where the result goes: a block that outlives the solve, such as the
+// memory of the object that will hold it.
+class ResultStorage {
+public:
+    // `bytes` of memory aligned for doubles and pointers, or null (the
+    // storage has recorded why) when they cannot be had.
+    virtual void* obtain(std::size_t bytes) = 0;
+
+protected:
+    ~ResultStorage() = default;
 };
 
-struct AnalyseResult {
-    std::variant<Analysis, AnalyseFailure> outcome;
+// The analysis, placed at the start of the storage's block, or why not.
+using Outcome = std::variant<const Analysis*, Failure>;
 
-    bool ok() const noexcept { return std::holds_alternative<Analysis>(outcome); }
-    AnalyseFailure failure() const noexcept { return std::get<AnalyseFailure>(outcome); }
-    Analysis& analysis() noexcept { return std::get<Analysis>(outcome); }
-    const Analysis& analysis() const noexcept { return std::get<Analysis>(outcome); }
-};
-
-// Reactions and result fields of the beam, or the reason there are none.
-// The check is asked now and then while the work grows with the number of
-// supports and load terms.
-AnalyseResult analyse(const Beam& beam, interrupt::Check& check);
-AnalyseResult analyse(const Beam& beam);
+// Builds the loads in the caller's order (an unknown kind or too few
+// parameters fails with the caller's text), orders the supports (a NaN
+// position among two or more fails), solves the transverse and the axial
+// system (no unique solution fails) and writes the result into the storage.
+// Everything temporary goes into the arena. The check is asked now and then
+// while the work grows with the input; when it says stop, or the storage
+// gives nothing, the Failure is `stopped`.
+Outcome solve(const Input& input, arena::Arena& arena, interrupt::Check& check, ResultStorage& storage);
 
 // C round of v * 1e10, divided back: halves away from zero, sign kept. A
 // finite v too large to scale (|v| above about 1.8e298) is returned as it is.

@@ -3,9 +3,10 @@
 // caller's units until the analysis multiplies them by the unit factors.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
-#include <vector>
 
 #include "sing/sing.hpp"
 
@@ -31,20 +32,47 @@ struct Support {
     double km = 0.0;
 };
 
+// A load kind as the caller names it: "point", "udl", "trap", "torque",
+// "dist" (exact, case-sensitive text), or a text that names none.
+enum class LoadName : std::uint8_t { point, udl, trap, torque, dist, unknown };
+
+LoadName load_name(std::string_view text) noexcept;
+
+// The text of a kind that has one ("" for unknown).
+std::string_view load_text(LoadName name) noexcept;
+
+// How many parameters a kind needs at least; surplus ones are ignored,
+// except that every "dist" parameter from the fourth on is one more
+// polynomial coefficient.
+std::size_t min_params(LoadName name) noexcept;
+
+// The parameters a fixed-size kind reads at most ("trap" reads five).
+inline constexpr std::size_t max_fixed_params = 5;
+
+// One entry of the caller's load list, converted but not yet checked.
+struct LoadInput {
+    LoadName name = LoadName::unknown;
+    std::size_t count = 0;                // how many parameters were given
+    double head[max_fixed_params] = {};   // the first ones, those a fixed-size kind reads
+    const double* all = nullptr;          // every parameter, kept for "dist" only
+    std::string_view text;                // the caller's kind text, kept when it names no kind
+};
+
+// The entry for a kind text and parameter list held by the caller; `all`
+// and `text` refer to the caller's storage.
+LoadInput load_input(std::string_view kind, std::span<const double> params) noexcept;
+
 // How a load's coefficients and moment are scaled into base units. The
 // analysis treats every value other than Point and Distributed as Torque.
 enum class LoadKind : std::uint8_t { Point = 0, Distributed = 1, Torque = 2 };
 
+// A built load. Its terms live in the solve's arena.
 struct Load {
-    sing::TermList terms;  // intensity along the load's line of action
-    double angle = 90.0;   // degrees; torques always carry 90
-    double moment = 0.0;   // moment of the transverse part about x = 0
+    sing::Terms terms;        // intensity along the load's line of action
+    double transverse = 1.0;  // transverse_factor of its angle (1.0 for a torque)
+    double axial = 0.0;       // axial_factor of its angle (unused for a torque)
+    double moment = 0.0;      // moment of the transverse part about x = 0
     LoadKind kind = LoadKind::Point;
-
-    // The load's contribution to the normal force and to the shear force:
-    // its axial and transverse component, integrated once.
-    sing::TermList normal_force_terms() const;
-    sing::TermList shear_force_terms() const;
 };
 
 // Each factor turns a caller value into the base value; 1.0 = same unit.
@@ -66,14 +94,15 @@ struct Units {
 // case-sensitive text). Any other key names no factor and is ignored.
 void set_unit_factor(Units& units, std::string_view key, double value) noexcept;
 
-struct Beam {
-    std::vector<Support> supports;  // caller's order
-    std::vector<Load> loads;        // caller's order
+// One beam problem as the caller gave it.
+struct Input {
     double span = 0.0;
     double e = 0.0;
     double i = 0.0;
     double a = 0.0;
     double g = 0.0;
+    std::span<const Support> supports;  // caller's order
+    std::span<const LoadInput> loads;   // caller's order
     Units units;
 };
 

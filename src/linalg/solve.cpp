@@ -2,35 +2,50 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 namespace linalg {
 namespace {
 
+// Every step below is written once, for a size known only at run time
+// (std::size_t) or fixed at compile time (std::integral_constant), so that
+// the small systems of most beams get loops the compiler unrolls with the
+// very same operations in the very same order.
+template <class Size>
+struct System {
+    double* a;
+    double* b;
+    Size n;
+
+    double* row(std::size_t r) const noexcept { return a + r * n; }
+};
+
 // Divides each row and its right-hand side by the row's largest magnitude,
 // so that the pivot search compares equations on an equal footing.
-bool equilibrate(Matrix& a, std::vector<double>& b) noexcept {
-    const std::size_t n = b.size();
-    for (std::size_t r = 0; r < n; ++r) {
-        double* row = a.row(r);
-        double s = 0.0;
-        for (std::size_t c = 0; c < n; ++c) {
+template <class Size>
+bool equilibrate(const System<Size>& s) noexcept {
+    for (std::size_t r = 0; r < s.n; ++r) {
+        double* row = s.row(r);
+        double largest = 0.0;
+        for (std::size_t c = 0; c < s.n; ++c) {
             const double v = std::fabs(row[c]);
-            if (v > s) s = v;  // NaN never wins
+            if (v > largest) largest = v;  // NaN never wins
         }
-        if (s == 0.0) return false;
-        for (std::size_t c = 0; c < n; ++c) row[c] = row[c] / s;
-        b[r] = b[r] / s;
+        if (largest == 0.0) return false;
+        for (std::size_t c = 0; c < s.n; ++c) row[c] = row[c] / largest;
+        s.b[r] = s.b[r] / largest;
     }
     return true;
 }
 
 // Upper row wins ties; a NaN magnitude never wins.
-std::size_t find_pivot(const Matrix& a, std::size_t i, double& magnitude) noexcept {
+template <class Size>
+std::size_t find_pivot(const System<Size>& s, std::size_t i, double& magnitude) noexcept {
     std::size_t p = i;
-    magnitude = std::fabs(a.row(i)[i]);
-    for (std::size_t r = i + 1; r < a.n; ++r) {
-        const double v = std::fabs(a.row(r)[i]);
+    magnitude = std::fabs(s.row(i)[i]);
+    for (std::size_t r = i + 1; r < s.n; ++r) {
+        const double v = std::fabs(s.row(r)[i]);
         if (v > magnitude) {
             p = r;
             magnitude = v;
@@ -39,24 +54,25 @@ std::size_t find_pivot(const Matrix& a, std::size_t i, double& magnitude) noexce
     return p;
 }
 
-bool eliminate(Matrix& a, std::vector<double>& b, interrupt::Check& check) noexcept {
-    const std::size_t n = b.size();
+template <class Size>
+bool eliminate(const System<Size>& s, interrupt::Check& check) noexcept {
+    const std::size_t n = s.n;
     for (std::size_t i = 0; i < n; ++i) {
         if (check.stop((n - i) * (n - i))) return false;
         double m = 0.0;
-        const std::size_t p = find_pivot(a, i, m);
+        const std::size_t p = find_pivot(s, i, m);
         if (m == 0.0) return false;
         if (p != i) {
-            std::swap_ranges(a.row(i), a.row(i) + n, a.row(p));
-            std::swap(b[i], b[p]);
+            std::swap_ranges(s.row(i), s.row(i) + n, s.row(p));
+            std::swap(s.b[i], s.b[p]);
         }
-        const double* pivot_row = a.row(i);
+        const double* pivot_row = s.row(i);
         for (std::size_t r = i + 1; r < n; ++r) {
-            double* row = a.row(r);
+            double* row = s.row(r);
             const double f = row[i] / pivot_row[i];
             if (f == 0.0) continue;
             for (std::size_t c = i; c < n; ++c) row[c] = row[c] - pivot_row[c] * f;
-            b[r] = b[r] - f * b[i];
+            s.b[r] = s.b[r] - f * s.b[i];
         }
     }
     return true;
@@ -64,31 +80,44 @@ bool eliminate(Matrix& a, std::vector<double>& b, interrupt::Check& check) noexc
 
 // Overwrites b with the solution, last unknown first: every x[c] it reads
 // (c > r) is already in place of b[c].
-void back_substitute(const Matrix& a, std::vector<double>& b) noexcept {
-    const std::size_t n = b.size();
-    for (std::size_t r = n; r-- > 0;) {
-        const double* row = a.row(r);
-        double t = b[r];
-        for (std::size_t c = r + 1; c < n; ++c) t = t - row[c] * b[c];
-        b[r] = t / row[r];
+template <class Size>
+void back_substitute(const System<Size>& s) noexcept {
+    for (std::size_t r = s.n; r-- > 0;) {
+        const double* row = s.row(r);
+        double t = s.b[r];
+        for (std::size_t c = r + 1; c < s.n; ++c) t = t - row[c] * s.b[c];
+        s.b[r] = t / row[r];
     }
+}
+
+template <class Size>
+bool solve_system(const System<Size>& s, interrupt::Check& check) noexcept {
+    if (!equilibrate(s) || !eliminate(s, check)) return false;
+    back_substitute(s);
+    return std::all_of(s.b, s.b + s.n, [](double v) { return std::isfinite(v); });
+}
+
+template <std::size_t N>
+bool solve_fixed(double* a, double* b, interrupt::Check& check) noexcept {
+    return solve_system(System<std::integral_constant<std::size_t, N>>{a, b, {}}, check);
 }
 
 }  // namespace
 
-std::optional<std::vector<double>> solve(Matrix a, std::vector<double> b, interrupt::Check& check) {
-    if (b.empty()) return std::vector<double>{};
-    if (!equilibrate(a, b) || !eliminate(a, b, check)) return std::nullopt;
-    back_substitute(a, b);
-    for (double v : b) {
-        if (!std::isfinite(v)) return std::nullopt;
+bool solve(double* a, double* b, std::size_t n, interrupt::Check& check) {
+    // Fixed sizes up to 6 unknowns (up to four supports): saves 7% of a
+    // two-support solve and 3% of a four-support one (callgrind, 384 of
+    // 5,430 and 616 of 18,853 instructions).
+    switch (n) {
+        case 0: return true;
+        case 1: return solve_fixed<1>(a, b, check);
+        case 2: return solve_fixed<2>(a, b, check);
+        case 3: return solve_fixed<3>(a, b, check);
+        case 4: return solve_fixed<4>(a, b, check);
+        case 5: return solve_fixed<5>(a, b, check);
+        case 6: return solve_fixed<6>(a, b, check);
+        default: return solve_system(System<std::size_t>{a, b, n}, check);
     }
-    return b;
-}
-
-std::optional<std::vector<double>> solve(Matrix a, std::vector<double> b) {
-    interrupt::Check never;
-    return solve(std::move(a), std::move(b), never);
 }
 
 }  // namespace linalg

@@ -1,16 +1,15 @@
 #include "python/beam_result.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <new>
 #include <optional>
-#include <span>
-#include <string>
 
 #include "python/binding.hpp"
 #include "python/convert.hpp"
 #include "python/guard.hpp"
-#include "python/ref.hpp"
 #include "python/signals.hpp"
 #include "results/mesh.hpp"
 #include "results/reaction_table.hpp"
@@ -19,15 +18,22 @@
 namespace python {
 namespace {
 
-// The record lives in raw storage inside the object, constructed in place
-// after allocation and destroyed in dealloc.
+// The object: the interpreter's header, the span, then (at analysis_offset)
+// the block that the analysis wrote, Analysis record first. A variable-size
+// object, so that the interpreter's allocation and sys.getsizeof count the
+// whole block.
 struct BeamResultObject {
-    PyObject ob_base;
-    alignas(BeamResult) unsigned char storage[sizeof(BeamResult)];
+    PyVarObject ob_base;
+    double span;
 };
 
-const BeamResult& record(PyObject* self) {
-    return *std::launder(reinterpret_cast<BeamResult*>(reinterpret_cast<BeamResultObject*>(self)->storage));
+constexpr std::size_t analysis_offset = (sizeof(BeamResultObject) + 15) / 16 * 16;
+
+BeamResultObject& object(PyObject* self) { return *reinterpret_cast<BeamResultObject*>(self); }
+
+const engine::Analysis& record(PyObject* self) {
+    return *std::launder(reinterpret_cast<const engine::Analysis*>(reinterpret_cast<const char*>(self) +
+                                                                     analysis_offset));
 }
 
 PyTypeObject* type_object = nullptr;
@@ -39,35 +45,42 @@ struct Query {
     const char* name;       // Python method name
     const char* qualified;  // name in binding messages
     const char* doc;
-    sing::TermList BeamResult::*list;
+    sing::Terms engine::Analysis::*list;
     bool two_sided;
 };
 
+using engine::Analysis;
+
 constexpr std::array<Query, 8> queries{{
-    {"eval_nf", "BeamResult.eval_nf()", "eval_nf($self, x)\n--\n\n", &BeamResult::nf, false},
-    {"eval_sf", "BeamResult.eval_sf()", "eval_sf($self, x)\n--\n\n", &BeamResult::sf, false},
-    {"eval_bm", "BeamResult.eval_bm()", "eval_bm($self, x)\n--\n\n", &BeamResult::bm, false},
-    {"eval_d", "BeamResult.eval_d()", "eval_d($self, x)\n--\n\n", &BeamResult::d, false},
-    {"get_normal_force", "BeamResult.get_normal_force()", "get_normal_force($self, x)\n--\n\n", &BeamResult::nf, true},
-    {"get_shear_force", "BeamResult.get_shear_force()", "get_shear_force($self, x)\n--\n\n", &BeamResult::sf, true},
+    {"eval_nf", "BeamResult.eval_nf()", "eval_nf($self, x)\n--\n\n", &Analysis::nf, false},
+    {"eval_sf", "BeamResult.eval_sf()", "eval_sf($self, x)\n--\n\n", &Analysis::sf, false},
+    {"eval_bm", "BeamResult.eval_bm()", "eval_bm($self, x)\n--\n\n", &Analysis::bm, false},
+    {"eval_d", "BeamResult.eval_d()", "eval_d($self, x)\n--\n\n", &Analysis::d, false},
+    {"get_normal_force", "BeamResult.get_normal_force()", "get_normal_force($self, x)\n--\n\n", &Analysis::nf, true},
+    {"get_shear_force", "BeamResult.get_shear_force()", "get_shear_force($self, x)\n--\n\n", &Analysis::sf, true},
     {"get_bending_moment", "BeamResult.get_bending_moment()", "get_bending_moment($self, x)\n--\n\n",
-     &BeamResult::bm, true},
-    {"get_deflection", "BeamResult.get_deflection()", "get_deflection($self, x)\n--\n\n", &BeamResult::d, true},
+     &Analysis::bm, true},
+    {"get_deflection", "BeamResult.get_deflection()", "get_deflection($self, x)\n--\n\n", &Analysis::d, true},
 }};
+
+// The one argument x, bound and converted inline for the common call (one
+// positional argument); false with the binding or wrapped conversion error.
+bool query_position(const Query& q, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, double& x) {
+    PyObject* arg = nargs == 1 && kwnames == nullptr ? args[0] : nullptr;
+    if (arg == nullptr && !bind_arguments({q.qualified, x_param, 1}, {args, nargs, kwnames}, {&arg, 1})) return false;
+    if (to_double(arg, x)) return true;
+    wrap_argument_error("x");
+    return false;
+}
 
 template <std::size_t K>
 PyObject* query(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         constexpr const Query& q = queries[K];
-        PyObject* slot[1];
-        if (!bind_arguments({q.qualified, x_param, 1}, {args, nargs, kwnames}, slot)) return nullptr;
         double x = 0.0;
-        if (!to_double(slot[0], x)) {
-            wrap_argument_error("x");
-            return nullptr;
-        }
-        const sing::TermList& list = record(self).*q.list;
-        return PyFloat_FromDouble(q.two_sided ? results::two_sided_value(list, x) : sing::eval_terms(list, x));
+        if (!query_position(q, args, nargs, kwnames, x)) return nullptr;
+        const sing::Terms terms = record(self).*q.list;
+        return PyFloat_FromDouble(q.two_sided ? results::two_sided_value(terms, x) : sing::eval_terms(terms, x));
     });
 }
 
@@ -83,39 +96,45 @@ Ref reaction_values(const results::KeyedReaction& r) {
     return list;
 }
 
-// Making one entry (a key, a list and three floats) costs about as much as
-// this many units of arithmetic.
-constexpr std::uint64_t reaction_entry_cost = 256;
-
 PyObject* reactions(PyObject* self, PyObject*) {
     return guarded([self]() -> PyObject* {
         interrupt::Check check = signal_check();
-        const std::vector<results::KeyedReaction> table = results::reaction_table(record(self).reactions, check);
-        if (check.stopped()) return nullptr;  // the signal's exception is set
         Ref dict(PyDict_New());
         if (!dict) return nullptr;
-        for (const results::KeyedReaction& r : table) {
-            if (check.stop(reaction_entry_cost)) return nullptr;
-            Ref key(PyUnicode_FromStringAndSize(r.key.data(), static_cast<Py_ssize_t>(r.key.size())));
-            if (!key) return nullptr;
-            Ref value = reaction_values(r);
-            if (!value || PyDict_SetItem(dict.get(), key.get(), value.get()) < 0) return nullptr;
-        }
-        return dict.release();
+        const bool filled = results::visit_keyed_reactions(
+            record(self).reactions, check, [&](const results::KeyedReaction& r) {
+                Ref key(PyUnicode_FromStringAndSize(r.key.data(), static_cast<Py_ssize_t>(r.key.size())));
+                Ref value = key ? reaction_values(r) : Ref();
+                return value && PyDict_SetItem(dict.get(), key.get(), value.get()) == 0;
+            });
+        return filled ? dict.release() : nullptr;  // the signal's or the interpreter's exception is set
     });
 }
 
-// A new list of the term list's exact values at every mesh position (the
-// positions themselves for no list).
-Ref sampled(std::span<const double> mesh, const sing::TermList* list, interrupt::Check& check) {
+// Mesh points summed at once, on the stack; the check is asked after each
+// such block.
+constexpr std::size_t sample_block = 1024;
+
+// A new list of the terms' exact values at every mesh position (the
+// positions themselves for no terms).
+Ref sampled(std::span<const double> mesh, const sing::Terms* terms, interrupt::Check& check) {
     Ref out(PyList_New(static_cast<Py_ssize_t>(mesh.size())));
     if (!out) return out;
-    const std::uint64_t cost = 1 + (list == nullptr ? 0 : list->size());
-    for (std::size_t k = 0; k < mesh.size(); ++k) {
-        if (check.stop(cost)) return Ref();  // the signal's exception is set
-        PyObject* v = PyFloat_FromDouble(list == nullptr ? mesh[k] : sing::eval_terms(*list, mesh[k]));
-        if (v == nullptr) return Ref();
-        PyList_SetItem(out.get(), static_cast<Py_ssize_t>(k), v);  // steals v
+    double sums[sample_block];
+    for (std::size_t start = 0; start < mesh.size(); start += sample_block) {
+        const std::size_t count = std::min(sample_block, mesh.size() - start);
+        const double* values = mesh.data() + start;
+        if (terms != nullptr) {
+            std::fill(sums, sums + count, -0.0);
+            results::add_terms(*terms, {values, count}, sums);
+            values = sums;
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+            PyObject* v = PyFloat_FromDouble(values[k]);
+            if (v == nullptr) return Ref();
+            PyList_SetItem(out.get(), static_cast<Py_ssize_t>(start + k), v);  // steals v
+        }
+        if (check.stop(count * (1 + (terms == nullptr ? 0 : terms->size())))) return Ref();  // the signal's exception is set
     }
     return out;
 }
@@ -126,17 +145,24 @@ bool mesh_fits_in_list(std::uint64_t n, std::size_t feature_count) {
     return extra <= max_list && n <= max_list - extra;
 }
 
-PyObject* plotting_vectors_dict(const BeamResult& r, std::uint64_t n) {
-    if (!mesh_fits_in_list(n, r.features.size())) return PyErr_NoMemory();
+PyObject* plotting_vectors_dict(PyObject* self, std::uint64_t n) {
+    const Analysis& r = record(self);
+    const std::optional<std::size_t> room_size = results::mesh_room(n, r.features.size());
+    if (!room_size || !mesh_fits_in_list(n, r.features.size())) return PyErr_NoMemory();
+    // The non-throwing new reports an impossible size as null on every
+    // runtime; sanitizer runtimes abort in the throwing one instead.
+    const std::unique_ptr<double[]> room(new (std::nothrow) double[*room_size]);
+    if (room == nullptr) return PyErr_NoMemory();
     interrupt::Check check = signal_check();
-    const std::optional<results::Mesh> mesh = results::plotting_mesh(n, r.span, r.features, check);
-    if (!mesh) return check.stopped() ? nullptr : PyErr_NoMemory();
-    const std::pair<const char*, const sing::TermList*> columns[] = {
+    const std::optional<std::size_t> size = results::plotting_mesh(n, object(self).span, r.features, room.get(), check);
+    if (!size) return nullptr;  // the signal's exception is set
+    const std::span<const double> mesh(room.get(), *size);
+    const std::pair<const char*, const sing::Terms*> columns[] = {
         {"x", nullptr}, {"nf", &r.nf}, {"sf", &r.sf}, {"bm", &r.bm}, {"d", &r.d}};
     Ref dict(PyDict_New());
     if (!dict) return nullptr;
-    for (const auto& [key, list] : columns) {
-        Ref values = sampled(mesh->points(), list, check);
+    for (const auto& [key, terms] : columns) {
+        Ref values = sampled(mesh, terms, check);
         if (!values || PyDict_SetItemString(dict.get(), key, values.get()) < 0) return nullptr;
     }
     return dict.release();
@@ -151,7 +177,7 @@ PyObject* plotting_vectors(PyObject* self, PyObject* const* args, Py_ssize_t nar
             wrap_argument_error("n");
             return nullptr;
         }
-        return plotting_vectors_dict(record(self), n);
+        return plotting_vectors_dict(self, n);
     });
 }
 
@@ -187,9 +213,9 @@ PyObject* refuse_construction(PyTypeObject*, PyObject*, PyObject*) {
     return nullptr;
 }
 
+// The analysis needs no destructor: its lists are part of the object.
 void dealloc(PyObject* self) {
     PyTypeObject* type = Py_TYPE(self);
-    std::launder(reinterpret_cast<BeamResult*>(reinterpret_cast<BeamResultObject*>(self)->storage))->~BeamResult();
     auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
     free_slot(self);
     Py_DecRef(reinterpret_cast<PyObject*>(type));
@@ -209,10 +235,11 @@ PyType_Slot slots[] = {
 
 // The module prefix gives the type its __module__; immutable like the
 // interpreter's own types, so no caller can replace a method for everyone.
+// One item is one byte of the analysis block.
 PyType_Spec spec = {
     .name = "flexura.BeamResult",
-    .basicsize = static_cast<int>(sizeof(BeamResultObject)),
-    .itemsize = 0,
+    .basicsize = static_cast<int>(analysis_offset),
+    .itemsize = 1,
     .flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
     .slots = slots,
 };
@@ -226,17 +253,25 @@ PyTypeObject* beam_result_type() {
 
 void forget_beam_result_type() noexcept { type_object = nullptr; }
 
-PyObject* new_beam_result(engine::Analysis&& analysis, double span) {
+void* NewBeamResult::obtain(std::size_t bytes) {
     PyTypeObject* type = beam_result_type();
     if (type == nullptr) return nullptr;
-    auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(type, Py_tp_alloc));
-    PyObject* self = alloc(type, 0);
-    if (self == nullptr) return nullptr;
-    new (reinterpret_cast<BeamResultObject*>(self)->storage)
-        BeamResult{std::move(analysis.nf),        std::move(analysis.sf),       std::move(analysis.bm),
-                   std::move(analysis.d),         std::move(analysis.reactions), std::move(analysis.features),
-                   span};
-    return self;
+    if (bytes > static_cast<std::size_t>(PY_SSIZE_T_MAX) - analysis_offset) {
+        PyErr_NoMemory();
+        return nullptr;
+    }
+    // Not the type's allocation, which zeroes the whole block first: for a
+    // large result that takes long and cannot be interrupted, while the
+    // analysis writes all of its record and lists anyway.
+    void* memory = PyObject_Malloc(analysis_offset + bytes);
+    if (memory == nullptr) {
+        PyErr_NoMemory();
+        return nullptr;
+    }
+    object_ = Ref(reinterpret_cast<PyObject*>(
+        PyObject_InitVar(static_cast<PyVarObject*>(memory), type, static_cast<Py_ssize_t>(bytes))));
+    object(object_.get()).span = span_;
+    return reinterpret_cast<char*>(object_.get()) + analysis_offset;
 }
 
 }  // namespace python

@@ -4,20 +4,12 @@
 
 #include <Python.h>
 
+#include <cstddef>
+
 #include "engine/analysis.hpp"
+#include "python/ref.hpp"
 
 namespace python {
-
-// The analysis output plus the span exactly as the caller passed it.
-struct BeamResult {
-    sing::TermList nf;
-    sing::TermList sf;
-    sing::TermList bm;
-    sing::TermList d;
-    std::vector<engine::Reaction> reactions;
-    std::vector<double> features;
-    double span = 0.0;
-};
 
 // Creates the class (once per interpreter lifetime); borrowed reference or
 // null.
@@ -26,7 +18,23 @@ PyTypeObject* beam_result_type();
 // Drops the pointer to a class that was finalised with its interpreter.
 void forget_beam_result_type() noexcept;
 
-// A new instance that owns the analysis; null with an exception set.
-PyObject* new_beam_result(engine::Analysis&& analysis, double span);
+// The storage of a solve's result: a new BeamResult whose own memory holds
+// the analysis after the span, so that one allocation holds everything and
+// releasing the object runs no destructor.
+class NewBeamResult final : public engine::ResultStorage {
+public:
+    // span: exactly as the caller passed it.
+    explicit NewBeamResult(double span) noexcept : span_(span) {}
+
+    // Null, with MemoryError set, when the object cannot be made.
+    void* obtain(std::size_t bytes) override;
+
+    // The object, once the analysis is in it.
+    PyObject* release() noexcept { return object_.release(); }
+
+private:
+    Ref object_;
+    double span_;
+};
 
 }  // namespace python

@@ -74,9 +74,9 @@ bool bind_arguments(const Signature& sig, const CallArgs& call, std::span<PyObje
     const std::size_t given = static_cast<std::size_t>(call.nargs);
     if (given > sig.params.size()) return too_many_positional(sig, call.nargs);
     for (std::size_t k = 0; k < given; ++k) slots[k] = call.args[k];
-    // Every parameter given by position: the common call, nothing to check.
-    if (call.kwnames == nullptr && given == sig.params.size()) return true;
     for (std::size_t k = given; k < slots.size(); ++k) slots[k] = nullptr;
+    // Every required parameter given by position: the common call.
+    if (call.kwnames == nullptr && given >= sig.required) return true;
     if (call.kwnames != nullptr && !bind_keywords(sig, call, slots)) return false;
     return check_required(sig, slots);
 }

@@ -16,8 +16,13 @@ inline interrupt::Check signal_check() noexcept {
     return interrupt::Check([](void*) { return PyErr_CheckSignals() != 0; }, nullptr, signal_check_interval);
 }
 
-// For loops that convert one argument item after another: true, with the
-// signal's exception set, when a signal is pending at every 65,536th item.
-inline bool signal_pending(Py_ssize_t item) { return (item & 0xFFFF) == 0xFFFF && PyErr_CheckSignals() != 0; }
+// For loops that convert one argument item after another: signals are
+// asked for at every 65,536th item. A handler that returns normally (or, from
+// 3.12 on, a collection's finaliser) may run Python code there.
+inline bool signal_due(Py_ssize_t item) { return (item & 0xFFFF) == 0xFFFF; }
+
+// True, with the signal's exception set, when a signal is pending at an
+// item where one is due.
+inline bool signal_pending(Py_ssize_t item) { return signal_due(item) && PyErr_CheckSignals() != 0; }
 
 }  // namespace python

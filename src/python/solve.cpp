@@ -1,16 +1,15 @@
-// The solve() entry: binds and converts the Python arguments into a Beam,
-// analyses it and wraps the result.
+// The solve() entry: binds and converts the Python arguments straight into
+// the core's input, solves, and hands back the new BeamResult.
 #include "python/solve.hpp"
 
 #include <array>
-#include <cstdint>
-#include <string>
-#include <utility>
+#include <cstddef>
+#include <cstring>
+#include <optional>
 #include <variant>
-#include <vector>
 
+#include "arena/arena.hpp"
 #include "engine/analysis.hpp"
-#include "loads/loads.hpp"
 #include "python/beam_result.hpp"
 #include "python/binding.hpp"
 #include "python/convert.hpp"
@@ -24,106 +23,127 @@ namespace {
 constexpr const char* solve_params[] = {"span", "e", "i", "a", "g", "supports", "loads", "units"};
 constexpr Signature solve_signature{"solve()", solve_params, 7};
 
-struct LoadEntry {
-    std::string kind;
-    std::vector<double> params;
-};
-
-bool to_support(PyObject* obj, engine::Support& out) {
-    if (!as_tuple(obj, 4)) return false;
+// A support tuple borrowed from the list; its numbers are borrowed from it.
+Converted to_support(PyObject* obj, engine::Support& out) {
+    Keep keep(obj);
+    if (!PyTuple_CheckExact(obj)) keep.before_python();  // a subclass may run Python code anywhere
+    if (!as_tuple(obj, 4)) return Converted::failed;
     double* fields[] = {&out.pos, &out.kx, &out.ky, &out.km};
     for (Py_ssize_t k = 0; k < 4; ++k) {
-        if (!to_double(PyTuple_GetItem(obj, k), *fields[k])) return false;
+        if (number_item(PyTuple_GetItem(obj, k), *fields[k], keep) == Converted::failed) return Converted::failed;
+    }
+    return keep.outcome();
+}
+
+// An argument's items converted into a list in the arena: convert(item,
+// slot) fills each new last slot.
+template <class T, class Convert>
+bool read_list(PyObject* obj, arena::Arena& arena, std::span<const T>& out, Convert&& convert) {
+    std::optional<arena::GrowingList<T>> list;
+    Keep argument;
+    const Converted read = for_each_item(
+        obj, [&](std::size_t expected) { list.emplace(arena, expected); },
+        [&](PyObject* item, Keep&) { return convert(item, list->push()); }, argument);
+    out = list ? list->items() : std::span<const T>();
+    return read != Converted::failed;
+}
+
+// The kind is looked up once, here; the text of a kind that names none is
+// copied for its message, since the caller's str may be gone by then.
+bool read_kind(PyObject* obj, engine::LoadInput& out, arena::Arena& arena, Keep& keep) {
+    if (!PyUnicode_CheckExact(obj)) keep.before_python();  // the downcast error, or a subclass
+    std::string_view text;
+    if (!to_text(obj, text)) return false;
+    out.name = engine::load_name(text);
+    if (out.name == engine::LoadName::unknown) {
+        char* copy = arena.allocate<char>(text.size());
+        if (!text.empty()) std::memcpy(copy, text.data(), text.size());
+        out.text = {copy, text.size()};
     }
     return true;
 }
 
-bool to_load_entry(PyObject* obj, LoadEntry& out) {
-    return as_tuple(obj, 2) && to_text(PyTuple_GetItem(obj, 0), out.kind) &&
-           to_double_list(PyTuple_GetItem(obj, 1), out.params);
+// Every parameter is converted and counted; a fixed-size kind keeps the
+// first five, "dist" keeps all of them.
+bool read_params(PyObject* obj, engine::LoadInput& out, arena::Arena& arena, Keep& keep) {
+    const bool keep_all = out.name == engine::LoadName::dist;
+    std::optional<arena::GrowingList<double>> all;
+    const Converted read = for_each_item(
+        obj, [&](std::size_t expected) { if (keep_all) all.emplace(arena, expected); },
+        [&](PyObject* item, Keep& params_keep) {
+            double v = 0.0;
+            const Converted c = number_item(item, v, params_keep);
+            if (c == Converted::failed) return c;
+            if (out.count < engine::max_fixed_params) out.head[out.count] = v;
+            if (keep_all) all->push_back(v);
+            ++out.count;
+            return c;
+        },
+        keep);
+    if (all) out.all = all->data();
+    return read != Converted::failed;
 }
 
-// Runs one conversion; on failure prefixes an exact TypeError with the
-// parameter's name.
-template <class Convert>
-bool convert_argument(const char* param, Convert convert) {
-    if (convert()) return true;
-    wrap_argument_error(param);
-    return false;
-}
-
-// A unit entry or a load entry costs about as much as this many units of
-// arithmetic, so that a long list of them is asked about Ctrl-C as often.
-constexpr std::uint64_t entry_cost = 64;
-
-bool units_from(const std::vector<std::pair<std::string, double>>& entries, engine::Units& u,
-                interrupt::Check& check) {
-    for (const auto& [key, value] : entries) {
-        if (check.stop(entry_cost)) return false;  // the signal's exception is set
-        engine::set_unit_factor(u, key, value);
+// A load tuple borrowed from the list; its kind and parameter list are
+// borrowed from it.
+Converted to_load(PyObject* obj, engine::LoadInput& entry, arena::Arena& arena) {
+    Keep keep(obj);
+    if (!PyTuple_CheckExact(obj)) keep.before_python();
+    if (!as_tuple(obj, 2) || !read_kind(PyTuple_GetItem(obj, 0), entry, arena, keep) ||
+        !read_params(PyTuple_GetItem(obj, 1), entry, arena, keep)) {
+        return Converted::failed;
     }
-    return true;
+    return keep.outcome();
 }
 
-bool build_loads(const std::vector<LoadEntry>& entries, std::vector<engine::Load>& out, interrupt::Check& check) {
-    out.reserve(entries.size());
-    for (const LoadEntry& entry : entries) {
-        if (check.stop(entry_cost + entry.params.size())) return false;  // the signal's exception is set
-        auto built = loads::build_load(entry.kind, entry.params, check);
-        if (std::holds_alternative<loads::LoadInterrupted>(built)) return false;  // the signal's exception is set
-        if (auto* error = std::get_if<loads::LoadError>(&built)) {
-            // Sized, so that a kind text holding a NUL is repeated whole.
-            const std::string& text = error->message;
-            Ref message(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
-            if (message) PyErr_SetObject(PyExc_ValueError, message.get());
-            return false;
-        }
-        out.push_back(std::move(std::get<engine::Load>(built)));
-    }
-    return true;
+// On failure an exact TypeError is prefixed with the parameter's name.
+bool convert_argument(const char* param, bool converted) {
+    if (!converted) wrap_argument_error(param);
+    return converted;
 }
 
-// Binds and converts every argument of solve() into the beam, in the order
-// that decides which failure is reported first.
-bool read_beam(const CallArgs& call, engine::Beam& beam, interrupt::Check& check) {
-    std::array<PyObject*, 8> slot{};
-    if (!bind_arguments(solve_signature, call, slot)) return false;
-    double* numbers[] = {&beam.span, &beam.e, &beam.i, &beam.a, &beam.g};
+// Converts every argument of solve() into the input, in the order that
+// decides which failure is reported first.
+bool read_input(const std::array<PyObject*, 8>& slot, engine::Input& in, arena::Arena& arena) {
+    double* numbers[] = {&in.span, &in.e, &in.i, &in.a, &in.g};
     for (std::size_t k = 0; k < 5; ++k) {
-        if (!convert_argument(solve_params[k], [&] { return to_double(slot[k], *numbers[k]); })) return false;
+        if (!convert_argument(solve_params[k], to_double(slot[k], *numbers[k]))) return false;
     }
-    if (!convert_argument("supports", [&] { return to_list(slot[5], beam.supports, to_support); })) return false;
-    std::vector<LoadEntry> load_entries;
-    if (!convert_argument("loads", [&] { return to_list(slot[6], load_entries, to_load_entry); })) return false;
-    std::vector<std::pair<std::string, double>> units;
-    if (slot[7] != nullptr && slot[7] != Py_None &&
-        !convert_argument("units", [&] { return to_text_float_dict(slot[7], units); })) {
-        return false;
-    }
-    return units_from(units, beam.units, check) && build_loads(load_entries, beam.loads, check);
+    if (!convert_argument("supports", read_list(slot[5], arena, in.supports, to_support))) return false;
+    auto to_entry = [&](PyObject* item, engine::LoadInput& entry) { return to_load(item, entry, arena); };
+    if (!convert_argument("loads", read_list(slot[6], arena, in.loads, to_entry))) return false;
+    if (slot[7] == nullptr || slot[7] == Py_None) return true;
+    return convert_argument("units", for_each_text_float(slot[7], [&](std::string_view key, double value) {
+                                engine::set_unit_factor(in.units, key, value);
+                            }));
 }
 
-PyObject* set_analysis_error(engine::AnalyseFailure failure) {
-    switch (failure) {
-        case engine::AnalyseFailure::singular:
-            PyErr_SetString(PyExc_ValueError, "beam is unstable / singular (no unique solution)");
-            break;
-        case engine::AnalyseFailure::unordered_supports:
-            PyErr_SetString(PyExc_ValueError, "support position is not a number");
-            break;
-        case engine::AnalyseFailure::interrupted: break;  // the signal's exception is set
+PyObject* raise(const engine::Failure& failure) {
+    if (failure.reason == engine::Failure::Reason::invalid) {
+        // Sized, so that a kind text holding a NUL is repeated whole.
+        const std::string& text = failure.message;
+        Ref message(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+        if (message) PyErr_SetObject(PyExc_ValueError, message.get());
     }
-    return nullptr;
+    return nullptr;  // stopped: the signal's or the allocation's exception is set
 }
+
+// Room on the stack for the temporaries of a small beam.
+constexpr std::size_t stack_room = 8192;
 
 PyObject* solve(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
-        engine::Beam beam;
+        std::array<PyObject*, 8> slot;
+        if (!bind_arguments(solve_signature, {args, nargs, kwnames}, slot)) return nullptr;
+        alignas(16) std::byte room[stack_room];
+        arena::Arena arena(room);
+        engine::Input input;
+        if (!read_input(slot, input, arena)) return nullptr;
         interrupt::Check check = signal_check();
-        if (!read_beam({args, nargs, kwnames}, beam, check)) return nullptr;
-        engine::AnalyseResult result = engine::analyse(beam, check);
-        if (!result.ok()) return set_analysis_error(result.failure());
-        return new_beam_result(std::move(result.analysis()), beam.span);
+        NewBeamResult result(input.span);
+        const engine::Outcome outcome = engine::solve(input, arena, check, result);
+        if (const auto* failure = std::get_if<engine::Failure>(&outcome)) return raise(*failure);
+        return result.release();
     });
 }
 
@@ -134,6 +154,5 @@ PyMethodDef solve_def = {
     "solve(span, e, i, a, g, supports, loads, units=None)\n--\n\nBuild and solve a beam. `supports` are (pos, kx, "
     "ky, km) with float('inf')\nfor rigid; `loads` are (kind, params) where kind is point/udl/trap/torque/\ndist. "
     "Raises ValueError if the beam is unstable / singular."};
-
 
 }  // namespace python

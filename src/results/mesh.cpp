@@ -2,32 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
-#include <new>
-#include <vector>
+
+#include "interrupt/sort.hpp"
 
 namespace results {
 namespace {
 
-// The points 1e-7 either side of every feature that lie strictly inside
-// (0, span), ascending.
-std::vector<double> points_near_features(double span, std::span<const double> features) {
-    std::vector<double> points;
-    points.reserve(2 * features.size());
-    for (double f : features) {
-        const double lo = f + (-1e-7);
-        if (lo > 0.0) points.push_back(lo);
-        const double hi = f + 1e-7;
-        if (hi < span) points.push_back(hi);
-    }
-    std::sort(points.begin(), points.end());
-    return points;
-}
-
 // Appends x unless it equals the last point: the points arrive in ascending
 // order, so this keeps the mesh free of duplicates.
-void append_new(Mesh& mesh, double x) noexcept {
-    if (mesh.size == 0 || mesh.storage[mesh.size - 1] != x) mesh.storage[mesh.size++] = x;
+void append_new(double* mesh, std::size_t& size, double x) noexcept {
+    if (size == 0 || mesh[size - 1] != x) mesh[size++] = x;
 }
 
 // The k-th of the n evenly spaced points (i * span) / (n - 1) + 0.0 in
@@ -39,37 +25,86 @@ double evenly_spaced(std::uint64_t k, std::uint64_t n, double span) noexcept {
     return (static_cast<double>(i) * span) / static_cast<double>(n - 1) + 0.0;
 }
 
+// Writes the points 1e-7 either side of every feature that lie strictly
+// inside (0, span) to `near`, ascending, using `scratch` to sort them.
+std::optional<std::size_t> points_near_features(double span, std::span<const double> features, double* near,
+                                                double* scratch, interrupt::Check& check) {
+    std::size_t count = 0;
+    for (double f : features) {
+        const double lo = f + (-1e-7);
+        if (lo > 0.0) near[count++] = lo;
+        const double hi = f + 1e-7;
+        if (hi < span) near[count++] = hi;
+    }
+    if (!interrupt::stable_sort(near, scratch, count, std::less<double>(), check)) return std::nullopt;
+    return count;
+}
+
+// The value of t at every point from `first` on, added to its sum, with
+// the power of a term of order N unrolled.
+template <std::uint32_t N>
+void add_active(const sing::Term& t, const double* points, double* sums, std::size_t first, std::size_t n) noexcept {
+    const double c = t.coefficient, p = t.position;
+    for (std::size_t k = first; k < n; ++k) sums[k] += c * sing::ipow(points[k] - p, N);
+}
+
 }  // namespace
 
-std::optional<Mesh> plotting_mesh(std::uint64_t n, double span, std::span<const double> features,
-                                  interrupt::Check& check) {
-    // Checked before adding, so that an n near 2^64 cannot wrap the size
-    // around to a small buffer.
+std::optional<std::size_t> mesh_room(std::uint64_t n, std::size_t features) noexcept {
+    // The feature points need room twice: once to sort them into.
     constexpr std::uint64_t max_points = std::numeric_limits<std::size_t>::max() / sizeof(double);
-    const std::uint64_t extra = 2 * static_cast<std::uint64_t>(features.size());
-    if (extra > max_points || n > max_points - extra) return std::nullopt;
-    // The non-throwing new reports an impossible size as null on every
-    // runtime; sanitizer runtimes abort in the throwing one instead.
-    Mesh mesh{std::unique_ptr<double[]>(new (std::nothrow) double[n + extra]), 0};
-    if (mesh.storage == nullptr) return std::nullopt;
+    if (features > max_points / 4) return std::nullopt;
+    const std::uint64_t extra = 4 * static_cast<std::uint64_t>(features);
+    if (n > max_points - extra) return std::nullopt;
+    return static_cast<std::size_t>(n + extra);
+}
+
+std::optional<std::size_t> plotting_mesh(std::uint64_t n, double span, std::span<const double> features, double* room,
+                                         interrupt::Check& check) {
+    // The feature points wait in the room's tail: the merge below writes
+    // the mesh from the start and never reaches a point it has not read.
+    double* near = room + n;
+    const std::optional<std::size_t> near_count =
+        points_near_features(span, features, near, near + 2 * features.size(), check);
+    if (!near_count) return std::nullopt;
     // Both lists ascend, so they are merged rather than sorted together.
     // Points that are not numbers are left out.
-    const std::vector<double> near = points_near_features(span, features);
-    std::size_t next = 0;
+    std::size_t size = 0, next = 0;
     for (std::uint64_t k = 0; k < n; ++k) {
         if (check.stop(1)) return std::nullopt;
         const double x = evenly_spaced(k, n, span);
         if (std::isnan(x)) continue;
-        for (; next < near.size() && near[next] < x; ++next) append_new(mesh, near[next]);
-        append_new(mesh, x);
+        for (; next < *near_count && near[next] < x; ++next) append_new(room, size, near[next]);
+        append_new(room, size, x);
     }
-    for (; next < near.size(); ++next) append_new(mesh, near[next]);
-    return mesh;
+    for (; next < *near_count; ++next) append_new(room, size, near[next]);
+    return size;
 }
 
-std::optional<Mesh> plotting_mesh(std::uint64_t n, double span, std::span<const double> features) {
-    interrupt::Check never;
-    return plotting_mesh(n, span, features, never);
+void add_terms(sing::Terms terms, std::span<const double> points, double* sums) noexcept {
+    const std::size_t n = points.size();
+    const double* x = points.data();
+    for (const sing::Term& t : terms) {
+        // A term is +0.0 left of its position (the points ascend, so these
+        // come first) and everywhere when concentrated; adding +0.0 still
+        // turns a sum of -0.0 into +0.0.
+        const std::size_t first = t.order < 0 ? n
+                                              : static_cast<std::size_t>(std::partition_point(x, x + n, [&](double v) {
+                                                    return t.position > v;
+                                                }) - x);
+        for (std::size_t k = 0; k < first; ++k) sums[k] += +0.0;
+        switch (t.order) {
+            case 0:
+                for (std::size_t k = first; k < n; ++k) sums[k] += t.coefficient;
+                break;
+            case 1: add_active<1>(t, x, sums, first, n); break;
+            case 2: add_active<2>(t, x, sums, first, n); break;
+            case 3: add_active<3>(t, x, sums, first, n); break;
+            case 4: add_active<4>(t, x, sums, first, n); break;
+            default:
+                for (std::size_t k = first; k < n; ++k) sums[k] += t.value_at(x[k]);
+        }
+    }
 }
 
 }  // namespace results

@@ -15,20 +15,15 @@ std::int64_t saturating_int64(double p) noexcept {
     return static_cast<std::int64_t>(p);
 }
 
-std::string shortest_positional(double p) {
-    // The longest fixed rendering of a double is ~1080 characters (denormals).
-    char buf[1100];
-    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf, p, std::chars_format::fixed);
-    return std::string(buf, r.ptr);
-}
-
 }  // namespace
 
-std::string position_text(double p) {
-    if (p - std::trunc(p) == 0.0) return std::to_string(saturating_int64(p));
+std::string_view position_text(double p, PositionBuffer& buffer) noexcept {
+    char* const begin = buffer.data();
+    char* const end = begin + buffer.size();
+    if (p - std::trunc(p) == 0.0) return {begin, std::to_chars(begin, end, saturating_int64(p)).ptr};
     if (std::isnan(p)) return "NaN";
     if (std::isinf(p)) return p > 0 ? "inf" : "-inf";
-    return shortest_positional(p);
+    return {begin, std::to_chars(begin, end, p, std::chars_format::fixed).ptr};
 }
 
 }  // namespace results

@@ -3,10 +3,15 @@
 // that reads back to the same double, never with an exponent.
 #pragma once
 
-#include <string>
+#include <array>
+#include <string_view>
 
 namespace results {
 
-std::string position_text(double p);
+// Room for the longest text: a sign, "0.", 323 zeros and 17 digits.
+using PositionBuffer = std::array<char, 512>;
+
+// The text, written into the buffer.
+std::string_view position_text(double p, PositionBuffer& buffer) noexcept;
 
 }  // namespace results

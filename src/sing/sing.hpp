@@ -8,16 +8,20 @@
 
 #include <cstdint>
 #include <span>
-#include <vector>
-
-#include "sing/term_list.hpp"
 
 namespace sing {
 
 // Integer power by square-and-multiply (never a general pow): p starts as
 // b when the lowest bit is set, else 1.0; each higher bit squares b and,
 // when set, multiplies p by it. n = 0 gives exactly 1.0.
-double ipow(double base, std::uint32_t n) noexcept;
+inline double ipow(double base, std::uint32_t n) noexcept {
+    double p = (n & 1U) ? base : 1.0;
+    for (n >>= 1; n != 0; n >>= 1) {
+        base = base * base;
+        if (n & 1U) p = p * base;
+    }
+    return p;
+}
 
 // One bracket function coefficient * <x - position>^order.
 // order -2 is a doublet, -1 a Dirac delta, 0 a step, 1 a ramp, ...
@@ -29,60 +33,44 @@ struct Term {
     // Value at x. Concentrated terms (order < 0) are +0.0 everywhere; a term
     // is active from its own position on (closed at its start), and a NaN
     // position compares false and therefore counts as active.
-    double value_at(double x) const noexcept;
+    double value_at(double x) const noexcept {
+        if (position > x) return +0.0;
+        const double b = x - position;
+        // The position test first and the common orders with ipow's
+        // multiplications written out (1.0 * y is y), concentrated terms
+        // among the rare ones: saves 4% of eval_d on a simple span
+        // (callgrind, 27 of 674 instructions).
+        switch (order) {
+            case 0: return coefficient;
+            case 1: return coefficient * b;
+            case 2: return coefficient * (b * b);
+            case 3: return coefficient * (b * (b * b));
+            default: return order < 0 ? +0.0 : coefficient * ipow(b, static_cast<std::uint32_t>(order));
+        }
+    }
 
     // The integral from the left: order + 1, coefficient / (order + 1) for
     // order >= 0, coefficient unchanged for concentrated terms.
-    Term integrated() const noexcept;
+    Term integrated() const noexcept {
+        if (order < 0) return {coefficient, position, order + 1};
+        return {coefficient / static_cast<double>(order + 1), position, order + 1};
+    }
+
+    // The same term with its coefficient multiplied by k.
+    Term scaled(double k) const noexcept { return {coefficient * k, position, order}; }
 
     friend bool operator==(const Term&, const Term&) = default;
 };
 
-// A plain sum of terms. Never merged, never pruned: order only matters for
-// the floating-point sum.
-using TermList = SmallList<Term>;
+// A plain sum of terms, in order. Never merged, never pruned: the order only
+// matters for the floating-point sum.
+using Terms = std::span<const Term>;
 
 // Sum of the terms' values at x, starting from -0.0, in list order.
-double eval_terms(const TermList& terms, double x) noexcept;
-
-// Every term integrated once, in place of the original.
-TermList integrate_terms(const TermList& terms);
-TermList integrate_terms(TermList&& terms) noexcept;
-
-// Every coefficient multiplied by k; positions, orders and count unchanged.
-TermList scale_terms(const TermList& terms, double k);
-TermList scale_terms(TermList&& terms, double k) noexcept;
-
-// A field at x: its constant part plus one coefficient per unknown.
-struct AffineValue {
-    std::vector<double> coeffs;
-    double constant = 0.0;
-};
-
-// A sum of terms, some multiplied by the unknowns of a linear system
-// (support reactions and integration constants).
-struct Field {
-    TermList constant;
-    std::vector<TermList> per_unknown;
-
-    AffineValue eval_affine(double x) const;
-    // The same values written into coeffs (per_unknown.size() entries);
-    // returns the constant. Lets a caller fill a matrix row directly.
-    double eval_affine_into(double x, double* coeffs) const noexcept;
-
-    // a's terms then b's, entry by entry; surplus entries of the longer
-    // field are dropped.
-    static Field add(const Field& a, const Field& b);
-    static Field add(Field&& a, const Field& b);
-    // The rvalue forms reuse the field's storage; the arithmetic is the same.
-    Field scale(double k) const&;
-    Field scale(double k) &&;
-    Field integrate() const&;
-    Field integrate() &&;
-
-    // The constant terms, then each unknown's terms times its value.
-    // values must hold at least per_unknown.size() entries.
-    TermList subs(std::span<const double> values) const;
-};
+inline double eval_terms(Terms terms, double x) noexcept {
+    double sum = -0.0;
+    for (const Term& t : terms) sum += t.value_at(x);
+    return sum;
+}
 
 }  // namespace sing

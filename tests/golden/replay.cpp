@@ -1,7 +1,7 @@
 // Replays the golden corpus through the C++ core alone: reads beams in a flat
-// text form on standard input (written by tests/golden/replay.py), analyses
-// each as solve() does and prints every result as the bit pattern of the
-// double. A build with another compiler, standard library, C library or
+// text form on standard input (written by tests/golden/replay.py), solves
+// each through the core's one entry as solve() does and prints every result
+// as the bit pattern of the double. A build with another compiler, standard library, C library or
 // operating system can so be compared with the stored bits without building
 // the Python module for it.
 //
@@ -18,9 +18,11 @@
 //   eval_nf V ...            (and eval_sf ... get_deflection at the positions)
 //   plot_x V ...             (and plot_nf ... plot_d on the mesh)
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -28,8 +30,8 @@
 #include <variant>
 #include <vector>
 
+#include "arena/arena.hpp"
 #include "engine/analysis.hpp"
-#include "loads/loads.hpp"
 #include "results/mesh.hpp"
 #include "results/reaction_table.hpp"
 #include "results/two_sided.hpp"
@@ -53,62 +55,76 @@ void print_bits(double v) {
 }
 
 struct Case {
-    engine::Beam beam;
+    engine::Input input;
+    std::vector<engine::Support> supports;
     std::vector<std::pair<std::string, std::vector<double>>> loads;
     std::vector<double> at;
 };
 
+// The result's block, on the heap.
+class HeapStorage final : public engine::ResultStorage {
+public:
+    void* obtain(std::size_t bytes) override {
+        block_ = std::make_unique<std::max_align_t[]>(bytes / sizeof(std::max_align_t) + 1);
+        return block_.get();
+    }
+
+private:
+    std::unique_ptr<std::max_align_t[]> block_;
+};
+
 void print_results(const engine::Analysis& r, const std::vector<double>& at, double span, std::uint64_t n) {
     interrupt::Check never;
-    for (const results::KeyedReaction& reaction : results::reaction_table(r.reactions, never)) {
-        std::printf("reaction %s", reaction.key.c_str());
+    results::visit_keyed_reactions(r.reactions, never, [](const results::KeyedReaction& reaction) {
+        std::printf("reaction %.*s", static_cast<int>(reaction.key.size()), reaction.key.data());
         for (double v : {reaction.rx, reaction.ry, reaction.m}) print_bits(v);
         std::printf("\n");
-    }
-    const std::pair<const char*, const sing::TermList*> lists[] = {
-        {"nf", &r.nf}, {"sf", &r.sf}, {"bm", &r.bm}, {"d", &r.d}};
+        return true;
+    });
+    const std::pair<const char*, sing::Terms> lists[] = {{"nf", r.nf}, {"sf", r.sf}, {"bm", r.bm}, {"d", r.d}};
     const char* two_sided_names[] = {"get_normal_force", "get_shear_force", "get_bending_moment", "get_deflection"};
     for (const auto& [name, list] : lists) {
         std::printf("eval_%s", name);
-        for (double x : at) print_bits(sing::eval_terms(*list, x));
+        for (double x : at) print_bits(sing::eval_terms(list, x));
         std::printf("\n");
     }
     for (int k = 0; k < 4; ++k) {
         std::printf("%s", two_sided_names[k]);
-        for (double x : at) print_bits(results::two_sided_value(*lists[k].second, x));
+        for (double x : at) print_bits(results::two_sided_value(lists[k].second, x));
         std::printf("\n");
     }
-    const std::optional<results::Mesh> mesh = results::plotting_mesh(n, span, r.features);
-    if (!mesh) return;  // reported as the missing plot_* lines
+    const std::optional<std::size_t> room = results::mesh_room(n, r.features.size());
+    if (!room) return;  // reported as the missing plot_* lines
+    std::vector<double> mesh(*room);
+    mesh.resize(*results::plotting_mesh(n, span, r.features, mesh.data(), never));
     std::printf("plot_x");
-    for (double x : mesh->points()) print_bits(x);
+    for (double x : mesh) print_bits(x);
     std::printf("\n");
     for (const auto& [name, list] : lists) {
+        std::vector<double> sums(mesh.size(), -0.0);
+        results::add_terms(list, mesh, sums.data());
         std::printf("plot_%s", name);
-        for (double x : mesh->points()) print_bits(sing::eval_terms(*list, x));
+        for (double v : sums) print_bits(v);
         std::printf("\n");
     }
 }
 
-// Builds the loads and analyses the beam as solve() does; the first failure
-// is printed with solve()'s ValueError message.
+// Solves the case through the core's one entry, as solve() does; a failure
+// is printed with its message.
 void replay(Case& c, std::uint64_t n) {
-    for (const auto& [kind, params] : c.loads) {
-        auto built = loads::build_load(kind, params);
-        if (const auto* error = std::get_if<loads::LoadError>(&built)) {
-            std::printf("error %s\n", error->message.c_str());
-            return;
-        }
-        c.beam.loads.push_back(std::move(std::get<engine::Load>(built)));
-    }
-    engine::AnalyseResult result = engine::analyse(c.beam);
-    if (!result.ok()) {
-        const bool unordered = result.failure() == engine::AnalyseFailure::unordered_supports;
-        std::printf("error %s\n", unordered ? "support position is not a number"
-                                            : "beam is unstable / singular (no unique solution)");
+    std::vector<engine::LoadInput> loads;
+    for (const auto& [kind, params] : c.loads) loads.push_back(engine::load_input(kind, params));
+    c.input.supports = c.supports;
+    c.input.loads = loads;
+    arena::Arena arena({});
+    interrupt::Check never;
+    HeapStorage storage;
+    const engine::Outcome outcome = engine::solve(c.input, arena, never, storage);
+    if (const auto* failure = std::get_if<engine::Failure>(&outcome)) {
+        std::printf("error %s\n", failure->message.c_str());
         return;
     }
-    print_results(result.analysis(), c.at, c.beam.span, n);
+    print_results(*std::get<const engine::Analysis*>(outcome), c.at, c.input.span, n);
 }
 
 }  // namespace
@@ -126,15 +142,15 @@ int main() {
             in >> name;
             std::printf("case %s\n", name.c_str());
         } else if (item == "beam") {
-            for (double* v : {&c.beam.span, &c.beam.e, &c.beam.i, &c.beam.a, &c.beam.g}) *v = read_bits(in);
+            for (double* v : {&c.input.span, &c.input.e, &c.input.i, &c.input.a, &c.input.g}) *v = read_bits(in);
         } else if (item == "unit") {
             std::string key;
             in >> key;
-            engine::set_unit_factor(c.beam.units, key, read_bits(in));
+            engine::set_unit_factor(c.input.units, key, read_bits(in));
         } else if (item == "support") {
             engine::Support s;
             for (double* v : {&s.pos, &s.kx, &s.ky, &s.km}) *v = read_bits(in);
-            c.beam.supports.push_back(s);
+            c.supports.push_back(s);
         } else if (item == "load") {
             std::string kind;
             in >> kind;

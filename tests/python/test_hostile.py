@@ -137,6 +137,44 @@ def test_conversion_hooks_that_mutate_or_reenter():
     assert r.eval_d(reenter) == r.eval_d(10.0)
 
 
+def emptying(container, value):
+    """A number whose conversion empties `container`, then gives value."""
+    return type("Emptying", (), {"__float__": lambda self: container.clear() or value})()
+
+
+def supports_emptied():
+    supports = SIMPLE + [(5.0, 0, 0, 0)]
+    supports[2] = (emptying(supports, 5.0), 0, 0, 0)  # the tuple lives in the list alone
+    return supports, [CENTRE_LOAD]
+
+
+def loads_emptied():
+    loads = []
+    loads.append(("point", [-10.0, emptying(loads, 5.0), 90.0]))  # the tuple and its list live in loads alone
+    return SIMPLE, loads
+
+
+def params_emptied():
+    params = [-10.0, 5.0, 90.0]
+    params[1] = emptying(params, 5.0)
+    return SIMPLE, [("point", params)]
+
+
+# Arguments whose items are read without a reference of the call's own until
+# Python code may run: each empties the list its item came from, so that
+# the item, or the tuple or list holding it, would be freed if the call did
+# not hold it by then (the sanitizer run sees any use after that).
+@pytest.mark.parametrize("make, outcome", [
+    (supports_emptied, 5.0), (loads_emptied, 5.0), (params_emptied, "load 'point' needs 3 params, got 2")])
+def test_conversion_that_empties_the_list_of_its_item(make, outcome):
+    supports, loads = make()
+    if isinstance(outcome, str):
+        with pytest.raises(ValueError, match=outcome):
+            flexura.solve(*ARGS[:5], supports, loads)
+    else:
+        assert flexura.solve(*ARGS[:5], supports, loads).reactions()["0"][1] == outcome
+
+
 @pytest.mark.parametrize("supports, loads", [
     (Midway(SIMPLE[0]), [CENTRE_LOAD]), (SIMPLE, Midway(CENTRE_LOAD)), (SIMPLE, [CENTRE_LOAD, ("udl", Midway(1.0))])])
 def test_iteration_that_fails_midway(supports, loads):

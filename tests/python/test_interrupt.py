@@ -14,8 +14,9 @@ pytestmark = pytest.mark.skipif(not hasattr(signal, "setitimer"), reason="needs 
 SECTION = (10, 1e4, 1, 1, INF)
 
 
-# Each takes from a third of a second to seconds when left to finish; the
-# arguments are built before the clock starts.
+# Each takes from a third of a second to seconds when left to finish (ten
+# million parameters about 40 ms); the arguments are built before the clock
+# starts.
 LONG_CALLS = {
     "supports": lambda: (flexura.solve, (*SECTION, [(k / 200, 0, INF, 0) for k in range(2000)] + [(0, INF, 0, 0)],
                                          [("udl", [-1, 0, 10, 90])])),
@@ -33,8 +34,8 @@ def interrupt(signum, frame):
     raise KeyboardInterrupt
 
 
-def interrupted(call, args):
-    """How the call ended when an alarm raised KeyboardInterrupt 50 ms into it."""
+def interrupted(call, args, after=0.05):
+    """How the call ended when an alarm raised KeyboardInterrupt `after` seconds into it."""
     endings = []
     previous = signal.signal(signal.SIGALRM, interrupt)
     sys.setprofile(lambda frame, event, arg: endings.append(event) if arg is call else None)
@@ -42,7 +43,7 @@ def interrupted(call, args):
     # and lose its exception as unraisable.
     gc.disable()
     try:
-        signal.setitimer(signal.ITIMER_REAL, 0.05)
+        signal.setitimer(signal.ITIMER_REAL, after)
         with pytest.raises(KeyboardInterrupt):
             call(*args)
     finally:
@@ -59,10 +60,11 @@ def test_ctrl_c_stops_the_call_itself(case):
     that the interrupt follows, and a second interrupted call leaves no
     objects behind (the first warms the interpreter's caches)."""
     call, args = case()
-    assert interrupted(call, args) == ["c_call", "c_exception"]
+    after = 0.005 if case is LONG_CALLS["parameters"] else 0.05
+    assert interrupted(call, args, after) == ["c_call", "c_exception"]
     gc.collect()
     blocks = sys.getallocatedblocks()
-    interrupted(call, args)
+    interrupted(call, args, after)
     gc.collect()
     assert sys.getallocatedblocks() - blocks < 50
 

@@ -4,25 +4,30 @@
 
 namespace {
 
-// Projection by cos / sin of the angle, then one integration of every term.
-TEST(Projection, SplitsAtTheAngleWithCutOffAndIntegrates) {
+// The shares of an angle across and along the beam, with the cut-off that
+// makes 90 degrees purely transverse and 0 or 180 purely axial; a torque's
+// fixed share is that of 90 degrees.
+TEST(Projection, SharesOfAnAngleWithCutOff) {
     const struct { double angle, axial, transverse; } cases[] = {
-        {0, 1, 0}, {90, 0, 1}, {180, -1, 0}, {30, std::sqrt(3.0) / 2, 0.5}, {kNaN, kNaN, kNaN}};
+        {0, 1, 0}, {90, 0, 1}, {180, -1, 0}, {270, 0, -1}, {30, std::sqrt(3.0) / 2, 0.5}, {5e-7, 1, 0}, {kNaN, kNaN, kNaN}};
     for (const auto& c : cases) {
-        const engine::Load load{{{10, 2, -1}, {6, 1, 0}, {6, 1, 2}}, c.angle, 0, engine::LoadKind::Point};
-        for (auto [got, f] : {std::pair{load.normal_force_terms(), c.axial}, std::pair{load.shear_force_terms(), c.transverse}}) {
-            SCOPED_TRACE(testing::Message() << c.angle << " deg");
-            ASSERT_EQ(got.size(), 3u);
-            EXPECT_EQ(std::vector<int>({got[0].order, got[1].order, got[2].order}), std::vector<int>({0, 1, 3}));
-            for (int k = 0; k < 3; ++k) {
-                const double raw[] = {10, 6, 2};
-                if (std::isnan(f)) EXPECT_TRUE(std::isnan(got[k].coefficient));
-                else if (f == 0) EXPECT_EQ(got[k].coefficient, 0.0);  // exact, not 1e-16
-                else EXPECT_NEAR(got[k].coefficient, f * raw[k], 1e-12);
-            }
+        SCOPED_TRACE(testing::Message() << c.angle << " deg");
+        for (auto [got, want] : {std::pair{engine::axial_factor(c.angle), c.axial},
+                                 std::pair{engine::transverse_factor(c.angle), c.transverse}}) {
+            if (std::isnan(want)) EXPECT_TRUE(std::isnan(got));
+            else if (want == 0) EXPECT_EQ(bits(got), bits(+0.0));  // exact, not 1e-16
+            else EXPECT_NEAR(got, want, 1e-12);
         }
     }
-    EXPECT_TRUE((engine::Load{{}, 30, 0, engine::LoadKind::Point}.shear_force_terms().empty()));
+    EXPECT_EQ(bits(engine::transverse_factor(90)), bits(1.0));
+}
+
+TEST(LoadNames, ExactCaseSensitiveText) {
+    const std::pair<const char*, engine::LoadName> cases[] = {
+        {"point", engine::LoadName::point}, {"dist", engine::LoadName::dist}, {"torque", engine::LoadName::torque},
+        {"Point", engine::LoadName::unknown}, {"udl ", engine::LoadName::unknown}, {"", engine::LoadName::unknown}};
+    for (const auto& [text, name] : cases) EXPECT_EQ(engine::load_name(text), name) << text;
+    EXPECT_EQ(engine::load_name(std::string_view("trap\0", 5)), engine::LoadName::unknown);
 }
 
 }  // namespace
