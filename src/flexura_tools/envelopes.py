@@ -34,11 +34,12 @@ from typing import TYPE_CHECKING, Protocol
 import flexura
 
 from .extremes import find_extreme, samples_for
+from .model import degree_of, features_of, jumps_of
 from .progress import Progress
 from .result import QUANTITIES, AtSupport, Quantity, Result, names
 
 if TYPE_CHECKING:
-    from .model import Beam, Support
+    from .model import Beam, Load, Support
 
 Read = Callable[[flexura.BeamResult, float], float]
 READERS: dict[Quantity, Read] = {"nf": flexura.BeamResult.eval_nf, "sf": flexura.BeamResult.eval_sf,
@@ -235,7 +236,32 @@ def reader(raw: flexura.BeamResult, q: Quantity) -> Callable[[float], float]:
     return {"nf": raw.eval_nf, "sf": raw.eval_sf, "bm": raw.eval_bm, "d": raw.eval_d}[q]
 
 
-class ResultMembers:
+class LoadMembers:
+    """One beam under several lists of loads as envelope members (solve() is the subclass's)."""
+
+    def __init__(self, beam: Beam, labels: Sequence[str], loads: Sequence[Sequence[Load]]) -> None:
+        self.beam, self.labels, self.loads = beam, labels, loads
+        self.degree = max(map(degree_of, loads))
+        self.axial = any(load.axial() for member in loads for load in member)
+        self.complete = True
+
+    def __len__(self) -> int:
+        return len(self.loads)
+
+    def name(self, k: int) -> str:
+        return self.labels[k]
+
+    def features(self, k: int) -> list[float]:
+        return features_of(float(self.beam.span), self.beam.supports, self.loads[k])
+
+    def mesh_features(self, k: int) -> list[float]:
+        return self.features(k)
+
+    def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]:
+        return jumps_of(self.beam.supports, self.loads[k])
+
+
+class ResultMembers(LoadMembers):
     """Solved Results of one beam geometry as envelope members."""
 
     def __init__(self, results: Sequence[Result], labels: Sequence[str]) -> None:
@@ -247,26 +273,8 @@ class ResultMembers:
             if beam.span != first.span or tuple(beam.supports) != tuple(first.supports):
                 raise ValueError(f"members[{k}] ({labels[k]}): its span or supports differ from those of "
                                  "members[0]; an envelope is taken over one beam under different loads")
-        self.results, self.labels = results, labels
-        self.beam = first
-        self.degree = max(result.beam.max_degree() for result in results)
-        self.axial = any(load.axial() for result in results for load in result.beam.loads)
-        self.complete = True
-
-    def __len__(self) -> int:
-        return len(self.results)
-
-    def name(self, k: int) -> str:
-        return self.labels[k]
-
-    def features(self, k: int) -> list[float]:
-        return self.results[k].beam.features()
-
-    def mesh_features(self, k: int) -> list[float]:
-        return self.features(k)
-
-    def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]:
-        return self.results[k].beam.jumps()
+        super().__init__(first, labels, [result.beam.loads for result in results])
+        self.results = results
 
     def solve(self, k: int) -> flexura.BeamResult:
         return self.results[k].raw

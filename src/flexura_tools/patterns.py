@@ -17,9 +17,9 @@ from itertools import combinations
 import flexura
 
 from .checks import Checker
-from .envelopes import Envelope, build
+from .envelopes import Envelope, LoadMembers, build
 from .errors import ModelError
-from .model import Beam, Load, check_loads, degree_of, features_of, jumps_of
+from .model import Beam, Load, check_loads
 from .result import QUANTITIES, Quantity
 
 # All 2^n patterns are offered up to this many spans (4,096 beams).
@@ -81,39 +81,19 @@ def pattern_envelope(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load
     return build(members, n=n, points=points, quantities=quantities, progress=progress)
 
 
-class PatternMembers:
+class PatternMembers(LoadMembers):
     """The load patterns of a checked beam as envelope members: each is solved from the
     beam's own raw arguments with the raw form of its loads, as the pattern's Beam
     would be (the same bits), without building that Beam and its Result (8% of the
     pattern benchmark's instructions)."""
 
     def __init__(self, beam: Beam, patterns: Mapping[str, list[Load]]) -> None:
-        self.beam = beam
-        self.labels = list(patterns)
-        self.loads = list(patterns.values())
+        super().__init__(beam, list(patterns), list(patterns.values()))
         args = beam.solve_args()
         self.head = (args.span, args.e, args.i, args.a, args.g, args.supports)
         self.units = args.units
         span = float(beam.span)
         self.raw = [[load.raw(span) for load in loads] for loads in self.loads]
-        self.degree = max(map(degree_of, self.loads))
-        self.axial = any(load.axial() for loads in self.loads for load in loads)
-        self.complete = True
-
-    def __len__(self) -> int:
-        return len(self.loads)
-
-    def name(self, k: int) -> str:
-        return self.labels[k]
-
-    def features(self, k: int) -> list[float]:
-        return features_of(float(self.beam.span), self.beam.supports, self.loads[k])
-
-    def mesh_features(self, k: int) -> list[float]:
-        return self.features(k)
-
-    def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]:
-        return jumps_of(self.beam.supports, self.loads[k])
 
     def solve(self, k: int) -> flexura.BeamResult:
         return flexura.solve(*self.head, self.raw[k], self.units)
