@@ -92,8 +92,7 @@ class PatternMembers(LoadMembers):
         args = beam.solve_args()
         self.head = (args.span, args.e, args.i, args.a, args.g, args.supports)
         self.units = args.units
-        span = float(beam.span)
-        self.raw = [[load.raw(span) for load in loads] for loads in self.loads]
+        self.raw = [[load.raw(beam.span) for load in loads] for loads in self.loads]
 
     def solve(self, k: int) -> flexura.BeamResult:
         return flexura.solve(*self.head, self.raw[k], self.units)
