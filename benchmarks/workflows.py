@@ -24,6 +24,11 @@ holds every position an axle stands at (651 positions, both sides of each axle:
 
     pip install pycba numpy   # the peer
     python benchmarks/workflows.py [--repeat 7]
+
+Instruction counts of one flexura_tools job (no pycba, no timing): run it N and
+0 times after one warm-up under callgrind and take the difference over N,
+
+    valgrind --tool=callgrind python benchmarks/workflows.py --only pattern --repeat 10
 """
 
 import os
@@ -76,6 +81,11 @@ def flexura_influence() -> ft.InfluenceLine:
     return ft.influence_line(girder(), "bm", 32.5, n=100)
 
 
+ONLY: dict[str, Job] = {"vehicle": flexura_vehicle(quantities=("sf", "bm")),
+        "vehicle-n325": flexura_vehicle(quantities=("sf", "bm"), axle_points=False, n=325),
+        "vehicle-all": flexura_vehicle(), "pattern": flexura_pattern, "influence": flexura_influence}
+
+
 def pycba_jobs(cba: ModuleType) -> dict[str, Job]:
     restraints = [-1, 0] * 4
 
@@ -111,7 +121,14 @@ def timed(job: Job) -> float:
 def main(argv: list[str] | None = None) -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--repeat", type=int, default=7, help="runs of each job (default 7)")
+    parser.add_argument("--only", choices=sorted(ONLY), help="run this flexura_tools job --repeat times after "
+                        "one warm-up, without pycba and without timing (for instruction counts)")
     args = parser.parse_args(argv)
+    if args.only:
+        job = ONLY[args.only]
+        for _ in range(args.repeat + 1):
+            job()
+        return 0
     try:
         import pycba as cba
     except ImportError as error:

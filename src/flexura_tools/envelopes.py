@@ -13,16 +13,19 @@ then the value just right, both exact (the left one is read at the next double
 below). Features closer than 1e-12 of the span count as one position, each
 member being read at its own.
 
-The members are solved a chunk at a time and read one mesh position at a time
+Many members are solved a chunk at a time and read one mesh position at a time
 across the chunk, so that the values of a position over many members come from
 one C loop (map) and their largest and smallest from one sort, with no Python object per
-point beyond the floats themselves.
+point beyond the floats themselves. A few members (load combinations, load patterns)
+are read one member at a time along the whole mesh instead, and each position's
+column is then taken from them.
 """
 
 from __future__ import annotations
 
 import bisect
 import math
+import operator
 from collections.abc import Callable, Mapping, Sequence
 from dataclasses import dataclass
 from itertools import repeat
@@ -31,11 +34,12 @@ from typing import TYPE_CHECKING, Protocol
 import flexura
 
 from .extremes import find_extreme, samples_for
+from .model import degree_of, features_of, jumps_of
 from .progress import Progress
 from .result import QUANTITIES, AtSupport, Quantity, Result, names
 
 if TYPE_CHECKING:
-    from .model import Beam, Support
+    from .model import Beam, Load, Support
 
 Read = Callable[[flexura.BeamResult, float], float]
 READERS: dict[Quantity, Read] = {"nf": flexura.BeamResult.eval_nf, "sf": flexura.BeamResult.eval_sf,
@@ -43,6 +47,11 @@ READERS: dict[Quantity, Read] = {"nf": flexura.BeamResult.eval_nf, "sf": flexura
 # Members solved and held at once: the per-position bookkeeping is spread over many
 # members, and a chunk stays in the CPU caches (64 to 1,000 measured within 6%).
 CHUNK = 256
+# Up to this many members are read one member at a time (_fold_rows): 29% fewer
+# instructions on the pattern benchmark (7 members); the two ways break even at about 20.
+FEW = 16
+_LAST, _FIRST = operator.itemgetter(-1), operator.itemgetter(0)
+_INDEX: Callable[[tuple[float, ...], float], int] = tuple[float, ...].index
 # Positions closer than this (relative to the span) are one mesh position.
 MERGE = 1e-12
 # The least share of the largest value within which members are searched for the extremes.
@@ -227,7 +236,32 @@ def reader(raw: flexura.BeamResult, q: Quantity) -> Callable[[float], float]:
     return {"nf": raw.eval_nf, "sf": raw.eval_sf, "bm": raw.eval_bm, "d": raw.eval_d}[q]
 
 
-class ResultMembers:
+class LoadMembers:
+    """One beam under several lists of loads as envelope members (solve() is the subclass's)."""
+
+    def __init__(self, beam: Beam, labels: Sequence[str], loads: Sequence[Sequence[Load]]) -> None:
+        self.beam, self.labels, self.loads = beam, labels, loads
+        self.degree = max(map(degree_of, loads))
+        self.axial = any(load.axial() for member in loads for load in member)
+        self.complete = True
+
+    def __len__(self) -> int:
+        return len(self.loads)
+
+    def name(self, k: int) -> str:
+        return self.labels[k]
+
+    def features(self, k: int) -> list[float]:
+        return features_of(float(self.beam.span), self.beam.supports, self.loads[k])
+
+    def mesh_features(self, k: int) -> list[float]:
+        return self.features(k)
+
+    def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]:
+        return jumps_of(self.beam.supports, self.loads[k])
+
+
+class ResultMembers(LoadMembers):
     """Solved Results of one beam geometry as envelope members."""
 
     def __init__(self, results: Sequence[Result], labels: Sequence[str]) -> None:
@@ -239,26 +273,8 @@ class ResultMembers:
             if beam.span != first.span or tuple(beam.supports) != tuple(first.supports):
                 raise ValueError(f"members[{k}] ({labels[k]}): its span or supports differ from those of "
                                  "members[0]; an envelope is taken over one beam under different loads")
-        self.results, self.labels = results, labels
-        self.beam = first
-        self.degree = max(result.beam.max_degree() for result in results)
-        self.axial = any(load.axial() for result in results for load in result.beam.loads)
-        self.complete = True
-
-    def __len__(self) -> int:
-        return len(self.results)
-
-    def name(self, k: int) -> str:
-        return self.labels[k]
-
-    def features(self, k: int) -> list[float]:
-        return self.results[k].beam.features()
-
-    def mesh_features(self, k: int) -> list[float]:
-        return self.features(k)
-
-    def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]:
-        return self.results[k].beam.jumps()
+        super().__init__(first, labels, [result.beam.loads for result in results])
+        self.results = results
 
     def solve(self, k: int) -> flexura.BeamResult:
         return self.results[k].raw
@@ -280,13 +296,16 @@ def envelope(members: Mapping[str, Result] | Sequence[Result], *, n: int = 200, 
 
 @dataclass(slots=True)
 class _Mesh:
-    """The common mesh: per mesh position its place, where its main column is read,
-    and its entries (left, right; the same one where nothing jumps)."""
+    """The common mesh: per mesh position its place, where its main column is read
+    and its entries (left, right: the same one where nothing jumps); per entry its
+    place and its mesh position."""
 
     position: list[float]
     read_at: list[float]
-    entries: list[tuple[int, int]]
+    left: list[int]
+    right: list[int]
     x: list[float]  # per entry
+    source: list[int]  # per entry, its mesh position
     index: dict[float, int]  # a feature's exact value -> its mesh position
 
 
@@ -301,19 +320,28 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
     if n < 1:
         raise ValueError(f"n: the mesh needs at least one interval, got {n}")
     count = len(members)
-    mesh = _mesh(members, n, points)
+    jumps = [members.jumps(k) for k in range(count)]
+    mesh = _mesh(members, jumps, n, points)
     bands: dict[Quantity, _Running] = {q: _Running(len(mesh.x)) for q in dict.fromkeys(quantities)}
+    # No axial load, no normal force: zero everywhere, read from no member (a third of
+    # the reads of a four-diagram envelope of vehicle positions).
+    read: list[Quantity] = [q for q in bands if q != "nf" or members.axial]
     reactions = _ReactionRunning(members)
     bar = Progress(count, label, progress)
-    for base in range(0, count, CHUNK):
-        chunk = [members.solve(k) for k in range(base, min(base + CHUNK, count))]
-        jumps = [members.jumps(k) for k in range(base, base + len(chunk))]
-        for q, band in bands.items():
-            if q == "nf" and not members.axial:
-                continue  # no axial load, no normal force: zero everywhere, read from no member
-            _fold_chunk(band, READERS[q], chunk, _fixes(mesh, jumps, q), mesh, base)
-        reactions.add(chunk, base)
-        bar.update(base + len(chunk))
+    if count <= FEW:
+        chunk = [members.solve(k) for k in range(count)]
+        for q in read:
+            _fold_rows(bands[q], READERS[q], chunk, _fixes(mesh, jumps, q), mesh)
+        reactions.add(chunk, 0)
+        bar.update(count)
+    else:
+        for base in range(0, count, CHUNK):
+            chunk = [members.solve(k) for k in range(base, min(base + CHUNK, count))]
+            for q in read:
+                fixes = _fixes(mesh, jumps[base:base + len(chunk)], q)
+                _fold_chunk(bands[q], READERS[q], chunk, fixes, mesh, base)
+            reactions.add(chunk, base)
+            bar.update(base + len(chunk))
     bar.close()
     if "nf" in bands and not members.axial:
         size = len(mesh.x)
@@ -322,17 +350,14 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
     return Envelope([members.name(k) for k in range(count)], mesh.x, done, reactions.ranges(), members)
 
 
-def _mesh(members: Members, n: int, points: Sequence[float]) -> _Mesh:
+def _mesh(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n: int,
+          points: Sequence[float]) -> _Mesh:
     span = float(members.beam.span)
     for k, point in enumerate(points):
         if not 0.0 <= point <= span:
             raise ValueError(f"points[{k}]: {point!r} is not on the beam [0, {span!r}]")
-    values: set[float] = {0.0, span}
-    jumping: set[float] = set()
-    for k in range(len(members)):
-        values.update(members.mesh_features(k))
-        for positions in members.jumps(k).values():
-            jumping.update(positions)
+    values = {0.0, span}.union(*map(members.mesh_features, range(len(members))))
+    jumping = set[float]().union(*(positions for member in jumps for positions in member.values()))
     # Each feature joins the one before it when closer than MERGE (positions that differ
     # by rounding, such as 0.1 * 200 - 1.2 and 18.8); the group is placed at its
     # shortest decimal, or at the end of the beam it holds.
@@ -343,43 +368,38 @@ def _mesh(members: Members, n: int, points: Sequence[float]) -> _Mesh:
             groups[-1].append(value)
         else:
             groups.append([value])
-    index = {value: c for c, group in enumerate(groups) for value in group}
     clusters = [group[0] if len(group) == 1 else min(group, key=lambda v: (len(repr(v)), v)) for group in groups]
     clusters[0], clusters[-1] = 0.0, span
-    chosen = sorted(set(float(p) for p in points) - set(index))
-    jump_at = {index[x] for x in jumping if x in index and 0 < index[x] < len(clusters) - 1}
+    cluster_of = {value: c for c, group in enumerate(groups) for value in group}
+    chosen = sorted(set(float(p) for p in points) - set(cluster_of))
     # Fill the gaps wider than span / n evenly, then put in the caller's points.
     step = span / n
     position: list[float] = []
-    feature_of: list[int] = []  # the cluster of each mesh position, -1 for filled points
-    for c, (a, b) in enumerate(zip(clusters, clusters[1:] + [math.inf])):
+    placed: list[int] = []  # the mesh position of each cluster
+    for a, b in zip(clusters, clusters[1:]):
+        placed.append(len(position))
         position.append(a)
-        feature_of.append(c)
-        if b == math.inf:
-            break
         between = chosen[bisect.bisect_right(chosen, a):bisect.bisect_left(chosen, b)]
         parts = math.ceil((b - a) / step - 1e-9)
-        filled = [a + (b - a) * i / parts for i in range(1, parts)]
-        for p in sorted(set(filled) | set(between)):
-            position.append(p)
-            feature_of.append(-1)
-    where = {c: j for j, c in enumerate(feature_of) if c >= 0}
-    read_at = position[:-1] + [math.nextafter(span, -math.inf)]
-    entries: list[tuple[int, int]] = []
-    xs: list[float] = []
-    for j, p in enumerate(position):
-        if feature_of[j] in jump_at:
-            entries.append((len(xs), len(xs) + 1))
-            xs += [p, p]
-        else:
-            entries.append((len(xs), len(xs)))
-            xs.append(p)
-    return _Mesh(position, read_at, entries, xs, {v: where[c] for v, c in index.items()})
+        position += sorted({a + (b - a) * i / parts for i in range(1, parts)}.union(between))
+    placed.append(len(position))
+    position.append(span)
+    # Where any member's diagram may jump (not at an end), the position is held twice.
+    twice = {placed[cluster_of[x]] for x in jumping if x in cluster_of and 0 < cluster_of[x] < len(clusters) - 1}
+    left: list[int] = []
+    right: list[int] = []
+    source: list[int] = []
+    for j in range(len(position)):
+        left.append(len(source))
+        source += (j, j) if j in twice else (j,)
+        right.append(len(source) - 1)
+    return _Mesh(position, position[:-1] + [math.nextafter(span, -math.inf)], left, right,
+                 [position[j] for j in source], source, {value: placed[c] for value, c in cluster_of.items()})
 
 
 def _fixes(mesh: _Mesh, jumps: list[Mapping[Quantity, Sequence[float]]],
            q: Quantity) -> dict[int, list[tuple[int, float]]]:
-    """Per mesh position, the chunk's members that jump there in q, with their own position."""
+    """Per mesh position, the members (of a chunk) that jump there in q, with their own position."""
     out: dict[int, list[tuple[int, float]]] = {}
     for i, member in enumerate(jumps):
         for x in member.get(q, ()):
@@ -400,22 +420,20 @@ class _Running:
         # Where in its chunk the last member giving a new top or bottom stood.
         self.hi_guess = self.lo_guess = 0
 
-    def fold(self, column: list[float], ordered: list[float] | None, base: int, top: float, bottom: float,
-             first: int, last: int) -> None:
-        """Take a column's top and bottom into entries first and last (the same one, or
-        both sides of a jump); the member is looked for only where the column raises the
-        envelope (the first of equal values). `ordered`, the column sorted, tells
-        whether a value is the column's only one."""
+    def fold(self, column: list[float], ordered: list[float], base: int, first: int, last: int) -> None:
+        """Take a column's top and bottom (the last and the first of `ordered`, the column
+        sorted) into entries first and last (the same one, or both sides of a jump); the
+        member is looked for only where the column raises the envelope (the first of
+        equal values)."""
         hi, lo = self.hi, self.lo
+        top, bottom = ordered[-1], ordered[0]
         if top > hi[first] or top > hi[last]:
-            unique = ordered is not None and (len(ordered) == 1 or ordered[-2] != top)
-            self.hi_guess = _locate(column, top, self.hi_guess, unique)
+            self.hi_guess = _locate(column, top, self.hi_guess, len(ordered) == 1 or ordered[-2] != top)
             for e in (first, last):
                 if top > hi[e]:
                     hi[e], self.hi_member[e] = top, base + self.hi_guess
         if bottom < lo[first] or bottom < lo[last]:
-            unique = ordered is not None and (len(ordered) == 1 or ordered[1] != bottom)
-            self.lo_guess = _locate(column, bottom, self.lo_guess, unique)
+            self.lo_guess = _locate(column, bottom, self.lo_guess, len(ordered) == 1 or ordered[1] != bottom)
             for e in (first, last):
                 if bottom < lo[e]:
                     lo[e], self.lo_member[e] = bottom, base + self.lo_guess
@@ -425,7 +443,8 @@ def _locate(column: list[float], value: float, guess: int, unique: bool) -> int:
     """The first member with the value. In a long column a value that no other member
     shares is looked for first beside the last one found: the member that governs
     moves little from one mesh position to the next (a vehicle one step further).
-    Measured on the vehicle benchmark: 1,900 full searches of a column instead of 12,600."""
+    Measured on the vehicle benchmark: 1,900 full searches of a column instead of
+    12,600, 6% of its instructions."""
     if unique and len(column) > 16:
         for i in (guess, guess + 1, guess - 1, guess + 2, guess - 2):
             if 0 <= i < len(column) and column[i] is value:
@@ -433,15 +452,34 @@ def _locate(column: list[float], value: float, guess: int, unique: bool) -> int:
     return column.index(value)
 
 
+def _fold_rows(band: _Running, read: Read, members: list[flexura.BeamResult],
+               fixes: dict[int, list[tuple[int, float]]], mesh: _Mesh) -> None:
+    """The envelope of a few members, read one member at a time along the mesh (one C
+    loop each). Each entry's top and bottom come from sorting its column, as in
+    _fold_chunk (the top is the last of equal values, the bottom the first), and its
+    member from the column's index(); the positions where members jump are then
+    taken one by one."""
+    rows = [list(map(read, repeat(raw), mesh.read_at)) for raw in members]
+    columns: list[tuple[float, ...]] = list(map(list(zip(*rows)).__getitem__, mesh.source))
+    ordered = list(map(sorted, columns))
+    band.hi, band.lo = list(map(_LAST, ordered)), list(map(_FIRST, ordered))
+    band.hi_member = list(map(_INDEX, columns, band.hi))
+    band.lo_member = list(map(_INDEX, columns, band.lo))
+    for j, own in fixes.items():
+        for e in (mesh.left[j], mesh.right[j]):
+            band.hi[e], band.lo[e] = -math.inf, math.inf
+        _fold_jump(band, read, members, list(columns[mesh.left[j]]), own, mesh, j, 0)
+
+
 def _fold_chunk(band: _Running, read: Read, chunk: list[flexura.BeamResult],
                 fixes: dict[int, list[tuple[int, float]]], mesh: _Mesh, base: int) -> None:
     """Every mesh position across the chunk. The column's top and bottom come from
     sorting a copy: list.sort compares floats directly and finds the runs of a column
     that changes smoothly from member to member (measured on vehicle positions: 6 ns a
-    value against 28 for max() and min()). Positions where no member of the chunk jumps
-    take the short way."""
+    value against 28 for max() and min(), 21% of the vehicle benchmark's instructions).
+    Positions where no member of the chunk jumps take the short way."""
     hi, lo = band.hi, band.lo
-    for j, (at, (left, right)) in enumerate(zip(mesh.read_at, mesh.entries)):
+    for j, (at, left, right) in enumerate(zip(mesh.read_at, mesh.left, mesh.right)):
         column = list(map(read, chunk, repeat(at)))
         own = fixes.get(j)
         if own is not None:
@@ -450,13 +488,13 @@ def _fold_chunk(band: _Running, read: Read, chunk: list[flexura.BeamResult],
         ordered = sorted(column)
         top, bottom = ordered[-1], ordered[0]
         if top > hi[left] or bottom < lo[left] or top > hi[right] or bottom < lo[right]:
-            band.fold(column, ordered, base, top, bottom, left, right)
+            band.fold(column, ordered, base, left, right)
 
 
 def _fold_jump(band: _Running, read: Read, chunk: list[flexura.BeamResult], column: list[float],
                own: list[tuple[int, float]], mesh: _Mesh, j: int, base: int) -> None:
     """A position where members of the chunk jump: each is read at its own jump."""
-    left, right = mesh.entries[j]
+    left, right = mesh.left[j], mesh.right[j]
     p = mesh.position[j]
     below = math.nextafter
     if left == right:  # an end: right of x = 0, left of x = span
@@ -464,27 +502,15 @@ def _fold_jump(band: _Running, read: Read, chunk: list[flexura.BeamResult], colu
         for i, x in own:
             if x != p:
                 column[i] = read(chunk[i], below(x, -math.inf) if end else x)
-        ordered = sorted(column)
-        band.fold(column, ordered, base, ordered[-1], ordered[0], left, left)
+        band.fold(column, sorted(column), base, left, left)
         return
     for i, x in own:  # right of the jump, then left of it
         if x != p:
             column[i] = read(chunk[i], x)
-    ordered = sorted(column)
-    band.fold(column, ordered, base, ordered[-1], ordered[0], right, right)
-    replaced = {id(column[i]) for i, _ in own}
+    band.fold(column, sorted(column), base, right, right)
     for i, x in own:
         column[i] = read(chunk[i], below(x, -math.inf))
-    if 4 * len(own) > len(column):
-        ordered = sorted(column)
-        band.fold(column, ordered, base, ordered[-1], ordered[0], left, left)
-        return
-    # The left column differs only in the members jumping here: its top is the larger of
-    # their left values and the top of the others, found from the right column's order.
-    news = [column[i] for i, _ in own]
-    kept_top = next((v for v in reversed(ordered) if id(v) not in replaced), -math.inf)
-    kept_bottom = next((v for v in ordered if id(v) not in replaced), math.inf)
-    band.fold(column, None, base, max(kept_top, *news), min(kept_bottom, *news), left, left)
+    band.fold(column, sorted(column), base, left, left)
 
 
 class _ReactionRunning:

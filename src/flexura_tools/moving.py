@@ -122,6 +122,9 @@ class VehicleMembers:
         self.positions: list[tuple[Direction, float]] = [
             (d, start + i * step if d == "forward" else self.span - (start + i * step))
             for d in directions for i in range(max(count, 1))]
+        # The axles on the beam in each position, placed once: the mesh, the jumps and
+        # the solve all ask for them.
+        self.on = [self._place(direction, front) for direction, front in self.positions]
 
     def __len__(self) -> int:
         return len(self.positions)
@@ -135,31 +138,30 @@ class VehicleMembers:
         direction, front = self.positions[k]
         return f"{direction}, front axle at {front:.10g}"
 
-    def _on(self, k: int) -> list[tuple[float, float]]:
+    def _place(self, direction: Direction, front: float) -> list[tuple[float, float]]:
         """The axles on the beam: (position, weight)."""
-        direction, front = self.positions[k]
         span = self.span
         sign = -1.0 if direction == "forward" else 1.0
         placed = [(front + sign * offset, w) for offset, w in zip(self.offsets, self.weights)]
         return [(x, w) for x, w in placed if 0.0 <= x <= span]
 
     def features(self, k: int) -> list[float]:
-        return sorted(set(self.static_features).union(x for x, _ in self._on(k)))
+        return sorted(set(self.static_features).union(x for x, _ in self.on[k]))
 
     def mesh_features(self, k: int) -> list[float]:
         # The mesh holds the union over the members: the beam's own features once.
-        axles = [x for x, _ in self._on(k)] if self.axle_points else []
+        axles = [x for x, _ in self.on[k]] if self.axle_points else []
         return axles + self.static_features if k == 0 else axles
 
     def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]:
         if not self.axle_points:
             return self.static_jumps
         jumps = dict(self.static_jumps)
-        jumps["sf"] = self.static_jumps["sf"] + [x for x, w in self._on(k) if w != 0]
+        jumps["sf"] = self.static_jumps["sf"] + [x for x, w in self.on[k] if w != 0]
         return jumps
 
     def solve(self, k: int) -> flexura.BeamResult:
-        axles: list[RawLoad] = [("point", [-w, x, 90.0]) for x, w in self._on(k)]
+        axles: list[RawLoad] = [("point", [-w, x, 90.0]) for x, w in self.on[k]]
         return flexura.solve(*self.head, self.static + axles, self.units)
 
 

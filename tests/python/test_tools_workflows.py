@@ -8,6 +8,7 @@ import pytest
 
 import flexura
 import flexura_tools as ft
+from flexura_tools import envelopes
 from flexura_tools.progress import Progress
 
 INF = math.inf
@@ -175,6 +176,69 @@ def test_the_envelope_of_one_member_is_that_member(beam):
         assert (ours.x_max, ours.x_min) == pytest.approx((theirs.x_max, theirs.x_min), abs=1e-9 * beam.span)
 
 
+def bits(value):
+    """An envelope (or any part of it) with every float as its bits, the sign of zero included."""
+    if isinstance(value, float):
+        return value.hex()
+    if isinstance(value, (list, tuple)):
+        return [bits(v) for v in value]
+    if isinstance(value, dict):
+        return {k: bits(v) for k, v in value.items()}
+    if dataclasses.is_dataclass(value):
+        return bits({f.name: getattr(value, f.name) for f in dataclasses.fields(value) if f.name != "members"})
+    return value
+
+
+def overhang(*loads):
+    """Fixed at 0, a spring with a horizontal part at 5, a roller at 10, 2 m of overhang:
+    every diagram jumps somewhere."""
+    return ft.Beam(span=12.0, E=2e4, I=0.5, A=0.01, loads=loads, supports=[
+        ft.Support.fixed(0, "A"), ft.Support.spring(5.0, ky=800.0, kx=50.0, label="B"), ft.Support.roller(10.0, "C")])
+
+
+CASES = {"D": [ft.UniformLoad(w=-2.0), ft.Moment(x=7.5, moment=4.0)],
+         "L": [ft.PointLoad(x=2.0, force=-3.0, angle=30.0), ft.PointLoad(x=12.0, force=-5.0)],
+         "W": [ft.PointLoad(x=0.0, force=1.0, angle=0.0), ft.TrapezoidalLoad(w1=0.0, w2=-1.5, x1=6.0, x2=12.0)]}
+FACTORS = [{"D": 1.35, "L": 1.5}, {"D": 1.0}, {"D": 1.35, "L": 1.5},  # the same twice: the first governs
+           {"D": 0.0, "W": 0.0}, {"W": 1.0, "L": -0.5}]  # all loads times zero: a member of zeros
+MEMBER_SETS = {
+    "vehicle": lambda: ft.moving_load(overhang(*CASES["D"]), ft.Vehicle(weights=[6.0, 0.0, 9.0], spacings=[1.5, 1.0]),
+                                      step=0.75).envelope,
+    "combinations": lambda: ft.envelope(dataclasses.replace(overhang(), cases=CASES, combinations=[
+        ft.Combination(name=f"c{k}", factors=f) for k, f in enumerate(FACTORS)]).solve_combinations(), n=40),
+    "patterns": lambda: ft.pattern_envelope(overhang(), CASES["L"] + CASES["W"], [ft.UniformLoad(w=-1.0)],
+                                            all_patterns=True, n=30),
+}
+
+
+@pytest.mark.parametrize("members", MEMBER_SETS)
+def test_envelopes_are_the_same_read_member_by_member_or_position_by_position(members, monkeypatch):
+    # Few members are read along the mesh one at a time, many across members one mesh
+    # position at a time, a chunk of members after another: the bits must not tell.
+    found = []
+    for few, chunk in ((1000, 256), (0, 256), (0, 3)):
+        monkeypatch.setattr(envelopes, "FEW", few)
+        monkeypatch.setattr(envelopes, "CHUNK", chunk)
+        env = MEMBER_SETS[members]()
+        found.append((bits(env), bits(env.extremes())))
+    assert found[1] == found[0] and found[2] == found[0]
+
+
+@pytest.mark.parametrize("beam, loaded, unloaded, every", [
+    (two_spans(), [ft.UniformLoad(w=-Q)], [], False),
+    # a point load on a support goes with the span to its right; a moment, an axial
+    # load and a partial trapezoid cut at a support; the overhang is a span
+    (overhang(), CASES["L"] + CASES["W"] + [ft.PointLoad(x=5.0, force=-2.0), ft.Moment(x=3.0, moment=-1.0)],
+     [ft.UniformLoad(w=-1.0)], False),
+    (overhang(), CASES["L"] + CASES["W"], [ft.UniformLoad(w=-1.0)], True),
+])
+def test_the_pattern_envelope_is_the_envelope_of_the_pattern_beams(beam, loaded, unloaded, every):
+    direct = ft.pattern_envelope(beam, loaded, unloaded, all_patterns=every, n=50)
+    beams = ft.pattern_beams(beam, loaded, unloaded, all_patterns=every)
+    solved = ft.envelope({name: member.solve() for name, member in beams.items()}, n=50)
+    assert bits(direct) == bits(solved) and bits(direct.extremes()) == bits(solved.extremes())
+
+
 @pytest.mark.parametrize("call, message", [
     (lambda: ft.moving_load(simple(), ft.Vehicle(weights=[1, 2], spacings=[]), step=0),
      "vehicle.spacings: 2 axles need 1 spacings, got 0\n  step: must be positive and finite, got 0"),
@@ -185,6 +249,10 @@ def test_the_envelope_of_one_member_is_that_member(beam):
                                "nf", 3.0, angle=0.0), "angle: the unit load has a horizontal component"),
     (lambda: ft.envelope([simple().solve(), two_spans().solve()]), r"members\[1\] \(1\): its span or supports differ"),
     (lambda: simple().combination("ULS"), "'ULS' is not a combination"),
+    # a combination is not checked again unless a factored load overflows; then it is
+    (lambda: dataclasses.replace(simple(), cases={"D": [ft.PointLoad(x=5, force=-1e300), ft.UniformLoad(w=-2)]},
+                                 combinations=[ft.Combination(name="c", factors={"D": 1e10})]).solve_combinations(),
+     r"1 problem in the model\n  loads\[0\]\.force: must be finite, got -inf"),
 ])
 def test_workflow_inputs_are_checked(call, message):
     with pytest.raises((ValueError, KeyError), match=message.replace("(", r"\(").replace(")", r"\)")
