@@ -67,7 +67,7 @@ class Vehicle:
 # Design vehicles in kN and m, without dynamic allowance.
 
 def hl93_truck(rear_spacing: float = 4.3) -> Vehicle:
-    """AASHTO LRFD bridge design code (9th edition), articles 3.6.1.2.2 and 3.6.1.3.1: the design
+    """AASHTO LRFD bridge design code, articles 3.6.1.2.2 and 3.6.1.3.1: the design
     truck (35, 145 and 145 kN; 4.3 m, then 4.3 to 9.0 m) with the design lane load
     of 9.3 kN/m (the values are reproduced in the FHWA's free LRFD design examples)."""
     return Vehicle(weights=(35.0, 145.0, 145.0), spacings=(4.3, rear_spacing), lane=9.3,
@@ -75,7 +75,7 @@ def hl93_truck(rear_spacing: float = 4.3) -> Vehicle:
 
 
 def hl93_tandem() -> Vehicle:
-    """AASHTO LRFD bridge design code (9th edition), articles 3.6.1.2.3 and 3.6.1.3.1: the design
+    """AASHTO LRFD bridge design code, articles 3.6.1.2.3 and 3.6.1.3.1: the design
     tandem (two 110 kN axles 1.2 m apart) with the design lane load of 9.3 kN/m."""
     return Vehicle(weights=(110.0, 110.0), spacings=(1.2,), lane=9.3, name="HL-93 tandem and lane")
 
