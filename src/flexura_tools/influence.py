@@ -11,6 +11,7 @@ from typing import Literal
 import flexura
 
 from .envelopes import reader
+from .equilibrium import scale_of, solve_balanced
 from .model import Beam, PointLoad, RawLoad, Support
 from .result import QUANTITIES, Quantity, names
 
@@ -54,10 +55,11 @@ def influence_line(beam: Beam, quantity: Quantity | Component, at: float | str |
     args = beam.with_loads([]).solve_args()
     head = (args.span, args.e, args.i, args.a, args.g, args.supports)
     units = args.units
+    scale = scale_of([("point", [1.0, 0.0, angle])], span, units)
 
     def solve(x: float) -> flexura.BeamResult:
         load: RawLoad = ("point", [1.0, x, angle])
-        return flexura.solve(*head, [load], units)
+        return solve_balanced(head, [load], units, scale, f"the unit load at x = {x!r}: ")
 
     section: float | None = None
     if quantity in COMPONENTS:

@@ -3,20 +3,22 @@
 Signs and angles are those of flexura.solve(): a load acts along its angle
 (90 degrees: upwards, so a downward load is negative; 0: along +x), moments
 are counter-clockwise positive, positions run from x = 0 at the left end.
-Constructing a record checks nothing; Beam.check() (or solve()) reports every
-problem of the whole model at once.
+Constructing a record checks nothing and never fails: a field that cannot be
+converted (supports=None) is kept as given, and Beam.check() (or solve()) reports
+every problem of the whole model at once, each with its path.
 """
 
 from __future__ import annotations
 
 import math
-from collections.abc import Iterator, Mapping, Sequence
+from collections.abc import Callable, Iterator, Mapping, Sequence
 from dataclasses import dataclass, field, replace
 from typing import ClassVar, Literal, NamedTuple, TypeVar, Union, cast
 
 import flexura
 
 from .checks import UNIT_KEYS, Checker, is_number, near_miss
+from .equilibrium import overflow_problems, scale_of, solve_balanced
 from .errors import ModelError, Problem, show
 from .result import Quantity, Result
 
@@ -24,12 +26,41 @@ INF = math.inf
 # solve()'s degree factor and the cut-off below which a load component is dropped.
 _DEGREE = 0.017453292519943295
 _CUT_OFF = 1e-8
+# Supports closer than this share of the span are refused: the solve splits the load
+# between two supports d apart with an error of about 1e-16 (span / d)^2 of the loads
+# (measured on 2 to 100 spans: 2e-9 at 1e-4, 2e-5 at 1e-6, 9% at 1e-8), and nothing
+# in the result shows it, not even the balance of forces.
+NEAR = 1e-4
+# flexura's reactions() keys a support by its position as text, and every integral
+# position from 2**63 on saturates to one key: two supports there cannot be told apart.
+FAR = 2.0**63
 
 RawKind = Literal["point", "udl", "trap", "torque", "dist"]
 RawLoad = tuple[RawKind, list[float]]
 RawSupport = tuple[float, float, float, float]
 
 V = TypeVar("V")
+T = TypeVar("T")
+
+
+def converted(convert: Callable[[T], object], value: T) -> object:
+    """A record's field as the record keeps it: converted (a list to a tuple), or as
+    given when it cannot be, for the checks to report with its path. Text is not
+    taken for a list of its letters."""
+    if isinstance(value, (str, bytes)):
+        return value
+    try:
+        return convert(value)
+    except Exception:  # construction never fails: problems() names what is wrong
+        return value
+
+
+def shape(c: Checker, value: object, path: str, kind: type, what: str) -> bool:
+    """Whether a field has the shape its record converted it to; else a problem."""
+    if isinstance(value, kind):
+        return True
+    c.add(path, f"must be {what}, got {show(value)}")
+    return False
 
 
 class SolveArgs(NamedTuple):
@@ -239,7 +270,7 @@ class PolynomialLoad:
     angle: float = 90.0
 
     def __post_init__(self) -> None:
-        object.__setattr__(self, "coefficients", tuple(self.coefficients))
+        object.__setattr__(self, "coefficients", converted(tuple, self.coefficients))
 
     def raw(self, span: float) -> RawLoad:
         return ("dist", [self.x1, self.x2, self.angle, *self.coefficients])
@@ -259,9 +290,12 @@ class PolynomialLoad:
         return replace(self, x1=x1, x2=x2) if x1 < x2 else None
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
-        if not self.coefficients:
+        coefficients = cast(object, self.coefficients)
+        if not shape(c, coefficients, f"{path}.coefficients", tuple, "a list of numbers"):
+            coefficients = ()
+        if not coefficients:
             c.add(f"{path}.coefficients", "needs at least one coefficient")
-        for k, coefficient in enumerate(self.coefficients):
+        for k, coefficient in enumerate(cast("tuple[object, ...]", coefficients)):
             c.finite(coefficient, f"{path}.coefficients[{k}]")
         c.finite(self.angle, f"{path}.angle")
         _check_range(c, path, span, self.x1, self.x2)
@@ -271,7 +305,15 @@ Load = Union[PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment]
 LOAD_TYPES: tuple[type[Load], ...] = (PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment)
 
 
-def check_loads(c: Checker, given: Sequence[Load], prefix: str, span: float | None, unbalanced: bool) -> None:
+class Axial(NamedTuple):
+    """What a load's axial component meets: no horizontal restraint at all (solve()
+    would leave it unbalanced), or `restraints` of them and no A for E*A between them."""
+
+    unbalanced: bool
+    restraints: int
+
+
+def check_loads(c: Checker, given: Sequence[Load], prefix: str, span: float | None, axial: Axial) -> None:
     loads = cast("Sequence[object]", given)  # as given: the checks do not trust the types
     for k, load in enumerate(loads):
         path = f"{prefix}[{k}]"
@@ -281,9 +323,14 @@ def check_loads(c: Checker, given: Sequence[Load], prefix: str, span: float | No
             continue
         before = len(c.problems)
         load.check(c, path, span)
-        if unbalanced and len(c.problems) == before and load.axial():
+        if len(c.problems) > before or not load.axial():
+            continue
+        if axial.unbalanced:
             c.add(path, "has a horizontal component, but no support restrains the beam horizontally "
                         "(kx): solve() would leave it unbalanced; give a support kx (a pin or a fixed end)")
+        elif axial.restraints:
+            c.add(path, f"has a horizontal component, which the {axial.restraints} horizontal restraints share "
+                        "by the axial stiffness E*A: give the beam A")
 
 
 @dataclass(frozen=True, slots=True, kw_only=True)
@@ -295,7 +342,7 @@ class Combination:
     factors: Mapping[str, float]
 
     def __post_init__(self) -> None:
-        object.__setattr__(self, "factors", Frozen(self.factors))
+        object.__setattr__(self, "factors", converted(Frozen, self.factors))
 
 
 @dataclass(frozen=True, slots=True, kw_only=True)
@@ -385,12 +432,11 @@ class Beam:
     _checked: bool = field(default=False, init=False, repr=False, compare=False)
 
     def __post_init__(self) -> None:
-        object.__setattr__(self, "supports", tuple(self.supports))
-        object.__setattr__(self, "loads", tuple(self.loads))
-        object.__setattr__(self, "units", Frozen(self.units))
-        object.__setattr__(self, "unit_names", Frozen(self.unit_names))
-        object.__setattr__(self, "cases", Frozen({name: tuple(loads) for name, loads in self.cases.items()}))
-        object.__setattr__(self, "combinations", tuple(self.combinations))
+        for name in ("supports", "loads", "combinations"):
+            object.__setattr__(self, name, converted(tuple, getattr(self, name)))
+        object.__setattr__(self, "units", converted(Frozen, self.units))
+        object.__setattr__(self, "unit_names", converted(Frozen, self.unit_names))
+        object.__setattr__(self, "cases", converted(_cases, self.cases))
 
     def solve_args(self) -> SolveArgs:
         """The arguments for flexura.solve(), unchecked: flexura.solve(*beam.solve_args())
@@ -408,32 +454,84 @@ class Beam:
         c.positive(self.E, "E")
         c.positive(self.I, "I")
         g = c.positive(self.G, "G", rigid="for no shear deformation")
-        self._check_area(c, g)
-        c.unit_keys(self.units, "units")
-        for key, factor in self.units.items():
-            if key in UNIT_KEYS:
-                c.positive(factor, f"units.{key}")
-        c.unit_keys(self.unit_names, "unit_names")
-        unit_names = cast("Mapping[str, object]", self.unit_names)
-        for key, name in unit_names.items():
-            if not isinstance(name, str):
-                c.add(f"unit_names.{key}", f"must be a text such as 'kN', got {show(name)}")
+        supports = self._listed(c, self.supports, "supports", "a list of Support records")
+        loads = self._listed(c, self.loads, "loads", "a list of loads")
+        units = self._mapped(c, self.units, "units", "a mapping of unit keys to factors")
+        unit_names = self._mapped(c, self.unit_names, "unit_names", "a mapping of unit keys to names")
+        cases = self._cases(c)
+        if self.A is not None:
+            c.positive(self.A, "A")
+        elif g is not None and g != INF:
+            c.add("A", "is needed for the shear stiffness G*A (G is finite)")
+        self._check_units(c, units, unit_names)
         title = cast(object, self.title)
         if not isinstance(title, str):
             c.add("title", f"must be a text, got {show(title)}")
-        countable = self._check_supports(c, span)
-        unbalanced = countable and not any(s.kx != 0 for s in self.supports)
-        check_loads(c, self.loads, "loads", span, unbalanced)
-        for name, loads in self.cases.items():
-            if not (isinstance(cast(object, name), str) and name):
-                c.add("cases", f"a case name must be a non-empty text, got {show(name)}")
-            check_loads(c, loads, f"cases.{name}", span, unbalanced)
-        self._check_combinations(c)
+        countable = self._check_supports(c, span, supports) and isinstance(self.supports, tuple)
+        horizontal = sum(1 for s in supports if isinstance(s, Support) and s.kx != 0) if countable else 0
+        axial = Axial(unbalanced=countable and horizontal == 0,
+                      restraints=horizontal if self.A is None and horizontal >= 2 else 0)
+        check_loads(c, loads, "loads", span, axial)
+        for name, case_loads in cases.items():
+            check_loads(c, case_loads, f"cases.{name}", span, axial)
+        self._check_combinations(c, cases)
         return c.problems
 
-    def _check_combinations(self, c: Checker) -> None:
+    def load_problems(self, loads: Sequence[Load], prefix: str) -> list[Problem]:
+        """The problems of other loads on this checked beam, named under `prefix`
+        (loaded[2].x), as the beam's own loads would be checked."""
+        c = Checker()
+        horizontal = sum(1 for s in self.supports if s.kx != 0)
+        axial = Axial(unbalanced=horizontal == 0, restraints=horizontal if self.A is None and horizontal >= 2 else 0)
+        check_loads(c, loads, prefix, float(self.span), axial)
+        return c.problems
+
+    @staticmethod
+    def _listed(c: Checker, value: object, path: str, what: str) -> tuple[object, ...]:
+        return cast("tuple[object, ...]", value) if shape(c, value, path, tuple, what) else ()
+
+    @staticmethod
+    def _mapped(c: Checker, value: object, path: str, what: str) -> Mapping[object, object]:
+        return cast("Mapping[object, object]", value) if shape(c, value, path, Frozen, what) else {}
+
+    def _cases(self, c: Checker) -> dict[str, tuple[object, ...]]:
+        """The load cases whose shape is right, by name; the others reported."""
+        cases = self._mapped(c, self.cases, "cases", "a mapping of case names to lists of loads")
+        out: dict[str, tuple[object, ...]] = {}
+        for name, loads in cases.items():
+            if not (isinstance(name, str) and name):
+                c.add("cases", f"a case name must be a non-empty text, got {show(name)}")
+            elif shape(c, loads, f"cases.{name}", tuple, "a list of loads"):
+                out[name] = cast("tuple[object, ...]", loads)
+        return out
+
+    def _check_units(self, c: Checker, units: Mapping[object, object], names: Mapping[object, object]) -> None:
+        c.unit_keys(units, "units")
+        factors: dict[str, float | None] = {}
+        for key, factor in units.items():
+            if key in UNIT_KEYS:
+                factors[cast(str, key)] = c.positive(factor, f"units.{key}")
+        c.unit_keys(names, "unit_names")
+        for key, name in names.items():
+            if not isinstance(name, str):
+                c.add(f"unit_names.{key}", f"must be a text such as 'kN', got {show(name)}")
+        length, deflection = names.get("length"), names.get("deflection")
+        ratio = _ratio(factors.get("deflection", 1.0), factors.get("length", 1.0))
+        if not (isinstance(length, str) and isinstance(deflection, str) and ratio is not None):
+            return
+        # A deflection comes out in the length unit times units.length / units.deflection.
+        if length != deflection and ratio == 1.0:
+            c.add("unit_names.deflection", f"{deflection!r} is not the length unit {length!r}, but no unit factor "
+                                           f"says so: deflections would come out in {length} and be labelled "
+                                           f"{deflection}; give units.deflection (the size of one {deflection} in "
+                                           f"the solve's length unit: 0.001 for mm against m)")
+        elif length == deflection and ratio != 1.0:
+            c.add("units.deflection", f"makes deflections come out in a unit other than the length unit, which "
+                                      f"unit_names calls {length!r} for both; name the deflection's unit")
+
+    def _check_combinations(self, c: Checker, cases: Mapping[str, object]) -> None:
         names: dict[str, int] = {}
-        combinations = cast("Sequence[object]", self.combinations)
+        combinations = self._listed(c, self.combinations, "combinations", "a list of Combination records")
         for k, combination in enumerate(combinations):
             path = f"combinations[{k}]"
             if not isinstance(combination, Combination):
@@ -446,54 +544,48 @@ class Beam:
                 c.add(f"{path}.name", f"{name!r} is also the name of combinations[{names[name]}]")
             else:
                 names[name] = k
-            if not combination.factors:
+            factors = self._mapped(c, combination.factors, f"{path}.factors", "a mapping of case names to factors")
+            if not factors and isinstance(combination.factors, Frozen):
                 c.add(f"{path}.factors", "has no factors: give at least one case and its factor")
-            for case, factor in combination.factors.items():
-                if case not in self.cases:
-                    known = ", ".join(self.cases) or "none"
-                    hint = near_miss(case, self.cases) if isinstance(cast(object, case), str) else ""
+            for case, factor in factors.items():
+                if case not in cases:
+                    known = ", ".join(cases) or "none"
+                    hint = near_miss(case, cases) if isinstance(case, str) else ""
                     c.add(f"{path}.factors.{case}", f"is not a load case{hint} (cases: {known})")
                 c.finite(factor, f"{path}.factors.{case}")
 
-    def _check_area(self, c: Checker, g: float | None) -> None:
-        if self.A is not None:
-            c.positive(self.A, "A")
-            return
-        supports = cast("Sequence[object]", self.supports)
-        horizontal = sum(1 for s in supports if isinstance(s, Support) and s.kx != 0)
-        if g is not None and g != INF:
-            c.add("A", "is needed for the shear stiffness G*A (G is finite)")
-        elif horizontal >= 2:
-            c.add("A", f"is needed for the axial stiffness E*A between the {horizontal} horizontal restraints")
-
-    def _check_supports(self, c: Checker, span: float | None) -> bool:
+    def _check_supports(self, c: Checker, span: float | None, supports: tuple[object, ...]) -> bool:
         """Each support, then the arrangement; True when the restraints could be counted."""
         positions: dict[float, int] = {}
         labels: dict[str, int] = {}
-        supports = cast("Sequence[object]", self.supports)  # as given: the checks do not trust the types
         for k, support in enumerate(supports):
             path = f"supports[{k}]"
             if not isinstance(support, Support):
                 c.add(path, f"is not a Support: got {show(support)}")
                 continue
             support.check(c, path, span)
-            if is_number(support.x) and support.x in positions:
-                c.add(f"{path}.x", f"{show(support.x)} is also the position of supports[{positions[support.x]}]: "
-                                   "give one Support per position (it restrains all three directions)")
-            positions.setdefault(support.x, k)
+            at = _finite(support.x)
+            if at is not None:
+                if at in positions:
+                    c.add(f"{path}.x", f"{show(at)} is also the position of supports[{positions[at]}]: "
+                                       "give one Support per position (it restrains all three directions)")
+                positions.setdefault(at, k)
             label = cast(object, support.label)
             if isinstance(label, str) and label in labels:
                 c.add(f"{path}.label", f"{label!r} is also the label of supports[{labels[label]}]")
             if isinstance(label, str):
                 labels.setdefault(label, k)
+        if span is not None:
+            _check_spacing(c, positions, span)
         countable = all(isinstance(s, Support) and all(map(is_number, (s.kx, s.ky, s.km)))
                         for s in supports)
         if not countable:
             return False
         # The count solve() would find singular, told before any arithmetic: the beam
         # needs a vertical restraint, and two restraints against transverse motion.
-        vertical = [s for s in self.supports if s.ky != 0]
-        rotational = [s for s in self.supports if s.km != 0]
+        placed = cast("tuple[Support, ...]", supports)
+        vertical = [s for s in placed if s.ky != 0]
+        rotational = [s for s in placed if s.km != 0]
         if not vertical:
             c.add("supports", "nothing restrains the beam vertically: give a pin, a roller, "
                               "a fixed end or a vertical spring")
@@ -513,12 +605,13 @@ class Beam:
         return self
 
     def solve(self) -> Result:
-        """Check the model (once per beam), then solve it."""
+        """Check the model (once per beam), then solve it. A result whose reactions do
+        not balance the loads (an ill-conditioned model), or whose numbers overflow,
+        is refused with ModelError, naming the input where one is to blame."""
         self.check()
-        try:
-            raw = flexura.solve(*self.solve_args())
-        except ValueError as error:  # a singular system that no count of restraints foresees
-            raise ModelError([Problem("", str(error))]) from error
+        args = self.solve_args()
+        scale = scale_of(args.loads, float(args.span), args.units)
+        raw = solve_balanced(args[:6], args.loads, args.units, scale, "", lambda: overflow_problems(self))
         return Result(self, raw)
 
     def factored(self, factors: Mapping[str, float]) -> list[Load]:
@@ -544,14 +637,17 @@ class Beam:
         self.check()
         span = float(self.span)
         out: dict[str, Result] = {}
-        for c in self.combinations:
+        for k, c in enumerate(self.combinations):
             beam = self.combination(c.name)
             # The checked loads of checked cases times checked factors are valid loads
             # unless a product overflows: only then is the combination checked again
             # (which names the load). Saves 15% of the README's combination envelope.
             if all(math.isfinite(v) for load in beam.loads for v in load.raw(span)[1]):
                 object.__setattr__(beam, "_checked", True)
-            out[c.name] = beam.solve()
+            try:
+                out[c.name] = beam.solve()
+            except ModelError as error:  # named by the combination, whose factored loads they are
+                raise ModelError(Problem(f"combinations[{k}]", f"{c.name}: {p}") for p in error.problems) from None
         return out
 
     def with_loads(self, loads: Sequence[Load], title: str | None = None) -> Beam:
@@ -581,6 +677,42 @@ class Beam:
     def max_degree(self) -> int:
         """The highest polynomial degree of a distributed load's intensity (0 without one)."""
         return degree_of(self.loads)
+
+
+def _cases(cases: Mapping[str, Sequence[Load]]) -> Frozen[Sequence[Load]]:
+    """The load cases as a Beam keeps them: each case's loads a tuple, where they can be."""
+    return Frozen({name: cast("Sequence[Load]", converted(tuple, loads)) for name, loads in cases.items()})
+
+
+def _finite(value: object) -> float | None:
+    """A number as a finite float, else None (the checks report it)."""
+    try:
+        number = float(value) if is_number(value) else math.nan  # type: ignore[arg-type]  # a numbers.Real
+    except OverflowError:
+        return None
+    return number if math.isfinite(number) else None
+
+
+def _ratio(top: float | None, bottom: float | None) -> float | None:
+    return None if top is None or bottom is None else top / bottom
+
+
+def _check_spacing(c: Checker, positions: Mapping[float, int], span: float) -> None:
+    """Supports nearer each other than NEAR of the span, and two or more from 2**63 on
+    (whose reactions flexura keys alike): each pair once, named by both."""
+    placed = sorted((x, k) for x, k in positions.items() if 0.0 <= x <= span)
+    for (a, i), (b, j) in zip(placed, placed[1:]):
+        if b - a < NEAR * span:
+            (first, x_first), (second, x_second) = sorted(((i, a), (j, b)))
+            c.add(f"supports[{second}].x", f"{show(x_second)} is only {show(b - a)} from supports[{first}] at "
+                                           f"{show(x_first)}, nearer than {NEAR:g} of the span: the solve cannot "
+                                           "share the load between two supports so close to double precision; "
+                                           "give one support there")
+    far = [k for x, k in placed if x >= FAR]
+    for k in far[1:]:
+        c.add(f"supports[{k}].x", f"supports[{far[0]}] and this one both lie from 2**63 = {FAR:.4g} on, where "
+                                  "flexura's reactions() gives every position one key, so their reactions cannot "
+                                  "be told apart; choose a larger length unit")
 
 
 def features_of(span: float, supports: Sequence[Support], loads: Sequence[Load]) -> list[float]:

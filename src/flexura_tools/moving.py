@@ -17,6 +17,7 @@ import flexura
 
 from .checks import Checker
 from .envelopes import Envelope, EnvelopeExtreme, build
+from .equilibrium import scale_of, solve_balanced
 from .errors import ModelError
 from .model import Beam, RawLoad, UniformLoad
 from .result import QUANTITIES, Quantity
@@ -110,6 +111,9 @@ class VehicleMembers:
         self.head = (args.span, args.e, args.i, args.a, args.g, args.supports)
         self.static: list[RawLoad] = args.loads
         self.units = args.units
+        # The loads' size with every axle on the beam: the balance is checked against it.
+        self.scale = scale_of(self.static + [("point", [w, 0.0, 90.0]) for w in vehicle.weights],
+                              float(beam.span), self.units)
         self.beam = beam
         self.span = float(beam.span)
         self.degree = static.max_degree()
@@ -162,7 +166,7 @@ class VehicleMembers:
 
     def solve(self, k: int) -> flexura.BeamResult:
         axles: list[RawLoad] = [("point", [-w, x, 90.0]) for x, w in self.on[k]]
-        return flexura.solve(*self.head, self.static + axles, self.units)
+        return solve_balanced(self.head, self.static + axles, self.units, self.scale, f"{self.name(k)}: ")
 
 
 @dataclass(frozen=True)

@@ -16,10 +16,10 @@ from itertools import combinations
 
 import flexura
 
-from .checks import Checker
 from .envelopes import Envelope, LoadMembers, build
+from .equilibrium import scale_of, solve_balanced
 from .errors import ModelError
-from .model import Beam, Load, check_loads
+from .model import Beam, Load
 from .result import QUANTITIES, Quantity
 
 # All 2^n patterns are offered up to this many spans (4,096 beams).
@@ -93,9 +93,10 @@ class PatternMembers(LoadMembers):
         self.head = (args.span, args.e, args.i, args.a, args.g, args.supports)
         self.units = args.units
         self.raw = [[load.raw(beam.span) for load in loads] for loads in self.loads]
+        self.scales = [scale_of(loads, float(beam.span), self.units) for loads in self.raw]
 
     def solve(self, k: int) -> flexura.BeamResult:
-        return flexura.solve(*self.head, self.raw[k], self.units)
+        return solve_balanced(self.head, self.raw[k], self.units, self.scales[k], f"{self.labels[k]}: ")
 
 
 def _pattern_loads(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load],
@@ -119,7 +120,6 @@ def _pattern_loads(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load],
 
 def _check(beam: Beam, loads: Sequence[Load], what: str) -> None:
     """The loads on this (checked) beam, every problem named under `what` (loaded[2].x)."""
-    c = Checker()
-    check_loads(c, loads, what, float(beam.span), not any(s.kx != 0 for s in beam.supports))
-    if c.problems:
-        raise ModelError(c.problems)
+    problems = beam.load_problems(loads, what)
+    if problems:
+        raise ModelError(problems)

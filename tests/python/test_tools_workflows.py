@@ -252,7 +252,7 @@ def test_the_pattern_envelope_is_the_envelope_of_the_pattern_beams(beam, loaded,
     # a combination is not checked again unless a factored load overflows; then it is
     (lambda: dataclasses.replace(simple(), cases={"D": [ft.PointLoad(x=5, force=-1e300), ft.UniformLoad(w=-2)]},
                                  combinations=[ft.Combination(name="c", factors={"D": 1e10})]).solve_combinations(),
-     r"1 problem in the model\n  loads\[0\]\.force: must be finite, got -inf"),
+     r"1 problem in the model\n  combinations\[0\]: c: loads\[0\]\.force: must be finite, got -inf"),
 ])
 def test_workflow_inputs_are_checked(call, message):
     with pytest.raises((ValueError, KeyError), match=message.replace("(", r"\(").replace(")", r"\)")
