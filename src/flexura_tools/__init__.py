@@ -8,6 +8,7 @@
     result.reactions["A"].ry, result.extremes().bm.max
 """
 
+from . import plot
 from .envelopes import Band, Envelope, EnvelopeExtreme, Range, ReactionRange, envelope
 from .errors import ModelError, Problem
 from .extremes import Extreme
@@ -35,5 +36,5 @@ __all__ = [
     "ModelError", "Problem", "load", "save", "from_dict", "from_json", "from_toml", "to_dict", "to_json",
     "Combination", "envelope", "Envelope", "Band", "EnvelopeExtreme", "Range", "ReactionRange",
     "spans", "pattern_beams", "pattern_envelope", "influence_line", "InfluenceLine",
-    "Vehicle", "VehiclePosition", "MovingLoad", "moving_load", "hl93_truck", "hl93_tandem", "lm1_lane1",
+    "Vehicle", "VehiclePosition", "MovingLoad", "moving_load", "hl93_truck", "hl93_tandem", "lm1_lane1", "plot",
 ]

@@ -9,6 +9,11 @@ from collections.abc import Iterable
 
 from .errors import Problem, show
 
+# The most intervals of an envelope's mesh or an influence line (n), and of positions
+# of a vehicle in one direction: each costs a solve or a reading per member, so a
+# larger count is a mistake (step=1e-9) that would run until memory runs out.
+MAX_COUNT = 100_000
+
 # The unit factors solve() knows; it ignores any other key.
 UNIT_KEYS = ("length", "force", "moment", "distributed", "stiffness", "A", "G", "E", "I", "deflection")
 
@@ -77,6 +82,16 @@ class Checker:
             self.add(path, f"{show(x)} is beyond the span {show(span)}")
             return None
         return x
+
+    def count(self, value: object, path: str, least: int = 1, most: int = MAX_COUNT) -> int | None:
+        """A whole number from least to most (a bool is not one)."""
+        if isinstance(value, bool) or not isinstance(value, numbers.Integral):
+            self.add(path, f"must be a whole number, got {show(value)}")
+            return None
+        if not least <= value <= most:
+            self.add(path, f"must be from {least} to {most:,}, got {show(value)}")
+            return None
+        return int(value)
 
     def unit_keys(self, keys: Iterable[object], path: str) -> None:
         for key in keys:

@@ -5,20 +5,24 @@ from __future__ import annotations
 import argparse
 import os
 import sys
-from collections.abc import Sequence
+from collections.abc import Callable, Sequence
+from importlib import metadata
 from pathlib import Path
+from typing import TextIO
 
 from . import plot, report
-from .envelopes import envelope
+from .checks import MAX_COUNT
+from .envelopes import Envelope, envelope
 from .errors import ModelError
 from .model import Beam
 from .modelfile import load
+from .result import Result
 
 EXAMPLE = """\
 example:
   flexura beam.json                    reactions and extremes as tables
   flexura beam.json --png beam.png     and the diagrams as a picture
-  flexura beam.json --json out.json    and everything as JSON
+  flexura beam.json --json out.json    and everything as JSON (--json - : on standard output)
 
 A model file (JSON, or TOML on Python 3.11+):
   {"flexura_model": 1, "span": 10, "E": 2.1e8, "I": 8.356e-5,
@@ -28,8 +32,14 @@ A model file (JSON, or TOML on Python 3.11+):
    "loads": [{"type": "uniform", "w": -12},
              {"type": "point", "x": 4, "force": -45}]}
 
-Exit status: 0 solved, 1 the model has problems (each is listed), 2 usage error.
+Exit status: 0 solved, 1 the model has problems (each is listed), 2 usage error
+(a file that cannot be read or written, an option out of range).
 """
+STDOUT = "-"
+
+
+class UsageError(Exception):
+    """A problem of the command's arguments or of its output, told in one line (exit 2)."""
 
 
 def parser() -> argparse.ArgumentParser:
@@ -37,48 +47,159 @@ def parser() -> argparse.ArgumentParser:
                                 "its reactions and extremes.", epilog=EXAMPLE,
                                 formatter_class=argparse.RawDescriptionHelpFormatter)
     p.add_argument("model", help="the model file (.json, or .toml)")
-    p.add_argument("--png", metavar="FILE", help="write the sketch and the diagrams (needs matplotlib)")
+    p.add_argument("--png", metavar="FILE", help="write the sketch and the diagrams as a PNG picture (needs "
+                   "matplotlib); a model with combinations: their envelope")
     p.add_argument("--json", metavar="FILE", dest="json_file",
-                   help="write the reactions, the extremes and the diagram columns as JSON")
+                   help="write the reactions, the extremes and the diagram columns (and each combination "
+                        "and their envelope) as JSON; - for standard output, instead of the tables")
     p.add_argument("--points", metavar="N", type=int, default=200,
-                   help="evenly spaced diagram points for --json and --png (default 200)")
+                   help=f"evenly spaced diagram points for --json and --png (2 to {MAX_COUNT:,}; default 200)")
+    p.add_argument("--version", action="version", version=f"flexura {_version()}")
     return p
+
+
+def _version() -> str:
+    try:
+        return metadata.version("flexura")
+    except metadata.PackageNotFoundError:  # run from a source tree, not installed
+        return "(not installed)"
+
+
+class Solved:
+    """A model file solved: its own loads' result, and each combination with their envelope."""
+
+    def __init__(self, beam: Beam) -> None:
+        self.beam = beam
+        self.result = beam.solve()
+        self.combinations: dict[str, Result] = beam.solve_combinations() if beam.combinations else {}
+        self.envelope: Envelope | None = envelope(self.combinations) if self.combinations else None
+
+    @property
+    def own_loads(self) -> bool:
+        """Whether the model's own loads are shown: when it has some, or nothing else."""
+        return bool(self.beam.loads) or self.envelope is None
+
+    def heading(self) -> str:
+        return f"Envelope of the combinations {', '.join(self.combinations)}"
+
+    def unused_cases(self) -> list[str]:
+        used = {case for c in self.beam.combinations for case in c.factors}
+        return [name for name in self.beam.cases if name not in used]
 
 
 def main(argv: Sequence[str] | None = None) -> int:
     args = parser().parse_args(argv)
     name: str = args.model
-    if args.points < 2:
-        return _usage(f"--points must be at least 2, got {args.points}")
-    if args.png and not plot.available():
-        return _usage(plot.INSTALL_HINT)
     try:
+        _check_options(args)
         beam: Beam = load(name)
-        result = beam.solve()
-        combinations = envelope(beam.solve_combinations()) if beam.combinations else None
+        solved = Solved(beam)
+        tables = _tables(solved) if args.json_file != STDOUT else ""
+        json_text = _json_text(solved, args.points) if args.json_file else ""
+    except UsageError as error:
+        return _usage(str(error))
     except OSError as error:
         return _usage(f"cannot read {name}: {error.strerror or error}")
     except ModelError as error:
         for problem in error.problems:
-            print(f"{name}: {problem}", file=sys.stderr)
+            _tell(f"{name}: {problem}")
         return 1
-    if beam.loads or combinations is None:
-        print(report.text(result))
-    if combinations is not None:
-        heading = f"Envelope of the combinations {', '.join(combinations.names)}"
-        print(("\n" if beam.loads else "") + report.envelope_text(combinations, heading))
+    unused = solved.unused_cases()
+    if unused:
+        _tell(f"flexura: note: {name}: the load cases {', '.join(unused)} are in no combination, so no result "
+              "holds them" + ("" if beam.combinations else "; give combinations to see their effect"))
     try:
-        if args.json_file:
-            Path(args.json_file).write_text(report.to_json(result, args.points), encoding="utf-8")
+        if tables:
+            _write(sys.stdout, tables)
+        if args.json_file == STDOUT:
+            _write(sys.stdout, json_text)
+        elif args.json_file:
+            target: str = args.json_file
+            _save(target, lambda: Path(target).write_text(json_text, encoding="utf-8"))
         if args.png:
-            plot.save_png(result, args.png, max(args.points, 400))
-    except OSError as error:
-        return _usage(f"cannot write {error.filename}: {error.strerror or error}")
+            _write_pictures(solved, args.png, max(args.points, 400))
+    except UsageError as error:
+        return _usage(str(error))
     return 0
 
 
+def _check_options(args: argparse.Namespace) -> None:
+    """The options' own problems, told before any work."""
+    if not 2 <= args.points <= MAX_COUNT:
+        raise UsageError(f"--points must be from 2 to {MAX_COUNT:,}, got {args.points}")
+    if args.png:
+        png = Path(args.png)
+        if png.suffix.lower() != ".png" or png.is_dir():
+            raise UsageError(f"--png {args.png}: the picture is a PNG file: give a file name ending in .png")
+        if not plot.available():
+            raise UsageError(plot.INSTALL_HINT)
+
+
+def _tables(solved: Solved) -> str:
+    parts = [report.text(solved.result)] if solved.own_loads else []
+    if solved.envelope is not None:
+        parts.append(report.envelope_text(solved.envelope, solved.heading()))
+    return "\n\n".join(parts) + "\n"
+
+
+def _json_text(solved: Solved, points: int) -> str:
+    document = report.document(solved.result, points) if solved.own_loads else report.heading(solved.beam)
+    if solved.envelope is not None:
+        document.update(report.combinations_document(solved.combinations, solved.envelope, points))
+    return report.dumps(document)
+
+
+def _write_pictures(solved: Solved, target: str, points: int) -> None:
+    """The own loads' diagrams, and the combinations' envelope: in `target` when the
+    model has only one of them, else the envelope in TARGET-combinations.png."""
+    if solved.own_loads:
+        _save(target, lambda: plot.save_png(solved.result, target, points))
+    if solved.envelope is not None:
+        path = Path(target)
+        where = str(path.with_name(f"{path.stem}-combinations{path.suffix}")) if solved.own_loads else target
+        shown = solved.envelope
+        _save(where, lambda: plot.save_envelope_png(shown, where, ("sf", "bm", "d"), solved.heading(),
+                                                    solved.combinations))
+
+
+def _save(target: str, write: Callable[[], None]) -> None:
+    try:
+        write()
+    except OSError as error:
+        raise UsageError(f"cannot write {target}: {error.strerror or error}") from None
+    _tell(f"flexura: wrote {target}")
+
+
+def _write(stream: TextIO | None, text: str) -> None:
+    """Text on standard output; a failure to write it is a usage error, after which
+    what is left in the stream's buffer goes nowhere (not into a second error at exit)."""
+    if stream is None:  # started with standard output closed
+        raise UsageError("cannot write to standard output: it is closed")
+    try:
+        stream.write(text)
+        stream.flush()
+    except BrokenPipeError:
+        raise
+    except OSError as error:
+        _discard(stream)
+        raise UsageError(f"cannot write to standard output: {error.strerror or error}") from None
+
+
+def _discard(stream: TextIO) -> None:
+    try:
+        os.dup2(os.open(os.devnull, os.O_WRONLY), stream.fileno())
+    except (OSError, ValueError):  # a stream without a descriptor of its own
+        pass
+
+
+def _tell(message: str) -> None:
+    """A line on standard error, when there is one."""
+    if sys.stderr is not None:
+        print(message, file=sys.stderr)
+
+
 def _usage(message: str) -> int:
-    print(f"flexura: {message}", file=sys.stderr)
+    _tell(f"flexura: {message}")
     return 2
 
 
@@ -86,8 +207,7 @@ def run() -> None:
     """The console script's entry point."""
     try:
         code = main()
-        sys.stdout.flush()
     except BrokenPipeError:  # the reader stopped early (flexura beam.json | head): not an error
-        os.dup2(os.open(os.devnull, os.O_WRONLY), sys.stdout.fileno())
+        _discard(sys.stdout)
         code = 0
     sys.exit(code)

@@ -33,6 +33,8 @@ from typing import TYPE_CHECKING, Protocol
 
 import flexura
 
+from .checks import Checker
+from .errors import ModelError
 from .extremes import find_extreme, samples_for
 from .model import degree_of, features_of, jumps_of
 from .progress import Progress
@@ -317,8 +319,10 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
     if unknown or not quantities:
         raise ValueError(f"quantities: {unknown[0]!r} is not one of nf, sf, bm, d" if unknown
                          else "quantities: give at least one of nf, sf, bm, d")
-    if n < 1:
-        raise ValueError(f"n: the mesh needs at least one interval, got {n}")
+    c = Checker()
+    c.count(n, "n")
+    if c.problems:
+        raise ModelError(c.problems)
     count = len(members)
     jumps = [members.jumps(k) for k in range(count)]
     mesh = _mesh(members, jumps, n, points)

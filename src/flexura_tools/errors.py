@@ -29,6 +29,8 @@ class ModelError(ValueError):
 
 def show(value: object) -> str:
     """A value as an engineer wrote it: 15.0 as 15, text quoted."""
+    if isinstance(value, int) and value.bit_length() > 64:  # repr of 4,300 digits and more raises
+        return f"an integer of about {int(value.bit_length() * 0.30103)} digits"
     text = repr(value)
     if isinstance(value, float) and text.endswith(".0"):
         return text[:-2]

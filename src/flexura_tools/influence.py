@@ -10,7 +10,9 @@ from typing import Literal
 
 import flexura
 
+from .checks import Checker
 from .envelopes import reader
+from .errors import ModelError
 from .equilibrium import scale_of, solve_balanced
 from .model import Beam, PointLoad, RawLoad, Support
 from .result import QUANTITIES, Quantity, names
@@ -125,8 +127,10 @@ def _positions(beam: Beam, span: float, n: int, points: Sequence[float], section
     for k, x in enumerate(points):
         if not 0.0 <= x <= span:
             raise ValueError(f"points[{k}]: {x!r} is not on the beam [0, {span!r}]")
-    if n < 1:
-        raise ValueError(f"n: the positions need at least one interval, got {n}")
+    c = Checker()
+    c.count(n, "n")
+    if c.problems:
+        raise ModelError(c.problems)
     fixed: list[float] = sorted({0.0, span, *(float(s.x) for s in beam.supports),
                                  *([] if section is None else [section])})
     step = span / n

@@ -216,7 +216,10 @@ class UniformLoad:
     def check(self, c: Checker, path: str, span: float | None) -> None:
         c.finite(self.w, f"{path}.w")
         c.finite(self.angle, f"{path}.angle")
-        _check_range(c, path, span, self.x1, span if self.x2 is None else self.x2)
+        if self.x2 is None and span is None:  # the end of a beam whose span is reported
+            c.position(self.x1, f"{path}.x1", span)
+        else:
+            _check_range(c, path, span, self.x1, span if self.x2 is None else self.x2)
 
 
 @dataclass(frozen=True, slots=True, kw_only=True)

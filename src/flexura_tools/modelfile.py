@@ -26,7 +26,9 @@ from __future__ import annotations
 
 import json
 import math
+import numbers
 import os
+from collections import Counter
 from collections.abc import Callable, Sequence
 from dataclasses import MISSING, fields
 from pathlib import Path
@@ -49,6 +51,11 @@ _SUPPORT_TYPES = {
     "fixed": {"kx": INF, "ky": INF, "km": INF},
 }
 _NON_FINITE = {"inf": INF, "-inf": -INF, "nan": math.nan}
+# A model file nests objects and lists five deep at most (cases, a case's loads, a
+# load, its coefficients); deeper data is refused before any check walks it.
+MAX_DEPTH = 8
+# Unknown keys of one object reported each by name (with the near miss); more are counted.
+MAX_UNKNOWN = 20
 
 
 def _same(value: object, default: object) -> bool:
@@ -59,7 +66,10 @@ def _same(value: object, default: object) -> bool:
 
 
 def encode(value: object) -> object:
-    """A value as written to JSON: non-finite floats as text, in lists and objects too."""
+    """A value as written to JSON: non-finite floats as text, in lists and objects too;
+    other real numbers (Fraction, numpy's) as the float that solve() takes them for."""
+    if isinstance(value, numbers.Real) and not isinstance(value, (bool, int, float)):
+        value = int(value) if isinstance(value, numbers.Integral) else float(value)
     if isinstance(value, float) and not math.isfinite(value):
         return "nan" if math.isnan(value) else ("inf" if value > 0 else "-inf")
     if isinstance(value, (list, tuple)):
@@ -150,16 +160,27 @@ def to_json(beam: Beam) -> str:
 
 
 def save(beam: Beam, path: str | os.PathLike[str]) -> None:
-    """Write the model as a JSON model file (TOML is read, not written)."""
+    """Write the model as a JSON model file (TOML is read, not written). A model with
+    a value JSON cannot hold raises ModelError with the model's problems."""
     if Path(path).suffix.lower() == ".toml":
         raise ValueError(f"{os.fspath(path)}: save() writes JSON; give a .json path")
-    Path(path).write_text(to_json(beam), encoding="utf-8")
+    try:
+        text = to_json(beam)
+    except (TypeError, ValueError) as error:  # an object JSON has no form for
+        raise ModelError(beam.problems() or [Problem("", f"cannot be written as JSON: {error}")]) from None
+    Path(path).write_text(text, encoding="utf-8")
 
 
 def load(path: str | os.PathLike[str]) -> Beam:
     """Read and check a model file (.toml as TOML, anything else as JSON); raise
-    ModelError with every problem, OSError when the file cannot be read."""
-    text = Path(path).read_text(encoding="utf-8")
+    ModelError with every problem (text that is not UTF-8 too), OSError when the file
+    cannot be read."""
+    data = Path(path).read_bytes()
+    try:
+        text = data.decode("utf-8")
+    except UnicodeDecodeError as error:
+        raise ModelError([Problem("", f"is not UTF-8 text: byte 0x{data[error.start]:02x} at offset "
+                                      f"{error.start} cannot be read")]) from None
     return from_toml(text) if Path(path).suffix.lower() == ".toml" else from_json(text)
 
 
@@ -171,7 +192,7 @@ class _Object(dict[str, Any]):
 
 def _object(pairs: list[tuple[str, Any]]) -> _Object:
     obj = _Object(pairs)
-    obj.duplicates = [k for k, _ in pairs if sum(1 for other, _ in pairs if other == k) > 1]
+    obj.duplicates = [k for k, count in Counter(k for k, _ in pairs).items() if count > 1]
     return obj
 
 
@@ -185,8 +206,10 @@ def from_json(text: str) -> Beam:
     except json.JSONDecodeError as error:
         raise ModelError([Problem("", f"not valid JSON: {error.msg} (line {error.lineno}, "
                                       f"column {error.colno})")]) from None
-    except ValueError as error:
+    except ValueError as error:  # a bare Infinity, or an integer of more digits than Python reads
         raise ModelError([Problem("", f"not valid JSON: {error}")]) from None
+    except RecursionError:
+        raise ModelError([Problem("", f"not a model file: nested deeper than {MAX_DEPTH} levels")]) from None
     return from_dict(data)
 
 
@@ -197,13 +220,18 @@ def from_toml(text: str) -> Beam:
         raise ModelError([Problem("", "TOML model files need Python 3.11 or newer; use JSON")]) from None
     try:
         data = tomllib.loads(text)
-    except tomllib.TOMLDecodeError as error:
+    except ValueError as error:  # TOMLDecodeError, or an integer of more digits than Python reads
         raise ModelError([Problem("", f"not valid TOML: {error}")]) from None
+    except RecursionError:
+        raise ModelError([Problem("", f"not a model file: nested deeper than {MAX_DEPTH} levels")]) from None
     return from_dict(data)
 
 
 def from_dict(data: object) -> Beam:
     """The Beam of a model file's object, checked; ModelError lists every problem."""
+    deep = _too_deep(data)
+    if deep is not None:
+        raise ModelError([Problem(deep, f"nests lists or objects deeper than a model file does ({MAX_DEPTH} levels)")])
     reader = _Reader()
     beam = reader.beam(data)
     found = reader.problems
@@ -220,8 +248,28 @@ def _kept(value: object) -> Any:
     return value
 
 
+def _too_deep(data: object) -> str | None:
+    """The path of the first value nested deeper than MAX_DEPTH, or None. Walked
+    without recursion, so any depth (and a cycle in Python data) ends."""
+    stack: list[tuple[object, str, int]] = [(data, "", 0)]
+    while stack:
+        value, path, depth = stack.pop()
+        if isinstance(value, dict):
+            items = [(_join(path, k), v) for k, v in cast("dict[object, object]", value).items()]
+        elif isinstance(value, list):
+            items = [(f"{path}[{k}]", v) for k, v in enumerate(cast("list[object]", value))]
+        else:
+            continue
+        if depth == MAX_DEPTH:
+            return path
+        stack += [(v, p, depth + 1) for p, v in items]
+    return None
+
+
 def _join(path: str, key: object) -> str:
-    return f"{path}.{key}" if path else str(key)
+    """A key's path; an empty key shows as "" so that the path is never empty."""
+    name = key if key != "" else '""'
+    return f"{path}.{name}" if path else str(name)
 
 
 class _Reader:
@@ -242,10 +290,13 @@ class _Reader:
 
     def keys(self, obj: dict[str, object], path: str, known: tuple[str, ...], required: tuple[str, ...],
              hint: str = "") -> bool:
-        """Report unknown, repeated and missing keys; False when a required one is missing."""
-        for key in obj:
-            if key not in known:
-                self.fail(_join(path, key), f"is not a known key{near_miss(key, known) or hint}")
+        """Report unknown, repeated and missing keys; False when a required one is missing.
+        Unknown keys past the first MAX_UNKNOWN are counted, not each reported."""
+        unknown = [key for key in obj if key not in known]
+        for key in unknown[:MAX_UNKNOWN]:
+            self.fail(_join(path, key), f"is not a known key{near_miss(key, known) or hint}")
+        if len(unknown) > MAX_UNKNOWN:
+            self.fail(path, f"has {len(unknown) - MAX_UNKNOWN} more keys that are not known ({len(unknown)} in all)")
         self.repeated(obj, path)
         missing = [k for k in required if k not in obj]
         for key in missing:
@@ -347,7 +398,7 @@ class _Reader:
         if obj is None:
             return None
         kind = obj.get("type")
-        if "type" in obj and kind not in _SUPPORT_TYPES:
+        if "type" in obj and not (isinstance(kind, str) and kind in _SUPPORT_TYPES):
             hint = near_miss(kind, _SUPPORT_TYPES) if isinstance(kind, str) else ""
             self.fail(f"{path}.type", f"{show(kind)} is not a support type{hint} (pin, roller, fixed; "
                                       "or leave out the type and give kx, ky and km)")

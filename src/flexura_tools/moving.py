@@ -15,11 +15,11 @@ from typing import Literal
 
 import flexura
 
-from .checks import Checker
+from .checks import MAX_COUNT, Checker, is_number
 from .envelopes import Envelope, EnvelopeExtreme, build
 from .equilibrium import scale_of, solve_balanced
-from .errors import ModelError
-from .model import Beam, RawLoad, UniformLoad
+from .errors import ModelError, Problem, show
+from .model import Beam, RawLoad, UniformLoad, converted, shape
 from .result import QUANTITIES, Quantity
 
 Direction = Literal["forward", "backward"]
@@ -37,8 +37,8 @@ class Vehicle:
     name: str = ""
 
     def __post_init__(self) -> None:
-        object.__setattr__(self, "weights", tuple(self.weights))
-        object.__setattr__(self, "spacings", tuple(self.spacings))
+        object.__setattr__(self, "weights", converted(tuple, self.weights))
+        object.__setattr__(self, "spacings", converted(tuple, self.spacings))
 
     @property
     def length(self) -> float:
@@ -53,6 +53,9 @@ class Vehicle:
         return out
 
     def check(self, c: Checker) -> None:
+        if not (shape(c, self.weights, "vehicle.weights", tuple, "a list of axle weights")
+                and shape(c, self.spacings, "vehicle.spacings", tuple, "a list of axle spacings")):
+            return
         if not self.weights:
             c.add("vehicle.weights", "needs at least one axle")
         for k, weight in enumerate(self.weights):
@@ -70,7 +73,11 @@ class Vehicle:
 def hl93_truck(rear_spacing: float = 4.3) -> Vehicle:
     """AASHTO LRFD bridge design code, articles 3.6.1.2.2 and 3.6.1.3.1: the design
     truck (35, 145 and 145 kN; 4.3 m, then 4.3 to 9.0 m) with the design lane load
-    of 9.3 kN/m (the values are reproduced in the FHWA's free LRFD design examples)."""
+    of 9.3 kN/m (the values are reproduced in the FHWA's free LRFD design examples).
+    A rear spacing outside 4.3 to 9.0 m raises ModelError."""
+    if not (is_number(rear_spacing) and 4.3 <= rear_spacing <= 9.0):
+        raise ModelError([Problem("rear_spacing", f"the design truck's rear axles are 4.3 to 9.0 m apart, "
+                                                  f"got {show(rear_spacing)}")])
     return Vehicle(weights=(35.0, 145.0, 145.0), spacings=(4.3, rear_spacing), lane=9.3,
                    name=f"HL-93 truck ({rear_spacing:g} m rear spacing) and lane")
 
@@ -199,10 +206,15 @@ def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0
     False it holds only the beam's own features, `points` and the evenly spaced
     positions: for a step much finer than span / n, about half the reading. The
     extremes are refined on each member's own features either way."""
+    beam.check()
     c = Checker()
     vehicle.check(c)
-    c.positive(step, "step")
-    c.finite(start, "start")
+    step_size = c.positive(step, "step")
+    first = c.finite(start, "start")
+    reach = float(beam.span) + vehicle.length - (first or 0.0) if not c.problems else 0.0
+    if step_size is not None and reach / step_size >= MAX_COUNT:  # told before any position is made
+        c.add("step", f"{show(step_size)} makes {reach / step_size:.4g} positions each way across "
+                      f"{show(reach)}, more than the {MAX_COUNT:,} taken; give a longer step")
     for k, direction in enumerate(directions):
         if direction not in ("forward", "backward"):
             c.add(f"directions[{k}]", f"must be 'forward' or 'backward', got {direction!r}")

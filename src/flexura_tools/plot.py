@@ -127,9 +127,11 @@ def _support(ax: Axes, support: Support) -> None:
 
 
 def save_envelope_png(envelope: Envelope, path: str | os.PathLike[str], quantities: Sequence[Quantity] = ("sf", "bm"),
-                      title: str = "") -> None:
+                      title: str = "", members: Mapping[str, Result] | None = None) -> None:
     """The beam's supports above the band between the smallest and the largest value
-    of each quantity, each extreme marked with the member that gives it."""
+    of each quantity, each extreme marked with the member that gives it; with
+    `members` (a few solved beams, such as the combinations), each one's own diagram
+    as a thin line, named in a legend."""
     if not available():
         raise ImportError(INSTALL_HINT)
     import matplotlib
@@ -149,6 +151,11 @@ def save_envelope_png(envelope: Envelope, path: str | os.PathLike[str], quantiti
         ax.plot(envelope.x, band.max, color=COLOURS[q], lw=1.4)
         ax.plot(envelope.x, band.min, color=COLOURS[q], lw=1.4, ls="--")
         ax.axhline(0.0, color="k", lw=0.7)
+        for name, result in (members or {}).items():
+            diagram = result.diagram(400)
+            ax.plot(diagram.x, diagram[q], lw=0.8, alpha=0.8, label=name)
+        if members:
+            ax.legend(fontsize=7, loc="best")
         e = extremes[q]
         for value, x, member in ((e.max, e.x_max, e.max_member), (e.min, e.x_min, e.min_member)):
             _mark(ax, q, x, value, f"{number(value)} at {number(x)}\n{envelope.names[member]}", 7)

@@ -4,10 +4,14 @@ from __future__ import annotations
 
 import json
 from collections.abc import Mapping, Sequence
+from typing import TYPE_CHECKING
 
-from .envelopes import Envelope
+from .envelopes import Envelope, EnvelopeExtreme, Range
 from .modelfile import encode
 from .result import QUANTITIES, Quantity, Result
+
+if TYPE_CHECKING:
+    from .model import Beam
 
 QUANTITY_NAMES: dict[Quantity, str] = {"nf": "normal force", "sf": "shear force", "bm": "bending moment", "d": "deflection"}
 QUANTITY_UNITS: dict[Quantity, str] = {"nf": "force", "sf": "force", "bm": "moment", "d": "deflection"}
@@ -87,15 +91,20 @@ def unit_of(names: Mapping[str, str], kind: str) -> str:
     return f" [{name}]" if name else ""
 
 
+def heading(beam: Beam) -> dict[str, object]:
+    """What every results document starts with."""
+    return {RESULTS_KEY: 1, "title": beam.title, "unit_names": dict(beam.unit_names)}
+
+
 def document(result: Result, points: int = 200) -> dict[str, object]:
     """Reactions, extremes and diagram columns as one JSON-ready object."""
-    beam = result.beam
+    return {**heading(result.beam), **_results(result, points)}
+
+
+def _results(result: Result, points: int) -> dict[str, object]:
     extremes = result.extremes()
     diagram = result.diagram(points)
     return {
-        RESULTS_KEY: 1,
-        "title": beam.title,
-        "unit_names": dict(beam.unit_names),
         "reactions": [{"label": r.label, "x": r.x, "rx": r.rx, "ry": r.ry, "m": r.m} for r in result.reactions],
         "extremes": {q: {"max": extremes[q].max, "x_max": extremes[q].x_max,
                          "min": extremes[q].min, "x_min": extremes[q].x_min} for q in QUANTITIES},
@@ -103,6 +112,33 @@ def document(result: Result, points: int = 200) -> dict[str, object]:
     }
 
 
+def combinations_document(results: Mapping[str, Result], envelope: Envelope, points: int = 200) -> dict[str, object]:
+    """Each combination's results by name, and their envelope: each extreme and each
+    support's reaction ranges with the combination giving it (what the tables show)."""
+    names = envelope.names
+
+    def extreme(e: EnvelopeExtreme) -> dict[str, object]:
+        return {"max": e.max, "x_max": e.x_max, "max_by": names[e.max_member],
+                "min": e.min, "x_min": e.x_min, "min_by": names[e.min_member]}
+
+    def span(r: Range) -> dict[str, object]:
+        return {"max": r.max, "max_by": names[r.max_member], "min": r.min, "min_by": names[r.min_member]}
+
+    return {
+        "combinations": {name: _results(result, points) for name, result in results.items()},
+        "envelope": {
+            "extremes": {q: extreme(e) for q, e in envelope.extremes().items()},
+            "reactions": [{"label": r.label, "x": r.x, "rx": span(r.rx), "ry": span(r.ry), "m": span(r.m)}
+                          for r in envelope.reactions],
+        },
+    }
+
+
+def dumps(document: Mapping[str, object]) -> str:
+    """A document as JSON text; non-finite numbers as text, as in the model file."""
+    return json.dumps(encode(dict(document)), allow_nan=False) + "\n"
+
+
 def to_json(result: Result, points: int = 200) -> str:
-    """The document as JSON text; non-finite numbers as text, as in the model file."""
-    return json.dumps(encode(document(result, points)), allow_nan=False) + "\n"
+    """The document of one result as JSON text."""
+    return dumps(document(result, points))
