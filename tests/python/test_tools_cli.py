@@ -85,8 +85,13 @@ def test_overflow_is_said_with_its_input(tmp_path):
 @pytest.mark.parametrize("args, message", [
     ([], "the following arguments are required: model"),
     (["missing.json"], "flexura: cannot read missing.json: No such file or directory"),
-    ([EXAMPLE, "--points", "1"], "flexura: --points must be at least 2, got 1"),
+    ([EXAMPLE, "--points", "1"], "flexura: --points must be from 2 to 100,000, got 1"),
+    ([EXAMPLE, "--points", 10**11], "flexura: --points must be from 2 to 100,000, got 100000000000"),
     ([EXAMPLE, "--json", "no/such/dir/out.json"], "flexura: cannot write no/such/dir/out.json"),
+    ([EXAMPLE, "--json", "/dev/full"], "flexura: cannot write /dev/full: No space left on device"),
+    ([EXAMPLE, "--png", "beam.xyz"], "--png beam.xyz: the picture is a PNG file: give a file name ending in .png"),
+    ([EXAMPLE, "--png", "beam"], "--png beam: the picture is a PNG file"),
+    ([EXAMPLE, "--png", "."], "--png .: the picture is a PNG file"),
 ])
 def test_usage_errors_exit_with_status_2(args, message, tmp_path):
     done = flexura(*args, cwd=tmp_path)
@@ -104,3 +109,49 @@ def test_png_needs_the_plot_extra(tmp_path):
         assert done.returncode == 0 and (tmp_path / "beam.png").stat().st_size > 10000
     else:
         assert done.returncode == 2 and "pip install 'flexura[plot]'" in done.stderr
+
+
+@pytest.mark.parametrize("redirect, message", [
+    (">/dev/full", "flexura: cannot write to standard output: No space left on device"),
+    (">&-", "flexura: cannot write to standard output: it is closed"),
+])
+def test_standard_output_that_cannot_be_written_is_one_line(redirect, message):
+    command = " ".join(f"'{a}'" for a in COMMAND + [str(EXAMPLE)])
+    done = subprocess.run(f"{command} {redirect}", shell=True, capture_output=True, text=True, timeout=120)
+    assert (done.returncode, done.stderr) == (2, message + "\n")
+
+
+def test_combinations_show_in_json_and_picture_as_in_the_tables(tmp_path):
+    beam = ft.Beam(span=12, E=1e4, I=1, supports=[ft.Support.pin(0, "A"), ft.Support.roller(12, "B")],
+                   cases={"G": [ft.UniformLoad(w=-10)], "Q": [ft.PointLoad(x=3, force=-40)], "W": []},
+                   combinations=[ft.Combination(name="ULS", factors={"G": 1.35, "Q": 1.5})])
+    ft.save(beam, tmp_path / "c.json")
+    done = flexura(tmp_path / "c.json", "--json", "-", "--png", "c.png", cwd=tmp_path)
+    assert done.returncode == 0 and done.stderr.splitlines() == [
+        f"flexura: note: {tmp_path / 'c.json'}: the load cases W are in no combination, so no result holds them",
+        "flexura: wrote c.png"]
+    data = json.loads(done.stdout)
+    assert "reactions" not in data  # no loads of its own: only the combinations, as the tables
+    uls = beam.solve_combinations()["ULS"]
+    assert data["combinations"]["ULS"]["reactions"][0]["ry"] == uls.reactions["A"].ry
+    assert data["envelope"]["reactions"][1]["ry"] == {"max": uls.reactions["B"].ry, "max_by": "ULS",
+                                                      "min": uls.reactions["B"].ry, "min_by": "ULS"}
+    assert data["envelope"]["extremes"]["bm"]["max_by"] == "ULS"
+    assert not has_matplotlib or (tmp_path / "c.png").stat().st_size > 10000
+
+
+@pytest.mark.parametrize("content, message", [
+    (b'{"flexura_model": 1, "title": "\xff"}', "is not UTF-8 text: byte 0xff at offset 31 cannot be read"),
+    (b"[" * 100_000, "not a model file: nested deeper than 8 levels"),
+])
+def test_unreadable_model_file_is_one_line_with_status_1(content, message, tmp_path):
+    bad = tmp_path / "bad.json"
+    bad.write_bytes(content)
+    done = flexura(bad)
+    assert (done.returncode, done.stderr) == (1, f"{bad}: {message}\n")
+
+
+def test_version_and_where_it_wrote(tmp_path):
+    assert flexura("--version").stdout.startswith("flexura ")
+    done = flexura(EXAMPLE, "--json", tmp_path / "o.json")
+    assert done.stderr == f"flexura: wrote {tmp_path / 'o.json'}\n"
