@@ -470,7 +470,7 @@ class Beam:
         title = cast(object, self.title)
         if not isinstance(title, str):
             c.add("title", f"must be a text, got {show(title)}")
-        countable = self._check_supports(c, span, supports) and isinstance(self.supports, tuple)
+        countable = self._check_supports(c, span, supports)
         horizontal = sum(1 for s in supports if isinstance(s, Support) and s.kx != 0) if countable else 0
         axial = Axial(unbalanced=countable and horizontal == 0,
                       restraints=horizontal if self.A is None and horizontal >= 2 else 0)
@@ -580,8 +580,8 @@ class Beam:
                 labels.setdefault(label, k)
         if span is not None:
             _check_spacing(c, positions, span)
-        countable = all(isinstance(s, Support) and all(map(is_number, (s.kx, s.ky, s.km)))
-                        for s in supports)
+        countable = isinstance(self.supports, tuple) and all(
+            isinstance(s, Support) and all(map(is_number, (s.kx, s.ky, s.km))) for s in supports)
         if not countable:
             return False
         # The count solve() would find singular, told before any arithmetic: the beam
