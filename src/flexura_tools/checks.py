@@ -88,10 +88,11 @@ class Checker:
         if isinstance(value, bool) or not isinstance(value, numbers.Integral):
             self.add(path, f"must be a whole number, got {show(value)}")
             return None
-        if not least <= value <= most:
-            self.add(path, f"must be from {least} to {most:,}, got {show(value)}")
+        whole = int(value)
+        if not least <= whole <= most:
+            self.add(path, f"must be from {least} to {most:,}, got {show(whole)}")
             return None
-        return int(value)
+        return whole
 
     def unit_keys(self, keys: Iterable[object], path: str) -> None:
         for key in keys:

@@ -115,7 +115,7 @@ def main(argv: Sequence[str] | None = None) -> int:
             _write(sys.stdout, json_text)
         elif args.json_file:
             target: str = args.json_file
-            _save(target, lambda: Path(target).write_text(json_text, encoding="utf-8"))
+            _save(target, lambda: _write_file(target, json_text))
         if args.png:
             _write_pictures(solved, args.png, max(args.points, 400))
     except UsageError as error:
@@ -160,6 +160,10 @@ def _write_pictures(solved: Solved, target: str, points: int) -> None:
         shown = solved.envelope
         _save(where, lambda: plot.save_envelope_png(shown, where, ("sf", "bm", "d"), solved.heading(),
                                                     solved.combinations))
+
+
+def _write_file(target: str, text: str) -> None:
+    Path(target).write_text(text, encoding="utf-8")
 
 
 def _save(target: str, write: Callable[[], None]) -> None:

@@ -474,9 +474,9 @@ class Beam:
         horizontal = sum(1 for s in supports if isinstance(s, Support) and s.kx != 0) if countable else 0
         axial = Axial(unbalanced=countable and horizontal == 0,
                       restraints=horizontal if self.A is None and horizontal >= 2 else 0)
-        check_loads(c, loads, "loads", span, axial)
+        check_loads(c, cast("Sequence[Load]", loads), "loads", span, axial)
         for name, case_loads in cases.items():
-            check_loads(c, case_loads, f"cases.{name}", span, axial)
+            check_loads(c, cast("Sequence[Load]", case_loads), f"cases.{name}", span, axial)
         self._check_combinations(c, cases)
         return c.problems
 
@@ -513,7 +513,7 @@ class Beam:
         factors: dict[str, float | None] = {}
         for key, factor in units.items():
             if key in UNIT_KEYS:
-                factors[cast(str, key)] = c.positive(factor, f"units.{key}")
+                factors[key] = c.positive(factor, f"units.{key}")
         c.unit_keys(names, "unit_names")
         for key, name in names.items():
             if not isinstance(name, str):
