@@ -10,7 +10,8 @@ a point load or moment on a support going with the span to its right.
 
 By default the patterns are those that govern (see governing()): found from
 one solve per span, they give every value all 2^n patterns would give, each
-from one solve of the pattern's own loads.
+from one solve of the pattern's own loads. With at most three spans carrying
+loads, every pattern of them is solved instead.
 """
 
 from __future__ import annotations
@@ -33,8 +34,9 @@ from .result import QUANTITIES, Quantity
 # All 2^n patterns are offered up to this many spans (4,096 beams).
 MAX_EVERY = 12
 # Up to this many spans with loads, every pattern of them is solved by default (8
-# beams): finding those that govern costs about four patterns' solves and reads
-# (the pattern benchmark, 3 spans: 8.77M instructions, all 8 patterns 7.22M).
+# beams): finding those that govern costs about three patterns' solves and reads
+# (the pattern benchmark, 3 spans: 8.24M instructions to find and solve 7, all 8
+# patterns 7.24M; on 4 spans the search wins, 8.47M for 8 against 9.73M for 16).
 FEW_SPANS = 3
 
 
@@ -56,8 +58,9 @@ def governing(beam: Beam, parts: Sequence[tuple[Sequence[Load], Sequence[Load]]]
     positive, the smallest those where it is negative. Each span's difference is solved
     once (one solve of its loaded parts and its unloaded ones reversed); the signs of the
     differences change only where one of them crosses zero, so every pattern that
-    governs somewhere is read between consecutive crossings. A difference within
-    rounding of zero loads nothing: a span without parts adds no pattern."""
+    governs somewhere is read between consecutive crossings. Where a difference is
+    zero but for rounding, loading that span or not gives the same value: a pattern
+    found elsewhere serves, so a span without parts adds no pattern."""
     span = float(beam.span)
     args = beam.solve_args()
     effects: dict[int, flexura.BeamResult] = {}
@@ -135,41 +138,52 @@ class _Scan:
                 if left == right:  # most neighbouring samples: nothing crosses between them
                     found.add(left)
                 else:
-                    found.update(self._between(xs[i], xs[i + 1], left, right))
+                    found.update(self._between(i, xs, rows, left, right))
             for k, row in enumerate(rows):
                 found.update(self._dips(k, xs, row, signs[k]))
         return found
 
-    def _between(self, a: float, b: float, left: tuple[int, ...], right: tuple[int, ...]) -> Iterator[tuple[int, ...]]:
-        """Between two samples: a difference that is zero at one of them has the other's
-        sign. Where several cross zero, each leaves its sign, is zero (within rounding:
-        either way) and takes the other sign at places found by bisection; the signs
-        are read between consecutive places."""
-        inside = [l or r for l, r in zip(left, right)]
+    def _between(self, i: int, xs: list[float], rows: list[list[float]], left: tuple[int, ...],
+                 right: tuple[int, ...]) -> Iterator[tuple[int, ...]]:
+        """Between samples i and i + 1: a difference that is zero at one of them has the
+        other's sign. Where several cross zero, each crossing is found (regula falsi) and
+        the signs are read between consecutive ones, within rounding of zero as zero (either
+        way: crossings that differ by rounding, as those of spans whose effects share a
+        fixed point, give no pattern of their own)."""
         crossing = [k for k, (l, r) in enumerate(zip(left, right)) if l * r < 0]
+        yield tuple(l or r for l, r in zip(left, right))
+        yield tuple(r or l for l, r in zip(left, right))
         if len(crossing) < 2:
-            yield tuple(l or r for l, r in zip(left, right))
-            yield tuple(r or l for l, r in zip(left, right))
             return
-        bands = {k: (self._edge(k, a, b, left[k], True), self._edge(k, a, b, right[k], False)) for k in crossing}
-        places = sorted({x for band in bands.values() for x in band} | {a, b})
+        inside = [l or r for l, r in zip(left, right)]
+        places = sorted(self._crossing(k, xs[i], xs[i + 1], rows[k][i], rows[k][i + 1]) for k in crossing)
         for x in map(lambda p, q: 0.5 * (p + q), places, places[1:]):
-            for k, (start, end) in bands.items():
-                inside[k] = left[k] if x < start else right[k] if x > end else 0
+            for k in crossing:
+                inside[k] = _sign(self.read[k](x), self.zero)
             yield tuple(inside)
 
-    def _edge(self, k: int, a: float, b: float, sign: int, leaving: bool) -> float:
-        """Where difference k leaves `sign` (or takes it) between a and b, by bisection."""
-        f, zero = self.read[k], self.zero
-        while b - a > self.close:
-            mid = 0.5 * (a + b)
-            if not a < mid < b:
+    def _crossing(self, k: int, a: float, b: float, fa: float, fb: float) -> float:
+        """A place within rounding of zero of difference k, which has the values fa at a
+        and fb at b of opposite signs: regula falsi, the Illinois way (the end that stays
+        has its value halved), a few steps for these polynomials."""
+        f, zero, stays = self.read[k], self.zero, 0
+        x = a
+        for _ in range(100):
+            x = (a * fb - b * fa) / (fb - fa)
+            if not a < x < b:
+                x = 0.5 * (a + b)
+                if not a < x < b:
+                    break
+            fx = f(x)
+            if abs(fx) <= zero:
                 break
-            if (_sign(f(mid), zero) == sign) == leaving:
-                a = mid
+            if (fx > 0) == (fb > 0):
+                b, fb = x, fx
+                fa, stays = (fa / 2, -1) if stays == -1 else (fa, -1)
             else:
-                b = mid
-        return 0.5 * (a + b)
+                a, fa = x, fx
+                fb, stays = (fb / 2, 1) if stays == 1 else (fb, 1)
+        return x
 
     def _dips(self, k: int, xs: list[float], row: list[float], signs: list[int]) -> Iterator[tuple[int, ...]]:
         """Where difference k keeps its sign at two neighbouring samples but crosses zero

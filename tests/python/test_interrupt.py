@@ -31,12 +31,10 @@ LONG_CALLS = {
 
 
 def interrupted(call, args):
-    """How the call ended when Ctrl-C came while it ran. A timer fires every 2 ms; its
-    handler raises KeyboardInterrupt only when the call's own check for signals runs
-    it (the call is under way and the handler sees this function's frame), and does
-    nothing before or after the call, however late the machine lets it run. A
-    collection's callbacks (hypothesis installs one) could run it elsewhere and lose
-    the exception as unraisable: collections wait."""
+    """How the call ended when Ctrl-C came while it ran: a timer fires every 2 ms, and
+    its handler raises only when the call's own check for signals runs it (the call
+    under way, this frame the handler's), never before or after it, however busy the
+    machine. Collections wait: their callbacks (hypothesis installs one) run Python."""
     endings, here = [], sys._getframe()
 
     def interrupt(signum, frame):

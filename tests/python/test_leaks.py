@@ -55,9 +55,8 @@ PATHS = {
 
 
 def resident_bytes():
-    """The process's resident anonymous memory (its heaps): resident less the shared,
-    file-backed pages, such as the interpreter's code, which the kernel drops and
-    reads again when other processes need the memory."""
+    """Resident anonymous memory (the heaps), not the file-backed pages such as the
+    interpreter's code, which the kernel drops and reads again as others need memory."""
     with open("/proc/self/statm") as f:
         _, resident, shared = f.read().split()[:3]
     return (int(resident) - int(shared)) * PAGE

@@ -107,49 +107,39 @@ def test_all_patterns_are_offered_up_to_twelve_spans():
         ft.pattern_beams(many, [ft.UniformLoad(w=-1)], all_patterns=True)
 
 
-def continuous(spans, left=0.0, right=0.0, first=ft.Support.pin, spring=None):
-    """Rollers at the ends of the spans after the first support, overhangs `left` and
-    `right`; the support at index `spring` a spring."""
+def continuous(spans, left=0.0, right=0.0, first=ft.Support.pin, spring_at=None):
     xs = [left + sum(spans[:k]) for k in range(len(spans) + 1)]
-    supports = [first(xs[0])] + [ft.Support.roller(x) for x in xs[1:]]
-    if spring is not None:
-        supports[spring] = ft.Support.spring(xs[spring], ky=2e3, kx=1e3)
+    supports = [first(xs[0])] + [ft.Support.spring(x, ky=2e3, kx=1e3) if k == spring_at else ft.Support.roller(x)
+                                 for k, x in enumerate(xs[1:], 1)]
     return ft.Beam(span=xs[-1] + right, E=2e5, I=1e-3, A=1e-2, supports=supports)
 
 
-def mixed_loads(beam, point_at, angle=90.0):
-    span = float(beam.span)
-    return [ft.UniformLoad(w=-10), ft.PointLoad(x=point_at, force=-30, angle=angle),
-            ft.TrapezoidalLoad(w1=-2, w2=-8, x1=0.2 * span, x2=0.7 * span)]
-
-
-# (beam, loaded, unloaded): equal and unequal spans, overhangs, a fixed end, a spring
+# (beam, angle of the point load, unloaded loads): equal and unequal spans, overhangs, a fixed end, a spring
 PATTERN_BEAMS = [
-    (continuous([8.0, 8.0]), [ft.UniformLoad(w=-3.0)], []),
-    (continuous([6.0, 10.0, 4.0], left=2.0), mixed_loads, [ft.UniformLoad(w=-4.0)]),
-    (continuous([8.0] * 4, right=3.0), mixed_loads, []),
-    (continuous([4.0, 12.0, 6.0, 10.0], first=ft.Support.fixed), mixed_loads, [ft.UniformLoad(w=-4.0)]),
-    (continuous([8.0] * 5), [ft.UniformLoad(w=-1.35 * 12), ft.UniformLoad(w=-1.5 * 6)], [ft.UniformLoad(w=-12.0)]),
-    (continuous([10.0, 6.0, 8.0, 12.0, 4.0], left=2.0, right=3.0, spring=2), mixed_loads, [ft.UniformLoad(w=-4.0)]),
-    (continuous([8.0] * 6, first=ft.Support.fixed, right=3.0), lambda b, x: mixed_loads(b, x, 60.0), []),
-    (continuous([12.0, 8.0, 4.0, 10.0, 6.0, 8.0, 10.0]), mixed_loads, [ft.UniformLoad(w=-4.0)]),
+    (continuous([8.0, 8.0]), 90.0, []), (continuous([6.0, 10.0, 4.0], left=2.0), 90.0, [ft.UniformLoad(w=-4.0)]),
+    (continuous([8.0] * 4, right=3.0), 60.0, []),
+    (continuous([4.0, 12.0, 6.0, 10.0], first=ft.Support.fixed), 90.0, [ft.UniformLoad(w=-4.0)]),
+    (continuous([8.0] * 5), 90.0, [ft.UniformLoad(w=-4.0)]),
+    (continuous([10.0, 6.0, 8.0, 12.0, 4.0], left=2.0, right=3.0, spring_at=2), 90.0, [ft.UniformLoad(w=-4.0)]),
+    (continuous([8.0] * 6, first=ft.Support.fixed, right=3.0), 60.0, []),
+    (continuous([12.0, 8.0, 4.0, 10.0, 6.0, 8.0, 10.0]), 90.0, [ft.UniformLoad(w=-4.0)]),
 ]
 
 
-@pytest.mark.parametrize("beam, loaded, unloaded", PATTERN_BEAMS)
-def test_the_governing_patterns_give_the_extremes_of_all_patterns(beam, loaded, unloaded, monkeypatch):
+@pytest.mark.parametrize("beam, angle, unloaded", PATTERN_BEAMS)
+def test_the_governing_patterns_give_the_extremes_of_all_patterns(beam, angle, unloaded, monkeypatch):
     monkeypatch.setattr(patterns, "FEW_SPANS", 0)  # searched for however few spans carry loads
-    loaded = loaded(beam, 0.37 * float(beam.span)) if callable(loaded) else loaded
-    chosen = ft.pattern_envelope(beam, loaded, unloaded, n=40)
-    every = ft.pattern_envelope(beam, loaded, unloaded, n=40, all_patterns=True)
+    span = float(beam.span)
+    loaded = [ft.UniformLoad(w=-10), ft.PointLoad(x=0.37 * span, force=-30, angle=angle),
+              ft.TrapezoidalLoad(w1=-2, w2=-8, x1=0.2 * span, x2=0.7 * span)]
+    chosen, every = (ft.pattern_envelope(beam, loaded, unloaded, n=40, all_patterns=a) for a in (False, True))
     ours, theirs = chosen.extremes(), every.extremes()
-    for q, extreme in theirs.items():
-        scale = max(abs(extreme.max), abs(extreme.min))
-        assert (ours[q].max, ours[q].min) == pytest.approx((extreme.max, extreme.min), rel=1e-12, abs=1e-12 * scale)
-    for mine, all_of in zip(chosen.reactions, every.reactions):
-        for c in ("rx", "ry", "m"):  # reactions() rounds to 10 decimals
-            expected = (getattr(all_of, c).max, getattr(all_of, c).min)
-            assert (getattr(mine, c).max, getattr(mine, c).min) == pytest.approx(expected, rel=1e-12, abs=2e-10)
+    for q, e in theirs.items():
+        scale = max(abs(e.max), abs(e.min))
+        assert (ours[q].max, ours[q].min) == pytest.approx((e.max, e.min), rel=1e-12, abs=1e-12 * scale)
+    ranges = [[v for r in (s.rx, s.ry, s.m) for v in (r.max, r.min)] for s in (*chosen.reactions, *every.reactions)]
+    count = len(beam.supports)  # reactions() rounds to 10 decimals
+    assert ranges[:count] == [pytest.approx(row, rel=1e-12, abs=2e-10) for row in ranges[count:]]
     assert len(ft.spans(beam)) < 5 or len(chosen.names) < len(every.names) / 2
 
 
@@ -157,15 +147,13 @@ def test_the_hogging_moment_of_five_equal_spans():
     # spans 1, 2 and 4 loaded: -25/209 q L^2 over the second support (three-moment equations)
     env = ft.pattern_envelope(continuous([L] * 5), [ft.UniformLoad(w=-Q)])
     bm = env.extremes()["bm"]
-    assert (bm.min, bm.x_min, env.names[bm.min_member]) == (pytest.approx(-25 / 209 * Q * L * L, rel=1e-12), L,
-                                                             "spans 1, 2, 4")
+    assert bm.min == pytest.approx(-25 / 209 * Q * L * L, rel=1e-12) and env.names[bm.min_member] == "spans 1, 2, 4"
 
 
 def test_signs_that_change_between_two_samples_are_found():
-    # the first dips below zero and back between samples at 0.25 and 0.375; the other two
-    # cross between 0.5 and 0.625, the second first: all three positive only between them
-    scan = patterns._Scan([lambda x: (x - 0.3) ** 2 - 1e-4, lambda x: x - 0.61, lambda x: 0.62 - x], [0.0, 1.0],
-                          8, 1.0)
+    # the first dips below zero and back between the samples at 0.25 and 0.375; the others
+    # cross between 0.5 and 0.625, the second first: all three are positive only between
+    scan = patterns._Scan([lambda x: (x - 0.3) ** 2 - 1e-4, lambda x: x - 0.61, lambda x: 0.62 - x], [0, 1], 8, 1)
     assert {(-1, -1, 1), (1, 1, 1)} <= scan.signs()
 
 
