@@ -81,7 +81,7 @@ def governing(beam: Beam, parts: Sequence[tuple[Sequence[Load], Sequence[Load]]]
     for q in dict.fromkeys(quantities):
         if effects and (q != "nf" or axial):
             count = 4 * (degree + ABOVE_LOAD[q])
-            signs.update(_Scan([reader(raw, q) for raw in effects.values()], features, count, span).signs())
+            signs.update(_Scan([reader(raw, q) for raw in effects.values()], features, count).signs())
     return sorted(_patterns(signs, list(effects)) or {()}, key=lambda pattern: (len(pattern), pattern))
 
 
@@ -117,16 +117,14 @@ def _sign(value: float, zero: float) -> int:
 class _Scan:
     """The signs of the spans' differences of one quantity along the beam. Each is
     sampled between consecutive features, where it is one polynomial; where more than
-    one crosses zero between two samples, the crossings are placed by bisection (their
-    order gives the signs between them), and where one could cross zero and back
+    one crosses zero between two samples, the crossings are placed by regula falsi
+    (their order gives the signs between them), and where one could cross zero and back
     between two samples, it is searched there."""
 
-    def __init__(self, read: list[Callable[[float], float]], features: Sequence[float], count: int,
-                 span: float) -> None:
+    def __init__(self, read: list[Callable[[float], float]], features: Sequence[float], count: int) -> None:
         self.read = read
         self.sampled = [_sample(read, a, b, count) for a, b in segments(features)]
         self.zero = ZERO * max((max(map(abs, row)) for _, rows in self.sampled for row in rows), default=0.0)
-        self.close = 1e-13 * span  # how closely a crossing is placed
 
     def signs(self) -> set[tuple[int, ...]]:
         """The signs of the differences on every stretch between crossings, each once."""

@@ -153,7 +153,7 @@ def test_the_hogging_moment_of_five_equal_spans():
 def test_signs_that_change_between_two_samples_are_found():
     # the first dips below zero and back between the samples at 0.25 and 0.375; the others
     # cross between 0.5 and 0.625, the second first: all three are positive only between
-    scan = patterns._Scan([lambda x: (x - 0.3) ** 2 - 1e-4, lambda x: x - 0.61, lambda x: 0.62 - x], [0, 1], 8, 1)
+    scan = patterns._Scan([lambda x: (x - 0.3) ** 2 - 1e-4, lambda x: x - 0.61, lambda x: 0.62 - x], [0, 1], 8)
     assert {(-1, -1, 1), (1, 1, 1)} <= scan.signs()
 
 
