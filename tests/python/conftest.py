@@ -5,8 +5,7 @@ from hypothesis import HealthCheck, settings
 
 import flexura
 
-# Hypothesis judges speed by the clock (a deadline per example, a health check on slow
-# data generation), which a busy machine fails at random: neither is checked.
+# No Hypothesis check by the clock (deadline, slow generation): a busy machine fails them.
 settings.register_profile("clock-free", deadline=None, suppress_health_check=[HealthCheck.too_slow])
 settings.load_profile("clock-free")
 

@@ -189,9 +189,8 @@ def test_kind_and_key_text_without_utf8(args):
         flexura.solve(*args)
 
 
-# Time bounds are on this process's CPU time, which other work on the machine does not
-# lengthen, and hundreds of times what the call takes (microseconds, 10 ms): they
-# catch a call that fills memory or grows cubically, not a slow machine.
+# Bounds on CPU time (others' work does not lengthen it), hundreds of times what the call
+# takes: they catch a call that fills memory or grows cubically, not a busy machine.
 def test_huge_mesh_is_refused_promptly():
     r, start = flexura.solve(*ARGS), time.process_time()
     for n in [2**63, 2**64 - 1, 2**60, 2**50]:
