@@ -1,8 +1,13 @@
 import math
 
 import pytest
+from hypothesis import HealthCheck, settings
 
 import flexura
+
+# No Hypothesis check by the clock (deadline, slow generation): a busy machine fails them.
+settings.register_profile("clock-free", deadline=None, suppress_health_check=[HealthCheck.too_slow])
+settings.load_profile("clock-free")
 
 INF = math.inf
 NAN = math.nan

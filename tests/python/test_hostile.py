@@ -189,22 +189,24 @@ def test_kind_and_key_text_without_utf8(args):
         flexura.solve(*args)
 
 
+# Bounds on CPU time (others' work does not lengthen it), hundreds of times what the call
+# takes: they catch a call that fills memory or grows cubically, not a busy machine.
 def test_huge_mesh_is_refused_promptly():
-    r, start = flexura.solve(*ARGS), time.perf_counter()
+    r, start = flexura.solve(*ARGS), time.process_time()
     for n in [2**63, 2**64 - 1, 2**60, 2**50]:
         with pytest.raises(MemoryError):
             r.plotting_vectors(n)
     with pytest.raises(OverflowError):
         r.plotting_vectors(2**64)
-    assert time.perf_counter() - start < 1.0
+    assert time.process_time() - start < 1.0
 
 
 @pytest.mark.parametrize("restraint", [(0.0, INF, 0.0), (INF, INF, INF), (1e5, 1e6, 0.0)])
 def test_five_hundred_supports_finish_in_seconds(restraint):
-    start = time.perf_counter()
+    start = time.process_time()
     r = flexura.solve(*ARGS[:5], [(k / 50, *restraint) for k in range(500)], [CENTRE_LOAD, ("udl", [-1, 0, 10, 90])])
     reactions = r.reactions()
-    assert time.perf_counter() - start < 5.0
+    assert time.process_time() - start < 5.0
     # The supports carry the 20 of load between them, and the beam meets each
     # support: a deflection of -ry / ky there (zero where it is rigid).
     assert len(reactions) == 500

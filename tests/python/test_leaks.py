@@ -1,5 +1,5 @@
 """Repeated calls on every success and error path must leave the interpreter's
-allocated blocks and the process's resident memory flat."""
+allocated blocks and the process's resident heap memory flat."""
 import gc
 import os
 import sys
@@ -55,8 +55,11 @@ PATHS = {
 
 
 def resident_bytes():
+    """Resident anonymous memory (the heaps), not the file-backed pages such as the
+    interpreter's code, which the kernel drops and reads again as others need memory."""
     with open("/proc/self/statm") as f:
-        return int(f.read().split()[1]) * PAGE
+        _, resident, shared = f.read().split()[:3]
+    return (int(resident) - int(shared)) * PAGE
 
 
 def grows(body, times, rounds=3):

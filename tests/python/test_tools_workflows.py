@@ -8,7 +8,7 @@ import pytest
 
 import flexura
 import flexura_tools as ft
-from flexura_tools import envelopes
+from flexura_tools import envelopes, patterns
 from flexura_tools.progress import Progress
 
 INF = math.inf
@@ -79,7 +79,7 @@ PATTERNS = [
 @pytest.mark.parametrize("quantity, side, value, x", PATTERNS)
 def test_pattern_envelope_of_two_spans(quantity, side, value, x):
     env = ft.pattern_envelope(two_spans(), [ft.UniformLoad(w=-Q)])
-    assert env.names == ["span 1", "span 2", "all spans"]
+    assert env.names == ["no span loaded", "span 1", "span 2", "all spans"]
     if quantity.startswith("ry"):
         reaction = env.reaction(quantity[-1]).ry
         assert getattr(reaction, side) == pytest.approx(value, rel=1e-9)
@@ -102,9 +102,59 @@ def test_patterns_cut_loads_at_supports_without_changing_them(load):
 
 def test_all_patterns_are_offered_up_to_twelve_spans():
     many = ft.Beam(span=13, E=1, I=1, supports=[ft.Support.pin(0)] + [ft.Support.roller(x) for x in range(1, 14)])
-    assert len(ft.spans(many)) == 13 and len(ft.pattern_beams(many, [ft.UniformLoad(w=-1)])) == 13 + 12 + 3
+    assert len(ft.spans(many)) == 13 and len(ft.pattern_beams(many, [ft.UniformLoad(w=-1)])) == 26  # of 8,192
     with pytest.raises(ValueError, match="every pattern of 13 spans would be 8192 beams"):
         ft.pattern_beams(many, [ft.UniformLoad(w=-1)], all_patterns=True)
+
+
+def continuous(spans, left=0.0, right=0.0, first=ft.Support.pin, spring_at=None):
+    xs = [left + sum(spans[:k]) for k in range(len(spans) + 1)]
+    supports = [first(xs[0])] + [ft.Support.spring(x, ky=2e3, kx=1e3) if k == spring_at else ft.Support.roller(x)
+                                 for k, x in enumerate(xs[1:], 1)]
+    return ft.Beam(span=xs[-1] + right, E=2e5, I=1e-3, A=1e-2, supports=supports)
+
+
+# (beam, angle of the point load, unloaded loads): equal and unequal spans, overhangs, a fixed end, a spring
+PATTERN_BEAMS = [
+    (continuous([8.0, 8.0]), 90.0, []), (continuous([6.0, 10.0, 4.0], left=2.0), 90.0, [ft.UniformLoad(w=-4.0)]),
+    (continuous([8.0] * 4, right=3.0), 60.0, []),
+    (continuous([4.0, 12.0, 6.0, 10.0], first=ft.Support.fixed), 90.0, [ft.UniformLoad(w=-4.0)]),
+    (continuous([8.0] * 5), 90.0, [ft.UniformLoad(w=-4.0)]),
+    (continuous([10.0, 6.0, 8.0, 12.0, 4.0], left=2.0, right=3.0, spring_at=2), 90.0, [ft.UniformLoad(w=-4.0)]),
+    (continuous([8.0] * 6, first=ft.Support.fixed, right=3.0), 60.0, []),
+    (continuous([12.0, 8.0, 4.0, 10.0, 6.0, 8.0, 10.0]), 90.0, [ft.UniformLoad(w=-4.0)]),
+]
+
+
+@pytest.mark.parametrize("beam, angle, unloaded", PATTERN_BEAMS)
+def test_the_governing_patterns_give_the_extremes_of_all_patterns(beam, angle, unloaded, monkeypatch):
+    monkeypatch.setattr(patterns, "FEW_SPANS", 0)  # searched for however few spans carry loads
+    span = float(beam.span)
+    loaded = [ft.UniformLoad(w=-10), ft.PointLoad(x=0.37 * span, force=-30, angle=angle),
+              ft.TrapezoidalLoad(w1=-2, w2=-8, x1=0.2 * span, x2=0.7 * span)]
+    chosen, every = (ft.pattern_envelope(beam, loaded, unloaded, n=40, all_patterns=a) for a in (False, True))
+    ours, theirs = chosen.extremes(), every.extremes()
+    for q, e in theirs.items():
+        scale = max(abs(e.max), abs(e.min))
+        assert (ours[q].max, ours[q].min) == pytest.approx((e.max, e.min), rel=1e-12, abs=1e-12 * scale)
+    ranges = [[v for r in (s.rx, s.ry, s.m) for v in (r.max, r.min)] for s in (*chosen.reactions, *every.reactions)]
+    count = len(beam.supports)  # reactions() rounds to 10 decimals
+    assert ranges[:count] == [pytest.approx(row, rel=1e-12, abs=2e-10) for row in ranges[count:]]
+    assert len(ft.spans(beam)) < 5 or len(chosen.names) < len(every.names) / 2
+
+
+def test_the_hogging_moment_of_five_equal_spans():
+    # spans 1, 2 and 4 loaded: -25/209 q L^2 over the second support (three-moment equations)
+    env = ft.pattern_envelope(continuous([L] * 5), [ft.UniformLoad(w=-Q)])
+    bm = env.extremes()["bm"]
+    assert bm.min == pytest.approx(-25 / 209 * Q * L * L, rel=1e-12) and env.names[bm.min_member] == "spans 1, 2, 4"
+
+
+def test_signs_that_change_between_two_samples_are_found():
+    # the first dips below zero and back between the samples at 0.25 and 0.375; the others
+    # cross between 0.5 and 0.625, the second first: all three are positive only between
+    scan = patterns._Scan([lambda x: (x - 0.3) ** 2 - 1e-4, lambda x: x - 0.61, lambda x: 0.62 - x], [0, 1], 8)
+    assert {(-1, -1, 1), (1, 1, 1)} <= scan.signs()
 
 
 A = 3.0
