@@ -32,6 +32,7 @@
 
 #include "arena/arena.hpp"
 #include "engine/analysis.hpp"
+#include "engine/loads.hpp"
 #include "results/mesh.hpp"
 #include "results/reaction_table.hpp"
 #include "results/two_sided.hpp"
@@ -112,11 +113,11 @@ void print_results(const engine::Analysis& r, const std::vector<double>& at, dou
 // Solves the case through the core's one entry, as solve() does; a failure
 // is printed with its message.
 void replay(Case& c, std::uint64_t n) {
+    arena::Arena arena({});
     std::vector<engine::LoadInput> loads;
-    for (const auto& [kind, params] : c.loads) loads.push_back(engine::load_input(kind, params));
+    for (const auto& [kind, params] : c.loads) loads.push_back(engine::load_input(kind, params, arena));
     c.input.supports = c.supports;
     c.input.loads = loads;
-    arena::Arena arena({});
     interrupt::Check never;
     HeapStorage storage;
     const engine::Outcome outcome = engine::solve(c.input, arena, never, storage);

@@ -1,4 +1,4 @@
-#include "python/convert.hpp"
+#include "common/convert.hpp"
 
 namespace python {
 

@@ -1,4 +1,4 @@
-#include "python/beam_result.hpp"
+#include "flexura/beam_result.hpp"
 
 #include <algorithm>
 #include <array>
@@ -7,10 +7,10 @@
 #include <new>
 #include <optional>
 
-#include "python/binding.hpp"
-#include "python/convert.hpp"
-#include "python/guard.hpp"
-#include "python/signals.hpp"
+#include "common/binding.hpp"
+#include "common/convert.hpp"
+#include "common/guard.hpp"
+#include "common/signals.hpp"
 #include "results/mesh.hpp"
 #include "results/reaction_table.hpp"
 #include "results/two_sided.hpp"
@@ -255,19 +255,12 @@ void forget_beam_result_type() noexcept { type_object = nullptr; }
 
 void* NewBeamResult::obtain(std::size_t bytes) {
     PyTypeObject* type = beam_result_type();
-    if (type == nullptr) return nullptr;
-    if (bytes > static_cast<std::size_t>(PY_SSIZE_T_MAX) - analysis_offset) {
-        PyErr_NoMemory();
-        return nullptr;
-    }
+    if (type == nullptr || bytes > static_cast<std::size_t>(PY_SSIZE_T_MAX) - analysis_offset) return nullptr;
     // Not the type's allocation, which zeroes the whole block first: for a
     // large result that takes long and cannot be interrupted, while the
     // analysis writes all of its record and lists anyway.
     void* memory = PyObject_Malloc(analysis_offset + bytes);
-    if (memory == nullptr) {
-        PyErr_NoMemory();
-        return nullptr;
-    }
+    if (memory == nullptr) return nullptr;
     object_ = Ref(reinterpret_cast<PyObject*>(
         PyObject_InitVar(static_cast<PyVarObject*>(memory), type, static_cast<Py_ssize_t>(bytes))));
     object(object_.get()).span = span_;

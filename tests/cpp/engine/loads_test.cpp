@@ -1,4 +1,4 @@
-#include "loads/loads.hpp"
+#include "engine/loads.hpp"
 
 #include "../test_support.hpp"
 
@@ -30,10 +30,10 @@ struct Built {
     alignas(16) std::byte room[1024];
     arena::Arena arena{room};
     interrupt::Check never;
-    std::variant<Load, engine::Failure> load = engine::Failure{};
+    std::variant<Load, engine::Failure> load = engine::Failure::stopped();
 
     Built(const char* kind, const std::vector<double>& params)
-        : load(loads::build_load(engine::load_input(kind, params), arena, never)) {}
+        : load(engine::build_load(engine::load_input(kind, params, arena), arena, never)) {}
 };
 
 TEST(BuildLoad, BuildsEachKindAndIgnoresSurplusParams) {
@@ -66,7 +66,7 @@ TEST(BuildLoad, FailuresRepeatTheCallersText) {
         alignas(16) std::byte room[64];
         arena::Arena arena(room);
         interrupt::Check never;
-        const auto load = loads::build_load(engine::load_input(c.kind, c.params), arena, never);
+        const auto load = engine::build_load(engine::load_input(c.kind, c.params, arena), arena, never);
         ASSERT_TRUE(std::holds_alternative<engine::Failure>(load)) << c.message;
         EXPECT_EQ(std::get<engine::Failure>(load).message, c.message);
     }
@@ -74,7 +74,7 @@ TEST(BuildLoad, FailuresRepeatTheCallersText) {
 
 Load dist(std::vector<double> c, double x1, double x2, double theta, arena::Arena& arena) {
     interrupt::Check never;
-    return std::get<Load>(loads::polynomial_load(c, x1, x2, theta, arena, never));
+    return std::get<Load>(engine::polynomial_load(c, x1, x2, theta, arena, never));
 }
 
 TEST(VaryingLoad, TermsAndMoment) {
@@ -82,9 +82,9 @@ TEST(VaryingLoad, TermsAndMoment) {
     alignas(16) std::byte room[4096];
     arena::Arena a(room);
     const struct { const char* name; Load got; Want want; } cases[] = {
-        {"uniform trap", loads::trapezoidal_load(3, 3, 1, 4, 90, a), {{{3, 1, 0}, {-3, 4, 0}}, 90, 22.5, D}},
-        {"triangle", loads::trapezoidal_load(0, 6, 0, 3, 90, a), {{{0, 0, 0}, {-0.0, 3, 0}, {2, 0, 1}, {-6, 3, 0}, {-2, 3, 1}}, 90, 18, D}},
-        {"axial trap", loads::trapezoidal_load(2, 2, 0, 1, 0, a), {{{2, 0, 0}, {-2, 1, 0}}, 0, 0, D}},
+        {"uniform trap", engine::trapezoidal_load(3, 3, 1, 4, 90, a), {{{3, 1, 0}, {-3, 4, 0}}, 90, 22.5, D}},
+        {"triangle", engine::trapezoidal_load(0, 6, 0, 3, 90, a), {{{0, 0, 0}, {-0.0, 3, 0}, {2, 0, 1}, {-6, 3, 0}, {-2, 3, 1}}, 90, 18, D}},
+        {"axial trap", engine::trapezoidal_load(2, 2, 0, 1, 0, a), {{{2, 0, 0}, {-2, 1, 0}}, 0, 0, D}},
         {"constant", dist({5}, 1, 3, 90, a), {{{5, 1, 0}, {-5, 3, 0}}, 90, 20, D}},
         {"linear from origin", dist({0, 2}, 0, 3, 90, a), {{{2, 0, 1}, {-6, 3, 0}, {-2, 3, 1}}, 90, 18, D}},
         {"linear shifted", dist({0, 2}, 1, 3, 90, a), {{{2, 1, 0}, {2, 1, 1}, {-6, 3, 0}, {-2, 3, 1}}, 90, 52.0 / 3, D}},
@@ -96,8 +96,8 @@ TEST(VaryingLoad, TermsAndMoment) {
         SCOPED_TRACE(c.name);
         expect_load(c.got, c.want);
     }
-    EXPECT_TRUE(std::signbit(loads::trapezoidal_load(0, 6, 0, 3, 90, a).terms[1].coefficient));
-    EXPECT_EQ(loads::trapezoidal_load(kNaN, kNaN, 0, 1, 90, a).terms.size(), 5u);  // NaN intensities count as unequal
+    EXPECT_TRUE(std::signbit(engine::trapezoidal_load(0, 6, 0, 3, 90, a).terms[1].coefficient));
+    EXPECT_EQ(engine::trapezoidal_load(kNaN, kNaN, 0, 1, 90, a).terms.size(), 5u);  // NaN intensities count as unequal
 }
 
 // Loads that carry nothing across the beam leave no couple, and loads of
@@ -109,15 +109,41 @@ TEST(BuildLoad, DegenerateLoadsCarryNothingSpurious) {
     std::vector<double> cubic_tail(308, 0.0);
     cubic_tail[0] = -1;  // -1 on [0, 10], then 307 zero coefficients whose powers of 10 overflow
     const struct { const char* name; Load got; Want want; } cases[] = {
-        {"point at 180 deg", loads::point_load(1e6, 3, 180, a), {{{1e6, 3, -1}}, 180, 0, LoadKind::Point}},
-        {"point at 5e-7 deg", loads::point_load(-1e9, 2, 5e-7, a), {{{-1e9, 2, -1}}, 5e-7, 0, LoadKind::Point}},
-        {"udl at 0 deg", loads::uniform_load(2, 1, 4, 0, a), {{{2, 1, 0}, {-2, 4, 0}}, 0, 0, D}},
-        {"zero-length trap", loads::trapezoidal_load(-1, -2, 5, 5, 90, a), {{{-1, 5, 0}, {1, 5, 0}}, 90, 0, D}},
+        {"point at 180 deg", engine::point_load(1e6, 3, 180, a), {{{1e6, 3, -1}}, 180, 0, LoadKind::Point}},
+        {"point at 5e-7 deg", engine::point_load(-1e9, 2, 5e-7, a), {{{-1e9, 2, -1}}, 5e-7, 0, LoadKind::Point}},
+        {"udl at 0 deg", engine::uniform_load(2, 1, 4, 0, a), {{{2, 1, 0}, {-2, 4, 0}}, 0, 0, D}},
+        {"zero-length trap", engine::trapezoidal_load(-1, -2, 5, 5, 90, a), {{{-1, 5, 0}, {1, 5, 0}}, 90, 0, D}},
         {"zero coefficients", dist(cubic_tail, 0, 10, 90, a), {{{-1, 0, 0}, {1, 10, 0}}, 90, -50, D}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         expect_load(c.got, c.want);
     }
+}
+
+// The shares of an angle across and along the beam, with the cut-off that
+// makes 90 degrees purely transverse and 0 or 180 purely axial; a torque's
+// fixed share is that of 90 degrees.
+TEST(Projection, SharesOfAnAngleWithCutOff) {
+    const struct { double angle, axial, transverse; } cases[] = {
+        {0, 1, 0}, {90, 0, 1}, {180, -1, 0}, {270, 0, -1}, {30, std::sqrt(3.0) / 2, 0.5}, {5e-7, 1, 0}, {kNaN, kNaN, kNaN}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.angle << " deg");
+        for (auto [got, want] : {std::pair{engine::axial_factor(c.angle), c.axial},
+                                 std::pair{engine::transverse_factor(c.angle), c.transverse}}) {
+            if (std::isnan(want)) EXPECT_TRUE(std::isnan(got));
+            else if (want == 0) EXPECT_EQ(bits(got), bits(+0.0));  // exact, not 1e-16
+            else EXPECT_NEAR(got, want, 1e-12);
+        }
+    }
+    EXPECT_EQ(bits(engine::transverse_factor(90)), bits(1.0));
+}
+
+TEST(LoadNames, ExactCaseSensitiveText) {
+    const std::pair<const char*, engine::LoadName> cases[] = {
+        {"point", engine::LoadName::point}, {"dist", engine::LoadName::dist}, {"torque", engine::LoadName::torque},
+        {"Point", engine::LoadName::unknown}, {"udl ", engine::LoadName::unknown}, {"", engine::LoadName::unknown}};
+    for (const auto& [text, name] : cases) EXPECT_EQ(engine::load_name(text), name) << text;
+    EXPECT_EQ(engine::load_name(std::string_view("trap\0", 5)), engine::LoadName::unknown);
 }
 
 }  // namespace

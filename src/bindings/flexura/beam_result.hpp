@@ -7,7 +7,7 @@
 #include <cstddef>
 
 #include "engine/analysis.hpp"
-#include "python/ref.hpp"
+#include "common/ref.hpp"
 
 namespace python {
 
@@ -26,7 +26,7 @@ public:
     // span: exactly as the caller passed it.
     explicit NewBeamResult(double span) noexcept : span_(span) {}
 
-    // Null, with MemoryError set, when the object cannot be made.
+    // Null when the object cannot be made (the solve reports MemoryError).
     void* obtain(std::size_t bytes) override;
 
     // The object, once the analysis is in it.

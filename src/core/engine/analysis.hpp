@@ -40,8 +40,8 @@ struct Analysis {
 // memory of the object that will hold it.
 class ResultStorage {
 public:
-    // `bytes` of memory aligned for doubles and pointers, or null (the
-    // storage has recorded why) when they cannot be had.
+    // `bytes` of memory aligned for doubles and pointers, or null when they
+    // cannot be had.
     virtual void* obtain(std::size_t bytes) = 0;
 
 protected:
@@ -56,8 +56,9 @@ using Outcome = std::variant<const Analysis*, Failure>;
 // position among two or more fails), solves the transverse and the axial
 // system (no unique solution fails) and writes the result into the storage.
 // Everything temporary goes into the arena. The check is asked now and then
-// while the work grows with the input; when it says stop, or the storage
-// gives nothing, the Failure is `stopped`.
+// while the work grows with the input; when it says stop, the Failure is
+// `stopped`. Memory that cannot be had, in the arena or from the storage,
+// is the Failure `out_of_memory`: nothing is thrown.
 Outcome solve(const Input& input, arena::Arena& arena, interrupt::Check& check, ResultStorage& storage);
 
 // C round of v * 1e10, divided back: halves away from zero, sign kept. A

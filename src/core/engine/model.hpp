@@ -12,16 +12,6 @@
 
 namespace engine {
 
-// Degrees to radians by one multiplication, before any sin or cos.
-inline constexpr double deg_to_rad = 0.017453292519943295;
-
-// The share of a load along the beam (cos) and across it (sin) for an angle
-// in degrees. Below 1e-8 in magnitude it is taken as +0.0, so that 90
-// degrees has no axial part and 0 or 180 no transverse part; a load's terms
-// and its moment use the same factor.
-double axial_factor(double angle) noexcept;
-double transverse_factor(double angle) noexcept;
-
 // A restraint value of exactly 0 (or -0.0) is free; infinity or NaN is
 // rigid; any other finite kx/ky is a spring. km only switches the
 // rotational restraint on or off.
@@ -33,23 +23,15 @@ struct Support {
 };
 
 // A load kind as the caller names it: "point", "udl", "trap", "torque",
-// "dist" (exact, case-sensitive text), or a text that names none.
+// "dist" (exact, case-sensitive text), or a text that names none. The kinds
+// themselves are written in engine/loads.
 enum class LoadName : std::uint8_t { point, udl, trap, torque, dist, unknown };
-
-LoadName load_name(std::string_view text) noexcept;
-
-// The text of a kind that has one ("" for unknown).
-std::string_view load_text(LoadName name) noexcept;
-
-// How many parameters a kind needs at least; surplus ones are ignored,
-// except that every "dist" parameter from the fourth on is one more
-// polynomial coefficient.
-std::size_t min_params(LoadName name) noexcept;
 
 // The parameters a fixed-size kind reads at most ("trap" reads five).
 inline constexpr std::size_t max_fixed_params = 5;
 
-// One entry of the caller's load list, converted but not yet checked.
+// One entry of the caller's load list, converted but not yet checked
+// (engine/loads.hpp reads it from the caller's text and numbers).
 struct LoadInput {
     LoadName name = LoadName::unknown;
     std::size_t count = 0;                // how many parameters were given
@@ -58,12 +40,8 @@ struct LoadInput {
     std::string_view text;                // the caller's kind text, kept when it names no kind
 };
 
-// The entry for a kind text and parameter list held by the caller; `all`
-// and `text` refer to the caller's storage.
-LoadInput load_input(std::string_view kind, std::span<const double> params) noexcept;
-
-// How a load's coefficients and moment are scaled into base units. The
-// analysis treats every value other than Point and Distributed as Torque.
+// How a load's coefficients and moment are scaled into base units: as a
+// force, an intensity along the beam or a moment.
 enum class LoadKind : std::uint8_t { Point = 0, Distributed = 1, Torque = 2 };
 
 // A built load. Its terms live in the solve's arena.

@@ -1,9 +1,9 @@
-#include "python/binding.hpp"
+#include "common/binding.hpp"
 
 #include <string>
 #include <vector>
 
-#include "python/ref.hpp"
+#include "common/ref.hpp"
 
 namespace python {
 namespace {

@@ -4,10 +4,10 @@
 
 #include <atomic>
 
-#include "python/beam_result.hpp"
-#include "python/guard.hpp"
-#include "python/ref.hpp"
-#include "python/solve.hpp"
+#include "flexura/beam_result.hpp"
+#include "common/guard.hpp"
+#include "common/ref.hpp"
+#include "flexura/solve.hpp"
 
 namespace python {
 namespace {

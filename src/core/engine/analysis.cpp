@@ -19,9 +19,9 @@
 #include <cstring>
 #include <new>
 
+#include "engine/loads.hpp"
 #include "interrupt/sort.hpp"
 #include "linalg/solve.hpp"
-#include "loads/loads.hpp"
 
 namespace engine {
 namespace {
@@ -42,15 +42,14 @@ bool in_blocks(std::size_t n, interrupt::Check& check, Body&& body) {
     return true;
 }
 
-Failure stopped() { return Failure{Failure::Reason::stopped, {}}; }
-
 // The entries of an n x n matrix; more than can be counted is more than can
 // be had.
 std::size_t square(std::size_t n) {
     if (n != 0 && n > SIZE_MAX / n) throw std::bad_alloc();
     return n * n;
 }
-Failure invalid(const char* message) { return Failure{Failure::Reason::invalid, message}; }
+
+constexpr const char* unsolvable = "beam is unstable / singular (no unique solution)";
 
 // --- Loads ---------------------------------------------------------------
 
@@ -72,7 +71,16 @@ std::size_t load_footprint(const LoadInput& entry) {
     return 0;
 }
 
-bool is_torque(const Load& load) noexcept { return load.kind != LoadKind::Point && load.kind != LoadKind::Distributed; }
+// A torque acts on the bending moment directly; forces, concentrated or
+// distributed, through the shear force.
+bool is_torque(const Load& load) noexcept {
+    switch (load.kind) {
+        case LoadKind::Point:
+        case LoadKind::Distributed: return false;
+        case LoadKind::Torque: return true;
+    }
+    return false;  // no other value is ever built
+}
 
 // How many terms the point and distributed loads have, and the torques.
 struct TermCounts {
@@ -94,8 +102,8 @@ std::variant<BuiltLoads, Failure> build_loads(std::span<const LoadInput> entries
     Load* built = arena.allocate<Load>(entries.size());
     TermCounts n;
     for (std::size_t k = 0; k < entries.size(); ++k) {
-        if (check.stop(load_cost)) return stopped();
-        auto load = loads::build_load(entries[k], arena, check);
+        if (check.stop(load_cost)) return Failure::stopped();
+        auto load = build_load(entries[k], arena, check);
         if (auto* failure = std::get_if<Failure>(&load)) return std::move(*failure);
         built[k] = std::get<Load>(load);
         (is_torque(built[k]) ? n.torques : n.forces) += built[k].terms.size();
@@ -116,13 +124,13 @@ std::variant<const Support*, Failure> sort_supports(std::span<const Support> sup
                                                      interrupt::Check& check) {
     if (supports.size() < 2) return supports.data();
     if (std::any_of(supports.begin(), supports.end(), [](const Support& s) { return std::isnan(s.pos); })) {
-        return invalid("support position is not a number");
+        return Failure::invalid("support position is not a number");
     }
     if (std::is_sorted(supports.begin(), supports.end(), before)) return supports.data();
     Support* copy = arena.allocate<Support>(supports.size());
     std::memcpy(copy, supports.data(), supports.size_bytes());
     if (!interrupt::stable_sort(copy, arena.allocate<Support>(supports.size()), supports.size(), before, check)) {
-        return stopped();
+        return Failure::stopped();
     }
     return copy;
 }
@@ -375,8 +383,8 @@ bool Solve::load_pass(const Lists& out) {
     return true;
 }
 
-// Row of "S at x is zero": the coefficients of S.eval_affine(x), each an
-// entry's sum from -0.0; the constant's negation on the right.
+// Row of "S at x is zero": the coefficient of each unknown in S at x, each
+// an entry's sum from -0.0; the negated constant part on the right.
 double Solve::slope_row(double x, double* row) const {
     for (std::size_t i = 0; i < r_.nV; ++i) row[i] = -0.0 + at(unknown_.S_vertical, r_.vertical[i]->pos, x);
     for (std::size_t i = 0; i < r_.nR; ++i) row[r_.nV + i] = -0.0 + at(unknown_.S_rotational, r_.rotational[i]->pos, x);
@@ -516,7 +524,7 @@ Outcome Solve::run(ResultStorage& storage) {
     const ResultLayout layout{nT + r_.nH, nT + r_.nV, nT + nQ + r_.nV + r_.nR, 2 * nT + nQ + 2 * r_.nV + r_.nR + 2,
                               count_, count_ + nT + nQ};
     void* block = storage.obtain(layout.bytes());
-    if (block == nullptr) return stopped();
+    if (block == nullptr) return Failure::out_of_memory();
     const auto [result, out] = layout.place(block);
 
     // The arrays of the fields and systems in one block.
@@ -524,17 +532,13 @@ Outcome Solve::run(ResultStorage& storage) {
     arena_.reserve(Arena::footprint<Term>(nT + nQ) + Arena::footprint<Term>(2 * nT + nQ) + Arena::footprint<Term>(nT) +
                    Arena::footprint<double>(square(n_)) + Arena::footprint<double>(n_) +
                    Arena::footprint<double>(square(r_.nH)) + 2 * Arena::footprint<double>(r_.nH));
-    if (!load_pass(out)) return stopped();
+    if (!load_pass(out)) return Failure::stopped();
     double* xt = arena_.allocate<double>(n_);
-    if (!solve_transverse(xt)) {
-        return check_.stopped() ? stopped() : invalid("beam is unstable / singular (no unique solution)");
-    }
+    if (!solve_transverse(xt)) return check_.stopped() ? Failure::stopped() : Failure::invalid(unsolvable);
     double* xa = arena_.allocate<double>(r_.nH);
-    if (!solve_axial(xa)) {
-        return check_.stopped() ? stopped() : invalid("beam is unstable / singular (no unique solution)");
-    }
+    if (!solve_axial(xa)) return check_.stopped() ? Failure::stopped() : Failure::invalid(unsolvable);
     write_unknowns(out, xt, xa);
-    if (!write_supports(out, xt, xa)) return stopped();
+    if (!write_supports(out, xt, xa)) return Failure::stopped();
     return result;
 }
 
@@ -549,11 +553,15 @@ double round10(double v) noexcept {
 }
 
 Outcome solve(const Input& in, arena::Arena& arena, interrupt::Check& check, ResultStorage& storage) {
-    auto built = build_loads(in.loads, arena, check);
-    if (auto* failure = std::get_if<Failure>(&built)) return std::move(*failure);
-    auto sorted = sort_supports(in.supports, arena, check);
-    if (auto* failure = std::get_if<Failure>(&sorted)) return std::move(*failure);
-    return Solve(in, std::get<BuiltLoads>(built), std::get<const Support*>(sorted), arena, check).run(storage);
+    try {
+        auto built = build_loads(in.loads, arena, check);
+        if (auto* failure = std::get_if<Failure>(&built)) return std::move(*failure);
+        auto sorted = sort_supports(in.supports, arena, check);
+        if (auto* failure = std::get_if<Failure>(&sorted)) return std::move(*failure);
+        return Solve(in, std::get<BuiltLoads>(built), std::get<const Support*>(sorted), arena, check).run(storage);
+    } catch (const std::bad_alloc&) {
+        return Failure::out_of_memory();
+    }
 }
 
 }  // namespace engine

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "python/ref.hpp"
-#include "python/signals.hpp"
+#include "common/ref.hpp"
+#include "common/signals.hpp"
 
 namespace python {
 

@@ -1,6 +1,6 @@
 // The solve() entry: binds and converts the Python arguments straight into
 // the core's input, solves, and hands back the new BeamResult.
-#include "python/solve.hpp"
+#include "flexura/solve.hpp"
 
 #include <array>
 #include <cstddef>
@@ -10,12 +10,13 @@
 
 #include "arena/arena.hpp"
 #include "engine/analysis.hpp"
-#include "python/beam_result.hpp"
-#include "python/binding.hpp"
-#include "python/convert.hpp"
-#include "python/guard.hpp"
-#include "python/ref.hpp"
-#include "python/signals.hpp"
+#include "engine/loads.hpp"
+#include "flexura/beam_result.hpp"
+#include "common/binding.hpp"
+#include "common/convert.hpp"
+#include "common/guard.hpp"
+#include "common/ref.hpp"
+#include "common/signals.hpp"
 
 namespace python {
 namespace {
@@ -48,25 +49,18 @@ bool read_list(PyObject* obj, arena::Arena& arena, std::span<const T>& out, Conv
     return read != Converted::failed;
 }
 
-// The kind is looked up once, here; the text of a kind that names none is
-// copied for its message, since the caller's str may be gone by then.
 bool read_kind(PyObject* obj, engine::LoadInput& out, arena::Arena& arena, Keep& keep) {
     if (!PyUnicode_CheckExact(obj)) keep.before_python();  // the downcast error, or a subclass
     std::string_view text;
     if (!to_text(obj, text)) return false;
-    out.name = engine::load_name(text);
-    if (out.name == engine::LoadName::unknown) {
-        char* copy = arena.allocate<char>(text.size());
-        if (!text.empty()) std::memcpy(copy, text.data(), text.size());
-        out.text = {copy, text.size()};
-    }
+    out = engine::load_entry(text, arena);
     return true;
 }
 
-// Every parameter is converted and counted; a fixed-size kind keeps the
-// first five, "dist" keeps all of them.
+// Every parameter is converted and counted as the engine reads an entry;
+// the kinds that keep all of them get them in a list in the arena.
 bool read_params(PyObject* obj, engine::LoadInput& out, arena::Arena& arena, Keep& keep) {
-    const bool keep_all = out.name == engine::LoadName::dist;
+    const bool keep_all = engine::keeps_all_params(out);
     std::optional<arena::GrowingList<double>> all;
     const Converted read = for_each_item(
         obj, [&](std::size_t expected) { if (keep_all) all.emplace(arena, expected); },
@@ -74,9 +68,8 @@ bool read_params(PyObject* obj, engine::LoadInput& out, arena::Arena& arena, Kee
             double v = 0.0;
             const Converted c = number_item(item, v, params_keep);
             if (c == Converted::failed) return c;
-            if (out.count < engine::max_fixed_params) out.head[out.count] = v;
+            engine::add_param(out, v);
             if (keep_all) all->push_back(v);
-            ++out.count;
             return c;
         },
         keep);
@@ -119,13 +112,18 @@ bool read_input(const std::array<PyObject*, 8>& slot, engine::Input& in, arena::
 }
 
 PyObject* raise(const engine::Failure& failure) {
-    if (failure.reason == engine::Failure::Reason::invalid) {
-        // Sized, so that a kind text holding a NUL is repeated whole.
-        const std::string& text = failure.message;
-        Ref message(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
-        if (message) PyErr_SetObject(PyExc_ValueError, message.get());
+    switch (failure.reason) {
+        case engine::Failure::Reason::invalid: {
+            // Sized, so that a kind text holding a NUL is repeated whole.
+            const std::string& text = failure.message;
+            Ref message(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+            if (message) PyErr_SetObject(PyExc_ValueError, message.get());
+            return nullptr;
+        }
+        case engine::Failure::Reason::out_of_memory: return PyErr_NoMemory();
+        case engine::Failure::Reason::stopped: break;
     }
-    return nullptr;  // stopped: the signal's or the allocation's exception is set
+    return nullptr;  // stopped by the signal check, whose exception is set
 }
 
 // Room on the stack for the temporaries of a small beam.

@@ -1,23 +1,45 @@
-#include "loads/loads.hpp"
+#include "engine/loads.hpp"
 
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
-namespace loads {
+namespace engine {
 namespace {
 
-using engine::Failure;
-using engine::Load;
-using engine::LoadKind;
 using sing::ipow;
 using sing::Term;
+
+double projection_factor(double c) noexcept { return std::fabs(c) < projection_cut_off ? +0.0 : c; }
+
+// Each kind's text and the count of parameters it needs at least; surplus
+// ones are ignored, except that every "dist" parameter from the fourth on is
+// one more polynomial coefficient.
+struct KindInfo {
+    std::string_view text;
+    LoadName name;
+    std::size_t min_params;
+};
+
+constexpr KindInfo kinds[] = {
+    {"point", LoadName::point, 3}, {"udl", LoadName::udl, 4},   {"trap", LoadName::trap, 5},
+    {"torque", LoadName::torque, 2}, {"dist", LoadName::dist, 4},
+};
+
+const KindInfo* kind_info(LoadName name) noexcept {
+    for (const KindInfo& k : kinds) {
+        if (k.name == name) return &k;
+    }
+    return nullptr;
+}
 
 // The moment of the transverse part: the moment of the intensity about x = 0
 // times the transverse share of the angle, so that a load whose transverse
 // part is dropped leaves no couple behind either.
 Load with_angle(sing::Terms terms, double theta, double moment, LoadKind kind) {
-    const double transverse = engine::transverse_factor(theta);
-    return Load{terms, transverse, engine::axial_factor(theta), transverse * moment, kind};
+    const double transverse = transverse_factor(theta);
+    return Load{terms, transverse, axial_factor(theta), transverse * moment, kind};
 }
 
 Term* terms_in(arena::Arena& arena, std::size_t n) { return arena.allocate<Term>(n); }
@@ -50,9 +72,40 @@ double* shift_polynomial(std::span<const double> c, double s, arena::Arena& aren
     return out;
 }
 
-Failure invalid(std::string message) { return Failure{Failure::Reason::invalid, std::move(message)}; }
+std::string unknown_kind(const LoadInput& entry) { return "unknown load kind '" + std::string(entry.text) + "'"; }
 
 }  // namespace
+
+// Out of line, so that no compiler merges the two into one sincos call,
+// whose last bit need not agree with sin's and cos's on every C library.
+double axial_factor(double angle) noexcept { return projection_factor(std::cos(angle * deg_to_rad)); }
+
+double transverse_factor(double angle) noexcept { return projection_factor(std::sin(angle * deg_to_rad)); }
+
+LoadName load_name(std::string_view text) noexcept {
+    for (const KindInfo& k : kinds) {
+        if (k.text == text) return k.name;
+    }
+    return LoadName::unknown;
+}
+
+LoadInput load_entry(std::string_view kind, arena::Arena& arena) {
+    LoadInput entry;
+    entry.name = load_name(kind);
+    if (entry.name == LoadName::unknown) {
+        char* copy = arena.allocate<char>(kind.size());
+        if (!kind.empty()) std::memcpy(copy, kind.data(), kind.size());
+        entry.text = {copy, kind.size()};
+    }
+    return entry;
+}
+
+LoadInput load_input(std::string_view kind, std::span<const double> params, arena::Arena& arena) {
+    LoadInput entry = load_entry(kind, arena);
+    for (double v : params) add_param(entry, v);
+    if (keeps_all_params(entry)) entry.all = params.data();
+    return entry;
+}
 
 Load point_load(double P, double x, double theta, arena::Arena& arena) {
     Term* t = terms_in(arena, 1);
@@ -103,7 +156,7 @@ std::variant<Load, Failure> polynomial_load(std::span<const double> c, double st
     const std::size_t n = c.size();
     const double* about_start = shift_polynomial(c, start, arena, check);
     const double* about_end = about_start ? shift_polynomial({about_start, n}, end - start, arena, check) : nullptr;
-    if (about_end == nullptr) return Failure{Failure::Reason::stopped, {}};
+    if (about_end == nullptr) return Failure::stopped();
     Term* t = terms_in(arena, 2 * n);
     std::size_t count = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -122,14 +175,12 @@ std::variant<Load, Failure> polynomial_load(std::span<const double> c, double st
     return with_angle({t, count}, theta, moment, LoadKind::Distributed);
 }
 
-std::variant<Load, Failure> build_load(const engine::LoadInput& entry, arena::Arena& arena,
-                                       interrupt::Check& check) {
-    using engine::LoadName;
-    if (entry.name == LoadName::unknown) return invalid("unknown load kind '" + std::string(entry.text) + "'");
-    const std::size_t needed = engine::min_params(entry.name);
-    if (entry.count < needed) {
-        return invalid("load '" + std::string(engine::load_text(entry.name)) + "' needs " + std::to_string(needed) +
-                       " params, got " + std::to_string(entry.count));
+std::variant<Load, Failure> build_load(const LoadInput& entry, arena::Arena& arena, interrupt::Check& check) {
+    const KindInfo* kind = kind_info(entry.name);
+    if (kind == nullptr) return Failure::invalid(unknown_kind(entry));
+    if (entry.count < kind->min_params) {
+        return Failure::invalid("load '" + std::string(kind->text) + "' needs " + std::to_string(kind->min_params) +
+                                " params, got " + std::to_string(entry.count));
     }
     const double* p = entry.head;
     switch (entry.name) {
@@ -142,7 +193,7 @@ std::variant<Load, Failure> build_load(const engine::LoadInput& entry, arena::Ar
                                    check);
         case LoadName::unknown: break;
     }
-    return invalid("unknown load kind '" + std::string(entry.text) + "'");
+    return Failure::invalid(unknown_kind(entry));
 }
 
-}  // namespace loads
+}  // namespace engine
