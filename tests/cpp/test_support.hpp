@@ -76,7 +76,7 @@ struct Solved {
 inline std::unique_ptr<Solved> solve(const Beam& beam, interrupt::Check check = {}, bool refuse_storage = false) {
     auto solved = std::make_unique<Solved>();
     solved->storage = HeapStorage(refuse_storage);
-    alignas(16) std::byte room[8192];
+    alignas(16) std::byte room[arena::small_beam_room];
     arena::Arena arena(room);
     std::vector<engine::LoadInput> loads;
     for (const LoadEntry& l : beam.loads) loads.push_back(engine::load_input(l.kind, l.params, arena));

@@ -7,34 +7,17 @@
 #include <new>
 #include <optional>
 
+#include "common/analysis_object.hpp"
 #include "common/binding.hpp"
 #include "common/convert.hpp"
 #include "common/guard.hpp"
 #include "common/signals.hpp"
 #include "results/mesh.hpp"
 #include "results/reaction_table.hpp"
-#include "results/two_sided.hpp"
+#include "results/read.hpp"
 
 namespace python {
 namespace {
-
-// The object: the interpreter's header, the span, then (at analysis_offset)
-// the block that the analysis wrote, Analysis record first. A variable-size
-// object, so that the interpreter's allocation and sys.getsizeof count the
-// whole block.
-struct BeamResultObject {
-    PyVarObject ob_base;
-    double span;
-};
-
-constexpr std::size_t analysis_offset = (sizeof(BeamResultObject) + 15) / 16 * 16;
-
-BeamResultObject& object(PyObject* self) { return *reinterpret_cast<BeamResultObject*>(self); }
-
-const engine::Analysis& record(PyObject* self) {
-    return *std::launder(reinterpret_cast<const engine::Analysis*>(reinterpret_cast<const char*>(self) +
-                                                                     analysis_offset));
-}
 
 PyTypeObject* type_object = nullptr;
 
@@ -45,22 +28,27 @@ struct Query {
     const char* name;       // Python method name
     const char* qualified;  // name in binding messages
     const char* doc;
-    sing::Terms engine::Analysis::*list;
-    bool two_sided;
+    engine::Quantity quantity;
+    results::Read how;
 };
 
 using engine::Analysis;
+using engine::Quantity;
+using results::Read;
 
 constexpr std::array<Query, 8> queries{{
-    {"eval_nf", "BeamResult.eval_nf()", "eval_nf($self, x)\n--\n\n", &Analysis::nf, false},
-    {"eval_sf", "BeamResult.eval_sf()", "eval_sf($self, x)\n--\n\n", &Analysis::sf, false},
-    {"eval_bm", "BeamResult.eval_bm()", "eval_bm($self, x)\n--\n\n", &Analysis::bm, false},
-    {"eval_d", "BeamResult.eval_d()", "eval_d($self, x)\n--\n\n", &Analysis::d, false},
-    {"get_normal_force", "BeamResult.get_normal_force()", "get_normal_force($self, x)\n--\n\n", &Analysis::nf, true},
-    {"get_shear_force", "BeamResult.get_shear_force()", "get_shear_force($self, x)\n--\n\n", &Analysis::sf, true},
+    {"eval_nf", "BeamResult.eval_nf()", "eval_nf($self, x)\n--\n\n", Quantity::nf, Read::at},
+    {"eval_sf", "BeamResult.eval_sf()", "eval_sf($self, x)\n--\n\n", Quantity::sf, Read::at},
+    {"eval_bm", "BeamResult.eval_bm()", "eval_bm($self, x)\n--\n\n", Quantity::bm, Read::at},
+    {"eval_d", "BeamResult.eval_d()", "eval_d($self, x)\n--\n\n", Quantity::d, Read::at},
+    {"get_normal_force", "BeamResult.get_normal_force()", "get_normal_force($self, x)\n--\n\n", Quantity::nf,
+     Read::larger_side},
+    {"get_shear_force", "BeamResult.get_shear_force()", "get_shear_force($self, x)\n--\n\n", Quantity::sf,
+     Read::larger_side},
     {"get_bending_moment", "BeamResult.get_bending_moment()", "get_bending_moment($self, x)\n--\n\n",
-     &Analysis::bm, true},
-    {"get_deflection", "BeamResult.get_deflection()", "get_deflection($self, x)\n--\n\n", &Analysis::d, true},
+     Quantity::bm, Read::larger_side},
+    {"get_deflection", "BeamResult.get_deflection()", "get_deflection($self, x)\n--\n\n", Quantity::d,
+     Read::larger_side},
 }};
 
 // The one argument x, bound and converted inline for the common call (one
@@ -79,8 +67,7 @@ PyObject* query(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
         constexpr const Query& q = queries[K];
         double x = 0.0;
         if (!query_position(q, args, nargs, kwnames, x)) return nullptr;
-        const sing::Terms terms = record(self).*q.list;
-        return PyFloat_FromDouble(q.two_sided ? results::two_sided_value(terms, x) : sing::eval_terms(terms, x));
+        return PyFloat_FromDouble(results::read(engine::terms_of(analysis_of(self), q.quantity), x, q.how));
     });
 }
 
@@ -102,7 +89,7 @@ PyObject* reactions(PyObject* self, PyObject*) {
         Ref dict(PyDict_New());
         if (!dict) return nullptr;
         const bool filled = results::visit_keyed_reactions(
-            record(self).reactions, check, [&](const results::KeyedReaction& r) {
+            analysis_of(self).reactions, check, [&](const results::KeyedReaction& r) {
                 Ref key(PyUnicode_FromStringAndSize(r.key.data(), static_cast<Py_ssize_t>(r.key.size())));
                 Ref value = key ? reaction_values(r) : Ref();
                 return value && PyDict_SetItem(dict.get(), key.get(), value.get()) == 0;
@@ -111,32 +98,21 @@ PyObject* reactions(PyObject* self, PyObject*) {
     });
 }
 
-// Mesh points summed at once, on the stack; the check is asked after each
-// such block.
-constexpr std::size_t sample_block = 1024;
-
-// A new list of the terms' exact values at every mesh position (the
-// positions themselves for no terms).
-Ref sampled(std::span<const double> mesh, const sing::Terms* terms, interrupt::Check& check) {
+// A new list of the column's values at every mesh position.
+Ref sampled(const Analysis& analysis, const results::PlotColumn& column, std::span<const double> mesh,
+            interrupt::Check& check) {
     Ref out(PyList_New(static_cast<Py_ssize_t>(mesh.size())));
     if (!out) return out;
-    double sums[sample_block];
-    for (std::size_t start = 0; start < mesh.size(); start += sample_block) {
-        const std::size_t count = std::min(sample_block, mesh.size() - start);
-        const double* values = mesh.data() + start;
-        if (terms != nullptr) {
-            std::fill(sums, sums + count, -0.0);
-            results::add_terms(*terms, {values, count}, sums);
-            values = sums;
-        }
-        for (std::size_t k = 0; k < count; ++k) {
-            PyObject* v = PyFloat_FromDouble(values[k]);
-            if (v == nullptr) return Ref();
-            PyList_SetItem(out.get(), static_cast<Py_ssize_t>(start + k), v);  // steals v
-        }
-        if (check.stop(count * (1 + (terms == nullptr ? 0 : terms->size())))) return Ref();  // the signal's exception is set
-    }
-    return out;
+    const bool filled =
+        results::sample_column(analysis, column, mesh, check, [&](std::span<const double> values, std::size_t start) {
+            for (std::size_t k = 0; k < values.size(); ++k) {
+                PyObject* v = PyFloat_FromDouble(values[k]);
+                if (v == nullptr) return false;
+                PyList_SetItem(out.get(), static_cast<Py_ssize_t>(start + k), v);  // steals v
+            }
+            return true;
+        });
+    return filled ? std::move(out) : Ref();  // the signal's or the allocation's exception is set
 }
 
 bool mesh_fits_in_list(std::uint64_t n, std::size_t feature_count) {
@@ -146,7 +122,7 @@ bool mesh_fits_in_list(std::uint64_t n, std::size_t feature_count) {
 }
 
 PyObject* plotting_vectors_dict(PyObject* self, std::uint64_t n) {
-    const Analysis& r = record(self);
+    const Analysis& r = analysis_of(self);
     const std::optional<std::size_t> room_size = results::mesh_room(n, r.features.size());
     if (!room_size || !mesh_fits_in_list(n, r.features.size())) return PyErr_NoMemory();
     // The non-throwing new reports an impossible size as null on every
@@ -154,16 +130,14 @@ PyObject* plotting_vectors_dict(PyObject* self, std::uint64_t n) {
     const std::unique_ptr<double[]> room(new (std::nothrow) double[*room_size]);
     if (room == nullptr) return PyErr_NoMemory();
     interrupt::Check check = signal_check();
-    const std::optional<std::size_t> size = results::plotting_mesh(n, object(self).span, r.features, room.get(), check);
+    const std::optional<std::size_t> size = results::plotting_mesh(n, span_of(self), r.features, room.get(), check);
     if (!size) return nullptr;  // the signal's exception is set
     const std::span<const double> mesh(room.get(), *size);
-    const std::pair<const char*, const sing::Terms*> columns[] = {
-        {"x", nullptr}, {"nf", &r.nf}, {"sf", &r.sf}, {"bm", &r.bm}, {"d", &r.d}};
     Ref dict(PyDict_New());
     if (!dict) return nullptr;
-    for (const auto& [key, terms] : columns) {
-        Ref values = sampled(mesh, terms, check);
-        if (!values || PyDict_SetItemString(dict.get(), key, values.get()) < 0) return nullptr;
+    for (const results::PlotColumn& column : results::plot_columns) {
+        Ref values = sampled(r, column, mesh, check);
+        if (!values || PyDict_SetItemString(dict.get(), column.name, values.get()) < 0) return nullptr;
     }
     return dict.release();
 }
@@ -213,14 +187,6 @@ PyObject* refuse_construction(PyTypeObject*, PyObject*, PyObject*) {
     return nullptr;
 }
 
-// The analysis needs no destructor: its lists are part of the object.
-void dealloc(PyObject* self) {
-    PyTypeObject* type = Py_TYPE(self);
-    auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
-    free_slot(self);
-    Py_DecRef(reinterpret_cast<PyObject*>(type));
-}
-
 char class_doc[] =
     "Solved beam. Query methods mirror flexura's `get_*` (evaluate just\noff each side of x and keep the "
     "larger-magnitude value), so a singularity at\na support/load is handled identically.";
@@ -229,7 +195,7 @@ PyType_Slot slots[] = {
     {Py_tp_doc, class_doc},
     {Py_tp_methods, methods},
     {Py_tp_new, reinterpret_cast<void*>(&refuse_construction)},
-    {Py_tp_dealloc, reinterpret_cast<void*>(&dealloc)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(&dealloc_analysis_object)},
     {0, nullptr},
 };
 
@@ -252,19 +218,5 @@ PyTypeObject* beam_result_type() {
 }
 
 void forget_beam_result_type() noexcept { type_object = nullptr; }
-
-void* NewBeamResult::obtain(std::size_t bytes) {
-    PyTypeObject* type = beam_result_type();
-    if (type == nullptr || bytes > static_cast<std::size_t>(PY_SSIZE_T_MAX) - analysis_offset) return nullptr;
-    // Not the type's allocation, which zeroes the whole block first: for a
-    // large result that takes long and cannot be interrupted, while the
-    // analysis writes all of its record and lists anyway.
-    void* memory = PyObject_Malloc(analysis_offset + bytes);
-    if (memory == nullptr) return nullptr;
-    object_ = Ref(reinterpret_cast<PyObject*>(
-        PyObject_InitVar(static_cast<PyVarObject*>(memory), type, static_cast<Py_ssize_t>(bytes))));
-    object(object_.get()).span = span_;
-    return reinterpret_cast<char*>(object_.get()) + analysis_offset;
-}
 
 }  // namespace python

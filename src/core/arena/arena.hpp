@@ -16,6 +16,10 @@
 
 namespace arena {
 
+// Room enough for the temporaries of a small beam, such as a buffer on the
+// stack: a beam of a few spans and loads is solved without a heap block.
+inline constexpr std::size_t small_beam_room = 8192;
+
 class Arena {
 public:
     // `first` is used before any heap block; it must outlive the arena.

@@ -235,6 +235,8 @@ struct ResultLayout {
 };
 
 static_assert(alignof(Analysis) >= alignof(Term) && sizeof(Analysis) % alignof(Term) == 0);
+static_assert(sizeof(Analysis) % sizeof(double) == 0 && sizeof(Term) % sizeof(double) == 0 &&
+              sizeof(Reaction) % sizeof(double) == 0);
 static_assert(sizeof(Term) % alignof(Reaction) == 0 && sizeof(Reaction) % alignof(double) == 0);
 
 // Lists under construction: the result's own, written in place.
@@ -542,7 +544,27 @@ Outcome Solve::run(ResultStorage& storage) {
     return result;
 }
 
+// The solve, which throws std::bad_alloc when memory cannot be had.
+Outcome analyse(const Input& in, arena::Arena& arena, interrupt::Check& check, ResultStorage& storage) {
+    auto built = build_loads(in.loads, arena, check);
+    if (auto* failure = std::get_if<Failure>(&built)) return std::move(*failure);
+    auto sorted = sort_supports(in.supports, arena, check);
+    if (auto* failure = std::get_if<Failure>(&sorted)) return std::move(*failure);
+    return Solve(in, std::get<BuiltLoads>(built), std::get<const Support*>(sorted), arena, check).run(storage);
+}
+
 }  // namespace
+
+// The caller's indices sorted as sort_supports sorts the supports: a stable
+// order is unique, so the two agree.
+bool reaction_order(std::span<const Support> supports, std::size_t* order, std::size_t* scratch,
+                    interrupt::Check& check) {
+    for (std::size_t k = 0; k < supports.size(); ++k) order[k] = k;
+    if (supports.size() < 2 || std::is_sorted(supports.begin(), supports.end(), before)) return true;
+    const Support* s = supports.data();
+    auto index_before = [s](std::size_t a, std::size_t b) { return before(s[a], s[b]); };
+    return interrupt::stable_sort(order, scratch, supports.size(), index_before, check);
+}
 
 double round10(double v) noexcept {
     const double scaled = v * 1e10;
@@ -554,11 +576,7 @@ double round10(double v) noexcept {
 
 Outcome solve(const Input& in, arena::Arena& arena, interrupt::Check& check, ResultStorage& storage) {
     try {
-        auto built = build_loads(in.loads, arena, check);
-        if (auto* failure = std::get_if<Failure>(&built)) return std::move(*failure);
-        auto sorted = sort_supports(in.supports, arena, check);
-        if (auto* failure = std::get_if<Failure>(&sorted)) return std::move(*failure);
-        return Solve(in, std::get<BuiltLoads>(built), std::get<const Support*>(sorted), arena, check).run(storage);
+        return analyse(in, arena, check, storage);
     } catch (const std::bad_alloc&) {
         return Failure::out_of_memory();
     }

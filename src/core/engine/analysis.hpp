@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <variant>
 
@@ -26,7 +27,9 @@ struct Reaction {
 
 // The result of a solve. It heads the one block that the caller's storage
 // gave, and its lists follow it in that block; it needs no destructor, so
-// releasing the block releases everything.
+// releasing the block releases everything. Each term list holds the loads'
+// terms first, then the reactions'; the deflection ends with the two
+// integration constants, C1 * <x - 0>^1 and C2 * <x - 0>^0.
 struct Analysis {
     sing::Terms nf;                        // normal force
     sing::Terms sf;                        // shear force
@@ -36,12 +39,29 @@ struct Analysis {
     std::span<const double> features;     // support positions, then load term positions
 };
 
+// The terms at the end of the deflection that are its integration constants.
+inline constexpr std::size_t integration_constants = 2;
+
+// The quantities of an analysis, one term list each.
+enum class Quantity : std::uint8_t { nf, sf, bm, d };
+
+inline sing::Terms terms_of(const Analysis& a, Quantity q) noexcept {
+    switch (q) {
+        case Quantity::nf: return a.nf;
+        case Quantity::sf: return a.sf;
+        case Quantity::bm: return a.bm;
+        case Quantity::d: return a.d;
+    }
+    return {};
+}
+
 // Where the result goes: a block that outlives the solve, such as the
 // memory of the object that will hold it.
 class ResultStorage {
 public:
     // `bytes` of memory aligned for doubles and pointers, or null when they
-    // cannot be had.
+    // cannot be had. `bytes` is a multiple of the size of a double: the
+    // block holds doubles and pointers only.
     virtual void* obtain(std::size_t bytes) = 0;
 
 protected:
@@ -60,6 +80,13 @@ using Outcome = std::variant<const Analysis*, Failure>;
 // `stopped`. Memory that cannot be had, in the arena or from the storage,
 // is the Failure `out_of_memory`: nothing is thrown.
 Outcome solve(const Input& input, arena::Arena& arena, interrupt::Check& check, ResultStorage& storage);
+
+// The order in which a solve lists the reactions of these supports
+// (ascending position, ties in the caller's order), as the caller's index of
+// each: order[k] is the caller's index of reactions[k]. `order` and
+// `scratch` hold supports.size() entries each. False when the check stops.
+bool reaction_order(std::span<const Support> supports, std::size_t* order, std::size_t* scratch,
+                    interrupt::Check& check);
 
 // C round of v * 1e10, divided back: halves away from zero, sign kept. A
 // finite v too large to scale (|v| above about 1.8e298) is returned as it is.

@@ -1,6 +1,5 @@
 #include "engine/loads.hpp"
 
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -10,8 +9,6 @@ namespace {
 
 using sing::ipow;
 using sing::Term;
-
-double projection_factor(double c) noexcept { return std::fabs(c) < projection_cut_off ? +0.0 : c; }
 
 // Each kind's text and the count of parameters it needs at least; surplus
 // ones are ignored, except that every "dist" parameter from the fourth on is
@@ -76,12 +73,6 @@ std::string unknown_kind(const LoadInput& entry) { return "unknown load kind '" 
 
 }  // namespace
 
-// Out of line, so that no compiler merges the two into one sincos call,
-// whose last bit need not agree with sin's and cos's on every C library.
-double axial_factor(double angle) noexcept { return projection_factor(std::cos(angle * deg_to_rad)); }
-
-double transverse_factor(double angle) noexcept { return projection_factor(std::sin(angle * deg_to_rad)); }
-
 LoadName load_name(std::string_view text) noexcept {
     for (const KindInfo& k : kinds) {
         if (k.text == text) return k.name;
@@ -89,19 +80,18 @@ LoadName load_name(std::string_view text) noexcept {
     return LoadName::unknown;
 }
 
-LoadInput load_entry(std::string_view kind, arena::Arena& arena) {
-    LoadInput entry;
+void set_kind(LoadInput& entry, std::string_view kind, arena::Arena& arena) {
     entry.name = load_name(kind);
     if (entry.name == LoadName::unknown) {
         char* copy = arena.allocate<char>(kind.size());
         if (!kind.empty()) std::memcpy(copy, kind.data(), kind.size());
         entry.text = {copy, kind.size()};
     }
-    return entry;
 }
 
 LoadInput load_input(std::string_view kind, std::span<const double> params, arena::Arena& arena) {
-    LoadInput entry = load_entry(kind, arena);
+    LoadInput entry;
+    set_kind(entry, kind, arena);
     for (double v : params) add_param(entry, v);
     if (keeps_all_params(entry)) entry.all = params.data();
     return entry;

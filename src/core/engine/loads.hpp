@@ -12,36 +12,22 @@
 #include <variant>
 
 #include "arena/arena.hpp"
+#include "engine/angles.hpp"
 #include "engine/failure.hpp"
 #include "engine/model.hpp"
 #include "interrupt/check.hpp"
 
 namespace engine {
 
-// --- Angles ------------------------------------------------------------------
-
-// Degrees to radians by one multiplication, before any sin or cos.
-inline constexpr double deg_to_rad = 0.017453292519943295;
-
-// A share of an angle smaller than this in magnitude is taken as +0.0.
-inline constexpr double projection_cut_off = 1e-8;
-
-// The share of a load along the beam (cos) and across it (sin) for an angle
-// in degrees, +0.0 below the cut-off, so that 90 degrees has no axial part
-// and 0 or 180 no transverse part; a load's terms and its moment use the
-// same factor.
-double axial_factor(double angle) noexcept;
-double transverse_factor(double angle) noexcept;
-
 // --- Reading an entry of the caller's list -----------------------------------
 
 // The kind a text names (exact, case-sensitive), or unknown.
 LoadName load_name(std::string_view text) noexcept;
 
-// An entry for the kind text, with no parameters yet: the kind is looked up
-// once, and the text of one that names none is copied into the arena for
+// Gives a new entry (no parameters yet) the kind its text names: looked up
+// once, here; the text of one that names none is copied into the arena for
 // its message (the caller's text may be gone by the time it is reported).
-LoadInput load_entry(std::string_view kind, arena::Arena& arena);
+void set_kind(LoadInput& entry, std::string_view kind, arena::Arena& arena);
 
 // Whether the kind keeps every parameter (in `all`), not only the first
 // max_fixed_params: "dist", whose parameters from the fourth on are

@@ -25,27 +25,20 @@ double evenly_spaced(std::uint64_t k, std::uint64_t n, double span) noexcept {
     return (static_cast<double>(i) * span) / static_cast<double>(n - 1) + 0.0;
 }
 
-// Writes the points 1e-7 either side of every feature that lie strictly
-// inside (0, span) to `near`, ascending, using `scratch` to sort them.
+// Writes the points side_offset either side of every feature that lie
+// strictly inside (0, span) to `near`, ascending, using `scratch` to sort
+// them.
 std::optional<std::size_t> points_near_features(double span, std::span<const double> features, double* near,
                                                 double* scratch, interrupt::Check& check) {
     std::size_t count = 0;
     for (double f : features) {
-        const double lo = f + (-1e-7);
+        const double lo = f + (-side_offset);
         if (lo > 0.0) near[count++] = lo;
-        const double hi = f + 1e-7;
+        const double hi = f + side_offset;
         if (hi < span) near[count++] = hi;
     }
     if (!interrupt::stable_sort(near, scratch, count, std::less<double>(), check)) return std::nullopt;
     return count;
-}
-
-// The value of t at every point from `first` on, added to its sum, with
-// the power of a term of order N unrolled.
-template <std::uint32_t N>
-void add_active(const sing::Term& t, const double* points, double* sums, std::size_t first, std::size_t n) noexcept {
-    const double c = t.coefficient, p = t.position;
-    for (std::size_t k = first; k < n; ++k) sums[k] += c * sing::ipow(points[k] - p, N);
 }
 
 }  // namespace
@@ -79,32 +72,6 @@ std::optional<std::size_t> plotting_mesh(std::uint64_t n, double span, std::span
     }
     for (; next < *near_count; ++next) append_new(room, size, near[next]);
     return size;
-}
-
-void add_terms(sing::Terms terms, std::span<const double> points, double* sums) noexcept {
-    const std::size_t n = points.size();
-    const double* x = points.data();
-    for (const sing::Term& t : terms) {
-        // A term is +0.0 left of its position (the points ascend, so these
-        // come first) and everywhere when concentrated; adding +0.0 still
-        // turns a sum of -0.0 into +0.0.
-        const std::size_t first = t.order < 0 ? n
-                                              : static_cast<std::size_t>(std::partition_point(x, x + n, [&](double v) {
-                                                    return t.position > v;
-                                                }) - x);
-        for (std::size_t k = 0; k < first; ++k) sums[k] += +0.0;
-        switch (t.order) {
-            case 0:
-                for (std::size_t k = first; k < n; ++k) sums[k] += t.coefficient;
-                break;
-            case 1: add_active<1>(t, x, sums, first, n); break;
-            case 2: add_active<2>(t, x, sums, first, n); break;
-            case 3: add_active<3>(t, x, sums, first, n); break;
-            case 4: add_active<4>(t, x, sums, first, n); break;
-            default:
-                for (std::size_t k = first; k < n; ++k) sums[k] += t.value_at(x[k]);
-        }
-    }
 }
 
 }  // namespace results

@@ -1,7 +1,7 @@
 // The sampling mesh of the plotting vectors: n evenly spaced points over the
-// span plus a point 1e-7 either side of every feature strictly inside
-// (0, span), sorted and free of duplicates, so that each jump shows as a
-// near-vertical segment; and the sums of term lists over it.
+// span plus a point side_offset either side of every feature strictly
+// inside (0, span), sorted and free of duplicates, so that each jump shows
+// as a near-vertical segment; and the columns of values over it.
 #pragma once
 
 #include <cstddef>
@@ -9,8 +9,11 @@
 #include <optional>
 #include <span>
 
+#include <algorithm>
+
+#include "engine/analysis.hpp"
 #include "interrupt/check.hpp"
-#include "sing/sing.hpp"
+#include "results/read.hpp"
 
 namespace results {
 
@@ -26,9 +29,41 @@ std::optional<std::size_t> mesh_room(std::uint64_t n, std::size_t features) noex
 std::optional<std::size_t> plotting_mesh(std::uint64_t n, double span, std::span<const double> features, double* room,
                                          interrupt::Check& check);
 
-// Adds every term's value at every point to that point's sum, term after
-// term: sums[k] ends as eval_terms(terms, points[k]) when it starts at -0.0,
-// bit for bit. The points must ascend strictly.
-void add_terms(sing::Terms terms, std::span<const double> points, double* sums) noexcept;
+// One column of the plotting vectors: the mesh positions themselves, or one
+// quantity's exact values at them.
+struct PlotColumn {
+    const char* name;
+    bool positions;
+    engine::Quantity quantity;
+};
+
+inline constexpr PlotColumn plot_columns[] = {{"x", true, engine::Quantity::nf},
+                                              {"nf", false, engine::Quantity::nf},
+                                              {"sf", false, engine::Quantity::sf},
+                                              {"bm", false, engine::Quantity::bm},
+                                              {"d", false, engine::Quantity::d}};
+
+// Hands the column's values on the mesh to emit(values, start), a block of
+// block_points at a time, the block starting at mesh[start]; asks the check
+// after each block. False when emit or the check said stop.
+template <class Emit>
+bool sample_column(const engine::Analysis& analysis, const PlotColumn& column, std::span<const double> mesh,
+                   interrupt::Check& check, Emit&& emit) {
+    const sing::Terms terms = column.positions ? sing::Terms() : engine::terms_of(analysis, column.quantity);
+    double sums[block_points];
+    for (std::size_t start = 0; start < mesh.size(); start += block_points) {
+        const std::size_t count = std::min(block_points, mesh.size() - start);
+        const double* values = mesh.data() + start;
+        if (!column.positions) {
+            std::fill(sums, sums + count, -0.0);
+            add_terms(terms, {values, count}, sums);
+            values = sums;
+        }
+        if (!emit(std::span<const double>(values, count), start) || check.stop(count * (1 + terms.size()))) {
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace results
