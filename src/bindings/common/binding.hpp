@@ -35,4 +35,11 @@ bool bind_arguments(const Signature& sig, const CallArgs& call, std::span<PyObje
 // __cause__; any other exception is left as it is.
 void wrap_argument_error(const char* param);
 
+// A function of any calling convention as the PyCFunction that a method
+// table holds; its flags tell the interpreter how to call it.
+template <class F>
+constexpr PyCFunction as_cfunction(F f) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f));
+}
+
 }  // namespace python

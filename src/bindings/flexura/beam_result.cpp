@@ -155,11 +155,6 @@ PyObject* plotting_vectors(PyObject* self, PyObject* const* args, Py_ssize_t nar
     });
 }
 
-template <class F>
-constexpr PyCFunction as_cfunction(F f) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f));
-}
-
 template <std::size_t K>
 constexpr PyMethodDef query_def() {
     return {queries[K].name, as_cfunction(&query<K>), METH_FASTCALL | METH_KEYWORDS, queries[K].doc};

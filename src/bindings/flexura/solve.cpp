@@ -3,6 +3,7 @@
 #include "flexura/solve.hpp"
 
 #include "common/analysis_object.hpp"
+#include "common/binding.hpp"
 #include "common/guard.hpp"
 #include "common/solve_call.hpp"
 #include "flexura/beam_result.hpp"
@@ -20,8 +21,9 @@ PyObject* solve(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kw
 }
 
 }  // namespace
+
 PyMethodDef solve_def = {
-    "solve", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(&solve)), METH_FASTCALL | METH_KEYWORDS,
+    "solve", as_cfunction(&solve), METH_FASTCALL | METH_KEYWORDS,
     "solve(span, e, i, a, g, supports, loads, units=None)\n--\n\nBuild and solve a beam. `supports` are (pos, kx, "
     "ky, km) with float('inf')\nfor rigid; `loads` are (kind, params) where kind is point/udl/trap/torque/\ndist. "
     "Raises ValueError if the beam is unstable / singular."};

@@ -5,6 +5,7 @@
 #include <Python.h>
 
 #include "common/analysis_object.hpp"
+#include "common/binding.hpp"
 #include "common/convert.hpp"
 #include "common/guard.hpp"
 #include "common/solve_call.hpp"
@@ -40,20 +41,15 @@ PyObject* angle_factor(PyObject*, PyObject* angle) {
     });
 }
 
-template <class F>
-PyCFunction as_cfunction(F f) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f));
-}
-
 PyMethodDef functions[] = {
-    {"solve", as_cfunction(&solve), METH_FASTCALL | METH_KEYWORDS,
+    {"solve", python::as_cfunction(&solve), METH_FASTCALL | METH_KEYWORDS,
      "solve(span, e, i, a, g, supports, loads, units=None)\n--\n\n"
      "flexura.solve() to the bit, with its arguments, conversions and errors, as a SolvedBeam."},
-    {"axial_factor", as_cfunction(&angle_factor<engine::axial_factor>), METH_O,
+    {"axial_factor", python::as_cfunction(&angle_factor<engine::axial_factor>), METH_O,
      "axial_factor($module, angle, /)\n--\n\n"
      "The share of a load along the beam for an angle in degrees: its cosine, 0.0\n"
      "below PROJECTION_CUT_OFF in magnitude, as solve() takes it."},
-    {"transverse_factor", as_cfunction(&angle_factor<engine::transverse_factor>), METH_O,
+    {"transverse_factor", python::as_cfunction(&angle_factor<engine::transverse_factor>), METH_O,
      "transverse_factor($module, angle, /)\n--\n\n"
      "The share of a load across the beam for an angle in degrees: its sine, 0.0\n"
      "below PROJECTION_CUT_OFF in magnitude, as solve() takes it."},

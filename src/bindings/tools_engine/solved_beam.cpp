@@ -140,27 +140,22 @@ PyObject* jumps(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
     });
 }
 
-template <class F>
-PyCFunction as_cfunction(F f) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(f));
-}
-
 PyMethodDef methods[] = {
-    {"values", as_cfunction(&values), METH_FASTCALL | METH_KEYWORDS,
+    {"values", python::as_cfunction(&values), METH_FASTCALL | METH_KEYWORDS,
      "values($self, quantity, positions, side='right')\n--\n\n"
      "The quantity ('nf', 'sf', 'bm' or 'd') at the positions: a float, a sequence of\n"
      "floats or a bytes/bytearray of native float64. side='right' gives the value at x,\n"
      "as flexura.BeamResult.eval_* does, to the bit; 'left' the value at the next\n"
      "double below x, left of a jump. A float, a list or a bytearray of float64 back."},
-    {"reactions", as_cfunction(&reactions), METH_NOARGS,
+    {"reactions", python::as_cfunction(&reactions), METH_NOARGS,
      "reactions($self)\n--\n\n"
      "[(rx, ry, m)] per support in the order the supports were given, rounded to\n"
      "10 decimals as flexura.BeamResult.reactions() rounds them."},
-    {"features", as_cfunction(&features), METH_NOARGS,
+    {"features", python::as_cfunction(&features), METH_NOARGS,
      "features($self)\n--\n\n"
      "The sorted positions in [0, span] where a diagram may change its law: the ends,\n"
      "the supports and the positions of the loads' terms."},
-    {"jumps", as_cfunction(&jumps), METH_FASTCALL | METH_KEYWORDS,
+    {"jumps", python::as_cfunction(&jumps), METH_FASTCALL | METH_KEYWORDS,
      "jumps($self, quantity)\n--\n\n"
      "The sorted positions where the quantity jumps: its steps of non-zero size.\n"
      "The deflection never jumps."},

@@ -248,6 +248,24 @@ TEST(Solve, TemporariesTakeFewHeapBlocks) {
     EXPECT_LE(r->heap_blocks, 2u);
 }
 
+// The reactions' order as the caller's indices: ascending position, ties
+// in the caller's order, as the solve lists them.
+TEST(Solve, ReactionOrderIsTheCallersIndexOfEachReaction) {
+    const std::vector<Support> supports{roller(12), {4, 0, 0, 0}, pin(0), roller(4), {8, 1e4, 0, 0}, {4, 0, 0, 0}};
+    const auto r = solve({supports, {P5, W}, 12});
+    ASSERT_TRUE(r->ok());
+    std::vector<std::size_t> order(supports.size()), scratch(supports.size());
+    interrupt::Check never;
+    ASSERT_TRUE(engine::reaction_order(supports, order.data(), scratch.data(), never));
+    EXPECT_EQ(order, (std::vector<std::size_t>{2, 1, 3, 5, 4, 0}));
+    for (std::size_t k = 0; k < order.size(); ++k) EXPECT_EQ(r->analysis().reactions[k].pos, supports[order[k]].pos);
+    EXPECT_NE(r->analysis().reactions[2].ry, 0.0);  // the roller among the three supports at 4
+    const std::vector<Support> sorted{pin(0), roller(10)};
+    ASSERT_TRUE(engine::reaction_order(sorted, order.data(), scratch.data(), never));
+    EXPECT_EQ(order[0], 0u);
+    EXPECT_EQ(order[1], 1u);
+}
+
 TEST(Solve, ReactionsRoundToTenDecimalsKeepingSign) {
     EXPECT_EQ(bits(engine::round10(0.1 + 2e-15)), bits(0.1));
     EXPECT_EQ(bits(engine::round10(2.5e-11)), bits(0.0));
