@@ -4,6 +4,7 @@
 // the sum of the terms from -0.0 in list order (sing::eval_terms).
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -26,9 +27,16 @@ enum class Read : std::uint8_t {
                   // 10 decimals, the larger in magnitude; the left one on ties and NaN
 };
 
-// The next double below x (-inf and NaN stay): the closest position left of
-// x, where no term that starts at x is active yet.
-inline double just_left(double x) noexcept { return std::nextafter(x, -std::numeric_limits<double>::infinity()); }
+// The next double below x (-inf and NaN stay), as std::nextafter(x, -inf)
+// gives it: the closest position left of x, where no term that starts at x
+// is active yet. A step of the bit pattern, inline: a library call per
+// position would double the cost of reading left of many.
+inline double just_left(double x) noexcept {
+    if (std::isnan(x) || x == -std::numeric_limits<double>::infinity()) return x;
+    if (x == 0.0) return -std::numeric_limits<double>::denorm_min();
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    return std::bit_cast<double>(x > 0.0 ? bits - 1 : bits + 1);
+}
 
 inline double read(sing::Terms terms, double x, Read how) noexcept {
     switch (how) {

@@ -70,8 +70,11 @@ TEST(Read, LeftOfAStepIsBeforeIt) {
     const sing::Term step{3, 2.5, 0};
     EXPECT_EQ(results::read({&step, 1}, 2.5, results::Read::at), 3);
     EXPECT_EQ(bits(results::read({&step, 1}, 2.5, results::Read::left)), bits(+0.0));
-    EXPECT_EQ(results::just_left(0.0), -std::numeric_limits<double>::denorm_min());
-    EXPECT_EQ(results::just_left(-kInf), -kInf);
+    const double lowest = std::numeric_limits<double>::lowest(), tiny = std::numeric_limits<double>::denorm_min();
+    for (double x : {0.0, -0.0, tiny, -tiny, 1.0, -1.0, 2.5, 1e-308, -1e-308, 1e308, lowest, -lowest, kInf, -kInf}) {
+        EXPECT_EQ(bits(results::just_left(x)), bits(std::nextafter(x, -kInf))) << x;
+    }
+    EXPECT_TRUE(std::isnan(results::just_left(kNaN)));
 }
 
 }  // namespace
