@@ -103,12 +103,15 @@ Ref sampled(const Analysis& analysis, const results::PlotColumn& column, std::sp
             interrupt::Check& check) {
     Ref out(PyList_New(static_cast<Py_ssize_t>(mesh.size())));
     if (!out) return out;
+    // The list by value: read through the handle, it would be loaded again
+    // after every call that makes a float.
+    PyObject* const list = out.get();
     const bool filled =
-        results::sample_column(analysis, column, mesh, check, [&](std::span<const double> values, std::size_t start) {
+        results::sample_column(analysis, column, mesh, check, [list](std::span<const double> values, std::size_t start) {
             for (std::size_t k = 0; k < values.size(); ++k) {
                 PyObject* v = PyFloat_FromDouble(values[k]);
                 if (v == nullptr) return false;
-                PyList_SetItem(out.get(), static_cast<Py_ssize_t>(start + k), v);  // steals v
+                PyList_SetItem(list, static_cast<Py_ssize_t>(start + k), v);  // steals v
             }
             return true;
         });

@@ -80,13 +80,10 @@ LoadName load_name(std::string_view text) noexcept {
     return LoadName::unknown;
 }
 
-void set_kind(LoadInput& entry, std::string_view kind, arena::Arena& arena) {
-    entry.name = load_name(kind);
-    if (entry.name == LoadName::unknown) {
-        char* copy = arena.allocate<char>(kind.size());
-        if (!kind.empty()) std::memcpy(copy, kind.data(), kind.size());
-        entry.text = {copy, kind.size()};
-    }
+std::string_view kept_text(std::string_view kind, arena::Arena& arena) {
+    char* copy = arena.allocate<char>(kind.size());
+    if (!kind.empty()) std::memcpy(copy, kind.data(), kind.size());
+    return {copy, kind.size()};
 }
 
 LoadInput load_input(std::string_view kind, std::span<const double> params, arena::Arena& arena) {

@@ -24,10 +24,16 @@ namespace engine {
 // The kind a text names (exact, case-sensitive), or unknown.
 LoadName load_name(std::string_view text) noexcept;
 
-// Gives a new entry (no parameters yet) the kind its text names: looked up
-// once, here; the text of one that names none is copied into the arena for
-// its message (the caller's text may be gone by the time it is reported).
-void set_kind(LoadInput& entry, std::string_view kind, arena::Arena& arena);
+// The caller's text of a kind that names none, copied into the arena for its
+// message: the caller's text may be gone by the time it is reported.
+std::string_view kept_text(std::string_view kind, arena::Arena& arena);
+
+// Gives a new entry (no parameters yet) the kind its text names, looked up
+// once, here.
+inline void set_kind(LoadInput& entry, std::string_view kind, arena::Arena& arena) {
+    entry.name = load_name(kind);
+    if (entry.name == LoadName::unknown) entry.text = kept_text(kind, arena);
+}
 
 // Whether the kind keeps every parameter (in `all`), not only the first
 // max_fixed_params: "dist", whose parameters from the fourth on are
