@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks one built wheel:  scripts/check_wheel.sh WHEEL [PYTHON]
 # - tagged cp310-abi3 (one wheel for every CPython 3.10 or newer);
-# - holding the extension and the stub package flexura-stubs;
-# - the extension exporting only PyInit_flexura;
+# - holding the extension, the stub package flexura-stubs, and flexura_tools
+#   with its private extension _engine and that one's stub;
+# - each extension exporting only its PyInit_ function;
 # - a manylinux wheel: auditwheel finds the tag its name claims, and it is
 #   manylinux_2_28 or older, so that RHEL 8, Ubuntu 20.04 and every newer
 #   Linux install it;
@@ -24,9 +25,15 @@ rm -rf "$work"
 "$py" -m zipfile -e "$wheel" "$work/unpacked"
 [ -f "$work/unpacked/flexura-stubs/__init__.pyi" ] || fail "flexura-stubs/__init__.pyi missing"
 [ -f "$work/unpacked/flexura_tools/py.typed" ] || fail "flexura_tools/py.typed missing"
-so=("$work/unpacked"/flexura*.so)
-exports=$(nm -D --defined-only "${so[0]}" | awk '{print $3}')
-[ "$exports" = "PyInit_flexura" ] || fail "unexpected exports: $exports"
+[ -f "$work/unpacked/flexura_tools/_engine.pyi" ] || fail "flexura_tools/_engine.pyi missing"
+exports_only() {  # exports_only GLOB SYMBOL
+    local so=($1) exports
+    [ -f "${so[0]}" ] || fail "no extension $1"
+    exports=$(nm -D --defined-only "${so[0]}" | awk '{print $3}')
+    [ "$exports" = "$2" ] || fail "unexpected exports of ${so[0]##*/}: $exports"
+}
+exports_only "$work/unpacked/flexura*.so" PyInit_flexura
+exports_only "$work/unpacked/flexura_tools/_engine*.so" PyInit__engine
 
 policy="none"
 if [[ "$name" == *manylinux* ]]; then
@@ -45,4 +52,5 @@ fresh="$work/venv"
 "$fresh/bin/python" -m pip install "${pip_q[@]}" --no-deps --no-index "$wheel"
 (cd "$fresh" && bin/flexura "$root/examples/three_span.json" >/dev/null) || fail "the flexura command failed"
 (cd "$fresh" && bin/python -c "import flexura; r = flexura.solve(10, 1e4, 1, 1, float('inf'), [(0, float('inf'), float('inf'), 0), (10, 0, float('inf'), 0)], [('point', [-10, 5, 90])]); assert abs(r.eval_bm(5) - 25) < 1e-9")
-echo "wheel ok: $name (auditwheel: $policy), exports PyInit_flexura only, imports from a fresh environment"
+(cd "$fresh" && bin/python -c "from flexura_tools import _engine; r = _engine.solve(10, 1e4, 1, 1, float('inf'), [(0, float('inf'), float('inf'), 0), (10, 0, float('inf'), 0)], [('point', [-10, 5, 90])]); assert abs(r.values('bm', 5) - 25) < 1e-9")
+echo "wheel ok: $name (auditwheel: $policy), each extension exports its PyInit_ only, imports from a fresh environment"

@@ -8,6 +8,13 @@
     result.reactions["A"].ry, result.extremes().bm.max
 """
 
+import pkgutil
+
+# The private extension module _engine sits in this package when installed; a
+# development build puts it in <build>/flexura_tools, found by extending the
+# package over every flexura_tools folder on the path.
+__path__ = pkgutil.extend_path(__path__, __name__)
+
 from . import plot
 from .envelopes import Band, Envelope, EnvelopeExtreme, Range, ReactionRange, envelope
 from .errors import ModelError, Problem

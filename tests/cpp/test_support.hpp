@@ -16,6 +16,7 @@
 
 #include "arena/arena.hpp"
 #include "engine/analysis.hpp"
+#include "engine/loads.hpp"
 #include "engine/model.hpp"
 
 inline constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -64,7 +65,7 @@ private:
 // A solve through engine::solve, with everything it refers to kept alive.
 struct Solved {
     HeapStorage storage;
-    engine::Outcome outcome = engine::Failure{};
+    engine::Outcome outcome = engine::Failure::stopped();
     std::size_t heap_blocks = 0;
 
     bool ok() const { return std::holds_alternative<const engine::Analysis*>(outcome); }
@@ -75,11 +76,11 @@ struct Solved {
 inline std::unique_ptr<Solved> solve(const Beam& beam, interrupt::Check check = {}, bool refuse_storage = false) {
     auto solved = std::make_unique<Solved>();
     solved->storage = HeapStorage(refuse_storage);
-    std::vector<engine::LoadInput> loads;
-    for (const LoadEntry& l : beam.loads) loads.push_back(engine::load_input(l.kind, l.params));
-    const engine::Input in{beam.span, 1e4, 1, 1, beam.g, beam.supports, loads, beam.units};
-    alignas(16) std::byte room[8192];
+    alignas(16) std::byte room[arena::small_beam_room];
     arena::Arena arena(room);
+    std::vector<engine::LoadInput> loads;
+    for (const LoadEntry& l : beam.loads) loads.push_back(engine::load_input(l.kind, l.params, arena));
+    const engine::Input in{beam.span, 1e4, 1, 1, beam.g, beam.supports, loads, beam.units};
     solved->outcome = engine::solve(in, arena, check, solved->storage);
     solved->heap_blocks = arena.heap_blocks();
     return solved;

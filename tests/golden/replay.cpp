@@ -24,6 +24,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <span>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -32,9 +33,10 @@
 
 #include "arena/arena.hpp"
 #include "engine/analysis.hpp"
+#include "engine/loads.hpp"
 #include "results/mesh.hpp"
 #include "results/reaction_table.hpp"
-#include "results/two_sided.hpp"
+#include "results/read.hpp"
 
 namespace {
 
@@ -73,6 +75,13 @@ private:
     std::unique_ptr<std::max_align_t[]> block_;
 };
 
+void print_values(const char* name, std::span<const double> values) {
+    std::printf("%s", name);
+    for (double v : values) print_bits(v);
+    std::printf("\n");
+}
+
+// Every result as solve()'s BeamResult gives it, through the same functions.
 void print_results(const engine::Analysis& r, const std::vector<double>& at, double span, std::uint64_t n) {
     interrupt::Check never;
     results::visit_keyed_reactions(r.reactions, never, [](const results::KeyedReaction& reaction) {
@@ -81,42 +90,44 @@ void print_results(const engine::Analysis& r, const std::vector<double>& at, dou
         std::printf("\n");
         return true;
     });
-    const std::pair<const char*, sing::Terms> lists[] = {{"nf", r.nf}, {"sf", r.sf}, {"bm", r.bm}, {"d", r.d}};
-    const char* two_sided_names[] = {"get_normal_force", "get_shear_force", "get_bending_moment", "get_deflection"};
-    for (const auto& [name, list] : lists) {
-        std::printf("eval_%s", name);
-        for (double x : at) print_bits(sing::eval_terms(list, x));
-        std::printf("\n");
-    }
-    for (int k = 0; k < 4; ++k) {
-        std::printf("%s", two_sided_names[k]);
-        for (double x : at) print_bits(results::two_sided_value(lists[k].second, x));
-        std::printf("\n");
+    using engine::Quantity;
+    using results::Read;
+    const struct { const char* name; Quantity q; Read how; } queries[] = {
+        {"eval_nf", Quantity::nf, Read::at},
+        {"eval_sf", Quantity::sf, Read::at},
+        {"eval_bm", Quantity::bm, Read::at},
+        {"eval_d", Quantity::d, Read::at},
+        {"get_normal_force", Quantity::nf, Read::larger_side},
+        {"get_shear_force", Quantity::sf, Read::larger_side},
+        {"get_bending_moment", Quantity::bm, Read::larger_side},
+        {"get_deflection", Quantity::d, Read::larger_side}};
+    for (const auto& query : queries) {
+        std::vector<double> values;
+        for (double x : at) values.push_back(results::read(engine::terms_of(r, query.q), x, query.how));
+        print_values(query.name, values);
     }
     const std::optional<std::size_t> room = results::mesh_room(n, r.features.size());
     if (!room) return;  // reported as the missing plot_* lines
     std::vector<double> mesh(*room);
     mesh.resize(*results::plotting_mesh(n, span, r.features, mesh.data(), never));
-    std::printf("plot_x");
-    for (double x : mesh) print_bits(x);
-    std::printf("\n");
-    for (const auto& [name, list] : lists) {
-        std::vector<double> sums(mesh.size(), -0.0);
-        results::add_terms(list, mesh, sums.data());
-        std::printf("plot_%s", name);
-        for (double v : sums) print_bits(v);
-        std::printf("\n");
+    for (const results::PlotColumn& column : results::plot_columns) {
+        std::vector<double> values;
+        results::sample_column(r, column, mesh, never, [&](std::span<const double> block, std::size_t) {
+            values.insert(values.end(), block.begin(), block.end());
+            return true;
+        });
+        print_values(("plot_" + std::string(column.name)).c_str(), values);
     }
 }
 
 // Solves the case through the core's one entry, as solve() does; a failure
 // is printed with its message.
 void replay(Case& c, std::uint64_t n) {
+    arena::Arena arena({});
     std::vector<engine::LoadInput> loads;
-    for (const auto& [kind, params] : c.loads) loads.push_back(engine::load_input(kind, params));
+    for (const auto& [kind, params] : c.loads) loads.push_back(engine::load_input(kind, params, arena));
     c.input.supports = c.supports;
     c.input.loads = loads;
-    arena::Arena arena({});
     interrupt::Check never;
     HeapStorage storage;
     const engine::Outcome outcome = engine::solve(c.input, arena, never, storage);

@@ -11,6 +11,7 @@ from hypothesis import given, settings, strategies as st
 
 import flexura
 from conftest import ALLOWED, ARGS, CENTRE_LOAD, INF, QUERIES, SIMPLE, Boom, Raising
+from flexura_tools import _engine
 
 KINDS = ["point", "udl", "trap", "torque", "dist"]
 
@@ -76,17 +77,33 @@ def answers(r):
     return repr((reactions, vectors, [v.hex() for v in values]))
 
 
+def engine_answers(r):
+    """What the private module's result says, likewise."""
+    values = [r.values(q, [5.0, 0.0, 10.0], side) for q in ("nf", "sf", "bm", "d") for side in ("right", "left")]
+    return repr((r.reactions(), r.features(), [r.jumps(q) for q in ("nf", "sf", "bm", "d")],
+                 [[v.hex() for v in vs] for vs in values]))
+
+
 def outcome(call, *args, **kwargs):
     """The call's answers, or the type and message of an allowed exception."""
     try:
         r = call(*args, **kwargs)
     except ALLOWED as error:
         return f"{type(error).__name__}: {error}"
+    if isinstance(r, _engine.SolvedBeam):
+        return engine_answers(r)
     return answers(r) if isinstance(r, flexura.BeamResult) else repr(r)
+
+
+def failure(call, *args):
+    """The exception a call raises as text, or None when it succeeds."""
+    text = outcome(call, *args)
+    return text if text.partition(":")[0] in {e.__name__ for e in ALLOWED} else None
 
 
 SHARED = copy.deepcopy(ARGS)
 REFERENCE = answers(flexura.solve(*ARGS))
+ENGINE_REFERENCE = engine_answers(_engine.solve(*ARGS))
 
 
 def holds_when_repeated(call, *args, **kwargs):
@@ -99,6 +116,8 @@ def holds_when_repeated(call, *args, **kwargs):
 @given(st.sampled_from(PLACES), hostile)
 def test_solve_with_one_hostile_argument(place, h):
     holds_when_repeated(flexura.solve, *place(h))
+    # The private module reads the arguments with the same code.
+    assert failure(_engine.solve, *place(h)) == failure(flexura.solve, *place(h))
     # The valid arguments shared with the call are untouched, and the module
     # still solves the reference beam to the same bits.
     assert ARGS == SHARED
@@ -117,8 +136,12 @@ def test_any_arguments_to_any_callable(args, kwargs):
         slow = any(type(v) is int and 5000 < v < 2**44 for v in [*args, *kwargs.values()])  # a valid but large n
         if call != r.plotting_vectors or not slow:
             holds_when_repeated(call, *args, **kwargs)
+    solved = _engine.solve(*ARGS)
+    for call in [_engine.solve, solved.values, solved.reactions, solved.features, solved.jumps, _engine.axial_factor]:
+        holds_when_repeated(call, *args, **kwargs)
     # Whatever its methods were given, the result answers as it did.
     assert answers(r) == REFERENCE
+    assert engine_answers(solved) == ENGINE_REFERENCE
 
 
 def test_conversion_hooks_that_mutate_or_reenter():

@@ -1,6 +1,7 @@
 """Ctrl-C stops long calls: every loop whose length the caller controls
 checks for pending signals now and then."""
 import gc
+from array import array
 import signal
 import subprocess
 import sys
@@ -9,13 +10,15 @@ import pytest
 
 import flexura
 from conftest import INF, SIMPLE
+from flexura_tools import _engine
 
 pytestmark = pytest.mark.skipif(not hasattr(signal, "setitimer"), reason="needs an interval timer")
 SECTION = (10, 1e4, 1, 1, INF)
 
 
-# Each takes from a third of a second to seconds when left to finish (ten
-# million parameters about 40 ms); the arguments are built before the timer
+# Each takes from a tenth of a second to seconds when left to finish (ten
+# million parameters about 40 ms, the features of 300,000 loads 25 ms); the
+# arguments are built before the timer
 # starts.
 LONG_CALLS = {
     "supports": lambda: (flexura.solve, (*SECTION, [(k / 200, 0, INF, 0) for k in range(2000)] + [(0, INF, 0, 0)],
@@ -27,6 +30,14 @@ LONG_CALLS = {
     "parameters": lambda: (flexura.solve, (*SECTION, SIMPLE, [("point", [-1.0, 5, 90] + [0.0] * 10**7)])),
     "reactions": lambda: (flexura.solve(*SECTION, SIMPLE + [(k * 2e-5, 0, 0, 0) for k in range(5 * 10**5)], [])
                           .reactions, ()),
+    "engine positions": lambda: (_engine.solve(*SECTION, SIMPLE, [("point", [-1, k / 200, 90]) for k in range(2000)])
+                                 .values, ("bm", array("d", (k / 2e4 for k in range(2 * 10**5))).tobytes())),
+    "engine position list": lambda: (_engine.solve(*SECTION, SIMPLE, [("udl", [-1, 0, 10, 90])] * 50).values,
+                                     ("d", [k / 2e5 for k in range(2 * 10**6)])),
+    "engine reactions": lambda: (_engine.solve(*SECTION, SIMPLE + [(k * 2e-5, 0, 0, 0) for k in range(5 * 10**5)], [])
+                                 .reactions, ()),
+    "engine features": lambda: (_engine.solve(*SECTION, SIMPLE, [("point", [-1, 10 - k / 3e4, 90])
+                                                                for k in range(3 * 10**5)]).features, ()),
 }
 
 

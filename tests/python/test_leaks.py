@@ -8,6 +8,7 @@ import pytest
 
 import flexura
 from conftest import ALLOWED, CENTRE_LOAD, INF, NAN, QUERIES, SIMPLE, Boom, Raising
+from flexura_tools import _engine
 
 # Ten supports and loads of every kind, so that a lost result record or load
 # list costs kilobytes per call and shows in the resident memory.
@@ -23,12 +24,14 @@ memory_measured = pytest.mark.skipif("libasan" in os.environ.get("LD_PRELOAD", "
                                      reason="memory is accounted by the sanitizer in this run")
 
 
-def solve_busy(supports=SUPPORTS, loads=LOADS, units=UNITS, span=10.0):
+def solve_busy(supports=SUPPORTS, loads=LOADS, units=UNITS, span=10.0, solve=flexura.solve):
     """A beam with every kind of support and load, shear deformation on."""
-    return flexura.solve(span, 2e5, 1e-4, 1e-2, 8e4, supports, loads, units)
+    return solve(span, 2e5, 1e-4, 1e-2, 8e4, supports, loads, units)
 
 
 RESULT = solve_busy()
+SOLVED = solve_busy(solve=_engine.solve)
+BUFFER = bytes(range(8)) * 300
 # Each success path, and each place where a call can fail.
 PATHS = {
     "solve": solve_busy, "reactions": RESULT.reactions, "plotting_vectors": lambda: RESULT.plotting_vectors(50),
@@ -51,6 +54,17 @@ PATHS = {
     "reactions binding": lambda: RESULT.reactions(1), "mesh too large": lambda: RESULT.plotting_vectors(2**63),
     "mesh negative": lambda: RESULT.plotting_vectors(-1), "mesh None": lambda: RESULT.plotting_vectors(None),
     "constructor": flexura.BeamResult,
+    "engine solve": lambda: solve_busy(solve=_engine.solve),
+    "engine solve error": lambda: solve_busy(loads=LOADS + [("point", [1, 2])], solve=_engine.solve),
+    "engine solve binding": lambda: _engine.solve(*range(9)),
+    "engine values": lambda: SOLVED.values("d", [3.0, 1.0, NAN, 2.0], "left"),
+    "engine values buffer": lambda: SOLVED.values("bm", BUFFER), "engine values float": lambda: SOLVED.values("sf", 3),
+    "engine values item": lambda: SOLVED.values("bm", [1.0, Raising(Boom())]),
+    "engine values odd buffer": lambda: SOLVED.values("bm", BUFFER[:-1]),
+    "engine values quantity": lambda: SOLVED.values("x", 1.0), "engine values side": lambda: SOLVED.values("d", 1.0, 2),
+    "engine reactions": SOLVED.reactions, "engine features": SOLVED.features,
+    "engine jumps": lambda: SOLVED.jumps("sf"), "engine jumps binding": lambda: SOLVED.jumps(),
+    "engine factors": lambda: (_engine.axial_factor(30), _engine.transverse_factor("30")),
 }
 
 

@@ -22,7 +22,7 @@ EXCLUDE = [".ci/", "benchmarks/", "tests/tooling/", ".gitignore", "*.log"]
     (".gitignore", True),
     ("src/.gitignore", True),
     ("notes.log", True),
-    ("src/engine/model.cpp", False),
+    ("src/core/engine/model.cpp", False),
 ])
 def test_exclude_patterns(path: str, dropped: bool) -> None:
     assert excluded(path, EXCLUDE) is dropped
@@ -37,7 +37,7 @@ def test_exclude_patterns(path: str, dropped: bool) -> None:
     ("src/.git/config", True),
     ("src/build/notes.txt", False),          # only the top-level build/ is build output
     ("tests/golden/corpus.json", False),
-    ("src/engine/venvs.cpp", False),
+    ("src/core/engine/venvs.cpp", False),
 ])
 def test_what_never_belongs_in_an_sdist(path: str, bad: bool) -> None:
     assert forbidden(path) is bad

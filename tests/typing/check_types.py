@@ -6,7 +6,8 @@ pyright, from no particular directory and with no path setting.
 - so do the README's model-layer and workflow examples, with no annotation of their own;
 - in mistakes.py each line marked "mistake" is flagged by both, and no
   other line is;
-- stubtest finds the stubs and the module in agreement;
+- stubtest finds the stubs and the modules (flexura and flexura_tools' private
+  _engine) in agreement;
 - the flexura_tools package itself passes mypy --strict and strict pyright.
 """
 import re
@@ -68,7 +69,7 @@ def main():
                         [sys.executable, "-m", "pyright", "--pythonpath", sys.executable, package]):
             print(f"{command[2]} on flexura_tools:", flush=True)
             failed += subprocess.run(command, cwd=tmp).returncode != 0
-        stubtest = subprocess.run([sys.executable, "-m", "mypy.stubtest", "flexura"], cwd=tmp)
+        stubtest = subprocess.run([sys.executable, "-m", "mypy.stubtest", "flexura", "flexura_tools._engine"], cwd=tmp)
         failed += stubtest.returncode != 0
     return 1 if failed else 0
 

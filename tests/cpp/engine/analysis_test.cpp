@@ -200,8 +200,9 @@ TEST(Solve, FailuresCarryTheirMessageInOrder) {
 
 bool always(void*) { return true; }
 
-// A check that says stop at its first ask, or storage that gives nothing,
-// ends every solve as stopped, for beams whose work is in any phase.
+// A check that says stop at its first ask ends every solve as stopped, and
+// storage that gives nothing as out of memory, for beams whose work is in
+// any phase.
 TEST(Solve, StopsWhenTheCallerSaysSo) {
     std::vector<Support> many;
     for (int k = 0; k <= 40; ++k) many.push_back(k % 4 == 0 ? pin(k) : roller(k));
@@ -213,9 +214,27 @@ TEST(Solve, StopsWhenTheCallerSaysSo) {
         EXPECT_EQ(stopped->failure().reason, Failure::Reason::stopped);
         const auto refused = solve(beam, {}, true);
         ASSERT_FALSE(refused->ok());
-        EXPECT_EQ(refused->failure().reason, Failure::Reason::stopped);
+        EXPECT_EQ(refused->failure().reason, Failure::Reason::out_of_memory);
         EXPECT_EQ(refused->storage.asked, 1);
     }
+}
+
+// Room for the work that cannot even be counted is out of memory as well,
+// returned rather than thrown.
+TEST(Solve, WorkTooLargeToCountIsOutOfMemory) {
+    alignas(16) std::byte room[1024];
+    arena::Arena arena(room);
+    const double params[] = {0, 1, 90, 1};
+    engine::LoadInput huge = engine::load_input("dist", params, arena);
+    huge.count = SIZE_MAX / 4;  // as many coefficients as no memory holds
+    const Support supports[] = {pin(0), roller(10)};
+    const engine::Input in{10, 1e4, 1, 1, kInf, supports, {&huge, 1}, {}};
+    interrupt::Check never;
+    HeapStorage storage;
+    const engine::Outcome outcome = engine::solve(in, arena, never, storage);
+    ASSERT_TRUE(std::holds_alternative<Failure>(outcome));
+    EXPECT_EQ(std::get<Failure>(outcome).reason, Failure::Reason::out_of_memory);
+    EXPECT_EQ(storage.asked, 0);
 }
 
 // The temporaries of a small beam fit in the caller's room; a large one
@@ -227,6 +246,24 @@ TEST(Solve, TemporariesTakeFewHeapBlocks) {
     const auto r = solve(large);
     ASSERT_TRUE(r->ok());
     EXPECT_LE(r->heap_blocks, 2u);
+}
+
+// The reactions' order as the caller's indices: ascending position, ties
+// in the caller's order, as the solve lists them.
+TEST(Solve, ReactionOrderIsTheCallersIndexOfEachReaction) {
+    const std::vector<Support> supports{roller(12), {4, 0, 0, 0}, pin(0), roller(4), {8, 1e4, 0, 0}, {4, 0, 0, 0}};
+    const auto r = solve({supports, {P5, W}, 12});
+    ASSERT_TRUE(r->ok());
+    std::vector<std::size_t> order(supports.size()), scratch(supports.size());
+    interrupt::Check never;
+    ASSERT_TRUE(engine::reaction_order(supports, order.data(), scratch.data(), never));
+    EXPECT_EQ(order, (std::vector<std::size_t>{2, 1, 3, 5, 4, 0}));
+    for (std::size_t k = 0; k < order.size(); ++k) EXPECT_EQ(r->analysis().reactions[k].pos, supports[order[k]].pos);
+    EXPECT_NE(r->analysis().reactions[2].ry, 0.0);  // the roller among the three supports at 4
+    const std::vector<Support> sorted{pin(0), roller(10)};
+    ASSERT_TRUE(engine::reaction_order(sorted, order.data(), scratch.data(), never));
+    EXPECT_EQ(order[0], 0u);
+    EXPECT_EQ(order[1], 1u);
 }
 
 TEST(Solve, ReactionsRoundToTenDecimalsKeepingSign) {

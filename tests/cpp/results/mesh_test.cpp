@@ -51,29 +51,4 @@ TEST(PlottingMesh, IsTheSortedUnionOfItsPoints) {
     }
 }
 
-// Summing term after term over the whole mesh gives, at every point, the
-// bits of evaluating the point alone: for every order, concentrated terms,
-// NaN and infinite positions and coefficients, and points left of,
-// at and right of every term. Any NaN matches any NaN: which of two NaNs an
-// addition keeps is the compiler's choice (results show every NaN alike).
-TEST(AddTerms, SumsEqualPointByPointEvaluation) {
-    std::mt19937 random(3);
-    auto pick = [&](std::initializer_list<double> from) { return *(from.begin() + random() % from.size()); };
-    const std::vector<double> points{-kInf, -3, -0.5, 0.0, 1e-7, 0.5, 1, 2, 2.5, 3, 7, 1e300, kInf};
-    for (int trial = 0; trial < 300; ++trial) {
-        std::vector<sing::Term> terms(random() % 8);
-        for (sing::Term& t : terms) {
-            t = {pick({1.0, -2.5, 0.0, -0.0, 1e-300, 1e300, kNaN, kInf}), pick({0.0, 1, 2, 2.5, -1, kNaN, kInf, -kInf}),
-                 static_cast<std::int32_t>(random() % 10) - 2};
-        }
-        std::vector<double> sums(points.size(), -0.0);
-        results::add_terms(terms, points, sums.data());
-        for (std::size_t k = 0; k < points.size(); ++k) {
-            const double want = sing::eval_terms(terms, points[k]);
-            if (std::isnan(want)) EXPECT_TRUE(std::isnan(sums[k]));
-            else EXPECT_EQ(bits(sums[k]), bits(want)) << testing::PrintToString(terms) << " at " << points[k];
-        }
-    }
-}
-
 }  // namespace
