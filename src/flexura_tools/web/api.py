@@ -229,6 +229,21 @@ def _check_kn_m(beam: Beam, vehicle: Vehicle) -> None:
         raise Refused(422, wrong)
 
 
+def _positions(travel: float, step: float, directions: int) -> int:
+    """The vehicle's positions, as moving_load places them: from the front axle at 0
+    until the rear axle reaches the far end, in each direction."""
+    return (math.floor(travel / step + 1e-9) + 1) * directions
+
+
+def _least_step(travel: float, directions: int, limits: Limits) -> str:
+    """The smallest step of three significant digits that keeps within the cap."""
+    unit = 10.0 ** (math.floor(math.log10(travel / (limits.vehicle_positions // directions - 1))) - 2)
+    digits = math.ceil(travel / (limits.vehicle_positions // directions - 1) / unit)
+    while _positions(travel, digits * unit, directions) > limits.vehicle_positions:
+        digits += 1
+    return f"{digits * unit:.3g}"
+
+
 def vehicle(body: bytes, params: Params, limits: Limits) -> dict[str, object]:
     """A built-in vehicle driven across the beam, both ways or one: the envelope of
     every position, each extreme with where the vehicle stood."""
@@ -241,17 +256,16 @@ def vehicle(body: bytes, params: Params, limits: Limits) -> dict[str, object]:
     beam = read_model(body, limits)
     _check_kn_m(beam, chosen)
     directions: tuple[Direction, ...] = ("forward", "backward") if ways == "both" else (cast(Direction, ways),)
-    per_direction = math.floor((float(beam.span) + chosen.length) / step + 1e-9) + 1
-    if per_direction * len(directions) > limits.vehicle_positions:
-        least = (float(beam.span) + chosen.length) / (limits.vehicle_positions // len(directions) - 1)
-        raise Refused(422, [Problem("query.step", f"gives {per_direction * len(directions)} vehicle positions; "
-                                                  f"the cap is {limits.vehicle_positions}: use a step of at "
-                                                  f"least {least:.3g}")])
+    count = _positions(float(beam.span) + chosen.length, step, len(directions))
+    if count > limits.vehicle_positions:
+        raise Refused(422, [Problem("query.step", f"gives {count} vehicle positions; the cap is "
+                                                  f"{limits.vehicle_positions}: use a step of at least "
+                                                  f"{_least_step(float(beam.span) + chosen.length, len(directions), limits)}")])
     driven = beam if own else beam.with_loads([])
     quantities: tuple[Quantity, ...] = QUANTITIES if own and any(load.axial() for load in beam.loads) \
         else ("sf", "bm", "d")
     moving = moving_load(driven, chosen, step=step, directions=directions, n=n,
-                         axle_points=False, quantities=quantities)
+                         axle_points=True, quantities=quantities)
     document = envelope_document(moving.envelope, moving.members.name)
 
     def where(member: int) -> dict[str, object]:

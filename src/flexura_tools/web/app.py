@@ -50,7 +50,7 @@ class Settings:
     """How the server runs: its workers, the time-out of a request and the caps."""
 
     workers: int = 2
-    timeout: float = 5.0  # seconds for reading the body, and again for the calculation
+    timeout: float = 10.0  # seconds for reading the body, and again for the calculation
     limits: Limits = field(default_factory=Limits)
 
 
@@ -128,6 +128,8 @@ def create_app(settings: Settings | None = None) -> ASGIApp:
     about = JSONResponse(info(settings.limits)).body
 
     async def page(request: Request) -> Response:
+        if request.url.path.startswith("/api/"):
+            return problem(405, "the API answers POST requests whose body is a model file")
         found = files.get(request.url.path)
         if found is None:
             return problem(404, f"nothing at {request.url.path}")
@@ -172,4 +174,5 @@ def create_app(settings: Settings | None = None) -> ASGIApp:
     ]
     app = Starlette(routes=routes, lifespan=lifespan,
                     exception_handlers={HTTPException: http_error, Exception: internal_error})
+    app.state.pool = pool  # for closing the workers where the lifespan does not run (tests)
     return SecurityHeaders(app)

@@ -26,8 +26,8 @@ def parser() -> argparse.ArgumentParser:
     p.add_argument("--open", action="store_true", help="open the page in the web browser")
     p.add_argument("--workers", type=int, default=min(os.cpu_count() or 1, 4),
                    help="calculation processes (default: the cores, at most 4)")
-    p.add_argument("--timeout", type=float, default=5.0,
-                   help="seconds a request may take, before its calculation is cut off (default 5)")
+    p.add_argument("--timeout", type=float, default=10.0,
+                   help="seconds a calculation may take before it is cut off and answered 503 (default 10)")
     return p
 
 
