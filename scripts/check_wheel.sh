@@ -24,6 +24,10 @@ rm -rf "$work"
 "$py" -m zipfile -e "$wheel" "$work/unpacked"
 [ -f "$work/unpacked/flexura-stubs/__init__.pyi" ] || fail "flexura-stubs/__init__.pyi missing"
 [ -f "$work/unpacked/flexura_tools/py.typed" ] || fail "flexura_tools/py.typed missing"
+# The calculator's page: every asset of the tree, in the wheel.
+for asset in "$root"/src/flexura_tools/web/static/*; do
+    [ -f "$work/unpacked/flexura_tools/web/static/$(basename "$asset")" ] || fail "web/static/$(basename "$asset") missing"
+done
 so=("$work/unpacked"/flexura*.so)
 exports=$(nm -D --defined-only "${so[0]}" | awk '{print $3}')
 [ "$exports" = "PyInit_flexura" ] || fail "unexpected exports: $exports"

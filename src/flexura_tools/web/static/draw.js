@@ -108,7 +108,7 @@ function drawDistributed(g, load, sx, beamY, span, scale, units) {
   const steps = load.type === "polynomial" ? 24 : 1;
   for (let k = 0; k <= steps; k++) {
     const x = x1 + (x2 - x1) * k / steps;
-    const h = (intensity(x) / scale) * 36;
+    const h = (intensity(x) / scale) * 26;
     top.push([sx.at(x) - dx * h, beamY - 3 - dy * h]);
   }
   const base = [[sx.at(x2), beamY - 3], [sx.at(x1), beamY - 3]];
@@ -116,12 +116,12 @@ function drawDistributed(g, load, sx, beamY, span, scale, units) {
   const arrows = Math.max(2, Math.round((sx.at(x2) - sx.at(x1)) / 22));
   for (let k = 0; k <= arrows; k++) {
     const x = x1 + (x2 - x1) * k / arrows;
-    const h = (intensity(x) / scale) * 36;
+    const h = (intensity(x) / scale) * 26;
     if (Math.abs(h) > 3) arrow(g, sx.at(x) - dx * h, beamY - 3 - dy * h, sx.at(x), beamY - 3, "load thin");
   }
   const values = load.type === "uniform" ? g6(num(load.w)) : load.type === "trapezoidal"
     ? `${g6(num(load.w1))} … ${g6(num(load.w2))}` : "polynomial";
-  el("text", { x: (sx.at(x1) + sx.at(x2)) / 2, y: beamY - 44, class: "label", "text-anchor": "middle" }, g,
+  el("text", { x: sx.at(x1) + 4, y: beamY - 34, class: "label" }, g,
     `${values}${units.distributed ? " " + units.distributed : ""}`);
 }
 
@@ -168,7 +168,7 @@ export function drawSketch(svg, model, width, units) {
     } else {
       const sign = num(load.force) >= 0 ? 1 : -1;
       const [dx, dy] = direction(load);
-      const length = 46;
+      const length = 62;
       arrow(g, px - sign * dx * length, beamY - sign * dy * length, px, beamY, "load");
       const ty = sign * dy > 0 ? beamY - length - 6 : beamY + length + 14;
       el("text", { x: px - sign * dx * length, y: ty, class: "label", "text-anchor": "middle" }, g,
