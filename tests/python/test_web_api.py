@@ -192,3 +192,12 @@ async def test_a_calculation_past_the_time_out_is_cut_off_and_the_next_answered(
         assert answer.status_code == 200
     finally:
         app.app.state.pool.close()
+
+
+def test_serve_without_the_extra_names_the_pip_line(monkeypatch, capsys):
+    from flexura_tools import cli
+    from flexura_tools.web import serve
+    monkeypatch.setattr(serve, "available", lambda: False)
+    assert cli.main(["serve", "--port", "8123"]) == 2
+    assert 'pip install "flexura[web]"' in capsys.readouterr().err
+    assert serve.parser().parse_args([]).host == "127.0.0.1"

@@ -204,7 +204,7 @@ function marker(svg, px, py, text, above, width) {
 export function drawDiagram(svg, sx, xs, values, extreme, title, unit, lengthUnit) {
   const width = sx.width, height = 150;
   clear(svg, width, height);
-  const y = yScale(values, 26, height - 22);
+  const y = yScale(values, 34, height - 22);
   el("text", { x: 4, y: 14, class: "title" }, svg, title + (unit ? ` [${unit}]` : ""));
   const points = xs.map((x, k) => [sx.at(x), y(values[k])]);
   el("polygon", { points: polyline([[sx.at(xs[0]), y(0)], ...points, [sx.at(xs[xs.length - 1]), y(0)]]),
@@ -225,7 +225,7 @@ export function drawDiagram(svg, sx, xs, values, extreme, title, unit, lengthUni
 export function drawBand(svg, sx, xs, band, extreme, title, unit, lengthUnit) {
   const width = sx.width, height = 150;
   clear(svg, width, height);
-  const y = yScale([...band.max, ...band.min], 26, height - 22);
+  const y = yScale([...band.max, ...band.min], 34, height - 22);
   el("text", { x: 4, y: 14, class: "title" }, svg, title + (unit ? ` [${unit}]` : ""));
   const top = xs.map((x, k) => [sx.at(x), y(band.max[k])]);
   const bottom = xs.map((x, k) => [sx.at(x), y(band.min[k])]);
