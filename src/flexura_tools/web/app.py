@@ -10,6 +10,7 @@ from __future__ import annotations
 
 import logging
 import mimetypes
+import time
 from collections.abc import AsyncIterator
 from contextlib import asynccontextmanager
 from dataclasses import dataclass, field
@@ -148,7 +149,7 @@ def create_app(settings: Settings | None = None) -> ASGIApp:
             params.setdefault(key, []).append(value)
         job = Job(request.path_params["endpoint"], params, body)
         # The worker's wait blocks, in a thread of its own: the event loop keeps serving.
-        status, answer = await anyio.to_thread.run_sync(pool.run, job)
+        status, answer = await anyio.to_thread.run_sync(pool.run, job, time.monotonic())
         return Response(answer, status, media_type="application/json")
 
     async def http_error(request: Request, error: Exception) -> Response:

@@ -153,13 +153,14 @@ class Pool:
             self._all.remove(worker)
         threading.Thread(target=self._add, daemon=True).start()
 
-    def run(self, job: Job) -> Answer:
+    def run(self, job: Job, since: float) -> Answer:
         """Blocking: the answer of a worker, or 503 when none is free in time or the
-        calculation runs past the time-out."""
+        calculation runs past the time-out; the time counts from `since` (monotonic),
+        so that a request which waited for a thread waits no longer for a worker."""
         self.start()
-        deadline = time.monotonic() + self.timeout
+        deadline = since + self.timeout
         try:
-            worker = self._idle.get(timeout=self.timeout)
+            worker = self._idle.get(timeout=max(deadline - time.monotonic(), 0.0))
         except queue.Empty:
             return busy(f"the server is busy: no calculation could start within {self.timeout:g} s; "
                         "try again")
