@@ -49,7 +49,8 @@ def main(argv: Sequence[str]) -> int:
     print(f"flexura: the calculator is at {url} (Ctrl-C stops it)", file=sys.stderr)
     if args.open:
         threading.Timer(1.0, webbrowser.open, (url,)).start()
-    # Connections beyond the limit are answered 503; idle keep-alive connections close after 5 s.
+    # Connections beyond the limit are answered 503; idle keep-alive connections close after 5 s,
+    # and a stop waits at most 5 s for open connections (a page left open in a browser).
     uvicorn.run(app, host=args.host, port=args.port, log_level="warning", limit_concurrency=256,
-                timeout_keep_alive=5, server_header=False)
+                timeout_keep_alive=5, timeout_graceful_shutdown=5, server_header=False)
     return 0
