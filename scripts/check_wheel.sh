@@ -34,6 +34,10 @@ exports_only() {  # exports_only GLOB SYMBOL
 }
 exports_only "$work/unpacked/flexura*.so" PyInit_flexura
 exports_only "$work/unpacked/flexura_tools/_engine*.so" PyInit__engine
+# The calculator's page: every asset of the tree, in the wheel.
+for asset in "$root"/src/flexura_tools/web/static/*; do
+    [ -f "$work/unpacked/flexura_tools/web/static/$(basename "$asset")" ] || fail "web/static/$(basename "$asset") missing"
+done
 
 policy="none"
 if [[ "$name" == *manylinux* ]]; then

@@ -83,11 +83,15 @@ declare -A package_file=(
     [libgtest-dev]=/usr/include/gtest/gtest.h
     [googletest]=/usr/src/googletest/CMakeLists.txt
     [wine64]=/usr/lib/wine/wine64
+    [chromium]=/usr/bin/chromium
+    [chromium-driver]=/usr/bin/chromedriver
 )
 declare -A package_use=(
     [libgtest-dev]="GoogleTest, for the C++ tests and the golden replay with the default compiler"
     [googletest]="GoogleTest's source, built by the second compiler (clang and libc++)"
     [wine64]="Wine, to run the Windows build of the C++ tests and the golden replay"
+    [chromium]="Chromium, for the calculator's tests in a real browser"
+    [chromium-driver]="ChromeDriver, through which Selenium drives Chromium"
 )
 
 # True when every named package is installed, after installing the missing

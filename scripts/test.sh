@@ -65,6 +65,9 @@ if [ $tests = ON ]; then
 else
     skip_step "C++ tests and golden replay (default compiler)" libgtest-dev
 fi
+# The calculator's browser tests (tests/python/test_web_browser.py) skip without these.
+have_packages chromium chromium-driver ||
+    skip_step "the calculator in a real browser (test_web_browser.py)" chromium chromium-driver
 echo "== Python tests, and the tests of the scripts and benchmarks"
 # From tests/, with the module of this build and flexura_tools of this tree
 # ahead of anything installed in the environment.

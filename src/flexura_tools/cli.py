@@ -88,6 +88,10 @@ class Solved:
 
 
 def main(argv: Sequence[str] | None = None) -> int:
+    argv = sys.argv[1:] if argv is None else argv
+    if argv[:1] == ["serve"]:  # the calculator in the browser: flexura serve --help
+        from .web.serve import main as serve
+        return serve(argv[1:])
     args = parser().parse_args(argv)
     name: str = args.model
     try:
