@@ -8,6 +8,7 @@ and its reading on the mesh.
 
 from __future__ import annotations
 
+import bisect
 import math
 from collections.abc import Mapping, Sequence
 from dataclasses import dataclass
@@ -16,7 +17,7 @@ from typing import Literal
 import flexura
 
 from .checks import Checker
-from .envelopes import Envelope, EnvelopeExtreme, build
+from .envelopes import MERGE, Envelope, EnvelopeExtreme, build
 from .errors import ModelError
 from .model import Beam, RawLoad, UniformLoad
 from .result import QUANTITIES, Quantity
@@ -42,14 +43,12 @@ class Vehicle:
     @property
     def length(self) -> float:
         """From the front axle to the rear one."""
-        return sum(self.spacings, 0.0)
+        return math.fsum(self.spacings)
 
     def offsets(self) -> list[float]:
-        """Each axle's distance behind the front axle."""
-        out = [0.0]
-        for spacing in self.spacings:
-            out.append(out[-1] + spacing)
-        return out
+        """Each axle's distance behind the front axle, each the correctly rounded sum of
+        the spacings before it: no rounding accumulates from axle to axle."""
+        return [math.fsum(self.spacings[:k]) for k in range(len(self.spacings) + 1)]
 
     def check(self, c: Checker) -> None:
         if not self.weights:
@@ -116,14 +115,17 @@ class VehicleMembers:
         self.axial = any(load.axial() for load in static.loads)  # the axles act vertically
         self.static_features = static.features()
         self.static_jumps: dict[Quantity, list[float]] = static.jumps()
+        # Where the shear jumps whatever the axles do: an axle standing there has two limits.
+        self.shear_steps = {0.0, self.span, *self.static_jumps["sf"]}
+        self.tolerance = MERGE * self.span
         self.weights = [float(w) for w in vehicle.weights]
         self.offsets = vehicle.offsets()
         count = math.floor((self.span + vehicle.length - start) / step + 1e-9) + 1
         self.positions: list[tuple[Direction, float]] = [
             (d, start + i * step if d == "forward" else self.span - (start + i * step))
             for d in directions for i in range(max(count, 1))]
-        # The axles on the beam in each position, placed once: the mesh, the jumps and
-        # the solve all ask for them.
+        # The axles on the beam in each position, placed once: the mesh, the jumps, the
+        # solve and so the reactions all see the same positions.
         self.on = [self._place(direction, front) for direction, front in self.positions]
 
     def __len__(self) -> int:
@@ -131,18 +133,33 @@ class VehicleMembers:
 
     def position(self, k: int) -> VehiclePosition:
         direction, front = self.positions[k]
-        sign = -1.0 if direction == "forward" else 1.0
-        return VehiclePosition(direction, front, tuple(front + sign * offset for offset in self.offsets))
+        axles = self._axles(direction, front)
+        return VehiclePosition(direction, axles[0], tuple(axles))
 
     def name(self, k: int) -> str:
         direction, front = self.positions[k]
         return f"{direction}, front axle at {front:.10g}"
 
+    def _axles(self, direction: Direction, front: float) -> list[float]:
+        """Every axle's position, front to rear. One within MERGE of the span of a
+        feature of the beam (an end, a support, a point of its own loads) stands on
+        it: the rounding of front - offset must not move an axle meant to stand on a
+        support to its other side, nor off the beam."""
+        sign = -1.0 if direction == "forward" else 1.0
+        features, tolerance, count = self.static_features, self.tolerance, len(self.static_features)
+        out = []
+        for offset in self.offsets:
+            x = front + sign * offset
+            k = bisect.bisect_left(features, x - tolerance)
+            if k < count and features[k] <= x + tolerance:  # rare: the nearest one
+                x = min(features[k:bisect.bisect_right(features, x + tolerance)], key=lambda f: abs(f - x))
+            out.append(x)
+        return out
+
     def _place(self, direction: Direction, front: float) -> list[tuple[float, float]]:
         """The axles on the beam: (position, weight)."""
         span = self.span
-        sign = -1.0 if direction == "forward" else 1.0
-        placed = [(front + sign * offset, w) for offset, w in zip(self.offsets, self.weights)]
+        placed = zip(self._axles(direction, front), self.weights)
         return [(x, w) for x, w in placed if 0.0 <= x <= span]
 
     def features(self, k: int) -> list[float]:
@@ -159,6 +176,14 @@ class VehicleMembers:
         jumps = dict(self.static_jumps)
         jumps["sf"] = self.static_jumps["sf"] + [x for x, w in self.on[k] if w != 0]
         return jumps
+
+    def standing(self, k: int) -> Mapping[float, float]:
+        """The axles standing where the shear jumps for another reason (a vertical
+        support, an end of the beam, a point load of the beam's own), with their own
+        shear jump (-weight): the vehicle a hair further on or back puts the axle on
+        either side of it, and both limits count in the envelope."""
+        steps = self.shear_steps
+        return {x: -w for x, w in self.on[k] if w != 0 and x in steps}
 
     def solve(self, k: int) -> flexura.BeamResult:
         axles: list[RawLoad] = [("point", [-w, x, 90.0]) for x, w in self.on[k]]
