@@ -72,6 +72,9 @@ class Members(Protocol):
     def features(self, k: int) -> list[float]: ...  # its own, sorted, the ends included
     def mesh_features(self, k: int) -> list[float]: ...  # the mesh holds their union over the members
     def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]: ...  # read on both sides; in the mesh
+    # Its moving point loads (axles) standing on another shear jump, with their own
+    # shear jump: each side of that position also takes the load's limit beside it.
+    def standing(self, k: int) -> Mapping[float, float]: ...
     def solve(self, k: int) -> flexura.BeamResult: ...
 
 
@@ -260,6 +263,9 @@ class LoadMembers:
     def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]:
         return jumps_of(self.beam.supports, self.loads[k])
 
+    def standing(self, k: int) -> Mapping[float, float]:
+        return {}  # its loads stand still
+
 
 class ResultMembers(LoadMembers):
     """Solved Results of one beam geometry as envelope members."""
@@ -321,6 +327,7 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
         raise ValueError(f"n: the mesh needs at least one interval, got {n}")
     count = len(members)
     jumps = [members.jumps(k) for k in range(count)]
+    standing = [members.standing(k) for k in range(count)]
     mesh = _mesh(members, jumps, n, points)
     bands: dict[Quantity, _Running] = {q: _Running(len(mesh.x)) for q in dict.fromkeys(quantities)}
     # No axial load, no normal force: zero everywhere, read from no member (a third of
@@ -331,14 +338,15 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
     if count <= FEW:
         chunk = [members.solve(k) for k in range(count)]
         for q in read:
-            _fold_rows(bands[q], READERS[q], chunk, _fixes(mesh, jumps, q), mesh)
+            _fold_rows(bands[q], READERS[q], chunk, _fixes(mesh, jumps, standing, q), mesh)
         reactions.add(chunk, 0)
         bar.update(count)
     else:
         for base in range(0, count, CHUNK):
             chunk = [members.solve(k) for k in range(base, min(base + CHUNK, count))]
             for q in read:
-                fixes = _fixes(mesh, jumps[base:base + len(chunk)], q)
+                part = slice(base, base + len(chunk))
+                fixes = _fixes(mesh, jumps[part], standing[part], q)
                 _fold_chunk(bands[q], READERS[q], chunk, fixes, mesh, base)
             reactions.add(chunk, base)
             bar.update(base + len(chunk))
@@ -397,14 +405,42 @@ def _mesh(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n: 
                  [position[j] for j in source], source, {value: placed[c] for value, c in cluster_of.items()})
 
 
-def _fixes(mesh: _Mesh, jumps: list[Mapping[Quantity, Sequence[float]]],
-           q: Quantity) -> dict[int, list[tuple[int, float]]]:
-    """Per mesh position, the members (of a chunk) that jump there in q, with their own position."""
-    out: dict[int, list[tuple[int, float]]] = {}
+# One member's jumps at one mesh position: its index in the chunk, its leftmost and
+# its rightmost jump there.
+Own = tuple[int, float, float]
+# One member's axle standing there on another shear jump: its index in the chunk and
+# the axle's shear jump if it stands on the member's leftmost jump, and if on the
+# rightmost (0.0: not).
+Limit = tuple[int, float, float]
+# Per mesh position, the members that jump there, and those of them with an axle's limits.
+Fixes = tuple[dict[int, list[Own]], dict[int, list[Limit]]]
+
+
+def _fixes(mesh: _Mesh, jumps: list[Mapping[Quantity, Sequence[float]]], standing: list[Mapping[float, float]],
+           q: Quantity) -> Fixes:
+    """Per mesh position, the members (of a chunk) that jump there in q. A member with
+    several jumps merged into one position is read left of the leftmost of them and
+    right of the rightmost, so that neither side takes a value from between them."""
+    out: dict[int, list[Own]] = {}
+    limits: dict[int, list[Limit]] = {}
+    index = mesh.index
     for i, member in enumerate(jumps):
         for x in member.get(q, ()):
-            out.setdefault(mesh.index[x], []).append((i, x))
-    return out
+            j = index[x]
+            own = out.get(j)
+            if own is None:
+                out[j] = [(i, x, x)]
+            elif own[-1][0] == i:  # the member jumps twice there: the members come in order
+                _, first, last = own[-1]
+                own[-1] = (i, min(first, x), max(last, x))
+            else:
+                own.append((i, x, x))
+        axles = standing[i] if q == "sf" else None
+        for x, jump in axles.items() if axles else ():
+            j = index[x]
+            _, first, last = out[j][-1]  # this member's, the last one in
+            limits.setdefault(j, []).append((i, jump if x == first else 0.0, jump if x == last else 0.0))
+    return out, limits
 
 
 class _Running:
@@ -438,6 +474,14 @@ class _Running:
                 if bottom < lo[e]:
                     lo[e], self.lo_member[e] = bottom, base + self.lo_guess
 
+    def fold_limits(self, limits: list[tuple[int, float]], e: int) -> None:
+        """Take (member, value) pairs into entry e, the first member of equal values."""
+        for member, value in limits:
+            if value > self.hi[e] or (value == self.hi[e] and member < self.hi_member[e]):
+                self.hi[e], self.hi_member[e] = value, member
+            if value < self.lo[e] or (value == self.lo[e] and member < self.lo_member[e]):
+                self.lo[e], self.lo_member[e] = value, member
+
 
 def _locate(column: list[float], value: float, guess: int, unique: bool) -> int:
     """The first member with the value. In a long column a value that no other member
@@ -453,7 +497,7 @@ def _locate(column: list[float], value: float, guess: int, unique: bool) -> int:
 
 
 def _fold_rows(band: _Running, read: Read, members: list[flexura.BeamResult],
-               fixes: dict[int, list[tuple[int, float]]], mesh: _Mesh) -> None:
+               fixes: Fixes, mesh: _Mesh) -> None:
     """The envelope of a few members, read one member at a time along the mesh (one C
     loop each). Each entry's top and bottom come from sorting its column, as in
     _fold_chunk (the top is the last of equal values, the bottom the first), and its
@@ -465,25 +509,27 @@ def _fold_rows(band: _Running, read: Read, members: list[flexura.BeamResult],
     band.hi, band.lo = list(map(_LAST, ordered)), list(map(_FIRST, ordered))
     band.hi_member = list(map(_INDEX, columns, band.hi))
     band.lo_member = list(map(_INDEX, columns, band.lo))
-    for j, own in fixes.items():
+    owners, limits = fixes
+    for j, own in owners.items():
         for e in (mesh.left[j], mesh.right[j]):
             band.hi[e], band.lo[e] = -math.inf, math.inf
-        _fold_jump(band, read, members, list(columns[mesh.left[j]]), own, mesh, j, 0)
+        _fold_jump(band, read, members, list(columns[mesh.left[j]]), own, limits.get(j, []), mesh, j, 0)
 
 
 def _fold_chunk(band: _Running, read: Read, chunk: list[flexura.BeamResult],
-                fixes: dict[int, list[tuple[int, float]]], mesh: _Mesh, base: int) -> None:
+                fixes: Fixes, mesh: _Mesh, base: int) -> None:
     """Every mesh position across the chunk. The column's top and bottom come from
     sorting a copy: list.sort compares floats directly and finds the runs of a column
     that changes smoothly from member to member (measured on vehicle positions: 6 ns a
     value against 28 for max() and min(), 21% of the vehicle benchmark's instructions).
     Positions where no member of the chunk jumps take the short way."""
     hi, lo = band.hi, band.lo
+    owners, limits = fixes
     for j, (at, left, right) in enumerate(zip(mesh.read_at, mesh.left, mesh.right)):
         column = list(map(read, chunk, repeat(at)))
-        own = fixes.get(j)
+        own = owners.get(j)
         if own is not None:
-            _fold_jump(band, read, chunk, column, own, mesh, j, base)
+            _fold_jump(band, read, chunk, column, own, limits.get(j, []), mesh, j, base)
             continue
         ordered = sorted(column)
         top, bottom = ordered[-1], ordered[0]
@@ -492,25 +538,39 @@ def _fold_chunk(band: _Running, read: Read, chunk: list[flexura.BeamResult],
 
 
 def _fold_jump(band: _Running, read: Read, chunk: list[flexura.BeamResult], column: list[float],
-               own: list[tuple[int, float]], mesh: _Mesh, j: int, base: int) -> None:
-    """A position where members of the chunk jump: each is read at its own jump."""
+               own: list[Own], limits: list[Limit], mesh: _Mesh, j: int, base: int) -> None:
+    """A position where members of the chunk jump: each is read beside its own jumps.
+    An axle standing on another jump (a support, say) also gives its limits: moved a
+    hair back, the shear just left of the position is L + J (J its own jump); a hair
+    on, the shear just right of it is R - J; the reactions do not change in the limit."""
     left, right = mesh.left[j], mesh.right[j]
     p = mesh.position[j]
     below = math.nextafter
     if left == right:  # an end: right of x = 0, left of x = span
-        end = j == len(mesh.position) - 1
-        for i, x in own:
-            if x != p:
-                column[i] = read(chunk[i], below(x, -math.inf) if end else x)
+        if j == len(mesh.position) - 1:
+            for i, first, _ in own:
+                if first != p:
+                    column[i] = read(chunk[i], below(first, -math.inf))
+            beside = [(base + i, column[i] + axle) for i, axle, _ in limits if axle]
+        else:
+            for i, _, last in own:
+                if last != p:
+                    column[i] = read(chunk[i], last)
+            beside = [(base + i, column[i] - axle) for i, _, axle in limits if axle]
         band.fold(column, sorted(column), base, left, left)
+        band.fold_limits(beside, left)
         return
-    for i, x in own:  # right of the jump, then left of it
-        if x != p:
-            column[i] = read(chunk[i], x)
+    for i, _, last in own:  # right of the jumps, then left of them
+        if last != p:
+            column[i] = read(chunk[i], last)
     band.fold(column, sorted(column), base, right, right)
-    for i, x in own:
-        column[i] = read(chunk[i], below(x, -math.inf))
+    if limits:
+        band.fold_limits([(base + i, column[i] - axle) for i, _, axle in limits if axle], right)
+    for i, first, _ in own:
+        column[i] = read(chunk[i], below(first, -math.inf))
     band.fold(column, sorted(column), base, left, left)
+    if limits:
+        band.fold_limits([(base + i, column[i] + axle) for i, axle, _ in limits if axle], left)
 
 
 class _ReactionRunning:
