@@ -26,7 +26,7 @@ from __future__ import annotations
 import bisect
 import math
 import operator
-from collections.abc import Callable, Mapping, Sequence
+from collections.abc import Callable, Iterable, Mapping, Sequence
 from dataclasses import dataclass
 from itertools import repeat
 from typing import TYPE_CHECKING, Protocol
@@ -166,40 +166,50 @@ class Envelope:
     def extremes(self) -> dict[Quantity, EnvelopeExtreme]:
         """Max and min of each enveloped quantity over the beam and the members, refined
         as in Result.extremes(). A member can rise between two mesh positions only so
-        far (a margin set by the widest gap of the mesh against the shortest span), so
-        every member that comes within that margin of the top at a mesh position near
-        the top is searched on the exact queries: a peak between mesh positions is found
-        to 1e-9 of the span, and no extreme is less than the mesh's own."""
+        far above the higher of the two (a margin set by the widest gap of the mesh
+        against the shortest span), so a member beats the mesh's top only between
+        mesh positions next to an entry where it comes within that margin of the top:
+        each such member is searched there on the exact queries. A peak between mesh
+        positions is found to 1e-9 of the span, and no extreme is less than the mesh's
+        own. A normal force that no member has is zero, and not searched."""
         margin = self._margin()
         near: dict[tuple[Quantity, float], tuple[float, float, list[int]]] = {}
+        out: dict[Quantity, EnvelopeExtreme] = {}
         for q, band in self.bands.items():
+            if q == "nf" and not self.members.axial:
+                out[q] = EnvelopeExtreme(0.0, 0.0, 0, 0.0, 0.0, 0)
+                continue
             scale = max(max(map(abs, band.max)), max(map(abs, band.min)))
             for sign, values in ((1.0, band.max), (-1.0, band.min)):
                 signed = [sign * v for v in values]
                 top = max(signed)
                 near[(q, sign)] = (top, scale, [e for e, v in enumerate(signed) if v >= top - margin * scale])
-        candidates = self._reaching(near, margin)
+        reached = self._reaching(near, margin)
         cache: dict[int, tuple[flexura.BeamResult, list[float]]] = {}
         count = samples_for(self.members.degree)
-        out: dict[Quantity, EnvelopeExtreme] = {}
+        span = float(self.members.beam.span)
         for q, band in self.bands.items():
+            if q in out:
+                continue
             found: list[tuple[float, float, int]] = []
             for sign, governing in ((1.0, band.max_member), (-1.0, band.min_member)):
                 top, scale, entries = near[(q, sign)]
                 e = next(e for e in entries if sign * (band.max if sign > 0 else band.min)[e] == top)
                 peaks = [(top, self.x[e], governing[e])]
-                for member in candidates[(q, sign)]:
+                for member, windows in reached[(q, sign)].items():
                     raw, features = cache.get(member) or cache.setdefault(
                         member, (self.members.solve(member), self.members.features(member)))
-                    peak = find_extreme(reader(raw, q), features, count)
-                    peaks.append((peak.max, peak.x_max, member) if sign > 0 else (-peak.min, peak.x_min, member))
+                    for a, b in windows:
+                        inside = [a, *(x for x in features if a < x < b), b]
+                        peak = find_extreme(reader(raw, q), inside, count, span)
+                        peaks.append((peak.max, peak.x_max, member) if sign > 0 else (-peak.min, peak.x_min, member))
                 # Of peaks equal but for rounding, the leftmost (then the first member), as extremes() does.
                 best = max(p[0] for p in peaks)
                 value, x, member = min((p for p in peaks if p[0] >= best - 1e-12 * scale), key=lambda p: (p[1], p[2]))
                 found.append((sign * max(value, top), x, member))
             (top, x_top, m_top), (bottom, x_bottom, m_bottom) = found
             out[q] = EnvelopeExtreme(top, x_top, m_top, bottom, x_bottom, m_bottom)
-        return out
+        return {q: out[q] for q in self.bands}
 
     def _margin(self) -> float:
         """How far, relative to the largest value, a member can rise between two mesh
@@ -211,18 +221,26 @@ class Envelope:
         return min(1.0, max(MARGIN, 16 * ratio * ratio if self.members.complete else 4 * ratio))
 
     def _reaching(self, near: Mapping[tuple[Quantity, float], tuple[float, float, list[int]]],
-                  margin: float) -> dict[tuple[Quantity, float], list[int]]:
-        """For each quantity and side, the members within the margin of the top at the
-        mesh entries near it: every member is read there once."""
+                  margin: float) -> dict[tuple[Quantity, float], dict[int, list[tuple[float, float]]]]:
+        """For each quantity and side, the members within the margin of the top at mesh
+        entries near it (every member is read there once), each with the stretches
+        between the mesh positions either side of those entries, merged."""
         where = self._read_positions()
         reads = {key: [where[e] for e in entries] for key, (_, _, entries) in near.items()}
-        out: dict[tuple[Quantity, float], list[int]] = {key: [] for key in near}
+        positions = sorted(set(self.x))
+        around = {e: (positions[max(k - 1, 0)], positions[min(k + 1, len(positions) - 1)])
+                  for _, _, entries in near.values() for e in entries
+                  for k in [bisect.bisect_left(positions, self.x[e])]}
+        out: dict[tuple[Quantity, float], dict[int, list[tuple[float, float]]]] = {key: {} for key in near}
+        # Per key: the query, where it reads, the least value that reaches (sign applied).
+        tests = [(READERS[q], reads[(q, sign)], sign, top - margin * scale, entries, out[(q, sign)])
+                 for (q, sign), (top, scale, entries) in near.items()]
         for k in range(len(self.members)):
             raw = self.members.solve(k)
-            for (q, sign), (top, scale, _) in near.items():
-                values = map(reader(raw, q), reads[(q, sign)])
-                if (max(values) if sign > 0 else -min(values)) >= top - margin * scale:
-                    out[(q, sign)].append(k)
+            for read, at, sign, least, entries, found in tests:
+                values = list(map(read, repeat(raw), at))
+                if (max(values) if sign > 0 else -min(values)) >= least:
+                    found[k] = _merged(around[e] for e, v in zip(entries, values) if sign * v >= least)
         return out
 
     def _read_positions(self) -> list[float]:
@@ -232,6 +250,17 @@ class Envelope:
         below = math.nextafter
         return [below(x, -math.inf) if x == span or (e + 1 < len(self.x) and self.x[e + 1] == x) else x
                 for e, x in enumerate(self.x)]
+
+
+def _merged(stretches: Iterable[tuple[float, float]]) -> list[tuple[float, float]]:
+    """Overlapping or touching stretches joined, left to right."""
+    out: list[tuple[float, float]] = []
+    for a, b in sorted(stretches):
+        if out and a <= out[-1][1]:
+            out[-1] = (out[-1][0], max(out[-1][1], b))
+        else:
+            out.append((a, b))
+    return out
 
 
 def reader(raw: flexura.BeamResult, q: Quantity) -> Callable[[float], float]:

@@ -50,15 +50,16 @@ def sample(f: Evaluate, a: float, b: float, count: int) -> tuple[list[float], li
     return xs, values
 
 
-def find_extreme(f: Evaluate, features: Sequence[float], count: int = SAMPLES) -> Extreme:
+def find_extreme(f: Evaluate, features: Sequence[float], count: int = SAMPLES, span: float | None = None) -> Extreme:
     """Max and min of f over the features' segments. Of values equal but for rounding
-    (1e-12 of the largest), the leftmost: the first of two equal spans."""
+    (1e-12 of the largest), the leftmost: the first of two equal spans. Positions are
+    refined to 1e-13 of `span` (by default, of the stretch the features cover)."""
     sampled = [(a, b, *sample(f, a, b, count)) for a, b in segments(features)]
     if not sampled:
         value = f(features[0])
         return Extreme(value, features[0], value, features[0])
     scale = max(abs(v) for _, _, _, values in sampled for v in values)
-    tolerance = 1e-13 * (features[-1] - features[0])
+    tolerance = 1e-13 * (features[-1] - features[0] if span is None else span)
     found: list[tuple[float, float]] = []
     for sign in (1.0, -1.0):
         best = (-math.inf, features[0])
