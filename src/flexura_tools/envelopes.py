@@ -26,14 +26,15 @@ from __future__ import annotations
 import bisect
 import math
 import operator
+from array import array
 from collections.abc import Callable, Iterable, Mapping, Sequence
-from dataclasses import dataclass
+from dataclasses import dataclass, field
 from itertools import repeat
 from typing import TYPE_CHECKING, Protocol
 
 import flexura
 
-from .extremes import find_extreme, samples_for
+from .extremes import find_peak, samples_for
 from .model import degree_of, features_of, jumps_of
 from .progress import Progress
 from .result import QUANTITIES, AtSupport, Quantity, Result, names
@@ -122,18 +123,30 @@ class EnvelopeExtreme:
     min_member: int
 
 
+@dataclass(frozen=True, slots=True)
+class Screen:
+    """One chunk of members (`first` and on) read for a band: per mesh entry the
+    largest and the smallest value any of them has there."""
+
+    first: int
+    top: array[float]
+    bottom: array[float]
+
+
 @dataclass(frozen=True)
 class Envelope:
     """The envelope of a set of members: `x` is the mesh (a jump's position twice,
     left then right), each quantity a Band on it, `reactions` the range of each
     support's reactions in the model's order. Members are given by index; `names`
-    holds their names."""
+    holds their names. `screens`: per quantity read chunk by chunk, each chunk's
+    Screen (extremes() reads again only the chunks that come near the top)."""
 
     names: Sequence[str]
     x: list[float]
     bands: Mapping[Quantity, Band]
     reactions: tuple[ReactionRange, ...]
     members: Members
+    screens: Mapping[Quantity, Sequence[Screen]] = field(default_factory=dict, repr=False, compare=False)
 
     def __getitem__(self, quantity: Quantity) -> Band:
         if quantity not in self.bands:
@@ -201,8 +214,8 @@ class Envelope:
                         member, (self.members.solve(member), self.members.features(member)))
                     for a, b in windows:
                         inside = [a, *(x for x in features if a < x < b), b]
-                        peak = find_extreme(reader(raw, q), inside, count, span)
-                        peaks.append((peak.max, peak.x_max, member) if sign > 0 else (-peak.min, peak.x_min, member))
+                        value, x = find_peak(reader(raw, q), inside, sign, count, span)
+                        peaks.append((sign * value, x, member))
                 # Of peaks equal but for rounding, the leftmost (then the first member), as extremes() does.
                 best = max(p[0] for p in peaks)
                 value, x, member = min((p for p in peaks if p[0] >= best - 1e-12 * scale), key=lambda p: (p[1], p[2]))
@@ -223,25 +236,33 @@ class Envelope:
     def _reaching(self, near: Mapping[tuple[Quantity, float], tuple[float, float, list[int]]],
                   margin: float) -> dict[tuple[Quantity, float], dict[int, list[tuple[float, float]]]]:
         """For each quantity and side, the members within the margin of the top at mesh
-        entries near it (every member is read there once), each with the stretches
-        between the mesh positions either side of those entries, merged."""
+        entries near it, each with the stretches between the mesh positions either side
+        of those entries, merged. Members are read a chunk at a time, an entry's column
+        in one C loop, and only where the chunk's screen comes within the margin."""
         where = self._read_positions()
-        reads = {key: [where[e] for e in entries] for key, (_, _, entries) in near.items()}
         positions = sorted(set(self.x))
         around = {e: (positions[max(k - 1, 0)], positions[min(k + 1, len(positions) - 1)])
                   for _, _, entries in near.values() for e in entries
                   for k in [bisect.bisect_left(positions, self.x[e])]}
-        out: dict[tuple[Quantity, float], dict[int, list[tuple[float, float]]]] = {key: {} for key in near}
-        # Per key: the query, where it reads, the least value that reaches (sign applied).
-        tests = [(READERS[q], reads[(q, sign)], sign, top - margin * scale, entries, out[(q, sign)])
-                 for (q, sign), (top, scale, entries) in near.items()]
-        for k in range(len(self.members)):
-            raw = self.members.solve(k)
-            for read, at, sign, least, entries, found in tests:
-                values = list(map(read, repeat(raw), at))
-                if (max(values) if sign > 0 else -min(values)) >= least:
-                    found[k] = _merged(around[e] for e, v in zip(entries, values) if sign * v >= least)
-        return out
+        found: dict[tuple[Quantity, float], dict[int, list[tuple[float, float]]]] = {key: {} for key in near}
+        count = len(self.members)
+        firsts = [screen.first for screen in next(iter(self.screens.values()), [])] or [0]
+        for c, (base, end) in enumerate(zip(firsts, firsts[1:] + [count])):
+            chunk: list[flexura.BeamResult] = []
+            for (q, sign), (top, scale, entries) in near.items():
+                least, reached = top - margin * scale, found[(q, sign)]
+                if q in self.screens:
+                    screen = self.screens[q][c]
+                    entries = [e for e in entries if (screen.top[e] if sign > 0 else -screen.bottom[e]) >= least]
+                if entries and not chunk:
+                    chunk = [self.members.solve(k) for k in range(base, end)]
+                for e in entries:
+                    column = list(map(READERS[q], chunk, repeat(where[e])))
+                    if (max(column) if sign > 0 else -min(column)) >= least:
+                        for i, value in enumerate(column):
+                            if sign * value >= least:
+                                reached.setdefault(base + i, []).append(around[e])
+        return {key: {k: _merged(stretches) for k, stretches in members.items()} for key, members in found.items()}
 
     def _read_positions(self) -> list[float]:
         """Where each mesh entry is read: the first of a position held twice (and the
@@ -384,7 +405,8 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
         size = len(mesh.x)
         bands["nf"].hi, bands["nf"].lo = [0.0] * size, [0.0] * size
     done: dict[Quantity, Band] = {q: Band(b.hi, b.lo, b.hi_member, b.lo_member) for q, b in bands.items()}
-    return Envelope([members.name(k) for k in range(count)], mesh.x, done, reactions.ranges(), members)
+    screens = {q: b.screens for q, b in bands.items() if b.screens}
+    return Envelope([members.name(k) for k in range(count)], mesh.x, done, reactions.ranges(), members, screens)
 
 
 def _mesh(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n: int,
@@ -418,7 +440,8 @@ def _mesh(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n: 
         position.append(a)
         between = chosen[bisect.bisect_right(chosen, a):bisect.bisect_left(chosen, b)]
         parts = math.ceil((b - a) / step - 1e-9)
-        position += sorted({a + (b - a) * i / parts for i in range(1, parts)}.union(between))
+        if parts > 1 or between:  # most gaps of a vehicle's mesh: 9% of its instructions
+            position += sorted({a + (b - a) * i / parts for i in range(1, parts)}.union(between))
     placed.append(len(position))
     position.append(span)
     # Where any member's diagram may jump (not at an end), the position is held twice.
@@ -453,6 +476,7 @@ def _fixes(mesh: _Mesh, jumps: list[Mapping[Quantity, Sequence[float]]], standin
     out: dict[int, list[Own]] = {}
     limits: dict[int, list[Limit]] = {}
     index = mesh.index
+    shear = q == "sf"
     for i, member in enumerate(jumps):
         for x in member.get(q, ()):
             j = index[x]
@@ -464,18 +488,18 @@ def _fixes(mesh: _Mesh, jumps: list[Mapping[Quantity, Sequence[float]]], standin
                 own[-1] = (i, min(first, x), max(last, x))
             else:
                 own.append((i, x, x))
-        axles = standing[i] if q == "sf" else None
-        for x, jump in axles.items() if axles else ():
-            j = index[x]
-            _, first, last = out[j][-1]  # this member's, the last one in
-            limits.setdefault(j, []).append((i, jump if x == first else 0.0, jump if x == last else 0.0))
+        if shear and standing[i]:
+            for x, jump in standing[i].items():
+                j = index[x]
+                _, first, last = out[j][-1]  # this member's, the last one in
+                limits.setdefault(j, []).append((i, jump if x == first else 0.0, jump if x == last else 0.0))
     return out, limits
 
 
 class _Running:
     """A band being built: the envelope so far, per entry."""
 
-    __slots__ = ("hi", "lo", "hi_member", "lo_member", "hi_guess", "lo_guess")
+    __slots__ = ("hi", "lo", "hi_member", "lo_member", "hi_guess", "lo_guess", "screens", "tops", "bottoms")
 
     def __init__(self, size: int) -> None:
         self.hi = [-math.inf] * size
@@ -484,6 +508,18 @@ class _Running:
         self.lo_member = [0] * size
         # Where in its chunk the last member giving a new top or bottom stood.
         self.hi_guess = self.lo_guess = 0
+        self.screens: list[Screen] = []
+        # The chunk's column top and bottom at each entry while it is read: into lists,
+        # then arrays (stored into arrays directly: twice the cost, 1% of a vehicle job).
+        self.tops: list[float] = []
+        self.bottoms: list[float] = []
+
+    def open_screen(self) -> None:
+        self.tops, self.bottoms = [-math.inf] * len(self.hi), [math.inf] * len(self.hi)
+
+    def close_screen(self, base: int) -> None:
+        self.screens.append(Screen(base, array("d", self.tops), array("d", self.bottoms)))
+        self.tops = self.bottoms = []
 
     def fold(self, column: list[float], ordered: list[float], base: int, first: int, last: int) -> None:
         """Take a column's top and bottom (the last and the first of `ordered`, the column
@@ -502,6 +538,13 @@ class _Running:
             for e in (first, last):
                 if bottom < lo[e]:
                     lo[e], self.lo_member[e] = bottom, base + self.lo_guess
+
+    def take(self, column: list[float], base: int, e: int) -> None:
+        """Fold a column into entry e alone, and note its range for the chunk's screen."""
+        ordered = sorted(column)
+        self.fold(column, ordered, base, e, e)
+        if self.tops:
+            self.tops[e], self.bottoms[e] = ordered[-1], ordered[0]
 
     def fold_limits(self, limits: list[tuple[int, float]], e: int) -> None:
         """Take (member, value) pairs into entry e, the first member of equal values."""
@@ -554,6 +597,8 @@ def _fold_chunk(band: _Running, read: Read, chunk: list[flexura.BeamResult],
     Positions where no member of the chunk jumps take the short way."""
     hi, lo = band.hi, band.lo
     owners, limits = fixes
+    band.open_screen()
+    tops, bottoms = band.tops, band.bottoms
     for j, (at, left, right) in enumerate(zip(mesh.read_at, mesh.left, mesh.right)):
         column = list(map(read, chunk, repeat(at)))
         own = owners.get(j)
@@ -562,8 +607,11 @@ def _fold_chunk(band: _Running, read: Read, chunk: list[flexura.BeamResult],
             continue
         ordered = sorted(column)
         top, bottom = ordered[-1], ordered[0]
+        tops[left] = tops[right] = top
+        bottoms[left] = bottoms[right] = bottom
         if top > hi[left] or bottom < lo[left] or top > hi[right] or bottom < lo[right]:
             band.fold(column, ordered, base, left, right)
+    band.close_screen(base)
 
 
 def _fold_jump(band: _Running, read: Read, chunk: list[flexura.BeamResult], column: list[float],
@@ -586,18 +634,18 @@ def _fold_jump(band: _Running, read: Read, chunk: list[flexura.BeamResult], colu
                 if last != p:
                     column[i] = read(chunk[i], last)
             beside = [(base + i, column[i] - axle) for i, _, axle in limits if axle]
-        band.fold(column, sorted(column), base, left, left)
+        band.take(column, base, left)
         band.fold_limits(beside, left)
         return
     for i, _, last in own:  # right of the jumps, then left of them
         if last != p:
             column[i] = read(chunk[i], last)
-    band.fold(column, sorted(column), base, right, right)
+    band.take(column, base, right)
     if limits:
         band.fold_limits([(base + i, column[i] - axle) for i, _, axle in limits if axle], right)
     for i, first, _ in own:
         column[i] = read(chunk[i], below(first, -math.inf))
-    band.fold(column, sorted(column), base, left, left)
+    band.take(column, base, left)
     if limits:
         band.fold_limits([(base + i, column[i] + axle) for i, axle, _ in limits if axle], left)
 

@@ -126,41 +126,47 @@ class VehicleMembers:
             for d in directions for i in range(max(count, 1))]
         # The axles on the beam in each position, placed once: the mesh, the jumps, the
         # solve and so the reactions all see the same positions.
-        self.on = [self._place(direction, front) for direction, front in self.positions]
+        placed = [self._place(direction, front) for direction, front in self.positions]
+        self.on = [on for on, _ in placed]
+        steps = self.shear_steps
+        self.standing_at = {k: {x: -w for x, w in on if w != 0 and x in steps}
+                            for k, (on, touching) in enumerate(placed) if touching}
 
     def __len__(self) -> int:
         return len(self.positions)
 
     def position(self, k: int) -> VehiclePosition:
         direction, front = self.positions[k]
-        axles = self._axles(direction, front)
+        axles, _ = self._axles(direction, front)
         return VehiclePosition(direction, axles[0], tuple(axles))
 
     def name(self, k: int) -> str:
         direction, front = self.positions[k]
         return f"{direction}, front axle at {front:.10g}"
 
-    def _axles(self, direction: Direction, front: float) -> list[float]:
-        """Every axle's position, front to rear. One within MERGE of the span of a
-        feature of the beam (an end, a support, a point of its own loads) stands on
-        it: the rounding of front - offset must not move an axle meant to stand on a
-        support to its other side, nor off the beam."""
+    def _axles(self, direction: Direction, front: float) -> tuple[list[float], bool]:
+        """Every axle's position, front to rear, and whether any stands on a feature of
+        the beam (an end, a support, a point of its own loads): one within MERGE of the
+        span of it does, so that the rounding of front - offset does not move an axle
+        meant to stand on a support to its other side, nor off the beam."""
         sign = -1.0 if direction == "forward" else 1.0
         features, tolerance, count = self.static_features, self.tolerance, len(self.static_features)
         out = []
+        touching = False
         for offset in self.offsets:
             x = front + sign * offset
             k = bisect.bisect_left(features, x - tolerance)
             if k < count and features[k] <= x + tolerance:  # rare: the nearest one
                 x = min(features[k:bisect.bisect_right(features, x + tolerance)], key=lambda f: abs(f - x))
+                touching = True
             out.append(x)
-        return out
+        return out, touching
 
-    def _place(self, direction: Direction, front: float) -> list[tuple[float, float]]:
-        """The axles on the beam: (position, weight)."""
+    def _place(self, direction: Direction, front: float) -> tuple[list[tuple[float, float]], bool]:
+        """The axles on the beam, (position, weight), and whether any stands on a feature."""
         span = self.span
-        placed = zip(self._axles(direction, front), self.weights)
-        return [(x, w) for x, w in placed if 0.0 <= x <= span]
+        axles, touching = self._axles(direction, front)
+        return [(x, w) for x, w in zip(axles, self.weights) if 0.0 <= x <= span], touching
 
     def features(self, k: int) -> list[float]:
         return sorted(set(self.static_features).union(x for x, _ in self.on[k]))
@@ -182,8 +188,7 @@ class VehicleMembers:
         support, an end of the beam, a point load of the beam's own), with their own
         shear jump (-weight): the vehicle a hair further on or back puts the axle on
         either side of it, and both limits count in the envelope."""
-        steps = self.shear_steps
-        return {x: -w for x, w in self.on[k] if w != 0 and x in steps}
+        return self.standing_at.get(k, {})
 
     def solve(self, k: int) -> flexura.BeamResult:
         axles: list[RawLoad] = [("point", [-w, x, 90.0]) for x, w in self.on[k]]

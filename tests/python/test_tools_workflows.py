@@ -257,7 +257,8 @@ def bits(value):
     if isinstance(value, dict):
         return {k: bits(v) for k, v in value.items()}
     if dataclasses.is_dataclass(value):
-        return bits({f.name: getattr(value, f.name) for f in dataclasses.fields(value) if f.name != "members"})
+        return bits({f.name: getattr(value, f.name) for f in dataclasses.fields(value)
+                     if f.name not in ("members", "screens")})
     return value
 
 
