@@ -11,7 +11,9 @@ rotational restraint, its normal force at an axial load or a horizontal
 restraint), the mesh holds that position twice: the value just left of it,
 then the value just right, both exact (the left one is read at the next double
 below). Features closer than 1e-12 of the span count as one position, each
-member being read at its own.
+member being read left of its first jump there and right of its last. Where a
+vehicle's axle stands on a section where the shear jumps for another reason,
+both sides also take the shear with the axle just beside the section.
 
 Many members are solved a chunk at a time and read one mesh position at a time
 across the chunk, so that the values of a position over many members come from

@@ -218,13 +218,17 @@ def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0
 
     Forward, the front axle stands at x = start, start + step, ... until the rear axle
     has reached the right end; backward, it enters at the right end (x = span - start,
-    and so on to the left). Axles off the beam carry nothing. The beam's own loads act
-    in every position (give it none for the vehicle's effect alone), and so does the
-    vehicle's lane load, on the whole beam. The mesh holds every position an axle
-    stands at, both sides of it for the shear (see envelope()); with `axle_points`
-    False it holds only the beam's own features, `points` and the evenly spaced
-    positions: for a step much finer than span / n, about half the reading. The
-    extremes are refined on each member's own features either way."""
+    and so on to the left). An axle within 1e-12 of the span of an end, a support or a
+    point of the beam's own loads stands on it. Where it stands on a section where the
+    shear jumps for another reason, the envelope also takes the shear with the axle
+    just beside it on either side, from that position (the largest shear next to a
+    support: one axle P over a simple span gives P). Axles off the beam carry nothing.
+    The beam's own loads act in every position (give it none for the vehicle's effect
+    alone), and so does the vehicle's lane load, on the whole beam. The mesh holds
+    every position an axle stands at, both sides of it for the shear (see envelope());
+    with `axle_points` False it holds only the beam's own features, `points` and the
+    evenly spaced positions: for a step much finer than span / n, about half the
+    reading. The extremes are refined on each member's own features either way."""
     c = Checker()
     vehicle.check(c)
     c.positive(step, "step")
