@@ -1,13 +1,18 @@
 #!/usr/bin/env python3
 """The engineering workflows of flexura_tools against pycba, in one process.
 
-Three jobs on a three-span continuous beam (20 + 25 + 20 m, EI = 1.2e7 kNm2),
+Four jobs on a three-span continuous beam (20 + 25 + 20 m, EI = 1.2e7 kNm2),
 each run by both libraries with its result read as an envelope:
 
   vehicle    a four-axle vehicle (50, 110, 110, 110 kN; 3.6, 1.2, 6.0 m) driven
              across both ways at 0.1 m steps: shear, moment and reaction envelopes
              (pycba: BridgeAnalysis.run_vehicle forward and with the reversed
-             vehicle, Envelopes.augment; flexura_tools: moving_load)
+             vehicle, Envelopes.augment; flexura_tools: moving_load), also with
+             every diagram and extremes()
+  readme     the README's vehicle job: Load Model 1 (two 300 kN axles 1.2 m apart
+             and 27 kN/m on the whole beam) both ways at 0.1 m over its girder
+             (EI = 1.044e8 kNm2), default settings, with extremes() (pycba: the
+             lane load on every span, run_vehicle in each direction)
   pattern    12 kN/m permanent and 6 kN/m variable, the variable load patterned
              span by span (pycba: LoadPattern.analyze, 1.35/1.0 and 1.5/0;
              flexura_tools: pattern_envelope on the same factored loads)
@@ -15,7 +20,8 @@ each run by both libraries with its result read as an envelope:
              positions (pycba: InfluenceLines.create_ils and get_il; flexura_tools:
              influence_line with n = 100)
 
-Each job runs --repeat times, the two libraries alternating so that a busy
+pycba runs one direction per run_vehicle call; it is called once per direction, as
+flexura_tools drives both. Each job runs --repeat times, the two libraries alternating so that a busy
 machine slows both alike; the median time of each is printed with the ratio.
 pycba reads 103 stations per span (its default); flexura_tools' vehicle mesh
 holds every position an axle stands at (651 positions, both sides of each axle:
@@ -71,6 +77,20 @@ def flexura_vehicle(**options: Any) -> Callable[[], ft.MovingLoad]:
     return job
 
 
+def flexura_vehicle_extremes() -> object:
+    return flexura_vehicle()().extremes()
+
+
+README_E, README_I, LM1_LANE = 3.6e7, 2.9, 27.0
+
+
+def flexura_readme() -> object:
+    """The README's vehicle job: its girder (no loads of its own), LM1 both ways, extremes()."""
+    beam = ft.Beam(span=65, E=README_E, I=README_I, A=6.1, supports=[
+        ft.Support.pin(0, "A"), ft.Support.roller(20, "B"), ft.Support.roller(45, "C"), ft.Support.roller(65, "D")])
+    return ft.moving_load(beam, ft.lm1_lane1(), step=STEP).extremes()
+
+
 def flexura_pattern() -> ft.Envelope:
     beam = girder()
     return ft.pattern_envelope(beam, [ft.UniformLoad(w=-1.35 * G), ft.UniformLoad(w=-1.5 * Q)],
@@ -83,7 +103,8 @@ def flexura_influence() -> ft.InfluenceLine:
 
 ONLY: dict[str, Job] = {"vehicle": flexura_vehicle(quantities=("sf", "bm")),
         "vehicle-n325": flexura_vehicle(quantities=("sf", "bm"), axle_points=False, n=325),
-        "vehicle-all": flexura_vehicle(), "pattern": flexura_pattern, "influence": flexura_influence}
+        "vehicle-all": flexura_vehicle(), "vehicle-extremes": flexura_vehicle_extremes, "readme": flexura_readme,
+        "pattern": flexura_pattern, "influence": flexura_influence}
 
 
 def pycba_jobs(cba: ModuleType) -> dict[str, Job]:
@@ -97,6 +118,15 @@ def pycba_jobs(cba: ModuleType) -> dict[str, Job]:
         env.augment(back.run_vehicle(STEP))
         return env
 
+    def readme() -> object:
+        def one_way() -> Any:
+            beam = cba.BeamAnalysis(list(SPANS), README_E * README_I, restraints,
+                                    [[k, 1, LM1_LANE] for k in (1, 2, 3)])
+            return cba.BridgeAnalysis(beam, cba.Vehicle([1.2], [300.0, 300.0])).run_vehicle(STEP)
+        env = one_way()
+        env.augment(one_way())  # backward: LM1 is its own reverse
+        return env
+
     def pattern() -> object:
         lp = cba.LoadPattern(cba.BeamAnalysis(list(SPANS), EI, restraints))
         lp.set_dead_loads([[k, 1, G] for k in (1, 2, 3)], 1.35, 1.0)
@@ -108,7 +138,7 @@ def pycba_jobs(cba: ModuleType) -> dict[str, Job]:
         il.create_ils(step=65.0 / 100)
         return il.get_il(32.5, "M")
 
-    return {"vehicle": vehicle, "pattern": pattern, "influence": influence}
+    return {"vehicle": vehicle, "readme": readme, "pattern": pattern, "influence": influence}
 
 
 def timed(job: Job) -> float:
@@ -138,7 +168,9 @@ def main(argv: list[str] | None = None) -> int:
         "vehicle": [("sf, bm", flexura_vehicle(quantities=("sf", "bm"))),
                     ("sf, bm; no axle points, n = 325", flexura_vehicle(quantities=("sf", "bm"), axle_points=False,
                                                                         n=325)),
-                    ("nf, sf, bm, d", flexura_vehicle())],
+                    ("nf, sf, bm, d", flexura_vehicle()),
+                    ("nf, sf, bm, d and extremes()", flexura_vehicle_extremes)],
+        "readme": [("LM1, default settings, and extremes()", flexura_readme)],
         "pattern": [("sf, bm", flexura_pattern)],
         "influence": [("bm at 32.5", flexura_influence)],
     }

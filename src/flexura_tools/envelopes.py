@@ -11,7 +11,9 @@ rotational restraint, its normal force at an axial load or a horizontal
 restraint), the mesh holds that position twice: the value just left of it,
 then the value just right, both exact (the left one is read at the next double
 below). Features closer than 1e-12 of the span count as one position, each
-member being read at its own.
+member being read left of its first jump there and right of its last. Where a
+vehicle's axle stands on a section where the shear jumps for another reason,
+both sides also take the shear with the axle just beside the section.
 
 Many members are solved a chunk at a time and read one mesh position at a time
 across the chunk, so that the values of a position over many members come from
@@ -26,8 +28,9 @@ from __future__ import annotations
 import bisect
 import math
 import operator
-from collections.abc import Callable, Mapping, Sequence
-from dataclasses import dataclass
+from array import array
+from collections.abc import Callable, Iterable, Mapping, Sequence
+from dataclasses import dataclass, field
 from itertools import repeat
 from typing import TYPE_CHECKING, Protocol
 
@@ -35,7 +38,7 @@ import flexura
 
 from .checks import Checker
 from .errors import ModelError
-from .extremes import find_extreme, samples_for
+from .extremes import find_peak, samples_for
 from .model import degree_of, features_of, jumps_of
 from .progress import Progress
 from .result import QUANTITIES, AtSupport, Quantity, Result, names
@@ -47,8 +50,10 @@ Read = Callable[[flexura.BeamResult, float], float]
 READERS: dict[Quantity, Read] = {"nf": flexura.BeamResult.eval_nf, "sf": flexura.BeamResult.eval_sf,
                                  "bm": flexura.BeamResult.eval_bm, "d": flexura.BeamResult.eval_d}
 # Members solved and held at once: the per-position bookkeeping is spread over many
-# members, and a chunk stays in the CPU caches (64 to 1,000 measured within 6%).
-CHUNK = 256
+# members, and a chunk stays in the CPU caches (64 to 1,000 measured within 6% in
+# time); 128 against 256: 2% fewer instructions on the vehicle jobs, with extremes()
+# too (its screens are finer), 96 and 64 more again.
+CHUNK = 128
 # Up to this many members are read one member at a time (_fold_rows): 29% fewer
 # instructions on the pattern benchmark (7 members); the two ways break even at about 20.
 FEW = 16
@@ -74,6 +79,9 @@ class Members(Protocol):
     def features(self, k: int) -> list[float]: ...  # its own, sorted, the ends included
     def mesh_features(self, k: int) -> list[float]: ...  # the mesh holds their union over the members
     def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]: ...  # read on both sides; in the mesh
+    # Its moving point loads (axles) standing on another shear jump, with their own
+    # shear jump: each side of that position also takes the load's limit beside it.
+    def standing(self, k: int) -> Mapping[float, float]: ...
     def solve(self, k: int) -> flexura.BeamResult: ...
 
 
@@ -121,18 +129,30 @@ class EnvelopeExtreme:
     min_member: int
 
 
+@dataclass(frozen=True, slots=True)
+class Screen:
+    """One chunk of members (`first` and on) read for a band: per mesh entry the
+    largest and the smallest value any of them has there."""
+
+    first: int
+    top: array[float]
+    bottom: array[float]
+
+
 @dataclass(frozen=True)
 class Envelope:
     """The envelope of a set of members: `x` is the mesh (a jump's position twice,
     left then right), each quantity a Band on it, `reactions` the range of each
     support's reactions in the model's order. Members are given by index; `names`
-    holds their names."""
+    holds their names. `screens`: per quantity read chunk by chunk, each chunk's
+    Screen (extremes() reads again only the chunks that come near the top)."""
 
     names: Sequence[str]
     x: list[float]
     bands: Mapping[Quantity, Band]
     reactions: tuple[ReactionRange, ...]
     members: Members
+    screens: Mapping[Quantity, Sequence[Screen]] = field(default_factory=dict, repr=False, compare=False)
 
     def __getitem__(self, quantity: Quantity) -> Band:
         if quantity not in self.bands:
@@ -165,40 +185,50 @@ class Envelope:
     def extremes(self) -> dict[Quantity, EnvelopeExtreme]:
         """Max and min of each enveloped quantity over the beam and the members, refined
         as in Result.extremes(). A member can rise between two mesh positions only so
-        far (a margin set by the widest gap of the mesh against the shortest span), so
-        every member that comes within that margin of the top at a mesh position near
-        the top is searched on the exact queries: a peak between mesh positions is found
-        to 1e-9 of the span, and no extreme is less than the mesh's own."""
+        far above the higher of the two (a margin set by the widest gap of the mesh
+        against the shortest span), so a member beats the mesh's top only between
+        mesh positions next to an entry where it comes within that margin of the top:
+        each such member is searched there on the exact queries. A peak between mesh
+        positions is found to 1e-9 of the span, and no extreme is less than the mesh's
+        own. A normal force that no member has is zero, and not searched."""
         margin = self._margin()
         near: dict[tuple[Quantity, float], tuple[float, float, list[int]]] = {}
+        out: dict[Quantity, EnvelopeExtreme] = {}
         for q, band in self.bands.items():
+            if q == "nf" and not self.members.axial:
+                out[q] = EnvelopeExtreme(0.0, 0.0, 0, 0.0, 0.0, 0)
+                continue
             scale = max(max(map(abs, band.max)), max(map(abs, band.min)))
             for sign, values in ((1.0, band.max), (-1.0, band.min)):
                 signed = [sign * v for v in values]
                 top = max(signed)
                 near[(q, sign)] = (top, scale, [e for e, v in enumerate(signed) if v >= top - margin * scale])
-        candidates = self._reaching(near, margin)
+        reached = self._reaching(near, margin)
         cache: dict[int, tuple[flexura.BeamResult, list[float]]] = {}
         count = samples_for(self.members.degree)
-        out: dict[Quantity, EnvelopeExtreme] = {}
+        span = float(self.members.beam.span)
         for q, band in self.bands.items():
+            if q in out:
+                continue
             found: list[tuple[float, float, int]] = []
             for sign, governing in ((1.0, band.max_member), (-1.0, band.min_member)):
                 top, scale, entries = near[(q, sign)]
                 e = next(e for e in entries if sign * (band.max if sign > 0 else band.min)[e] == top)
                 peaks = [(top, self.x[e], governing[e])]
-                for member in candidates[(q, sign)]:
+                for member, windows in reached[(q, sign)].items():
                     raw, features = cache.get(member) or cache.setdefault(
                         member, (self.members.solve(member), self.members.features(member)))
-                    peak = find_extreme(reader(raw, q), features, count)
-                    peaks.append((peak.max, peak.x_max, member) if sign > 0 else (-peak.min, peak.x_min, member))
+                    for a, b in windows:
+                        inside = [a, *(x for x in features if a < x < b), b]
+                        value, x = find_peak(reader(raw, q), inside, sign, count, span)
+                        peaks.append((sign * value, x, member))
                 # Of peaks equal but for rounding, the leftmost (then the first member), as extremes() does.
                 best = max(p[0] for p in peaks)
                 value, x, member = min((p for p in peaks if p[0] >= best - 1e-12 * scale), key=lambda p: (p[1], p[2]))
                 found.append((sign * max(value, top), x, member))
             (top, x_top, m_top), (bottom, x_bottom, m_bottom) = found
             out[q] = EnvelopeExtreme(top, x_top, m_top, bottom, x_bottom, m_bottom)
-        return out
+        return {q: out[q] for q in self.bands}
 
     def _margin(self) -> float:
         """How far, relative to the largest value, a member can rise between two mesh
@@ -210,19 +240,35 @@ class Envelope:
         return min(1.0, max(MARGIN, 16 * ratio * ratio if self.members.complete else 4 * ratio))
 
     def _reaching(self, near: Mapping[tuple[Quantity, float], tuple[float, float, list[int]]],
-                  margin: float) -> dict[tuple[Quantity, float], list[int]]:
-        """For each quantity and side, the members within the margin of the top at the
-        mesh entries near it: every member is read there once."""
+                  margin: float) -> dict[tuple[Quantity, float], dict[int, list[tuple[float, float]]]]:
+        """For each quantity and side, the members within the margin of the top at mesh
+        entries near it, each with the stretches between the mesh positions either side
+        of those entries, merged. Members are read a chunk at a time, an entry's column
+        in one C loop, and only where the chunk's screen comes within the margin."""
         where = self._read_positions()
-        reads = {key: [where[e] for e in entries] for key, (_, _, entries) in near.items()}
-        out: dict[tuple[Quantity, float], list[int]] = {key: [] for key in near}
-        for k in range(len(self.members)):
-            raw = self.members.solve(k)
-            for (q, sign), (top, scale, _) in near.items():
-                values = map(reader(raw, q), reads[(q, sign)])
-                if (max(values) if sign > 0 else -min(values)) >= top - margin * scale:
-                    out[(q, sign)].append(k)
-        return out
+        positions = sorted(set(self.x))
+        around = {e: (positions[max(k - 1, 0)], positions[min(k + 1, len(positions) - 1)])
+                  for _, _, entries in near.values() for e in entries
+                  for k in [bisect.bisect_left(positions, self.x[e])]}
+        found: dict[tuple[Quantity, float], dict[int, list[tuple[float, float]]]] = {key: {} for key in near}
+        count = len(self.members)
+        firsts = [screen.first for screen in next(iter(self.screens.values()), [])] or [0]
+        for c, (base, end) in enumerate(zip(firsts, firsts[1:] + [count])):
+            chunk: list[flexura.BeamResult] = []
+            for (q, sign), (top, scale, entries) in near.items():
+                least, reached = top - margin * scale, found[(q, sign)]
+                if q in self.screens:
+                    screen = self.screens[q][c]
+                    entries = [e for e in entries if (screen.top[e] if sign > 0 else -screen.bottom[e]) >= least]
+                if entries and not chunk:
+                    chunk = [self.members.solve(k) for k in range(base, end)]
+                for e in entries:
+                    column = list(map(READERS[q], chunk, repeat(where[e])))
+                    if (max(column) if sign > 0 else -min(column)) >= least:
+                        for i, value in enumerate(column):
+                            if sign * value >= least:
+                                reached.setdefault(base + i, []).append(around[e])
+        return {key: {k: _merged(stretches) for k, stretches in members.items()} for key, members in found.items()}
 
     def _read_positions(self) -> list[float]:
         """Where each mesh entry is read: the first of a position held twice (and the
@@ -231,6 +277,17 @@ class Envelope:
         below = math.nextafter
         return [below(x, -math.inf) if x == span or (e + 1 < len(self.x) and self.x[e + 1] == x) else x
                 for e, x in enumerate(self.x)]
+
+
+def _merged(stretches: Iterable[tuple[float, float]]) -> list[tuple[float, float]]:
+    """Overlapping or touching stretches joined, left to right."""
+    out: list[tuple[float, float]] = []
+    for a, b in sorted(stretches):
+        if out and a <= out[-1][1]:
+            out[-1] = (out[-1][0], max(out[-1][1], b))
+        else:
+            out.append((a, b))
+    return out
 
 
 def reader(raw: flexura.BeamResult, q: Quantity) -> Callable[[float], float]:
@@ -261,6 +318,9 @@ class LoadMembers:
 
     def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]:
         return jumps_of(self.beam.supports, self.loads[k])
+
+    def standing(self, k: int) -> Mapping[float, float]:
+        return {}  # its loads stand still
 
 
 class ResultMembers(LoadMembers):
@@ -325,6 +385,7 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
         raise ModelError(c.problems)
     count = len(members)
     jumps = [members.jumps(k) for k in range(count)]
+    standing = [members.standing(k) for k in range(count)]
     mesh = _mesh(members, jumps, n, points)
     bands: dict[Quantity, _Running] = {q: _Running(len(mesh.x)) for q in dict.fromkeys(quantities)}
     # No axial load, no normal force: zero everywhere, read from no member (a third of
@@ -335,14 +396,15 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
     if count <= FEW:
         chunk = [members.solve(k) for k in range(count)]
         for q in read:
-            _fold_rows(bands[q], READERS[q], chunk, _fixes(mesh, jumps, q), mesh)
+            _fold_rows(bands[q], READERS[q], chunk, _fixes(mesh, jumps, standing, q), mesh)
         reactions.add(chunk, 0)
         bar.update(count)
     else:
         for base in range(0, count, CHUNK):
             chunk = [members.solve(k) for k in range(base, min(base + CHUNK, count))]
             for q in read:
-                fixes = _fixes(mesh, jumps[base:base + len(chunk)], q)
+                part = slice(base, base + len(chunk))
+                fixes = _fixes(mesh, jumps[part], standing[part], q)
                 _fold_chunk(bands[q], READERS[q], chunk, fixes, mesh, base)
             reactions.add(chunk, base)
             bar.update(base + len(chunk))
@@ -351,7 +413,8 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
         size = len(mesh.x)
         bands["nf"].hi, bands["nf"].lo = [0.0] * size, [0.0] * size
     done: dict[Quantity, Band] = {q: Band(b.hi, b.lo, b.hi_member, b.lo_member) for q, b in bands.items()}
-    return Envelope([members.name(k) for k in range(count)], mesh.x, done, reactions.ranges(), members)
+    screens = {q: b.screens for q, b in bands.items() if b.screens}
+    return Envelope([members.name(k) for k in range(count)], mesh.x, done, reactions.ranges(), members, screens)
 
 
 def _mesh(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n: int,
@@ -385,7 +448,8 @@ def _mesh(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n: 
         position.append(a)
         between = chosen[bisect.bisect_right(chosen, a):bisect.bisect_left(chosen, b)]
         parts = math.ceil((b - a) / step - 1e-9)
-        position += sorted({a + (b - a) * i / parts for i in range(1, parts)}.union(between))
+        if parts > 1 or between:  # most gaps of a vehicle's mesh: 9% of its instructions
+            position += sorted({a + (b - a) * i / parts for i in range(1, parts)}.union(between))
     placed.append(len(position))
     position.append(span)
     # Where any member's diagram may jump (not at an end), the position is held twice.
@@ -401,20 +465,49 @@ def _mesh(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n: 
                  [position[j] for j in source], source, {value: placed[c] for value, c in cluster_of.items()})
 
 
-def _fixes(mesh: _Mesh, jumps: list[Mapping[Quantity, Sequence[float]]],
-           q: Quantity) -> dict[int, list[tuple[int, float]]]:
-    """Per mesh position, the members (of a chunk) that jump there in q, with their own position."""
-    out: dict[int, list[tuple[int, float]]] = {}
+# One member's jumps at one mesh position: its index in the chunk, its leftmost and
+# its rightmost jump there.
+Own = tuple[int, float, float]
+# One member's axle standing there on another shear jump: its index in the chunk and
+# the axle's shear jump if it stands on the member's leftmost jump, and if on the
+# rightmost (0.0: not).
+Limit = tuple[int, float, float]
+# Per mesh position, the members that jump there, and those of them with an axle's limits.
+Fixes = tuple[dict[int, list[Own]], dict[int, list[Limit]]]
+
+
+def _fixes(mesh: _Mesh, jumps: list[Mapping[Quantity, Sequence[float]]], standing: list[Mapping[float, float]],
+           q: Quantity) -> Fixes:
+    """Per mesh position, the members (of a chunk) that jump there in q. A member with
+    several jumps merged into one position is read left of the leftmost of them and
+    right of the rightmost, so that neither side takes a value from between them."""
+    out: dict[int, list[Own]] = {}
+    limits: dict[int, list[Limit]] = {}
+    index = mesh.index
+    shear = q == "sf"
     for i, member in enumerate(jumps):
         for x in member.get(q, ()):
-            out.setdefault(mesh.index[x], []).append((i, x))
-    return out
+            j = index[x]
+            own = out.get(j)
+            if own is None:
+                out[j] = [(i, x, x)]
+            elif own[-1][0] == i:  # the member jumps twice there: the members come in order
+                _, first, last = own[-1]
+                own[-1] = (i, min(first, x), max(last, x))
+            else:
+                own.append((i, x, x))
+        if shear and standing[i]:
+            for x, jump in standing[i].items():
+                j = index[x]
+                _, first, last = out[j][-1]  # this member's, the last one in
+                limits.setdefault(j, []).append((i, jump if x == first else 0.0, jump if x == last else 0.0))
+    return out, limits
 
 
 class _Running:
     """A band being built: the envelope so far, per entry."""
 
-    __slots__ = ("hi", "lo", "hi_member", "lo_member", "hi_guess", "lo_guess")
+    __slots__ = ("hi", "lo", "hi_member", "lo_member", "hi_guess", "lo_guess", "screens", "tops", "bottoms")
 
     def __init__(self, size: int) -> None:
         self.hi = [-math.inf] * size
@@ -423,6 +516,18 @@ class _Running:
         self.lo_member = [0] * size
         # Where in its chunk the last member giving a new top or bottom stood.
         self.hi_guess = self.lo_guess = 0
+        self.screens: list[Screen] = []
+        # The chunk's column top and bottom at each entry while it is read: into lists,
+        # then arrays (stored into arrays directly: twice the cost, 1% of a vehicle job).
+        self.tops: list[float] = []
+        self.bottoms: list[float] = []
+
+    def open_screen(self) -> None:
+        self.tops, self.bottoms = [-math.inf] * len(self.hi), [math.inf] * len(self.hi)
+
+    def close_screen(self, base: int) -> None:
+        self.screens.append(Screen(base, array("d", self.tops), array("d", self.bottoms)))
+        self.tops = self.bottoms = []
 
     def fold(self, column: list[float], ordered: list[float], base: int, first: int, last: int) -> None:
         """Take a column's top and bottom (the last and the first of `ordered`, the column
@@ -442,6 +547,21 @@ class _Running:
                 if bottom < lo[e]:
                     lo[e], self.lo_member[e] = bottom, base + self.lo_guess
 
+    def take(self, column: list[float], base: int, e: int) -> None:
+        """Fold a column into entry e alone, and note its range for the chunk's screen."""
+        ordered = sorted(column)
+        self.fold(column, ordered, base, e, e)
+        if self.tops:
+            self.tops[e], self.bottoms[e] = ordered[-1], ordered[0]
+
+    def fold_limits(self, limits: list[tuple[int, float]], e: int) -> None:
+        """Take (member, value) pairs into entry e, the first member of equal values."""
+        for member, value in limits:
+            if value > self.hi[e] or (value == self.hi[e] and member < self.hi_member[e]):
+                self.hi[e], self.hi_member[e] = value, member
+            if value < self.lo[e] or (value == self.lo[e] and member < self.lo_member[e]):
+                self.lo[e], self.lo_member[e] = value, member
+
 
 def _locate(column: list[float], value: float, guess: int, unique: bool) -> int:
     """The first member with the value. In a long column a value that no other member
@@ -457,7 +577,7 @@ def _locate(column: list[float], value: float, guess: int, unique: bool) -> int:
 
 
 def _fold_rows(band: _Running, read: Read, members: list[flexura.BeamResult],
-               fixes: dict[int, list[tuple[int, float]]], mesh: _Mesh) -> None:
+               fixes: Fixes, mesh: _Mesh) -> None:
     """The envelope of a few members, read one member at a time along the mesh (one C
     loop each). Each entry's top and bottom come from sorting its column, as in
     _fold_chunk (the top is the last of equal values, the bottom the first), and its
@@ -469,52 +589,73 @@ def _fold_rows(band: _Running, read: Read, members: list[flexura.BeamResult],
     band.hi, band.lo = list(map(_LAST, ordered)), list(map(_FIRST, ordered))
     band.hi_member = list(map(_INDEX, columns, band.hi))
     band.lo_member = list(map(_INDEX, columns, band.lo))
-    for j, own in fixes.items():
+    owners, limits = fixes
+    for j, own in owners.items():
         for e in (mesh.left[j], mesh.right[j]):
             band.hi[e], band.lo[e] = -math.inf, math.inf
-        _fold_jump(band, read, members, list(columns[mesh.left[j]]), own, mesh, j, 0)
+        _fold_jump(band, read, members, list(columns[mesh.left[j]]), own, limits.get(j, []), mesh, j, 0)
 
 
 def _fold_chunk(band: _Running, read: Read, chunk: list[flexura.BeamResult],
-                fixes: dict[int, list[tuple[int, float]]], mesh: _Mesh, base: int) -> None:
+                fixes: Fixes, mesh: _Mesh, base: int) -> None:
     """Every mesh position across the chunk. The column's top and bottom come from
     sorting a copy: list.sort compares floats directly and finds the runs of a column
     that changes smoothly from member to member (measured on vehicle positions: 6 ns a
     value against 28 for max() and min(), 21% of the vehicle benchmark's instructions).
     Positions where no member of the chunk jumps take the short way."""
     hi, lo = band.hi, band.lo
+    owners, limits = fixes
+    band.open_screen()
+    tops, bottoms = band.tops, band.bottoms
     for j, (at, left, right) in enumerate(zip(mesh.read_at, mesh.left, mesh.right)):
         column = list(map(read, chunk, repeat(at)))
-        own = fixes.get(j)
+        own = owners.get(j)
         if own is not None:
-            _fold_jump(band, read, chunk, column, own, mesh, j, base)
+            _fold_jump(band, read, chunk, column, own, limits.get(j, []), mesh, j, base)
             continue
         ordered = sorted(column)
         top, bottom = ordered[-1], ordered[0]
+        tops[left] = tops[right] = top
+        bottoms[left] = bottoms[right] = bottom
         if top > hi[left] or bottom < lo[left] or top > hi[right] or bottom < lo[right]:
             band.fold(column, ordered, base, left, right)
+    band.close_screen(base)
 
 
 def _fold_jump(band: _Running, read: Read, chunk: list[flexura.BeamResult], column: list[float],
-               own: list[tuple[int, float]], mesh: _Mesh, j: int, base: int) -> None:
-    """A position where members of the chunk jump: each is read at its own jump."""
+               own: list[Own], limits: list[Limit], mesh: _Mesh, j: int, base: int) -> None:
+    """A position where members of the chunk jump: each is read beside its own jumps.
+    An axle standing on another jump (a support, say) also gives its limits: moved a
+    hair back, the shear just left of the position is L + J (J its own jump); a hair
+    on, the shear just right of it is R - J; the reactions do not change in the limit."""
     left, right = mesh.left[j], mesh.right[j]
     p = mesh.position[j]
     below = math.nextafter
     if left == right:  # an end: right of x = 0, left of x = span
-        end = j == len(mesh.position) - 1
-        for i, x in own:
-            if x != p:
-                column[i] = read(chunk[i], below(x, -math.inf) if end else x)
-        band.fold(column, sorted(column), base, left, left)
+        if j == len(mesh.position) - 1:
+            for i, first, _ in own:
+                if first != p:
+                    column[i] = read(chunk[i], below(first, -math.inf))
+            beside = [(base + i, column[i] + axle) for i, axle, _ in limits if axle]
+        else:
+            for i, _, last in own:
+                if last != p:
+                    column[i] = read(chunk[i], last)
+            beside = [(base + i, column[i] - axle) for i, _, axle in limits if axle]
+        band.take(column, base, left)
+        band.fold_limits(beside, left)
         return
-    for i, x in own:  # right of the jump, then left of it
-        if x != p:
-            column[i] = read(chunk[i], x)
-    band.fold(column, sorted(column), base, right, right)
-    for i, x in own:
-        column[i] = read(chunk[i], below(x, -math.inf))
-    band.fold(column, sorted(column), base, left, left)
+    for i, _, last in own:  # right of the jumps, then left of them
+        if last != p:
+            column[i] = read(chunk[i], last)
+    band.take(column, base, right)
+    if limits:
+        band.fold_limits([(base + i, column[i] - axle) for i, _, axle in limits if axle], right)
+    for i, first, _ in own:
+        column[i] = read(chunk[i], below(first, -math.inf))
+    band.take(column, base, left)
+    if limits:
+        band.fold_limits([(base + i, column[i] + axle) for i, axle, _ in limits if axle], left)
 
 
 class _ReactionRunning:

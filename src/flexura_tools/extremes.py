@@ -64,23 +64,37 @@ def find_extreme(f: Evaluate, features: Sequence[float], count: int = SAMPLES) -
                                            f"diagrams change, more than the {MAX_FEATURES:,} that the search for "
                                            "extremes takes (its cost grows with their square); read the diagrams "
                                            "with diagram(n) or the exact queries of raw instead")])
-    sampled = [(a, b, *sample(f, a, b, count)) for a, b in segments(features)]
-    if not sampled:
-        value = f(features[0])
-        return Extreme(value, features[0], value, features[0])
-    scale = max(abs(v) for _, _, _, values in sampled for v in values)
-    tolerance = 1e-13 * (features[-1] - features[0])
-    found: list[tuple[float, float]] = []
-    for sign in (1.0, -1.0):
-        best = (-math.inf, features[0])
-        for a, b, xs, values in sampled:
-            segment = _Segment(f, a, b, sign, tolerance)
-            for x, value in segment.peaks(xs, values, 1e-13 * scale):
-                if sign * value > best[0] + 1e-12 * scale:
-                    best = (sign * value, x)
-        found.append((sign * best[0], best[1]))
-    (top, x_top), (bottom, x_bottom) = found
+    sampled = _sampled(f, features, count)
+    (top, x_top), (bottom, x_bottom) = (_peak(f, features, sampled, sign, features[-1] - features[0])
+                                        for sign in (1.0, -1.0))
     return Extreme(top, x_top, bottom, x_bottom)
+
+
+def find_peak(f: Evaluate, features: Sequence[float], sign: float, count: int, span: float) -> tuple[float, float]:
+    """The max (sign 1) or the min (sign -1) of f over the features' segments and its
+    position, as find_extreme() finds them, refined to 1e-13 of `span`."""
+    return _peak(f, features, _sampled(f, features, count), sign, span)
+
+
+Sampled = list[tuple[float, float, list[float], list[float]]]
+
+
+def _sampled(f: Evaluate, features: Sequence[float], count: int) -> Sampled:
+    return [(a, b, *sample(f, a, b, count)) for a, b in segments(features)]
+
+
+def _peak(f: Evaluate, features: Sequence[float], sampled: Sampled, sign: float, span: float) -> tuple[float, float]:
+    if not sampled:
+        return f(features[0]), features[0]
+    scale = max(abs(v) for _, _, _, values in sampled for v in values)
+    tolerance = 1e-13 * span
+    best = (-math.inf, features[0])
+    for a, b, xs, values in sampled:
+        segment = _Segment(f, a, b, sign, tolerance)
+        for x, value in segment.peaks(xs, values, 1e-13 * scale):
+            if sign * value > best[0] + 1e-12 * scale:
+                best = (sign * value, x)
+    return sign * best[0], best[1]
 
 
 class _Segment:

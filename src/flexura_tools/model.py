@@ -15,7 +15,6 @@ from collections.abc import Callable, Iterator, Mapping, Sequence
 from dataclasses import dataclass, field, replace
 from typing import ClassVar, Literal, NamedTuple, TypeVar, Union, cast
 
-import flexura
 
 from .checks import UNIT_KEYS, Checker, is_number, near_miss
 from .equilibrium import overflow_problems, scale_of, solve_balanced

@@ -8,6 +8,7 @@ and its reading on the mesh.
 
 from __future__ import annotations
 
+import bisect
 import math
 from collections.abc import Mapping, Sequence
 from dataclasses import dataclass
@@ -16,7 +17,7 @@ from typing import Literal
 import flexura
 
 from .checks import MAX_COUNT, Checker, is_number
-from .envelopes import Envelope, EnvelopeExtreme, build
+from .envelopes import MERGE, Envelope, EnvelopeExtreme, build
 from .equilibrium import scale_of, solve_balanced
 from .errors import ModelError, Problem, show
 from .model import Beam, RawLoad, UniformLoad, converted, shape
@@ -43,14 +44,12 @@ class Vehicle:
     @property
     def length(self) -> float:
         """From the front axle to the rear one."""
-        return sum(self.spacings, 0.0)
+        return math.fsum(self.spacings)
 
     def offsets(self) -> list[float]:
-        """Each axle's distance behind the front axle."""
-        out = [0.0]
-        for spacing in self.spacings:
-            out.append(out[-1] + spacing)
-        return out
+        """Each axle's distance behind the front axle, each the correctly rounded sum of
+        the spacings before it: no rounding accumulates from axle to axle."""
+        return [math.fsum(self.spacings[:k]) for k in range(len(self.spacings) + 1)]
 
     def check(self, c: Checker) -> None:
         if not (shape(c, self.weights, "vehicle.weights", tuple, "a list of axle weights")
@@ -127,34 +126,58 @@ class VehicleMembers:
         self.axial = any(load.axial() for load in static.loads)  # the axles act vertically
         self.static_features = static.features()
         self.static_jumps: dict[Quantity, list[float]] = static.jumps()
+        # Where the shear jumps whatever the axles do: an axle standing there has two limits.
+        self.shear_steps = {0.0, self.span, *self.static_jumps["sf"]}
+        self.tolerance = MERGE * self.span
         self.weights = [float(w) for w in vehicle.weights]
         self.offsets = vehicle.offsets()
         count = math.floor((self.span + vehicle.length - start) / step + 1e-9) + 1
         self.positions: list[tuple[Direction, float]] = [
             (d, start + i * step if d == "forward" else self.span - (start + i * step))
             for d in directions for i in range(max(count, 1))]
-        # The axles on the beam in each position, placed once: the mesh, the jumps and
-        # the solve all ask for them.
-        self.on = [self._place(direction, front) for direction, front in self.positions]
+        # The axles on the beam in each position, placed once: the mesh, the jumps, the
+        # solve and so the reactions all see the same positions.
+        placed = [self._place(direction, front) for direction, front in self.positions]
+        self.on = [on for on, _ in placed]
+        steps = self.shear_steps
+        self.standing_at = {k: {x: -w for x, w in on if w != 0 and x in steps}
+                            for k, (on, touching) in enumerate(placed) if touching}
 
     def __len__(self) -> int:
         return len(self.positions)
 
     def position(self, k: int) -> VehiclePosition:
         direction, front = self.positions[k]
-        sign = -1.0 if direction == "forward" else 1.0
-        return VehiclePosition(direction, front, tuple(front + sign * offset for offset in self.offsets))
+        axles, _ = self._axles(direction, front)
+        return VehiclePosition(direction, axles[0], tuple(axles))
 
     def name(self, k: int) -> str:
         direction, front = self.positions[k]
         return f"{direction}, front axle at {front:.10g}"
 
-    def _place(self, direction: Direction, front: float) -> list[tuple[float, float]]:
-        """The axles on the beam: (position, weight)."""
-        span = self.span
+    def _axles(self, direction: Direction, front: float) -> tuple[list[float], bool]:
+        """Every axle's position, front to rear, and whether any stands on a feature of
+        the beam (an end, a support, a point of its own loads): one within MERGE of the
+        span of it does, so that the rounding of front - offset does not move an axle
+        meant to stand on a support to its other side, nor off the beam."""
         sign = -1.0 if direction == "forward" else 1.0
-        placed = [(front + sign * offset, w) for offset, w in zip(self.offsets, self.weights)]
-        return [(x, w) for x, w in placed if 0.0 <= x <= span]
+        features, tolerance, count = self.static_features, self.tolerance, len(self.static_features)
+        out = []
+        touching = False
+        for offset in self.offsets:
+            x = front + sign * offset
+            k = bisect.bisect_left(features, x - tolerance)
+            if k < count and features[k] <= x + tolerance:  # rare: the nearest one
+                x = min(features[k:bisect.bisect_right(features, x + tolerance)], key=lambda f: abs(f - x))
+                touching = True
+            out.append(x)
+        return out, touching
+
+    def _place(self, direction: Direction, front: float) -> tuple[list[tuple[float, float]], bool]:
+        """The axles on the beam, (position, weight), and whether any stands on a feature."""
+        span = self.span
+        axles, touching = self._axles(direction, front)
+        return [(x, w) for x, w in zip(axles, self.weights) if 0.0 <= x <= span], touching
 
     def features(self, k: int) -> list[float]:
         return sorted(set(self.static_features).union(x for x, _ in self.on[k]))
@@ -170,6 +193,13 @@ class VehicleMembers:
         jumps = dict(self.static_jumps)
         jumps["sf"] = self.static_jumps["sf"] + [x for x, w in self.on[k] if w != 0]
         return jumps
+
+    def standing(self, k: int) -> Mapping[float, float]:
+        """The axles standing where the shear jumps for another reason (a vertical
+        support, an end of the beam, a point load of the beam's own), with their own
+        shear jump (-weight): the vehicle a hair further on or back puts the axle on
+        either side of it, and both limits count in the envelope."""
+        return self.standing_at.get(k, {})
 
     def solve(self, k: int) -> flexura.BeamResult:
         axles: list[RawLoad] = [("point", [-w, x, 90.0]) for x, w in self.on[k]]
@@ -199,13 +229,17 @@ def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0
 
     Forward, the front axle stands at x = start, start + step, ... until the rear axle
     has reached the right end; backward, it enters at the right end (x = span - start,
-    and so on to the left). Axles off the beam carry nothing. The beam's own loads act
-    in every position (give it none for the vehicle's effect alone), and so does the
-    vehicle's lane load, on the whole beam. The mesh holds every position an axle
-    stands at, both sides of it for the shear (see envelope()); with `axle_points`
-    False it holds only the beam's own features, `points` and the evenly spaced
-    positions: for a step much finer than span / n, about half the reading. The
-    extremes are refined on each member's own features either way."""
+    and so on to the left). An axle within 1e-12 of the span of an end, a support or a
+    point of the beam's own loads stands on it. Where it stands on a section where the
+    shear jumps for another reason, the envelope also takes the shear with the axle
+    just beside it on either side, from that position (the largest shear next to a
+    support: one axle P over a simple span gives P). Axles off the beam carry nothing.
+    The beam's own loads act in every position (give it none for the vehicle's effect
+    alone), and so does the vehicle's lane load, on the whole beam. The mesh holds
+    every position an axle stands at, both sides of it for the shear (see envelope());
+    with `axle_points` False it holds only the beam's own features, `points` and the
+    evenly spaced positions: for a step much finer than span / n, about half the
+    reading. The extremes are refined on each member's own features either way."""
     beam.check()
     c = Checker()
     vehicle.check(c)

@@ -65,6 +65,78 @@ def test_moving_load_shear_both_sides_of_an_axle_and_both_directions():
     assert len(found.envelope.names) == 2 * 5 and directions <= {"forward", "backward"}
 
 
+def beam_on(*supports):
+    return ft.Beam(span=supports[-1], E=1e6, I=1.0, supports=[ft.Support.pin(0, "A")] + [
+        ft.Support.roller(x, label) for x, label in zip(supports, "BCDE")])
+
+
+FOUR_AXLES = ft.Vehicle(weights=(60, 120, 120, 60), spacings=(1.2, 6.0, 1.2))
+FIVE_AXLES = ft.Vehicle(weights=(48, 120, 120, 96, 96), spacings=(3.6, 1.3, 6.2, 1.3))
+# Axles whose computed position lies a rounding error from a support (45.00000000000001).
+AT_SUPPORTS = [(beam_on(20, 45, 65), FOUR_AXLES, 0.1), (beam_on(12, 30, 48, 60), FIVE_AXLES, 0.1)]
+
+
+@pytest.mark.parametrize("beam, vehicle, step", AT_SUPPORTS)
+def test_shear_entries_at_supports_come_from_their_own_side(beam, vehicle, step):
+    found = ft.moving_load(beam, vehicle, step=step, quantities=("sf",))
+    env = found.envelope
+    for support in beam.supports[1:-1]:
+        left, right = [e for e, x in enumerate(env.x) if x == support.x]
+        for e, side in ((left, -INF), (right, INF)):
+            for value, member in ((env.sf.max[e], env.sf.max_member[e]), (env.sf.min[e], env.sf.min_member[e])):
+                # The governing member solved afresh, read on the entry's side; an axle of
+                # it on the support may also count just beside it (its weight on the other side).
+                axles = [(x, w) for x, w in zip(found.position(member).axles, vehicle.weights) if 0 <= x <= beam.span]
+                solved = beam.with_loads([ft.PointLoad(x=x, force=-w) for x, w in axles]).solve()
+                direct = solved.raw.eval_sf(math.nextafter(support.x, side))
+                beside = [direct + math.copysign(w, side) for x, w in axles if x == support.x]
+                assert value in [pytest.approx(v, rel=1e-12, abs=1e-9) for v in [direct, *beside]]
+
+
+# A member jumping twice a rounding error apart (one mesh position): its left entry is
+# read left of both jumps, its right entry right of both.
+@pytest.mark.parametrize("beam, quantity, first, last", [
+    (two_spans(ft.PointLoad(x=L + 1e-12, force=-10)), "sf", L, L + 1e-12),
+    (simple(ft.PointLoad(x=3 - 1e-12, force=-4), ft.PointLoad(x=3, force=-6)), "sf", 3 - 1e-12, 3.0),
+    (simple(ft.Moment(x=3, moment=5), ft.Moment(x=3 + 1e-12, moment=-2)), "bm", 3.0, 3 + 1e-12),
+])
+def test_jumps_merged_into_one_position_are_read_beside_the_outermost(beam, quantity, first, last):
+    result = beam.solve()
+    env = ft.envelope([result], n=10)
+    left, right = [e for e, x in enumerate(env.x) if abs(x - first) < 1e-9]
+    read = result.evaluator(quantity)
+    assert (env[quantity].max[left], env[quantity].max[right]) == (read(math.nextafter(first, -INF)), read(last))
+
+
+# (beam, vehicle, step): the largest shear and the smallest are each other's mirror.
+SYMMETRIC = [(simple(span=20.0), ft.Vehicle(weights=[100.0]), step) for step in (0.25, 0.1, 0.3, 1 / 3)] + [
+    (beam_on(20, 45, 65), ft.lm1_lane1(), 0.1), (beam_on(20, 45, 65), FOUR_AXLES, 0.1)]
+
+
+@pytest.mark.parametrize("beam, vehicle, step", SYMMETRIC)
+def test_the_largest_shear_next_to_a_support_counts_the_axle_just_inside(beam, vehicle, step):
+    sf = ft.moving_load(beam, vehicle, step=step, quantities=("sf",)).extremes()["sf"]
+    assert sf.max == pytest.approx(-sf.min, rel=1e-12)
+    if len(vehicle.weights) == 1:  # one axle just inside the span at a support: P
+        assert sf.max == pytest.approx(100.0, rel=1e-12)
+
+
+# Symmetric beams and vehicles: the reactions at mirrored supports range alike.
+MIRRORED = [(simple(span=20.0), FIVE_AXLES, 0.1), (beam_on(20, 45, 65), FOUR_AXLES, 0.1),
+            (beam_on(12, 30, 48, 60), FIVE_AXLES, 0.1)]
+
+
+@pytest.mark.parametrize("beam, vehicle, step", MIRRORED)
+def test_mirrored_supports_have_mirrored_reaction_ranges(beam, vehicle, step):
+    found = ft.moving_load(beam, vehicle, step=step, quantities=("sf",))
+    ranges = [(r.ry.max, r.ry.min) for r in found.envelope.reactions]
+    assert sum(ranges, ()) == pytest.approx(sum(ranges[::-1], ()), rel=1e-12)
+    # An axle a rounding error from a support (or the end) stands on it.
+    features = {0.0, *(s.x for s in beam.supports)}
+    axles = {a for k in range(len(found.envelope.names)) for a in found.position(k).axles}
+    assert not [(a, f) for a in axles for f in features if 0 < abs(a - f) <= 1e-12 * beam.span]
+
+
 Q = 3.0
 PATTERNS = [
     # two equal spans under q span by span: 49/512 q L^2 sagging with one span loaded,
@@ -235,7 +307,8 @@ def bits(value):
     if isinstance(value, dict):
         return {k: bits(v) for k, v in value.items()}
     if dataclasses.is_dataclass(value):
-        return bits({f.name: getattr(value, f.name) for f in dataclasses.fields(value) if f.name != "members"})
+        return bits({f.name: getattr(value, f.name) for f in dataclasses.fields(value)
+                     if f.name not in ("members", "screens")})
     return value
 
 
