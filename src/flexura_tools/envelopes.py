@@ -152,7 +152,8 @@ class Envelope:
     bands: Mapping[Quantity, Band]
     reactions: tuple[ReactionRange, ...]
     members: Members
-    screens: Mapping[Quantity, Sequence[Screen]] = field(default_factory=dict, repr=False, compare=False)
+    screens: Mapping[Quantity, Sequence[Screen]] = field(default_factory=dict[Quantity, Sequence[Screen]], repr=False,
+                                                          compare=False)
 
     def __getitem__(self, quantity: Quantity) -> Band:
         if quantity not in self.bands:
@@ -252,7 +253,9 @@ class Envelope:
                   for k in [bisect.bisect_left(positions, self.x[e])]}
         found: dict[tuple[Quantity, float], dict[int, list[tuple[float, float]]]] = {key: {} for key in near}
         count = len(self.members)
-        firsts = [screen.first for screen in next(iter(self.screens.values()), [])] or [0]
+        none: Sequence[Screen] = ()
+        screens = next(iter(self.screens.values()), none)
+        firsts = [screen.first for screen in screens] or [0]
         for c, (base, end) in enumerate(zip(firsts, firsts[1:] + [count])):
             chunk: list[flexura.BeamResult] = []
             for (q, sign), (top, scale, entries) in near.items():
@@ -413,7 +416,7 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
         size = len(mesh.x)
         bands["nf"].hi, bands["nf"].lo = [0.0] * size, [0.0] * size
     done: dict[Quantity, Band] = {q: Band(b.hi, b.lo, b.hi_member, b.lo_member) for q, b in bands.items()}
-    screens = {q: b.screens for q, b in bands.items() if b.screens}
+    screens: dict[Quantity, Sequence[Screen]] = {q: b.screens for q, b in bands.items() if b.screens}
     return Envelope([members.name(k) for k in range(count)], mesh.x, done, reactions.ranges(), members, screens)
 
 

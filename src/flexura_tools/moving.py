@@ -162,7 +162,7 @@ class VehicleMembers:
         meant to stand on a support to its other side, nor off the beam."""
         sign = -1.0 if direction == "forward" else 1.0
         features, tolerance, count = self.static_features, self.tolerance, len(self.static_features)
-        out = []
+        out: list[float] = []
         touching = False
         for offset in self.offsets:
             x = front + sign * offset

@@ -11,7 +11,7 @@ from __future__ import annotations
 import logging
 import mimetypes
 import time
-from collections.abc import AsyncIterator
+from collections.abc import AsyncGenerator
 from contextlib import asynccontextmanager
 from dataclasses import dataclass, field
 from pathlib import Path
@@ -161,7 +161,7 @@ def create_app(settings: Settings | None = None) -> ASGIApp:
         return problem(500, "internal error: the server could not answer this request")
 
     @asynccontextmanager
-    async def lifespan(app: Starlette) -> AsyncIterator[None]:
+    async def lifespan(app: Starlette) -> AsyncGenerator[None, None]:
         await anyio.to_thread.run_sync(pool.start)
         try:
             yield
