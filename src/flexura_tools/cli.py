@@ -23,6 +23,7 @@ example:
   flexura beam.json                    reactions and extremes as tables
   flexura beam.json --png beam.png     and the diagrams as a picture
   flexura beam.json --json out.json    and everything as JSON (--json - : on standard output)
+  flexura batch *.json --csv out.csv   many models, one row each (flexura batch --help)
 
 A model file (JSON, or TOML on Python 3.11+):
   {"flexura_model": 1, "span": 10, "E": 2.1e8, "I": 8.356e-5,
@@ -92,6 +93,9 @@ def main(argv: Sequence[str] | None = None) -> int:
     if argv[:1] == ["serve"]:  # the calculator in the browser: flexura serve --help
         from .web.serve import main as serve
         return serve(argv[1:])
+    if argv[:1] == ["batch"]:  # many files, one CSV row each: flexura batch --help
+        from .cli_batch import main as batch
+        return batch(argv[1:])
     args = parser().parse_args(argv)
     name: str = args.model
     try:
