@@ -37,13 +37,17 @@ IN_FLIGHT = 64
 class Pending(Protocol[T]):
     """A task's handle: a concurrent.futures.Future or a Dask Future."""
 
-    def result(self) -> T: ...
+    def result(self) -> T:
+        """The task's value once it is done (waiting for it), or the error it raised."""
+        ...
 
 
 class Executor(Protocol):
     """What solve_many uses of an executor: submit(fn, *args) -> a Future."""
 
-    def submit(self, fn: Callable[..., list[Outcome]], /, *args: object) -> Pending[list[Outcome]]: ...
+    def submit(self, fn: Callable[..., list[Outcome]], /, *args: object) -> Pending[list[Outcome]]:
+        """Start fn(*args) where the executor runs its work; return its handle at once."""
+        ...
 
 
 @dataclass(frozen=True)

@@ -44,6 +44,7 @@ class UsageError(Exception):
 
 
 def parser() -> argparse.ArgumentParser:
+    """The options of flexura MODEL, with the example and the exit status in its help."""
     p = argparse.ArgumentParser(prog="flexura", description="Solve a beam model file and print "
                                 "its reactions and extremes.", epilog=EXAMPLE,
                                 formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -81,14 +82,18 @@ class Solved:
         return bool(self.beam.loads) or self.envelope is None
 
     def heading(self) -> str:
+        """The title of the combinations' envelope, naming them."""
         return f"Envelope of the combinations {', '.join(self.combinations)}"
 
     def unused_cases(self) -> list[str]:
+        """The load cases that no combination names, which no result shows."""
         used = {case for c in self.beam.combinations for case in c.factors}
         return [name for name in self.beam.cases if name not in used]
 
 
 def main(argv: Sequence[str] | None = None) -> int:
+    """Run the command (flexura MODEL, flexura batch ..., flexura serve ...) on `argv`,
+    the command line without the program name by default; return the exit status."""
     argv = sys.argv[1:] if argv is None else argv
     if argv[:1] == ["serve"]:  # the calculator in the browser: flexura serve --help
         from .web.serve import main as serve

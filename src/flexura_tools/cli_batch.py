@@ -43,6 +43,7 @@ class UsageError(Exception):
 
 
 def parser() -> argparse.ArgumentParser:
+    """The options of flexura batch, with the example and the exit status in its help."""
     p = argparse.ArgumentParser(prog="flexura batch", description="Solve many beam model files and write "
                                 "their reactions and extremes as one CSV row each.", epilog=EXAMPLE,
                                 formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -56,6 +57,7 @@ def parser() -> argparse.ArgumentParser:
 
 
 def main(argv: Sequence[str]) -> int:
+    """Run flexura batch with the arguments after "batch"; return the exit status."""
     args = parser().parse_args(argv)
     try:
         if args.workers is not None and args.workers < 1:
