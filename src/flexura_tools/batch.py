@@ -21,13 +21,14 @@ from typing import Protocol, TypeVar, Union
 from .errors import ModelError, Problem
 from .model import Beam
 from .modelfile import load
-from .result import Extremes, Reactions, Result
+from .extremes import Extreme
+from .result import QUANTITIES, Extremes, Reaction, Reactions, Result
 
 Model = Union[Beam, str, "os.PathLike[str]"]
 T = TypeVar("T", covariant=True)
 
-# Models per task: a task costs a process pool about 0.1 ms and Dask about 1 ms to
-# send and collect, against 0.1-1 ms to solve a small model and find its extremes.
+# Models per task: on a 2-worker Dask LocalCluster, tasks of one model ran 37-44 models/s,
+# of 32 231-361 (benchmarks/batch.py's girders); a process pool gains little either way.
 CHUNK = 32
 # Tasks in flight per batch: enough to keep a few dozen workers busy, few enough that
 # the records waiting to be read stay a bounded handful, however long the stream.
@@ -87,9 +88,13 @@ class Solved:
         return [f"{self.source}: {problem}" for problem in self.problems]
 
 
-# What a worker sends back for one model: plain, picklable data. A ModelError is sent
-# as its problems, since an exception is pickled with its message, not its problems.
-Outcome = tuple[int, str, Beam | None, Reactions | None, Extremes | None, tuple[Problem, ...]]
+# What a worker sends back for one model: its index and source; the beam when it read
+# it from a file (a Beam given stays with the caller); the extremes (max, x_max, min,
+# x_min of nf, sf, bm, d) and the reactions (rx, ry, m per support) as one tuple of
+# floats, which pickles in 1/100 of the time of the records (measured: 2.3 against 232 us
+# a model); and the problems, since a ModelError is pickled with its message only.
+Outcome = tuple[int, str, Beam | None, tuple[float, ...], tuple[Problem, ...]]
+Task = list[tuple[int, Model]]
 
 
 def solve_many(models: Iterable[Model], executor: Executor | None = None, *, chunk: int = CHUNK,
@@ -110,7 +115,7 @@ def solve_many(models: Iterable[Model], executor: Executor | None = None, *, chu
     tasks = _chunks(enumerate(models), chunk)
     if executor is None:
         for task in tasks:
-            yield from map(_record, solve_chunk(task))
+            yield from _records(solve_chunk(task), task)
         return
     yield from _stream(executor, tasks, in_flight)
 
@@ -123,26 +128,27 @@ def _argument_problems(chunk: object, in_flight: object) -> list[Problem]:
     return found
 
 
-def _chunks(numbered: Iterable[tuple[int, Model]], size: int) -> Iterator[list[tuple[int, Model]]]:
+def _chunks(numbered: Iterable[tuple[int, Model]], size: int) -> Iterator[Task]:
     iterator = iter(numbered)
     while task := list(itertools.islice(iterator, size)):
         yield task
 
 
-def _stream(executor: Executor, tasks: Iterator[list[tuple[int, Model]]], in_flight: int) -> Iterator[Solved]:
+def _stream(executor: Executor, tasks: Iterator[Task], in_flight: int) -> Iterator[Solved]:
     """Keep up to `in_flight` tasks submitted; yield the oldest one's records as soon as
     it is done, and submit the next task in its place."""
     submit = _submitter(executor)
-    waiting: deque[Pending[list[Outcome]]] = deque(submit(task) for task in itertools.islice(tasks, in_flight))
+    waiting = deque((submit(task), task) for task in itertools.islice(tasks, in_flight))
     while waiting:
-        outcomes = waiting.popleft().result()
+        pending, task = waiting.popleft()
+        outcomes = pending.result()
         following = next(tasks, None)
         if following is not None:
-            waiting.append(submit(following))
-        yield from map(_record, outcomes)
+            waiting.append((submit(following), following))
+        yield from _records(outcomes, task)
 
 
-def _submitter(executor: Executor) -> Callable[[list[tuple[int, Model]]], Pending[list[Outcome]]]:
+def _submitter(executor: Executor) -> Callable[[Task], Pending[list[Outcome]]]:
     """submit(solve_chunk, task); a Dask Client is told that the task is not pure, so
     that it neither hashes the models to name the task nor merges equal tasks."""
     if type(executor).__module__.split(".")[0] == "distributed":
@@ -151,7 +157,7 @@ def _submitter(executor: Executor) -> Callable[[list[tuple[int, Model]]], Pendin
     return lambda task: executor.submit(solve_chunk, task)
 
 
-def solve_chunk(task: list[tuple[int, Model]]) -> list[Outcome]:
+def solve_chunk(task: Task) -> list[Outcome]:
     """The work of one task, run where the executor runs it."""
     return [_solve_one(index, model) for index, model in task]
 
@@ -161,9 +167,12 @@ def _solve_one(index: int, model: Model) -> Outcome:
     try:
         beam = model if isinstance(model, Beam) else _read(model)
         result = beam.solve()
-        return index, source, beam, result.reactions, result.extremes(), ()
+        extremes = result.extremes()
+        numbers = [v for q in QUANTITIES for e in (extremes[q],) for v in (e.max, e.x_max, e.min, e.x_min)]
+        numbers += [v for r in result.reactions for v in (r.rx, r.ry, r.m)]
+        return index, source, None if beam is model else beam, tuple(numbers), ()
     except ModelError as error:
-        return index, source, None, None, None, error.problems
+        return index, source, None, (), error.problems
 
 
 def _path(model: object) -> str | None:
@@ -185,5 +194,14 @@ def _read(model: object) -> Beam:
         raise ModelError([Problem("", f"cannot read the file: {error.strerror or error}")]) from None
 
 
-def _record(outcome: Outcome) -> Solved:
-    return Solved(*outcome)
+def _records(outcomes: list[Outcome], task: Task) -> Iterator[Solved]:
+    """The records of a task's outcomes, each with its beam: the one given, or the one
+    read from its file."""
+    for (index, source, read, numbers, problems), (_, model) in zip(outcomes, task):
+        beam = read if read is not None else model if isinstance(model, Beam) else None
+        if problems or beam is None:
+            yield Solved(index, source, None, None, None, problems)
+            continue
+        extremes = Extremes(*(Extreme(*numbers[k:k + 4]) for k in range(0, 16, 4)))
+        reactions = Reactions([Reaction(s, *numbers[16 + 3 * k:19 + 3 * k]) for k, s in enumerate(beam.supports)])
+        yield Solved(index, source, beam, reactions, extremes)
