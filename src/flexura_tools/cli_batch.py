@@ -62,7 +62,7 @@ def main(argv: Sequence[str]) -> int:
     try:
         if args.workers is not None and args.workers < 1:
             raise UsageError(f"--workers must be 1 or more, got {args.workers}")
-        with _output(args.csv) as out, _executor(args.workers, args.scheduler) as executor:
+        with _executor(args.workers, args.scheduler) as executor, _output(args.csv) as out:
             solved, failed = write_summary(solve_many(args.files, executor), out)
     except UsageError as error:
         return _tell(f"flexura: {error}", 2)

@@ -305,6 +305,7 @@ def _marks(ax: Axes, colour: str, marks: list[tuple[float, float, str]], size: i
     """The largest and the smallest value, each a dot with its value, position and
     (for an envelope) member; the smaller of the two left out where it is rounding of zero."""
     top = max(abs(value) for value, _, _ in marks)
+    left, right = ax.get_xlim()
     seen: set[tuple[float, float]] = set()
     for value, x, member in marks:
         if (value, x) in seen or abs(value) <= 1e-9 * top:
@@ -313,8 +314,9 @@ def _marks(ax: Axes, colour: str, marks: list[tuple[float, float, str]], size: i
         text = f"{number(value)} at x = {number(x)}" + (f"\n{member}" if member else "")
         ax.plot([x], [value], "o", ms=3, color=COLOURS.get(colour, colour))
         below = -size - 3 - (size + 1) * text.count("\n")
-        ax.annotate(text, xy=(x, value), fontsize=size, xytext=(5, 3 if value > 0 else below),
-                    textcoords="offset points")
+        leftward = x > left + 0.8 * (right - left)  # near the right edge the text runs to the left
+        ax.annotate(text, xy=(x, value), fontsize=size, xytext=(-5 if leftward else 5, 3 if value > 0 else below),
+                    textcoords="offset points", ha="right" if leftward else "left")
 
 
 def _band(ax: Axes, envelope: Envelope, q: Quantity, members: Mapping[str, Result]) -> None:
