@@ -53,7 +53,7 @@ def _require() -> None:
 # --- the public drawing functions -------------------------------------------------------------
 
 
-def diagrams(result: Result, quantities: Sequence[Quantity] | None = None, *, points: int = 400,
+def diagrams(result: Result, quantities: Quantity | Sequence[Quantity] | None = None, *, points: int = 400,
              sketch: bool | None = None, ax: Axes | Sequence[Axes] | None = None,
              figure: Figure | None = None) -> Figure:
     """The sketch of the beam above the diagrams of `quantities` (by default the shear
@@ -62,10 +62,11 @@ def diagrams(result: Result, quantities: Sequence[Quantity] | None = None, *, po
 
     `points` evenly spaced positions are read, plus both sides of every jump. The
     sketch is drawn by default on a figure made here, not into given axes; `ax`
-    then holds one Axes per panel (a single Axes for one diagram). A diagram that
+    then holds one Axes per panel (a single Axes for one diagram, such as
+    quantities="bm"). A diagram that
     is zero to rounding (within 1e-9 of the loads) is drawn as a flat line at 0."""
     _require()
-    wanted = list(quantities) if quantities is not None else _shown(result)
+    wanted = _listed(quantities) if quantities is not None else _shown(result)
     with_sketch = (ax is None) if sketch is None else sketch
     _check_arguments(wanted, QUANTITIES, ax, figure, len(wanted) + with_sketch, points)
     fig, axes = _panels(len(wanted), with_sketch, ax, figure)
@@ -83,14 +84,14 @@ def diagrams(result: Result, quantities: Sequence[Quantity] | None = None, *, po
     return fig
 
 
-def envelope(envelope: Envelope, quantities: Sequence[Quantity] = ("sf", "bm"), *, title: str = "",
+def envelope(envelope: Envelope, quantities: Quantity | Sequence[Quantity] = ("sf", "bm"), *, title: str = "",
              members: Mapping[str, Result] | None = None, sketch: bool | None = None,
              ax: Axes | Sequence[Axes] | None = None, figure: Figure | None = None) -> Figure:
     """The beam's supports above the band between the smallest and the largest value
     of each quantity, each extreme marked with the member that gives it; with
     `members` (a few solved beams, such as the combinations), each one's own diagram
     as a thin line, named in a legend. `sketch`, `ax` and `figure` as in diagrams()."""
-    return _envelope_figure(envelope, quantities, title, members, sketch, ax, figure)
+    return _envelope_figure(envelope, _listed(quantities), title, members, sketch, ax, figure)
 
 
 def _envelope_figure(envelope: Envelope, quantities: Sequence[Quantity], title: str,
@@ -178,6 +179,11 @@ def _sketch(ax: Axes, model: Beam | Result) -> None:
 
 
 # --- arguments and panels ---------------------------------------------------------------------
+
+
+def _listed(quantities: Quantity | Sequence[Quantity]) -> list[Quantity]:
+    """The quantities as a list: one given by name ("bm") is a list of one."""
+    return [quantities] if isinstance(quantities, str) else list(quantities)
 
 
 def _check_arguments(quantities: Sequence[str], known: Sequence[str], ax: object, figure: object, panels: int,

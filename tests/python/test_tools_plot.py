@@ -39,7 +39,7 @@ def test_diagrams_new_figure_and_given_axes():
     assert plot.diagrams(result, ["bm", "d"], ax=axes) is given and len(given.axes) == 2
     assert axes[0].get_ylabel() == "bending moment [kNm]" and any("at x = 5" in t for t in texts(axes[0]))
     empty = Figure()
-    assert plot.diagrams(result, ["sf"], figure=empty) is empty and len(empty.axes) == 2
+    assert plot.diagrams(result, "sf", figure=empty) is empty and len(empty.axes) == 2
 
 
 def test_save_png_leaves_pyplot_alone(tmp_path):
