@@ -28,11 +28,12 @@ from __future__ import annotations
 import bisect
 import math
 import operator
+import os
 from array import array
 from collections.abc import Callable, Iterable, Mapping, Sequence
 from dataclasses import dataclass, field
 from itertools import repeat
-from typing import TYPE_CHECKING, Protocol
+from typing import TYPE_CHECKING, Any, Protocol
 
 import flexura
 
@@ -280,6 +281,28 @@ class Envelope:
         below = math.nextafter
         return [below(x, -math.inf) if x == span or (e + 1 < len(self.x) and self.x[e + 1] == x) else x
                 for e, x in enumerate(self.x)]
+
+    def to_dict(self) -> dict[str, object]:
+        """Plain JSON-ready data: names, extremes and reaction ranges with the member
+        giving each (max_by, min_by), and the bands as the columns of to_csv()."""
+        from .export import envelope_to_dict
+        return envelope_to_dict(self)
+
+    def to_csv(self, path: str | os.PathLike[str], members: Mapping[str, Result] | None = None) -> None:
+        """The bands as CSV: x, side, then per quantity max, max_by, min, min_by; with
+        `members` (solved beams by name), each one's values on the mesh after them."""
+        from .export import envelope_to_csv
+        return envelope_to_csv(self, path, members)
+
+    def to_dataframe(self, members: Mapping[str, Result] | None = None) -> Any:
+        """The columns of to_csv() as a pandas DataFrame (needs pandas)."""
+        from .export import data_frame, envelope_columns
+        return data_frame(envelope_columns(self, members))
+
+    def _repr_html_(self) -> str:
+        """A notebook's view: the extremes with the members giving them, and the bands as SVG."""
+        from .notebook import envelope_html
+        return envelope_html(self)
 
 
 def _merged(stretches: Iterable[tuple[float, float]]) -> list[tuple[float, float]]:

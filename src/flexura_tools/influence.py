@@ -4,9 +4,10 @@ travels along the beam; one solve per load position."""
 from __future__ import annotations
 
 import math
+import os
 from collections.abc import Sequence
 from dataclasses import dataclass
-from typing import Literal
+from typing import Any, Literal
 
 import flexura
 
@@ -33,6 +34,21 @@ class InfluenceLine:
     at: float
     x: list[float]
     value: list[float]
+
+    def to_dict(self) -> dict[str, object]:
+        """Plain JSON-ready data: quantity, at, and the columns x, side, value of to_csv()."""
+        from .export import influence_to_dict
+        return influence_to_dict(self)
+
+    def to_csv(self, path: str | os.PathLike[str]) -> None:
+        """The line as CSV: x (the load's position), side (at the section), value."""
+        from .export import influence_to_csv
+        return influence_to_csv(self, path)
+
+    def to_dataframe(self) -> Any:
+        """The columns of to_csv() as a pandas DataFrame (needs pandas)."""
+        from .export import data_frame, influence_columns
+        return data_frame(influence_columns(self))
 
 
 def influence_line(beam: Beam, quantity: Quantity | Component, at: float | str | Support, *,

@@ -680,6 +680,11 @@ class Beam:
         """The highest polynomial degree of a distributed load's intensity (0 without one)."""
         return degree_of(self.loads)
 
+    def _repr_html_(self) -> str:
+        """A notebook's view: the supports and the loads as tables, and the beam as SVG."""
+        from .notebook import beam_html
+        return beam_html(self)
+
 
 def _cases(cases: Mapping[str, Sequence[Load]]) -> Frozen[Sequence[Load]]:
     """The load cases as a Beam keeps them: each case's loads a tuple, where they can be."""

@@ -102,36 +102,58 @@ def document(result: Result, points: int = 200) -> dict[str, object]:
 
 
 def _results(result: Result, points: int) -> dict[str, object]:
-    extremes = result.extremes()
     diagram = result.diagram(points)
     return {
-        "reactions": [{"label": r.label, "x": r.x, "rx": r.rx, "ry": r.ry, "m": r.m} for r in result.reactions],
-        "extremes": {q: {"max": extremes[q].max, "x_max": extremes[q].x_max,
-                         "min": extremes[q].min, "x_min": extremes[q].x_min} for q in QUANTITIES},
+        "reactions": reaction_records(result),
+        "extremes": result_extremes(result),
         "diagram": {"x": diagram.x, "nf": diagram.nf, "sf": diagram.sf, "bm": diagram.bm, "d": diagram.d},
     }
+
+
+def reaction_records(result: Result) -> list[dict[str, object]]:
+    """Per support in the model's order: label, x, rx, ry, m."""
+    return [{"label": r.label, "x": r.x, "rx": r.rx, "ry": r.ry, "m": r.m} for r in result.reactions]
+
+
+def result_extremes(result: Result) -> dict[str, object]:
+    """Per quantity: max, x_max, min, x_min."""
+    extremes = result.extremes()
+    return {q: {"max": extremes[q].max, "x_max": extremes[q].x_max,
+                "min": extremes[q].min, "x_min": extremes[q].x_min} for q in QUANTITIES}
 
 
 def combinations_document(results: Mapping[str, Result], envelope: Envelope, points: int = 200) -> dict[str, object]:
     """Each combination's results by name, and their envelope: each extreme and each
     support's reaction ranges with the combination giving it (what the tables show)."""
+    return {
+        "combinations": {name: _results(result, points) for name, result in results.items()},
+        "envelope": {"extremes": envelope_extremes(envelope), "reactions": reaction_ranges(envelope)},
+    }
+
+
+def envelope_extremes(envelope: Envelope) -> dict[str, object]:
+    """Per enveloped quantity: max, x_max, max_by, min, x_min, min_by (member names)."""
     names = envelope.names
 
     def extreme(e: EnvelopeExtreme) -> dict[str, object]:
+        # The values of the other quantities where an extreme occurs (coincident
+        # values) belong here, beside the member that gives it, once they are found.
         return {"max": e.max, "x_max": e.x_max, "max_by": names[e.max_member],
                 "min": e.min, "x_min": e.x_min, "min_by": names[e.min_member]}
+
+    return {q: extreme(e) for q, e in envelope.extremes().items()}
+
+
+def reaction_ranges(envelope: Envelope) -> list[dict[str, object]]:
+    """Per support in the model's order: label, x and the range of rx, ry, m (max,
+    max_by, min, min_by)."""
+    names = envelope.names
 
     def span(r: Range) -> dict[str, object]:
         return {"max": r.max, "max_by": names[r.max_member], "min": r.min, "min_by": names[r.min_member]}
 
-    return {
-        "combinations": {name: _results(result, points) for name, result in results.items()},
-        "envelope": {
-            "extremes": {q: extreme(e) for q, e in envelope.extremes().items()},
-            "reactions": [{"label": r.label, "x": r.x, "rx": span(r.rx), "ry": span(r.ry), "m": span(r.m)}
-                          for r in envelope.reactions],
-        },
-    }
+    return [{"label": r.label, "x": r.x, "rx": span(r.rx), "ry": span(r.ry), "m": span(r.m)}
+            for r in envelope.reactions]
 
 
 def dumps(document: Mapping[str, object]) -> str:

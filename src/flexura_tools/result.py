@@ -2,10 +2,11 @@
 
 from __future__ import annotations
 
+import os
 from collections.abc import Callable, Iterator, Sequence
 from dataclasses import dataclass
 from functools import cached_property
-from typing import TYPE_CHECKING, Literal
+from typing import TYPE_CHECKING, Any, Literal
 
 import flexura
 
@@ -141,3 +142,24 @@ class Result:
         count = samples_for(self.beam.max_degree())
         found = [find_extreme(self.evaluator(q), features, count) for q in QUANTITIES]
         return Extremes(*found)
+
+    def to_dict(self, n: int = 200) -> dict[str, object]:
+        """Plain JSON-ready data: the document of `flexura MODEL --json` (reactions,
+        extremes, diagram) with a `side` column in the diagram; n even intervals."""
+        from .export import result_to_dict
+        return result_to_dict(self, n)
+
+    def to_csv(self, path: str | os.PathLike[str], n: int = 200) -> None:
+        """The diagrams as CSV: x, side, nf, sf, bm, d; both sides of every jump."""
+        from .export import result_to_csv
+        return result_to_csv(self, path, n)
+
+    def to_dataframe(self, n: int = 200) -> Any:
+        """The diagrams as a pandas DataFrame, the columns of to_csv() (needs pandas)."""
+        from .export import data_frame, result_columns
+        return data_frame(result_columns(self, n))
+
+    def _repr_html_(self) -> str:
+        """A notebook's view: the reactions, the extremes and the diagrams as SVG."""
+        from .notebook import result_html
+        return result_html(self)

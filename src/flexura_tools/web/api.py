@@ -18,6 +18,7 @@ from typing import cast
 
 from ..envelopes import Envelope, Range, envelope
 from ..errors import ModelError, Problem, show
+from ..export import diagram_positions
 from ..influence import COMPONENTS, influence_line
 from ..model import Beam
 from ..modelfile import from_json, to_dict, to_json
@@ -116,26 +117,6 @@ def _extreme(result: Result) -> dict[str, object]:
     extremes = result.extremes()
     return {q: {"max": extremes[q].max, "x_max": extremes[q].x_max, "min": extremes[q].min,
                 "x_min": extremes[q].x_min} for q in QUANTITIES}
-
-
-def diagram_positions(beam: Beam, n: int) -> tuple[list[float], list[float]]:
-    """The diagram's positions and where each is read: n even intervals and every
-    feature; a position where a diagram jumps held twice, read just left of it, then
-    at it (the value just right); the end of the beam read just left of it."""
-    span = float(beam.span)
-    jumping = {x for q in QUANTITIES for x in beam.jumps()[q] if 0.0 < x < span}
-    grid = sorted(set(beam.features()) | {span * k / n for k in range(1, n)})
-    below = math.nextafter
-    xs: list[float] = []
-    reads: list[float] = []
-    for x in grid:
-        if x in jumping:
-            xs += [x, x]
-            reads += [below(x, -math.inf), x]
-        else:
-            xs.append(x)
-            reads.append(below(x, -math.inf) if x == span else x)
-    return xs, reads
 
 
 def solve(body: bytes, params: Params, limits: Limits) -> dict[str, object]:
