@@ -1,4 +1,4 @@
-"""The console script: flexura MODEL [--png FILE] [--json FILE]."""
+"""The console script: flexura MODEL [--png FILE] [--json FILE] [--csv FILE]."""
 
 from __future__ import annotations
 
@@ -10,7 +10,7 @@ from importlib import metadata
 from pathlib import Path
 from typing import TextIO
 
-from . import plot, report
+from . import export, plot, report
 from .checks import MAX_COUNT
 from .envelopes import Envelope, envelope
 from .errors import ModelError
@@ -23,6 +23,7 @@ example:
   flexura beam.json                    reactions and extremes as tables
   flexura beam.json --png beam.png     and the diagrams as a picture
   flexura beam.json --json out.json    and everything as JSON (--json - : on standard output)
+  flexura beam.json --csv out.csv      and the diagrams as CSV, one row per position
   flexura batch *.json --csv out.csv   many models, one row each (flexura batch --help)
 
 A model file (JSON, or TOML on Python 3.11+):
@@ -54,8 +55,13 @@ def parser() -> argparse.ArgumentParser:
     p.add_argument("--json", metavar="FILE", dest="json_file",
                    help="write the reactions, the extremes and the diagram columns (and each combination "
                         "and their envelope) as JSON; - for standard output, instead of the tables")
+    p.add_argument("--csv", metavar="FILE", dest="csv_file",
+                   help="write the diagrams as CSV, one row per position (both sides of every jump, told by "
+                        "the side column); a model with combinations: their envelope with each one's diagrams "
+                        "(in FILE-combinations.csv when the model has loads of its own)")
     p.add_argument("--points", metavar="N", type=int, default=200,
-                   help=f"evenly spaced diagram points for --json and --png (2 to {MAX_COUNT:,}; default 200)")
+                   help=f"evenly spaced diagram points for --json, --csv and --png (2 to {MAX_COUNT:,}; "
+                        "default 200)")
     p.add_argument("--version", action="version", version=f"flexura {_version()}")
     return p
 
@@ -129,6 +135,8 @@ def main(argv: Sequence[str] | None = None) -> int:
         elif args.json_file:
             target: str = args.json_file
             _save(target, lambda: _write_file(target, json_text))
+        if args.csv_file:
+            _write_tables(solved, args.csv_file, args.points)
         if args.png:
             _write_pictures(solved, args.png, max(args.points, 400))
     except UsageError as error:
@@ -140,6 +148,8 @@ def _check_options(args: argparse.Namespace) -> None:
     """The options' own problems, told before any work."""
     if not 2 <= args.points <= MAX_COUNT:
         raise UsageError(f"--points must be from 2 to {MAX_COUNT:,}, got {args.points}")
+    if args.csv_file == STDOUT:
+        raise UsageError("--csv: give a file name (the tables may be two files)")
     if args.png:
         png = Path(args.png)
         if png.suffix.lower() != ".png" or png.is_dir():
@@ -168,11 +178,30 @@ def _write_pictures(solved: Solved, target: str, points: int) -> None:
     if solved.own_loads:
         _save(target, lambda: plot.save_png(solved.result, target, points))
     if solved.envelope is not None:
-        path = Path(target)
-        where = str(path.with_name(f"{path.stem}-combinations{path.suffix}")) if solved.own_loads else target
+        where = _combinations_file(solved, target)
         shown = solved.envelope
         _save(where, lambda: plot.save_envelope_png(shown, where, ("sf", "bm", "d"), solved.heading(),
                                                     solved.combinations))
+
+
+def _write_tables(solved: Solved, target: str, points: int) -> None:
+    """The own loads' diagrams, and the combinations' envelope with each combination's
+    diagrams on its mesh, placed as the pictures are."""
+    if solved.own_loads:
+        _save(target, lambda: export.result_to_csv(solved.result, target, points))
+    if solved.envelope is not None:
+        where = _combinations_file(solved, target)
+        meshed = envelope(solved.combinations, n=points)  # the mesh of --points intervals
+        _save(where, lambda: export.envelope_to_csv(meshed, where, solved.combinations))
+
+
+def _combinations_file(solved: Solved, target: str) -> str:
+    """Where the combinations' output goes: `target`, or TARGET-combinations.EXT when the
+    model's own loads take `target`."""
+    if not solved.own_loads:
+        return target
+    path = Path(target)
+    return str(path.with_name(f"{path.stem}-combinations{path.suffix}"))
 
 
 def _write_file(target: str, text: str) -> None:

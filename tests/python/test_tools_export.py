@@ -3,6 +3,7 @@ import csv
 import json
 import math
 import sys
+from dataclasses import replace
 from html.parser import HTMLParser
 
 import pytest
@@ -151,3 +152,25 @@ def test_html_stays_small_for_many_loads_and_many_members():
     for html in (many.solve()._repr_html_(), vehicle.envelope._repr_html_()):
         assert len(html) < 20_000
         parsed(html)
+
+
+@pytest.mark.parametrize("own_loads", [True, False])
+def test_command_writes_the_diagrams_and_the_combinations_as_csv(own_loads, tmp_path):
+    from test_tools_cli import flexura
+
+    model = replace(BEAM if own_loads else BEAM.with_loads([]), cases={"G": [ft.UniformLoad(w=-12)]},
+                    combinations=[ft.Combination(name="ULS", factors={"G": 1.35}),
+                                  ft.Combination(name="SLS", factors={"G": 1.0})])
+    ft.save(model, tmp_path / "beam.json")
+    done = flexura(tmp_path / "beam.json", "--csv", tmp_path / "out.csv", "--points", 40)
+    assert done.returncode == 0, done.stderr
+    combinations = tmp_path / ("out-combinations.csv" if own_loads else "out.csv")
+    header, rows = read_csv(combinations)
+    assert as_read(header, rows) == ft.envelope(model.solve_combinations(), n=40).to_dict()["bands"] | {
+        h: [float(row[h]) for row in rows] for h in header if " " in h}
+    assert {"bm ULS", "sf SLS", "d_min_by"} <= set(header)
+    if own_loads:
+        header, rows = read_csv(tmp_path / "out.csv")
+        assert as_read(header, rows) == model.solve().to_dict(40)["diagram"]
+    assert "flexura: wrote" in done.stderr
+    assert flexura(tmp_path / "beam.json", "--csv", "-").returncode == 2
