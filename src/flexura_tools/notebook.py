@@ -94,8 +94,8 @@ def _block(inner: str) -> str:
     return f'<div class="flexura">{STYLE}{inner}</div>'
 
 
-def _title(title: str) -> str:
-    return f"<p><strong>{escape(title)}</strong></p>" if title else ""
+def _title(title: object) -> str:
+    return f"<p><strong>{escape(str(title))}</strong></p>" if title else ""
 
 
 def _table(header: Sequence[str], rows: Sequence[Sequence[str]]) -> str:
