@@ -2,9 +2,9 @@
 
 Every table has one row per position, left to right. Where a diagram jumps, the
 position is held twice, the value just left of it and then the value just
-right, both exact; the `side` column says which ("left", "right"), and also
-marks the end of the beam, read just left of it ("left"). Elsewhere `side` is
-empty: the diagrams are continuous there. Numbers are written to CSV as
+right, both exact; the `side` column says which ("left", "right"). A result's
+and an envelope's table also mark the end of the beam, read just left of it
+("left"). Elsewhere `side` is empty: the diagrams are continuous there. Numbers are written to CSV as
 Python's `repr`, which reads back to the same bits.
 """
 
