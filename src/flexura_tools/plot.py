@@ -10,9 +10,11 @@ import os
 from collections.abc import Mapping, Sequence
 from typing import TYPE_CHECKING
 
-from .model import Beam, Moment, PointLoad, PolynomialLoad, Support, TrapezoidalLoad, UniformLoad
+from .loads import Moment, PointLoad, PolynomialLoad, TrapezoidalLoad, UniformLoad
+from .model import Beam, Result
 from .report import QUANTITY_NAMES, QUANTITY_UNITS, number
-from .result import QUANTITIES, Quantity, Result
+from .result import QUANTITIES, Quantity
+from .supports import Support
 
 if TYPE_CHECKING:
     from matplotlib.axes import Axes
