@@ -9,12 +9,12 @@ import numpy as np
 import pytest
 
 import flexura
-from conftest import ARGS, INF, NAN, SIMPLE, raises_exactly
+from shared import ARGS, INF, NAN, SIMPLE, raises_exactly
 from flexura_tools import _engine
 from flexura_tools import Beam, Moment, PointLoad, PolynomialLoad, Support, TrapezoidalLoad, UniformLoad
 from flexura_tools.model import features_of, jumps_of
 
-GOLDEN = Path(__file__).parents[1] / "golden"
+GOLDEN = Path(__file__).parents[2] / "golden"
 CORPUS = [c for c in json.loads((GOLDEN / "corpus.json").read_text())["cases"] if "error" not in c["expected"]]
 QUANTITIES = ["nf", "sf", "bm", "d"]
 
