@@ -3,6 +3,7 @@ lines, combinations to the bit, and the envelope of one member."""
 import dataclasses
 import io
 import math
+import random
 
 import pytest
 
@@ -254,6 +255,22 @@ def test_influence_lines_against_closed_forms(beam, quantity, at, options, at_se
         if x != at and exact(x) is not None:
             assert v == pytest.approx(exact(x), abs=1e-12)
     assert {0.0, L} <= set(line.x) and all(a <= b for a, b in zip(line.x, line.x[1:]))
+
+
+@pytest.mark.parametrize("seed", range(5))
+def test_deflection_lines_are_reciprocal_on_random_indeterminate_beams(seed):
+    # Maxwell-Betti: the deflection at b under a unit load at a is that at a under one at b,
+    # with shear deformation, springs and a fixed end
+    rng = random.Random(seed)
+    span = rng.uniform(5.0, 30.0)
+    inner = sorted(rng.uniform(0.1, 0.9) * span for _ in range(rng.randint(1, 3)))
+    ends = [ft.Support.fixed(0.0) if rng.random() < 0.5 else ft.Support.pin(0.0)]
+    springs = [ft.Support(x=x, ky=rng.choice([INF, rng.uniform(1e2, 1e4)])) for x in [*inner, span]]
+    beam = ft.Beam(span=span, E=200.0, I=3.0, A=1.0, G=rng.uniform(50.0, 100.0), supports=ends + springs)
+    a, b = rng.uniform(0, span), rng.uniform(0, span)
+    d_ab, d_ba = (dict(zip(line.x, line.value))[there] for line, there in
+                  ((ft.influence_line(beam, "d", a, points=[b]), b), (ft.influence_line(beam, "d", b, points=[a]), a)))
+    assert d_ab == pytest.approx(d_ba, rel=1e-9, abs=1e-15) and d_ab != 0.0
 
 
 COMBINATIONS = [{"D": 1.35, "L": 1.5}, {"D": 1.0}, {"L": 1.5, "D": 0.9, "W": -1.5}, {"W": 0.0, "D": 1.0}]
