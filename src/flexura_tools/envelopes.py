@@ -329,14 +329,15 @@ def envelope(members: Mapping[str, Result] | Sequence[Result], *, n: int = 200, 
     (as Beam.solve_combinations() gives), or a list of Results (named by their beams'
     titles, or their index). `n`: the mesh has no gap wider than span / n; `points`:
     positions the mesh holds as well; `quantities`: which diagrams to envelope."""
-    if isinstance(members, Mapping):
-        given = cast("Mapping[str, object]", members)
-        labels, results = [str(name) for name in given], list(given.values())
-    elif isinstance(members, (str, bytes)) or not isinstance(members, Iterable):
+    given = cast(object, members)  # as given: the checks do not trust the types
+    if isinstance(given, Mapping):
+        named = cast("Mapping[object, object]", given)
+        labels, results = [str(name) for name in named], list(named.values())
+    elif isinstance(given, (str, bytes)) or not isinstance(given, Iterable):
         raise ModelError([Problem("members", f"must be a mapping of names to Results or a list of Results, "
-                                             f"got {show(members)}")])
+                                             f"got {show(given)}")])
     else:
-        results = list(cast("Iterable[object]", members))
+        results = list(cast("Iterable[object]", given))
         labels = [r.beam.title or str(k) if isinstance(r, Result) else str(k) for k, r in enumerate(results)]
     checked = _same_beam(results, labels)
     solved = [result.solved for result in checked]

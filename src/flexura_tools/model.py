@@ -162,8 +162,9 @@ class Beam:
         """The problems of other loads on this checked beam, named under `prefix`
         (loaded[2].x), as the beam's own loads would be checked."""
         c = Checker()
-        if isinstance(loads, (str, bytes)) or not isinstance(loads, Sequence):
-            c.add(prefix, f"must be a list of loads, got {show(loads)}")
+        given = cast(object, loads)  # as given: the checks do not trust the types
+        if isinstance(given, (str, bytes)) or not isinstance(given, Sequence):
+            c.add(prefix, f"must be a list of loads, got {show(given)}")
             return c.problems
         horizontal = sum(1 for s in self.supports if s.kx != 0)
         axial = Axial(unbalanced=horizontal == 0, restraints=horizontal if self.A is None and horizontal >= 2 else 0)
@@ -306,10 +307,11 @@ class Beam:
         that is no load case, or a factor that is no finite number, raises ModelError."""
         self.check()
         c = Checker()
-        if not isinstance(factors, Mapping):
-            c.add("factors", f"must be a mapping of case names to factors, got {show(factors)}")
+        given = cast(object, factors)  # as given: the checks do not trust the types
+        if not isinstance(given, Mapping):
+            c.add("factors", f"must be a mapping of case names to factors, got {show(given)}")
             raise ModelError(c.problems)
-        for name, factor in factors.items():
+        for name, factor in cast("Mapping[object, object]", given).items():
             if name not in self.cases:
                 hint = near_miss(name, self.cases) if isinstance(name, str) else ""
                 c.add(f"factors.{name}", f"is not a load case{hint} (cases: {', '.join(self.cases) or 'none'})")
@@ -327,7 +329,8 @@ class Beam:
             if combination.name == name:
                 return self.with_loads(self.factored(combination.factors), combination.name)
         known = [c.name for c in self.combinations]
-        hint = near_miss(name, known) if isinstance(name, str) else ""
+        given = cast(object, name)  # as given: the checks do not trust the types
+        hint = near_miss(given, known) if isinstance(given, str) else ""
         raise ModelError([Problem("name", f"{show(name)} is not a combination{hint} "
                                           f"(combinations: {', '.join(known) or 'none'})")])
 

@@ -17,9 +17,8 @@ loads, every pattern of them is solved instead.
 from __future__ import annotations
 
 import bisect
-import math
 import operator
-from collections.abc import Callable, Iterator, Mapping, Sequence
+from collections.abc import Callable, Iterator, Sequence
 from itertools import combinations
 
 from ._engine import SolvedBeam
@@ -75,7 +74,7 @@ def governing(beam: Beam, parts: Sequence[tuple[Sequence[Load], Sequence[Load]]]
         signs.update(tuple(_sign(v, zero) for v in column) for column in columns)
     everything = [load for on, off in parts for load in (*on, *off)]
     # Every feature of every difference: the union of what the core reports for each.
-    features = sorted(set().union(*(solved.features() for solved in effects.values()))) if effects else []
+    features = sorted(set[float]().union(*(solved.features() for solved in effects.values())))
     degree = degree_of(everything)
     axial = any(load.axial() for load in everything)
     for q in dict.fromkeys(quantities):
