@@ -29,7 +29,7 @@ import bisect
 import math
 import operator
 from array import array
-from collections.abc import Callable, Iterable, Mapping, Sequence
+from collections.abc import Callable, Collection, Iterable, Mapping, Sequence
 from dataclasses import dataclass, field
 from typing import Protocol, cast
 
@@ -329,26 +329,33 @@ def envelope(members: Mapping[str, Result] | Sequence[Result], *, n: int = 200, 
     (as Beam.solve_combinations() gives), or a list of Results (named by their beams'
     titles, or their index). `n`: the mesh has no gap wider than span / n; `points`:
     positions the mesh holds as well; `quantities`: which diagrams to envelope."""
+    c = Checker()
     given = cast(object, members)  # as given: the checks do not trust the types
+    results: list[object] = []
+    labels: list[str] = []
     if isinstance(given, Mapping):
         named = cast("Mapping[object, object]", given)
         labels, results = [str(name) for name in named], list(named.values())
     elif isinstance(given, (str, bytes)) or not isinstance(given, Iterable):
-        raise ModelError([Problem("members", f"must be a mapping of names to Results or a list of Results, "
-                                             f"got {show(given)}")])
+        c.add("members", f"must be a mapping of names to Results or a list of Results, got {show(given)}")
     else:
         results = list(cast("Iterable[object]", given))
         labels = [r.beam.title or str(k) if isinstance(r, Result) else str(k) for k, r in enumerate(results)]
-    checked = _same_beam(results, labels)
-    solved = [result.solved for result in checked]
-    members_ = LoadMembers(checked[0].beam, labels, [result.beam.loads for result in checked], solved)
+    beam = _same_beam(c, results, labels)
+    # Without a member to take it from, the span is unknown: points are checked as numbers.
+    check_reading(c, math.inf if beam is None else float(beam.span), n, points, quantities)
+    if c.problems or beam is None:
+        raise ModelError(c.problems)
+    checked = cast("list[Result]", results)
+    members_ = LoadMembers(beam, labels, [result.beam.loads for result in checked],
+                           [result.solved for result in checked])
     return build(members_, n=n, points=points, quantities=quantities, progress=progress)
 
 
-def _same_beam(results: list[object], labels: Sequence[str]) -> list[Result]:
-    """The members as Results of one beam geometry; else every member that is not one."""
-    c = Checker()
-    if not results:
+def _same_beam(c: Checker, results: list[object], labels: Sequence[str]) -> Beam | None:
+    """The beam of the members, when they are Results of one beam geometry; the problems
+    of every member that is not one added to `c`."""
+    if not results and not c.problems:
         c.add("members", "an envelope needs at least one member")
     solved = [(k, r.beam) for k, r in enumerate(results) if isinstance(r, Result)]
     first, beam = solved[0] if solved else (0, None)
@@ -358,9 +365,7 @@ def _same_beam(results: list[object], labels: Sequence[str]) -> list[Result]:
         elif beam is not None and (result.beam.span != beam.span or tuple(result.beam.supports) != tuple(beam.supports)):
             c.add(f"members[{k}]", f"({labels[k]}) its span or supports differ from those of members[{first}]; "
                                    "an envelope is taken over one beam under different loads")
-    if c.problems:
-        raise ModelError(c.problems)
-    return cast("list[Result]", results)
+    return beam
 
 
 @dataclass(slots=True)
@@ -440,11 +445,11 @@ def check_reading(c: Checker, span: float, n: object, points: object, quantities
 
 
 def check_points(c: Checker, span: float, points: object) -> None:
-    """Positions asked for besides a mesh's own: a list of numbers on the beam."""
-    if isinstance(points, (str, bytes)) or not isinstance(points, Sequence):
+    """Positions asked for besides a mesh's own: a list (or an array) of numbers on the beam."""
+    if isinstance(points, (str, bytes, Mapping)) or not isinstance(points, Collection):
         c.add("points", f"must be a list of positions, got {show(points)}")
         return
-    for k, point in enumerate(cast("Sequence[object]", points)):
+    for k, point in enumerate(cast("Collection[object]", points)):
         x = c.finite(point, f"points[{k}]")
         if x is not None and not 0.0 <= x <= span:
             c.add(f"points[{k}]", f"{show(x)} is not on the beam [0, {show(span)}]")

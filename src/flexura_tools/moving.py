@@ -213,6 +213,8 @@ class MovingLoad:
     members: VehicleMembers
 
     def position(self, member: int) -> VehiclePosition:
+        """Where the vehicle stood for an envelope member (its index, as a list's:
+        IndexError beyond the members)."""
         return self.members.position(member)
 
     def extremes(self) -> dict[Quantity, EnvelopeExtreme]:

@@ -396,9 +396,33 @@ def test_the_pattern_envelope_is_the_envelope_of_the_pattern_beams(beam, loaded,
      r"1 problem in the model\n  combinations\[0\]: c: loads\[0\]\.force: must be finite, got -inf"),
 ])
 def test_workflow_inputs_are_checked(call, message):
-    with pytest.raises((ValueError, KeyError), match=message.replace("(", r"\(").replace(")", r"\)")
+    with pytest.raises(ft.ModelError, match=message.replace("(", r"\(").replace(")", r"\)")
                        if "members" not in message else message):
         call()
+
+
+@pytest.mark.parametrize("call, paths", [
+    (lambda: ft.influence_line(simple(), "bm", 3.0, n=0, points=[11, "x"], side="up"),
+     ["n", "points[0]", "points[1]", "side"]),
+    (lambda: ft.envelope([simple().solve(), 3], n=-1, quantities=["bm", "M"]), ["members[1]", "n", "quantities[1]"]),
+    (lambda: ft.envelope([simple().solve(), 3]), ["members[1]"]),
+    (lambda: ft.pattern_envelope(two_spans(), [ft.PointLoad(x=99, force=-1)], quantities=[]),
+     ["quantities", "loaded[0].x"]),
+    (lambda: ft.moving_load(simple(), ft.Vehicle(weights=[1]), step=1, directions="forward", points=(-1,)),
+     ["directions", "points[0]"]),
+    (lambda: simple().factored({"Q": 1.5, "G": math.nan}), ["factors.Q", "factors.G", "factors.G"]),
+])
+def test_every_argument_problem_is_listed_at_once(call, paths):
+    with pytest.raises(ft.ModelError) as info:
+        call()
+    assert [p.path for p in info.value.problems] == paths
+
+
+def test_positions_may_come_as_an_array():
+    np = pytest.importorskip("numpy")
+    points = np.array([2.5, 7.5])
+    assert ft.envelope([simple().solve()], points=points, n=4).x == ft.envelope([simple().solve()], points=[2.5, 7.5], n=4).x
+    assert ft.influence_line(simple(), "bm", 5.0, points=points, n=4).x == [0.0, 2.5, 5.0, 5.0, 7.5, 10.0]
 
 
 class Terminal(io.StringIO):
