@@ -22,6 +22,7 @@ example:
   flexura beam.json                    reactions and extremes as tables
   flexura beam.json --png beam.png     and the diagrams as a picture
   flexura beam.json --json out.json    and everything as JSON (--json - : on standard output)
+  flexura batch *.json --csv out.csv   many models, one row each (flexura batch --help)
 
 A model file (JSON, or TOML on Python 3.11+):
   {"flexura_model": 1, "span": 10, "E": 2.1e8, "I": 8.356e-5,
@@ -42,6 +43,7 @@ class UsageError(Exception):
 
 
 def parser() -> argparse.ArgumentParser:
+    """The options of flexura MODEL, with the example and the exit status in its help."""
     p = argparse.ArgumentParser(prog="flexura", description="Solve a beam model file and print "
                                 "its reactions and extremes.", epilog=EXAMPLE,
                                 formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -79,18 +81,25 @@ class Solved:
         return bool(self.beam.loads) or self.envelope is None
 
     def heading(self) -> str:
+        """The title of the combinations' envelope, naming them."""
         return f"Envelope of the combinations {', '.join(self.combinations)}"
 
     def unused_cases(self) -> list[str]:
+        """The load cases that no combination names, which no result shows."""
         used = {case for c in self.beam.combinations for case in c.factors}
         return [name for name in self.beam.cases if name not in used]
 
 
 def main(argv: Sequence[str] | None = None) -> int:
+    """Run the command (flexura MODEL, flexura batch ..., flexura serve ...) on `argv`,
+    the command line without the program name by default; return the exit status."""
     argv = sys.argv[1:] if argv is None else argv
     if argv[:1] == ["serve"]:  # the calculator in the browser: flexura serve --help
         from .web.serve import main as serve
         return serve(argv[1:])
+    if argv[:1] == ["batch"]:  # many files, one CSV row each: flexura batch --help
+        from .cli_batch import main as batch
+        return batch(argv[1:])
     args = parser().parse_args(argv)
     name: str = args.model
     try:

@@ -35,7 +35,7 @@ from typing import Protocol, cast
 
 from ._engine import SolvedBeam
 from .checks import Checker
-from .errors import ModelError, Problem, show
+from .errors import ModelError, show
 from .extremes import find_peak, samples_for
 from .loads import Load, degree_of
 from .model import Beam, Result, jumps_of
@@ -446,7 +446,7 @@ def check_reading(c: Checker, span: float, n: object, points: object, quantities
 
 def check_points(c: Checker, span: float, points: object) -> None:
     """Positions asked for besides a mesh's own: a list (or an array) of numbers on the beam."""
-    if isinstance(points, (str, bytes, Mapping)) or not isinstance(points, Collection):
+    if isinstance(points, (str, bytes)) or not isinstance(points, Collection):
         c.add("points", f"must be a list of positions, got {show(points)}")
         return
     for k, point in enumerate(cast("Collection[object]", points)):

@@ -19,7 +19,10 @@ SLOW_FILES = {
     "tools/test_cli.py", "test_examples.py",  # the command and the example scripts as processes
     "tools/test_web_browser.py", "tools/test_web_live.py",  # the calculator in a browser, on a socket
 }
-SLOW_TESTS = {"test_constructors_and_the_model_file_raise_only_model_errors"}  # a Hypothesis search
+SLOW_TESTS = {
+    "test_constructors_and_the_model_file_raise_only_model_errors",  # a Hypothesis search
+    "test_dask_cluster_gives_the_same_bits",  # a local Dask cluster of processes
+}
 
 
 def pytest_collection_modifyitems(items: list[pytest.Item]) -> None:

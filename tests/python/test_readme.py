@@ -47,7 +47,8 @@ def test_interactive_examples_print_what_the_readme_shows():
     # Combination, pattern and vehicle envelopes of the girder, each with what governs; an influence line.
     ("Engineering workflows", ["hogging -14560.2 kNm at x = 20 (ULS)", "sagging 9388.2 kNm at x = 32.5 (span 2)",
                                "from 4350.2 (span 3) to 7268.8 kN", "LM1: 3075.9 kNm at x = 32.4, axles at (33.6, 32.4)",
-                               "largest ordinate 4.2120 m with the load at x = 32.5"]),
+                               "largest ordinate 4.2120 m with the load at x = 32.5",
+                               "models[0]: hogging -8280.0 kNm, B carries 4554.0 kN"]),
     # Peak moment at the 45 kN load; shear just left and right of it; the envelope.
     ("Recipes", ["max |bm| = 81.97", "35.6745", "-9.3254", "sagging up to 86.05", "[-1.88"]),
     ("Serving untrusted input", ["cut off"]),

@@ -5,6 +5,7 @@ Screenshots go to build/screenshots."""
 
 import base64
 import json
+import os
 import re
 import subprocess
 import sys
@@ -48,7 +49,10 @@ def browser(downloads):
     options.binary_location = str(CHROMIUM)
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1400,1150"):
         options.add_argument(argument)
-    driver = webdriver.Chrome(options=options, service=webdriver.ChromeService(str(DRIVER)))
+    # The browser is not ours to sanitize: under the sanitizer run its preloaded
+    # runtime aborts chromedriver, so the driver and browser start without it.
+    clean = {key: value for key, value in os.environ.items() if key not in ("LD_PRELOAD", "ASAN_OPTIONS")}
+    driver = webdriver.Chrome(options=options, service=webdriver.ChromeService(str(DRIVER), env=clean))
     driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": str(downloads)})
     SHOTS.mkdir(parents=True, exist_ok=True)
     yield driver
