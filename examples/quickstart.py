@@ -1,4 +1,4 @@
-"""Quickstart: a two-span continuous steel beam solved with flexura.
+"""Quickstart: a two-span continuous steel beam solved with flexura_tools.
 
 The beam is an IPE 300 in S355 steel, continuous over two spans of 6 m:
 
@@ -9,7 +9,8 @@ C sits on a flexible cross girder, modelled as a vertical spring of
 length (slab and finishes) and a point load of 45 kN at x = 9 m (a column
 from above). All inputs are in kN, m, kN/m, GPa, cm^4 and cm^2; the unit
 factors tell flexura how to turn them into N and m, and the deflection is
-read back in mm.
+read back in mm. flexura_tools checks the model, solves it, checks the
+balance of the result and finds the exact extremes.
 
 Run:
     python examples/quickstart.py            # writes beam.png here
@@ -23,7 +24,7 @@ import argparse
 import os
 import sys
 
-import flexura
+import flexura_tools as ft
 
 INF = float("inf")
 
@@ -67,69 +68,54 @@ LOADS = [
 ]
 
 
-def solve_beam():
-    """Solve the quickstart beam and return the BeamResult."""
-    supports = [(x, kx, ky, km) for _, x, kx, ky, km in SUPPORTS]
-    return flexura.solve(SPAN, E, I, A, G, supports, LOADS, UNITS)
+def girder():
+    """The quickstart beam as a checked model."""
+    supports = [ft.Support(x=x, kx=kx, ky=ky, km=km, label=name) for name, x, kx, ky, km in SUPPORTS]
+    loads = [ft.UniformLoad(w=UDL, x1=0.0, x2=SPAN), ft.PointLoad(x=POINT[1], force=POINT[0])]
+    return ft.Beam(span=SPAN, E=E, I=I, A=A, G=G, supports=supports, loads=loads, units=UNITS)
 
 
-def support_kind(kx, ky, km):
-    if km != 0.0:
-        return "fixed"
-    if ky not in (0.0, INF):
-        return "spring %g kN/m" % ky
-    return "pin" if kx != 0.0 else "roller"
+def support_kind(support):
+    kind = support.kind
+    return "spring %g kN/m" % support.ky if kind == "spring" else kind
 
 
-def peak(xs, ys):
-    """(position, value) of the largest absolute value in a sampled diagram."""
-    k = max(range(len(ys)), key=lambda j: abs(ys[j]))
-    return xs[k], ys[k]
+def peak(extreme):
+    """(position, value) of the larger in size of a diagram's max and min."""
+    if abs(extreme.min) > abs(extreme.max):
+        return extreme.x_min, extreme.min
+    return extreme.x_max, extreme.max
 
 
-def print_tables(result, vectors):
-    reactions = result.reactions()
+def print_tables(result):
     print("Two-span continuous beam, IPE 300, E = %g GPa, G = %g GPa" % (E, G))
     print("Loads: %g kN/m over 0-%g m, %g kN at x = %g m (negative = downward)\n"
           % (UDL, SPAN, POINT[0], POINT[1]))
     print("Reactions (Ry positive upward, Rx positive to the right)")
     print("  %-7s %7s  %-20s %10s %10s %10s" % ("support", "x [m]", "type", "Rx [kN]", "Ry [kN]", "M [kNm]"))
     total_ry = 0.0
-    for name, x, kx, ky, km in SUPPORTS:
-        rx, ry, m = reaction_at(reactions, x)
-        total_ry += ry
+    for r in result.reactions:
+        total_ry += r.ry
         # Adding 0.0 turns a -0.0 reaction of a free direction into 0.0 for printing.
         print("  %-7s %7.2f  %-20s %10.3f %10.3f %10.3f"
-              % (name, x, support_kind(kx, ky, km), rx + 0.0, ry + 0.0, m + 0.0))
+              % (r.label, r.x, support_kind(r.support), r.rx + 0.0, r.ry + 0.0, r.m + 0.0))
     applied = UDL * SPAN + POINT[0]
     print("  check: sum Ry = %.3f kN against %.3f kN of applied load\n" % (total_ry, applied))
 
-    xs = vectors["x"]
-    rows = [
-        ("shear force", "kN", vectors["sf"]),
-        ("bending moment", "kNm", vectors["bm"]),
-        ("deflection", "mm", vectors["d"]),
-    ]
-    print("Extreme values (sampled at %d points)" % len(xs))
+    extremes = result.extremes()
+    rows = [("shear force", "kN", extremes.sf), ("bending moment", "kNm", extremes.bm), ("deflection", "mm", extremes.d)]
+    print("Extreme values (exact, positions to 1e-9 of the span)")
     print("  %-15s %12s %10s" % ("quantity", "max |value|", "at x [m]"))
-    for label, unit, ys in rows:
-        x, y = peak(xs, ys)
+    for label, unit, extreme in rows:
+        x, y = peak(extreme)
         print("  %-15s %8.3f %-3s %10.3f" % (label, y, unit, x))
     # The spring at C settles by R_C / k: a quick check of the deflection unit.
-    rc = reaction_at(reactions, SUPPORTS[2][1])[1]
+    c = result.reactions["C"]
     print("\n  settlement of spring C: %.3f mm (= -R_C / k = %.3f mm)"
-          % (result.eval_d(SUPPORTS[2][1]), -rc / SUPPORTS[2][3] * 1e3))
+          % (result.evaluator("d")(c.x), -c.ry / c.support.ky * 1e3))
 
 
-def reaction_at(reactions, x):
-    """[Rx, Ry, M] of the support at x from reactions(), whose keys are the positions as text."""
-    for key, values in reactions.items():
-        if float(key) == x:
-            return values
-    raise KeyError(x)
-
-
-def plot(vectors, path):
+def plot(result, path):
     """Write the three diagrams to path; return False when matplotlib is missing."""
     try:
         import matplotlib
@@ -138,6 +124,9 @@ def plot(vectors, path):
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
 
+    # 1 cm spacing plus the points either side of every support and load.
+    vectors = result.diagram(1201)
+    extremes = result.extremes()
     xs = vectors["x"]
     fig, axes = plt.subplots(4, 1, figsize=(9, 9.5), sharex=True,
                              height_ratios=[0.8, 2, 2, 2])
@@ -155,7 +144,8 @@ def plot(vectors, path):
     sketch.annotate("", xy=(POINT[1], 0.05), xytext=(POINT[1], 0.95),
                     arrowprops=dict(arrowstyle="-|>", color="tab:red", lw=2))
     sketch.text(POINT[1] + 0.15, 0.75, "%g kN" % abs(POINT[0]), color="tab:red", va="center")
-    for name, x, kx, ky, km in SUPPORTS:
+    for support in result.beam.supports:
+        name, x, ky = support.label, support.x, support.ky
         if ky == INF:
             sketch.plot([x], [-0.22], marker="^", ms=12, color="k", clip_on=False)
         else:
@@ -165,7 +155,7 @@ def plot(vectors, path):
             sketch.plot(zig_x, zig_y, color="k", lw=1.2, clip_on=False)
             sketch.plot([x - 0.25, x + 0.25], [-0.6, -0.6], color="k", lw=2, clip_on=False)
         align = "left" if x == 0.0 else "right" if x == SPAN else "center"
-        sketch.text(x, -0.75, "%s: %s" % (name, support_kind(kx, ky, km)), ha=align, va="top", fontsize=8)
+        sketch.text(x, -0.75, "%s: %s" % (name, support_kind(support)), ha=align, va="top", fontsize=8)
     sketch.set_ylim(-1.25, 1.2)
     sketch.set_yticks([])
     sketch.axis("off")
@@ -185,7 +175,7 @@ def plot(vectors, path):
             ax.axvline(x, color="grey", ls=":", lw=1)
             ax.plot([x], [0.0], marker="^", ms=8, color="k", clip_on=False)
         ax.axvline(POINT[1], color="tab:red", ls="--", lw=0.8)
-        px, py = peak(xs, ys)
+        px, py = peak(extremes[key])
         ax.annotate("%.2f at %.2f m" % (py, px), xy=(px, py), xytext=(8, 0), textcoords="offset points",
                     va="center", fontsize=9,
                     bbox=dict(boxstyle="round,pad=0.15", fc="white", ec="none", alpha=0.8))
@@ -203,17 +193,15 @@ def plot(vectors, path):
 
 
 def main(argv=None):
-    parser = argparse.ArgumentParser(description="Solve a two-span continuous steel beam with flexura.")
+    parser = argparse.ArgumentParser(description="Solve a two-span continuous steel beam with flexura_tools.")
     parser.add_argument("png", nargs="?", default="beam.png",
                         help="where to write the diagrams (default: beam.png in the current directory)")
     args = parser.parse_args(argv)
 
-    result = solve_beam()
-    # 1 cm spacing plus the points either side of every support and load.
-    vectors = result.plotting_vectors(1201)
-    print_tables(result, vectors)
+    result = girder().solve()
+    print_tables(result)
     print()
-    if plot(vectors, args.png):
+    if plot(result, args.png):
         print("Diagrams written to %s" % args.png)
     else:
         print("matplotlib is not installed, so no picture was drawn.")

@@ -6,9 +6,14 @@
 #
 #   scripts/test.sh           everything (what CI runs)
 #   scripts/test.sh --quick   the development loop: one build of the module,
-#                             the C++ tests and the golden replay, then the
-#                             Python suite against that build, and the tests
-#                             of the scripts and benchmarks (tests/tooling)
+#                             the C++ tests and the golden replay, flexura_tools
+#                             type-checked (mypy --strict), then the Python
+#                             suite against that build and the tests of the
+#                             scripts and benchmarks (tests/tooling), less the
+#                             tests marked slow (tests/python/conftest.py names
+#                             them: leaks, Ctrl-C, Hypothesis searches, pycba,
+#                             processes, browser and socket), which only the
+#                             full run runs
 #
 # Everything:
 # - the quick loop above (the default compiler, GCC here);
@@ -45,9 +50,15 @@ if [ ! -x "$venv/bin/python" ]; then
     python3 -m venv "$venv"
 fi
 py="$venv/bin/python"
-echo "== installing test requirements"
 mapfile -t requirements < <(test_requirements "$py")
-"$py" -m pip install "${pip_q[@]}" "${requirements[@]}"
+# The quick loop installs them only when pyproject.toml's list changed since the
+# last install (pip itself takes seconds to find nothing to do).
+installed="$venv/test-requirements.txt"
+if [ $quick = 0 ] || [ "$(cat "$installed" 2>/dev/null)" != "${requirements[*]}" ]; then
+    echo "== installing test requirements"
+    "$py" -m pip install "${pip_q[@]}" "${requirements[@]}"
+    echo "${requirements[*]}" >"$installed"
+fi
 
 # One build of the core, the module and (with GoogleTest) the C++ tests.
 pinned_cmake
@@ -65,13 +76,21 @@ if [ $tests = ON ]; then
 else
     skip_step "C++ tests and golden replay (default compiler)" libgtest-dev
 fi
-# The calculator's browser tests (tests/python/test_web_browser.py) skip without these.
+# The calculator's browser tests (tests/python/tools/test_web_browser.py) skip without these.
 have_packages chromium chromium-driver ||
     skip_step "the calculator in a real browser (test_web_browser.py)" chromium chromium-driver
-echo "== Python tests, and the tests of the scripts and benchmarks"
+echo "== mypy --strict: flexura_tools"
+# The module's stub of this tree as flexura.pyi, ahead of any installed wheel's.
+mkdir -p build/dev/typing
+ln -sf "$root/stubs/flexura-stubs/__init__.pyi" build/dev/typing/flexura.pyi
+MYPYPATH="$root/build/dev/typing" "$(tools_python)" -m mypy --strict --python-executable "$py" \
+    --cache-dir build/dev/mypy-cache src/flexura_tools
+echo "== Python tests, and the tests of the scripts and benchmarks$([ $quick = 1 ] && echo ", less those marked slow")"
 # From tests/, with the module of this build and flexura_tools of this tree
 # ahead of anything installed in the environment.
-(cd tests && PYTHONPATH="$root/build/dev:$root/src" "$py" -m pytest -q -p no:cacheprovider python tooling)
+selection=()
+[ $quick = 1 ] && selection=(-m "not slow")
+(cd tests && PYTHONPATH="$root/build/dev:$root/src" "$py" -m pytest -q -p no:cacheprovider "${selection[@]}" python tooling)
 
 if [ $quick = 1 ]; then
     report_missing

@@ -21,22 +21,14 @@ from .envelopes import Band, Envelope, EnvelopeExtreme, Range, ReactionRange, en
 from .errors import ModelError, Problem
 from .extremes import Extreme
 from .influence import InfluenceLine, influence_line
-from .model import (
-    Beam,
-    Combination,
-    Load,
-    Moment,
-    PointLoad,
-    PolynomialLoad,
-    SolveArgs,
-    Support,
-    TrapezoidalLoad,
-    UniformLoad,
-)
+from .loads import Load, Moment, PointLoad, PolynomialLoad, TrapezoidalLoad, UniformLoad
+from .model import Beam, Combination, Result
 from .modelfile import from_dict, from_json, from_toml, load, save, to_dict, to_json
 from .moving import MovingLoad, Vehicle, VehiclePosition, hl93_tandem, hl93_truck, lm1_lane1, moving_load
 from .patterns import pattern_beams, pattern_envelope, spans
-from .result import Diagram, Extremes, Quantity, Reaction, Reactions, Result
+from .result import Diagram, Extremes, Quantity, Reaction, Reactions
+from .solver import SolveArgs
+from .supports import Support
 
 __all__ = [
     "Beam", "Support", "PointLoad", "UniformLoad", "TrapezoidalLoad", "PolynomialLoad", "Moment", "Load",

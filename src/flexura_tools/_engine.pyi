@@ -58,3 +58,6 @@ class SolvedBeam:
     def jumps(self, quantity: _Quantity) -> list[float]:
         """The sorted positions where the quantity jumps: its steps of non-zero size.
         The deflection never jumps."""
+    def mesh(self, n: SupportsIndex) -> list[float]:
+        """The positions of flexura.BeamResult.plotting_vectors(n): n evenly spaced over
+        the span and one either side of every feature inside it, ascending."""

@@ -22,7 +22,8 @@ from .errors import ModelError, Problem
 from .model import Beam
 from .modelfile import load
 from .extremes import Extreme
-from .result import QUANTITIES, Extremes, Reaction, Reactions, Result
+from .model import Result
+from .result import QUANTITIES, Extremes, Reaction, Reactions
 
 Model = Union[Beam, str, "os.PathLike[str]"]
 T = TypeVar("T", covariant=True)

@@ -5,7 +5,8 @@ from __future__ import annotations
 import difflib
 import math
 import numbers
-from collections.abc import Iterable
+from collections.abc import Callable, Iterable
+from typing import TypeVar
 
 from .errors import Problem, show
 
@@ -16,6 +17,8 @@ MAX_COUNT = 100_000
 
 # The unit factors solve() knows; it ignores any other key.
 UNIT_KEYS = ("length", "force", "moment", "distributed", "stiffness", "A", "G", "E", "I", "deflection")
+
+T = TypeVar("T")
 
 
 def is_number(value: object) -> bool:
@@ -99,3 +102,23 @@ class Checker:
             if key not in UNIT_KEYS:
                 hint = near_miss(key, UNIT_KEYS) if isinstance(key, str) else ""
                 self.add(f"{path}.{key}", f"is not a unit key{hint} (keys: {', '.join(UNIT_KEYS)})")
+
+
+def converted(convert: Callable[[T], object], value: T) -> object:
+    """A record's field as the record keeps it: converted (a list to a tuple), or as
+    given when it cannot be, for the checks to report with its path. Text is not
+    taken for a list of its letters."""
+    if isinstance(value, (str, bytes)):
+        return value
+    try:
+        return convert(value)
+    except Exception:  # construction never fails: problems() names what is wrong
+        return value
+
+
+def shape(c: Checker, value: object, path: str, kind: type, what: str) -> bool:
+    """Whether a field has the shape its record converted it to; else a problem."""
+    if isinstance(value, kind):
+        return True
+    c.add(path, f"must be {what}, got {show(value)}")
+    return False

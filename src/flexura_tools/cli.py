@@ -14,9 +14,8 @@ from . import export, plot, report
 from .checks import MAX_COUNT
 from .envelopes import Envelope, envelope
 from .errors import ModelError
-from .model import Beam
+from .model import Beam, Result
 from .modelfile import load
-from .result import Result
 
 EXAMPLE = """\
 example:

@@ -18,15 +18,13 @@ which would hide exactly that case.
 from __future__ import annotations
 
 import math
-from collections.abc import Callable, Mapping, Sequence
-from typing import TYPE_CHECKING, NamedTuple
+from collections.abc import Mapping, Sequence
+from typing import NamedTuple
 
-import flexura
-
-from .errors import ModelError, Problem, show
-
-if TYPE_CHECKING:
-    from .model import Beam, RawLoad, RawSupport
+from ._engine import SolvedBeam
+from .errors import Problem, show
+from .loads import Load, Moment, PointLoad, PolynomialLoad, RawLoad, TrapezoidalLoad, UniformLoad, degree_of
+from .supports import Support
 
 # The share of the loads that the residuals may reach. Rounding leaves about
 # 1e-16 of the reactions per term; a million loads summed, or reactions 1e6 times
@@ -87,10 +85,10 @@ def _polynomial_bound(coefficients: Sequence[float], reach: float) -> float:
     return total
 
 
-def imbalance(raw: flexura.BeamResult, span: float, scale: Scale) -> str | None:
+def imbalance(solved: SolvedBeam, span: float, scale: Scale) -> str | None:
     """What is wrong with the balance of a solved beam, or None when it balances."""
     force, moment = scale.allowed()
-    vertical, horizontal, turning = raw.eval_sf(span), raw.eval_nf(span), raw.eval_bm(span)
+    vertical, horizontal, turning = solved.values("sf", span), solved.values("nf", span), solved.values("bm", span)
     if abs(vertical) <= force and abs(horizontal) <= force and abs(turning) <= moment and force < math.inf \
             and moment < math.inf:
         return None
@@ -104,33 +102,17 @@ def imbalance(raw: flexura.BeamResult, span: float, scale: Scale) -> str | None:
             "place, or stiffnesses many orders of magnitude apart), so its results are refused")
 
 
-def solve_balanced(head: tuple[float, float, float, float, float, list[RawSupport]], loads: list[RawLoad],
-                   units: dict[str, float] | None, scale: Scale, name: str,
-                   diagnose: Callable[[], list[Problem]] = list) -> flexura.BeamResult:
-    """flexura.solve() of a checked model, refused with ModelError (the problems
-    `diagnose` finds, else the solve's or the balance's own words, prefixed by
-    `name`) when it is singular or does not balance its loads."""
-    try:
-        raw = flexura.solve(*head, loads, units)
-    except ValueError as error:  # a singular system that no count of restraints foresees
-        raise ModelError(diagnose() or [Problem("", name + str(error))]) from error
-    wrong = imbalance(raw, float(head[0]), scale)
-    if wrong is not None:
-        raise ModelError(diagnose() or [Problem("", name + wrong)])
-    return raw
-
-
 class _Sizes:
     """Orders of magnitude (log10) of the products solve() forms, to find the input
     that takes one of them beyond the double range."""
 
-    def __init__(self, beam: Beam) -> None:
-        units = {k: float(v) for k, v in beam.units.items()}
-        self.unit = {k: _exponent(units.get(k, 1.0)) for k in
+    def __init__(self, span: float, e: float, i: float, units: Mapping[str, float]) -> None:
+        factors = {k: float(v) for k, v in units.items()}
+        self.unit = {k: _exponent(factors.get(k, 1.0)) for k in
                      ("length", "force", "moment", "distributed", "stiffness", "A", "G", "E", "I")}
-        self.span = _exponent(beam.span)
+        self.span = _exponent(span)
         self.lever = self.span + self.unit["length"]  # a lever arm in the solve's units
-        self.stiffness = _exponent(beam.E) + _exponent(beam.I) + self.unit["E"] + self.unit["I"]
+        self.stiffness = _exponent(e) + _exponent(i) + self.unit["E"] + self.unit["I"]
 
 
 def _exponent(value: object) -> float:
@@ -141,14 +123,13 @@ def _exponent(value: object) -> float:
     return math.log10(number) if number < math.inf else math.inf
 
 
-def overflow_problems(beam: Beam) -> list[Problem]:
+def overflow_problems(span: float, e: float, i: float, units: Mapping[str, float], loads: Sequence[Load],
+                      supports: Sequence[Support]) -> list[Problem]:
     """The inputs of a checked beam whose products in the solve leave the double range:
     each load's deflection (its size times the span to the power of its integrations,
     over E*I) and moment, the highest power of the span, E*I, and each spring's
     flexibility 1/k. Empty when none does."""
-    from .model import PointLoad, Moment, PolynomialLoad, TrapezoidalLoad, UniformLoad, degree_of
-
-    sizes = _Sizes(beam)
+    sizes = _Sizes(span, e, i, units)
     found: dict[str, Problem] = {}
 
     def refuse(path: str, value: object, size: float, what: str, advice: str = _UNITS) -> None:
@@ -156,15 +137,15 @@ def overflow_problems(beam: Beam) -> list[Problem]:
             found[path] = Problem(path, f"{show(value)} takes {what} to about 1e{min(size, 9999):.0f}, beyond the "
                                         f"largest double (1.8e308): the solve overflows; {advice}")
 
-    stiffer = ("E", beam.E) if abs(_exponent(beam.E)) >= abs(_exponent(beam.I)) else ("I", beam.I)
+    stiffer = ("E", e) if abs(_exponent(e)) >= abs(_exponent(i)) else ("I", i)
     refuse(*stiffer, sizes.stiffness, "E * I")
     refuse(*stiffer, -sizes.stiffness, "the flexibility 1 / (E * I)")
-    power = 4 + degree_of(beam.loads)
-    refuse("span", beam.span, power * sizes.span, f"the span to the power {power} (a deflection's lever)")
+    power = 4 + degree_of(loads)
+    refuse("span", span, power * sizes.span, f"the span to the power {power} (a deflection's lever)")
     if found:  # the beam's own numbers are to blame, not the loads they meet
         return list(found.values())
     distributed = sizes.unit["distributed"] + sizes.lever  # an intensity times a length
-    for k, load in enumerate(beam.loads):
+    for k, load in enumerate(loads):
         # (field, value, its size as a force or moment, the integrations to a deflection)
         if isinstance(load, PointLoad):
             values = [("force", load.force, sizes.unit["force"], 3)]
@@ -182,7 +163,7 @@ def overflow_problems(beam: Beam) -> list[Problem]:
             size = _exponent(value) + unit
             refuse(f"loads[{k}].{name}", value, size + sizes.lever, "its moment about the ends")
             refuse(f"loads[{k}].{name}", value, size + order * sizes.lever - sizes.stiffness, "its deflection")
-    for k, support in enumerate(beam.supports):
+    for k, support in enumerate(supports):
         for name in ("kx", "ky"):
             k_value = float(getattr(support, name))
             if 0.0 < k_value < math.inf:

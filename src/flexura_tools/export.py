@@ -20,7 +20,8 @@ from typing import TYPE_CHECKING, Any
 from .checks import Checker
 from .errors import ModelError
 from .report import envelope_extremes, heading, reaction_ranges, reaction_records, result_extremes
-from .result import QUANTITIES, Quantity, Result
+from .model import Result
+from .result import QUANTITIES, Quantity
 
 if TYPE_CHECKING:
     from .envelopes import Envelope

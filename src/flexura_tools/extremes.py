@@ -1,7 +1,8 @@
 """Largest and smallest values of a diagram, found on the exact queries.
 
 Between two features (the ends, the supports, the ends of the loads) every
-diagram is one smooth polynomial. Each such segment is sampled; around every
+diagram is one smooth polynomial. Each such segment is sampled (every segment's
+samples read in one call to the core); around every
 sample that is a local peak the position is refined by bisection on the sign
 of the slope, so that a peak between samples is found to about 1e-13 of the
 span, well within 1e-9. The slope is a central difference extrapolated to zero
@@ -17,7 +18,9 @@ from dataclasses import dataclass
 
 from .errors import ModelError, Problem
 
-Evaluate = Callable[[float], float]
+# A diagram's exact values at many positions at once (the value just right of a
+# jump at each), in their order.
+Read = Callable[[list[float]], list[float]]
 
 # Samples per segment, before refinement; more for loads of higher degree.
 SAMPLES = 16
@@ -47,16 +50,14 @@ def segments(features: Sequence[float]) -> list[tuple[float, float]]:
     return [(a, b) for a, b in zip(features, features[1:]) if a < b]
 
 
-def sample(f: Evaluate, a: float, b: float, count: int) -> tuple[list[float], list[float]]:
-    """Positions and values of `count` + 1 samples over [a, b]. At b the value just
-    left of it, since f(b) is the value right of a jump at b."""
+def sample_positions(a: float, b: float, count: int) -> tuple[list[float], list[float]]:
+    """The positions of `count` + 1 samples over [a, b], and where each is read: at b
+    just left of it, since the value at b is the one right of a jump there."""
     xs = [a + (b - a) * j / count for j in range(count)] + [b]
-    values = [f(x) for x in xs[:-1]]
-    values.append(f(math.nextafter(b, -math.inf)))
-    return xs, values
+    return xs, xs[:-1] + [math.nextafter(b, -math.inf)]
 
 
-def find_extreme(f: Evaluate, features: Sequence[float], count: int = SAMPLES) -> Extreme:
+def find_extreme(f: Read, features: Sequence[float], count: int = SAMPLES) -> Extreme:
     """Max and min of f over the features' segments. Of values equal but for rounding
     (1e-12 of the largest), the leftmost: the first of two equal spans."""
     if len(features) > MAX_FEATURES:
@@ -70,7 +71,7 @@ def find_extreme(f: Evaluate, features: Sequence[float], count: int = SAMPLES) -
     return Extreme(top, x_top, bottom, x_bottom)
 
 
-def find_peak(f: Evaluate, features: Sequence[float], sign: float, count: int, span: float) -> tuple[float, float]:
+def find_peak(f: Read, features: Sequence[float], sign: float, count: int, span: float) -> tuple[float, float]:
     """The max (sign 1) or the min (sign -1) of f over the features' segments and its
     position, as find_extreme() finds them, refined to 1e-13 of `span`."""
     return _peak(f, features, _sampled(f, features, count), sign, span)
@@ -79,13 +80,16 @@ def find_peak(f: Evaluate, features: Sequence[float], sign: float, count: int, s
 Sampled = list[tuple[float, float, list[float], list[float]]]
 
 
-def _sampled(f: Evaluate, features: Sequence[float], count: int) -> Sampled:
-    return [(a, b, *sample(f, a, b, count)) for a, b in segments(features)]
+def _sampled(f: Read, features: Sequence[float], count: int) -> Sampled:
+    """Every segment's samples, read in one call."""
+    placed = [(a, b, *sample_positions(a, b, count)) for a, b in segments(features)]
+    values = f([x for _, _, _, at in placed for x in at])
+    return [(a, b, xs, values[k * (count + 1):(k + 1) * (count + 1)]) for k, (a, b, xs, _) in enumerate(placed)]
 
 
-def _peak(f: Evaluate, features: Sequence[float], sampled: Sampled, sign: float, span: float) -> tuple[float, float]:
+def _peak(f: Read, features: Sequence[float], sampled: Sampled, sign: float, span: float) -> tuple[float, float]:
     if not sampled:
-        return f(features[0]), features[0]
+        return f([features[0]])[0], features[0]
     scale = max(abs(v) for _, _, _, values in sampled for v in values)
     tolerance = 1e-13 * span
     best = (-math.inf, features[0])
@@ -100,7 +104,7 @@ def _peak(f: Evaluate, features: Sequence[float], sampled: Sampled, sign: float,
 class _Segment:
     """Peaks of sign * f on one smooth segment [a, b]."""
 
-    def __init__(self, f: Evaluate, a: float, b: float, sign: float, tolerance: float) -> None:
+    def __init__(self, f: Read, a: float, b: float, sign: float, tolerance: float) -> None:
         self.f, self.a, self.b, self.sign, self.tolerance = f, a, b, sign, tolerance
         # A segment narrower than the least double times 64 (a load at x = 5e-324) has
         # no step to difference over: its ends' samples are its values.
@@ -137,21 +141,20 @@ class _Segment:
             else:
                 hi = mid
         x = 0.5 * (lo + hi)
-        return x, self.f(x)
+        return x, self.f([x])[0]
 
     def slope(self, x: float) -> float:
         """sign * f'(x): central differences at steps h and h/2, extrapolated (Richardson)."""
         h = min(self.step, (x - self.a) / 2, (self.b - x) / 2)
         if h <= 0.0:
             return 0.0
-        f = self.f
-        wide = (f(x + h) - f(x - h)) / (2 * h)
-        narrow = (f(x + h / 2) - f(x - h / 2)) / h
+        right, left, half_right, half_left = self.f([x + h, x - h, x + h / 2, x - h / 2])
+        wide = (right - left) / (2 * h)
+        narrow = (half_right - half_left) / h
         return self.sign * (4 * narrow - wide) / 3
 
     def end_slope(self, x: float, inward: float) -> float:
         """sign * the rise of f going into the segment from its end x (one-sided, second order)."""
         h = inward * self.step
-        f = self.f
-        start = f(x) if inward > 0 else f(math.nextafter(x, -math.inf))
-        return self.sign * (-3 * start + 4 * f(x + h) - f(x + 2 * h)) / (2 * self.step)
+        start, near, far = self.f([x if inward > 0 else math.nextafter(x, -math.inf), x + h, x + 2 * h])
+        return self.sign * (-3 * start + 4 * near - far) / (2 * self.step)

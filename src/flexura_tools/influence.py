@@ -7,21 +7,21 @@ import math
 import os
 from collections.abc import Sequence
 from dataclasses import dataclass
-from typing import Any, Literal
+from typing import Any, Literal, cast
 
-import flexura
-
+from ._engine import SolvedBeam
 from .checks import Checker
-from .envelopes import reader
-from .errors import ModelError
-from .equilibrium import scale_of, solve_balanced
-from .model import Beam, PointLoad, RawLoad, Support
-from .result import QUANTITIES, Quantity, names
+from .envelopes import check_points
+from .equilibrium import scale_of
+from .errors import ModelError, show
+from .loads import PointLoad, RawLoad
+from .model import Beam, checked, solver_of
+from .result import QUANTITIES, Quantity
+from .supports import Support, names
 
 Component = Literal["rx", "ry", "m"]
 Side = Literal["left", "right"]
 COMPONENTS: tuple[Component, ...] = ("rx", "ry", "m")
-_QUANTITY: dict[str, Quantity] = {q: q for q in QUANTITIES}
 
 
 @dataclass(frozen=True, slots=True)
@@ -62,44 +62,53 @@ def influence_line(beam: Beam, quantity: Quantity | Component, at: float | str |
     "rx", "ry" or "m" is a reaction of the support `at` (its label, position or the
     Support). The beam's own loads take no part. The load positions hold the ends,
     every support, the section, `points`, and evenly spaced positions so that no
-    gap is wider than span / n."""
-    beam.check()
-    if not math.isfinite(angle):
-        raise ValueError(f"angle: must be finite, got {angle!r}")
-    if PointLoad(x=0.0, force=1.0, angle=angle).axial() and not any(s.kx != 0 for s in beam.supports):
-        raise ValueError("angle: the unit load has a horizontal component, but no support restrains the beam "
-                         "horizontally (kx): solve() would leave it unbalanced")
+    gap is wider than span / n. Every problem of the arguments raises ModelError."""
+    checked(beam)
     span = float(beam.span)
-    args = beam.with_loads([]).solve_args()
-    head = (args.span, args.e, args.i, args.a, args.g, args.supports)
-    units = args.units
-    scale = scale_of([("point", [1.0, 0.0, angle])], span, units)
-
-    def solve(x: float) -> flexura.BeamResult:
-        load: RawLoad = ("point", [1.0, x, angle])
-        return solve_balanced(head, [load], units, scale, f"the unit load at x = {x!r}: ")
-
+    c = Checker()
+    unit = c.finite(angle, "angle")
+    if unit is not None and PointLoad(x=0.0, force=1.0, angle=unit).axial() and not any(
+            s.kx != 0 for s in beam.supports):
+        c.add("angle", "the unit load has a horizontal component, but no support restrains the beam "
+                       "horizontally (kx): solve() would leave it unbalanced")
+    c.count(n, "n")
+    check_points(c, span, points)
+    if side not in ("left", "right"):
+        c.add("side", f"must be 'left' or 'right', got {show(side)}")
     section: float | None = None
+    support = -1
     if quantity in COMPONENTS:
-        entry, component = _support_entry(beam, at), COMPONENTS.index(quantity)
+        support = _support(c, beam, at)
+    elif quantity in QUANTITIES:
+        section = _section(c, at, side, span)
+    else:
+        c.add("quantity", f"{show(quantity)} is not one of nf, sf, bm, d, rx, ry, m")
+    if c.problems:
+        raise ModelError(c.problems)
+    load_angle = cast(float, unit)
+    solver = solver_of(beam)  # the beam's arguments without its loads: the unit load alone
+    scale = scale_of([("point", [1.0, 0.0, load_angle])], span, solver.units)
+
+    def solve(x: float) -> SolvedBeam:
+        load: RawLoad = ("point", [1.0, x, load_angle])
+        return solver.solve([load], scale=scale, name=f"the unit load at x = {x!r}: ")
+
+    if section is None:
+        component = COMPONENTS.index(cast(Component, quantity))
 
         def read(x: float) -> float:
-            return list(solve(x).reactions().values())[entry][component]
-        where = float(_support(beam, at).x)
-    elif quantity in _QUANTITY:
-        section = _section(at, side, span)
-        q = _QUANTITY[quantity]
+            return solve(x).reactions()[support][component]
+        where = float(beam.supports[support].x)
+    else:
+        q = cast(Quantity, quantity)
         probe = section if side == "right" else math.nextafter(section, -math.inf)
 
         def read(x: float) -> float:
-            return reader(solve(x), q)(probe)
+            return solve(x).values(q, probe)
         where = section
-    else:
-        raise ValueError(f"quantity: {quantity!r} is not one of nf, sf, bm, d, rx, ry, m")
-    positions = _positions(beam, span, n, points, section)
     xs: list[float] = []
     values: list[float] = []
-    for x in positions:
+    for x in _positions(beam, span, n, points, section):
         if x == section:
             # Just left of the section, then just right: the load at the probe counts
             # in the quantity read there, the load one double beyond it does not.
@@ -112,41 +121,33 @@ def influence_line(beam: Beam, quantity: Quantity | Component, at: float | str |
     return InfluenceLine(quantity, where, xs, values)
 
 
-def _section(at: object, side: Side, span: float) -> float:
+def _section(c: Checker, at: object, side: object, span: float) -> float | None:
     if isinstance(at, bool) or not isinstance(at, (int, float)):
-        raise ValueError(f"at: a section is a position on the beam, got {at!r}")
-    x = float(at)
+        c.add("at", f"a section is a position on the beam, got {show(at)}")
+        return None
+    x = c.finite(at, "at")
+    if x is None:
+        return None
     if not 0.0 <= x <= span:
-        raise ValueError(f"at: {x!r} is not on the beam [0, {span!r}]")
-    if side not in ("left", "right"):
-        raise ValueError(f"side: must be 'left' or 'right', got {side!r}")
+        c.add("at", f"{show(x)} is not on the beam [0, {show(span)}]")
+        return None
     if (side == "right" and x == span) or (side == "left" and x == 0.0):
-        raise ValueError(f"side: just {side} of x = {x!r} is off the beam; use the other side")
+        c.add("side", f"just {side} of x = {show(x)} is off the beam; use the other side")
     return x
 
 
-def _support(beam: Beam, at: float | str | Support) -> Support:
-    for support in beam.supports:
-        if names(support, at):
-            return support
+def _support(c: Checker, beam: Beam, at: object) -> int:
+    """The place of the support `at` names among the beam's supports (the core gives
+    the reactions in that order); -1 with a problem when it names none."""
+    for k, support in enumerate(beam.supports):
+        if isinstance(at, (str, int, float, Support)) and names(support, at):
+            return k
     known = ", ".join(s.label or f"{float(s.x):g}" for s in beam.supports)
-    raise ValueError(f"at: {at!r} is not a support of the beam (supports: {known})")
-
-
-def _support_entry(beam: Beam, at: float | str | Support) -> int:
-    """The support's place among reactions(), which lists them by ascending position."""
-    support = _support(beam, at)
-    return sorted(s.x for s in beam.supports).index(support.x)
+    c.add("at", f"{show(at)} is not a support of the beam (supports: {known})")
+    return -1
 
 
 def _positions(beam: Beam, span: float, n: int, points: Sequence[float], section: float | None) -> list[float]:
-    for k, x in enumerate(points):
-        if not 0.0 <= x <= span:
-            raise ValueError(f"points[{k}]: {x!r} is not on the beam [0, {span!r}]")
-    c = Checker()
-    c.count(n, "n")
-    if c.problems:
-        raise ModelError(c.problems)
     fixed: list[float] = sorted({0.0, span, *(float(s.x) for s in beam.supports),
                                  *([] if section is None else [section])})
     step = span / n

@@ -1,8 +1,7 @@
-"""The beam model: immutable records of the beam, its supports and its loads.
+"""The beam model: a beam on its supports under its loads (see loads.py and
+supports.py), its load cases and combinations, checked as a whole, and its
+solved form, Result.
 
-Signs and angles are those of flexura.solve(): a load acts along its angle
-(90 degrees: upwards, so a downward load is negative; 0: along +x), moments
-are counter-clockwise positive, positions run from x = 0 at the left end.
 Constructing a record checks nothing and never fails: a field that cannot be
 converted (supports=None) is kept as given, and Beam.check() (or solve()) reports
 every problem of the whole model at once, each with its path.
@@ -11,68 +10,31 @@ every problem of the whole model at once, each with its path.
 from __future__ import annotations
 
 import math
+import os
 from collections.abc import Callable, Iterator, Mapping, Sequence
 from dataclasses import dataclass, field, replace
-from typing import ClassVar, Literal, NamedTuple, TypeVar, Union, cast
+from functools import cached_property
+from typing import Any, TypeVar, cast
 
+import flexura
 
-from .checks import UNIT_KEYS, Checker, is_number, near_miss
-from .equilibrium import overflow_problems, scale_of, solve_balanced
+from ._engine import SolvedBeam
+from .checks import UNIT_KEYS, Checker, converted, is_number, near_miss, shape
+from .equilibrium import overflow_problems
 from .errors import ModelError, Problem, show
-from .result import Quantity, Result
+from .loads import Axial, Load, Moment, PointLoad, check_loads, degree_of, has_transverse_part
+from .result import QUANTITIES, Diagram, Extremes, Quantity, Reactions, diagram_of, extremes_of, reactions_of
+from .solver import SolveArgs, Solver
+from .supports import INF, Support
 
-INF = math.inf
-# solve()'s degree factor and the cut-off below which a load component is dropped.
-_DEGREE = 0.017453292519943295
-_CUT_OFF = 1e-8
 # Supports closer than this share of the span are refused: the solve splits the load
 # between two supports d apart with an error of about 1e-16 (span / d)^2 of the loads
 # (measured on 2 to 100 spans: 2e-9 at 1e-4, 2e-5 at 1e-6, 9% at 1e-8), and nothing
 # in the result shows it, not even the balance of forces.
 NEAR = 1e-4
-# flexura's reactions() keys a support by its position as text, and every integral
-# position from 2**63 on saturates to one key: two supports there cannot be told apart.
-FAR = 2.0**63
-
-RawKind = Literal["point", "udl", "trap", "torque", "dist"]
-RawLoad = tuple[RawKind, list[float]]
-RawSupport = tuple[float, float, float, float]
 
 V = TypeVar("V")
 T = TypeVar("T")
-
-
-def converted(convert: Callable[[T], object], value: T) -> object:
-    """A record's field as the record keeps it: converted (a list to a tuple), or as
-    given when it cannot be, for the checks to report with its path. Text is not
-    taken for a list of its letters."""
-    if isinstance(value, (str, bytes)):
-        return value
-    try:
-        return convert(value)
-    except Exception:  # construction never fails: problems() names what is wrong
-        return value
-
-
-def shape(c: Checker, value: object, path: str, kind: type, what: str) -> bool:
-    """Whether a field has the shape its record converted it to; else a problem."""
-    if isinstance(value, kind):
-        return True
-    c.add(path, f"must be {what}, got {show(value)}")
-    return False
-
-
-class SolveArgs(NamedTuple):
-    """The arguments of flexura.solve(), in its order."""
-
-    span: float
-    e: float
-    i: float
-    a: float
-    g: float
-    supports: list[RawSupport]
-    loads: list[RawLoad]
-    units: dict[str, float] | None
 
 
 class Frozen(Mapping[str, V]):
@@ -99,242 +61,6 @@ class Frozen(Mapping[str, V]):
         return repr(self._items)
 
 
-def _has_axial_part(angle: float, *values: float) -> bool:
-    """Whether solve() keeps an axial component of a load: cos(angle) above its cut-off."""
-    return any(v != 0 for v in values) and abs(math.cos(angle * _DEGREE)) >= _CUT_OFF
-
-
-def has_transverse_part(angle: float, value: float) -> bool:
-    """Whether solve() keeps a transverse component of a load: sin(angle) above its cut-off."""
-    return value != 0 and abs(math.sin(angle * _DEGREE)) >= _CUT_OFF
-
-
-def _owns(x: float, a: float, b: float, span: float) -> bool:
-    """Whether a load at x belongs to the stretch [a, b): a load on a support between two
-    stretches goes with the right one, a load at the end of the beam with the last."""
-    return a <= x < b or x == b == span
-
-
-def _check_range(c: Checker, path: str, span: float | None, start: object, end: object) -> None:
-    x1 = c.position(start, f"{path}.x1", span)
-    x2 = c.position(end, f"{path}.x2", span)
-    if x1 is None or x2 is None or x1 < x2:
-        return
-    if x1 == x2:
-        c.add(path, f"x1 = x2 = {show(x1)}: a load of zero length carries nothing")
-    else:
-        c.add(path, f"x1 = {show(x1)} is not before x2 = {show(x2)}: solve() reads a range given "
-                    "right to left as a load acting the other way; write it left to right (x1 < x2) "
-                    "and negate the intensity")
-
-
-@dataclass(frozen=True, slots=True, kw_only=True)
-class PointLoad:
-    """A force of size `force` at x, acting along `angle` (90: upwards)."""
-
-    TYPE: ClassVar[str] = "point"
-    x: float
-    force: float
-    angle: float = 90.0
-
-    def raw(self, span: float) -> RawLoad:
-        return ("point", [self.force, self.x, self.angle])
-
-    def positions(self, span: float) -> tuple[float, ...]:
-        return (self.x,)
-
-    def axial(self) -> bool:
-        return _has_axial_part(self.angle, self.force)
-
-    def scaled(self, factor: float) -> PointLoad:
-        return replace(self, force=factor * self.force)
-
-    def part(self, a: float, b: float, span: float) -> PointLoad | None:
-        return self if _owns(self.x, a, b, span) else None
-
-    def check(self, c: Checker, path: str, span: float | None) -> None:
-        c.position(self.x, f"{path}.x", span)
-        c.finite(self.force, f"{path}.force")
-        c.finite(self.angle, f"{path}.angle")
-
-
-@dataclass(frozen=True, slots=True, kw_only=True)
-class Moment:
-    """A concentrated moment at x, counter-clockwise positive."""
-
-    TYPE: ClassVar[str] = "moment"
-    x: float
-    moment: float
-
-    def raw(self, span: float) -> RawLoad:
-        return ("torque", [self.moment, self.x])
-
-    def positions(self, span: float) -> tuple[float, ...]:
-        return (self.x,)
-
-    def axial(self) -> bool:
-        return False
-
-    def scaled(self, factor: float) -> Moment:
-        return replace(self, moment=factor * self.moment)
-
-    def part(self, a: float, b: float, span: float) -> Moment | None:
-        return self if _owns(self.x, a, b, span) else None
-
-    def check(self, c: Checker, path: str, span: float | None) -> None:
-        c.position(self.x, f"{path}.x", span)
-        c.finite(self.moment, f"{path}.moment")
-
-
-@dataclass(frozen=True, slots=True, kw_only=True)
-class UniformLoad:
-    """Intensity w (force per length) from x1 to x2; x2 None is the end of the beam."""
-
-    TYPE: ClassVar[str] = "uniform"
-    w: float
-    x1: float = 0.0
-    x2: float | None = None
-    angle: float = 90.0
-
-    def raw(self, span: float) -> RawLoad:
-        return ("udl", [self.w, self.x1, span if self.x2 is None else self.x2, self.angle])
-
-    def positions(self, span: float) -> tuple[float, ...]:
-        return (self.x1, span if self.x2 is None else self.x2)
-
-    def axial(self) -> bool:
-        return _has_axial_part(self.angle, self.w)
-
-    def scaled(self, factor: float) -> UniformLoad:
-        return replace(self, w=factor * self.w)
-
-    def part(self, a: float, b: float, span: float) -> UniformLoad | None:
-        x1, x2 = max(self.x1, a), min(span if self.x2 is None else self.x2, b)
-        return replace(self, x1=x1, x2=x2) if x1 < x2 else None
-
-    def check(self, c: Checker, path: str, span: float | None) -> None:
-        c.finite(self.w, f"{path}.w")
-        c.finite(self.angle, f"{path}.angle")
-        if self.x2 is None and span is None:  # the end of a beam whose span is reported
-            c.position(self.x1, f"{path}.x1", span)
-        else:
-            _check_range(c, path, span, self.x1, span if self.x2 is None else self.x2)
-
-
-@dataclass(frozen=True, slots=True, kw_only=True)
-class TrapezoidalLoad:
-    """Intensity varying linearly from w1 at x1 to w2 at x2."""
-
-    TYPE: ClassVar[str] = "trapezoidal"
-    w1: float
-    w2: float
-    x1: float
-    x2: float
-    angle: float = 90.0
-
-    def raw(self, span: float) -> RawLoad:
-        return ("trap", [self.w1, self.w2, self.x1, self.x2, self.angle])
-
-    def positions(self, span: float) -> tuple[float, ...]:
-        return (self.x1, self.x2)
-
-    def axial(self) -> bool:
-        return _has_axial_part(self.angle, self.w1, self.w2)
-
-    def scaled(self, factor: float) -> TrapezoidalLoad:
-        return replace(self, w1=factor * self.w1, w2=factor * self.w2)
-
-    def part(self, a: float, b: float, span: float) -> TrapezoidalLoad | None:
-        x1, x2 = max(self.x1, a), min(self.x2, b)
-        if not x1 < x2:
-            return None
-        if (x1, x2) == (self.x1, self.x2):
-            return self
-        slope = (self.w2 - self.w1) / (self.x2 - self.x1)  # the intensity at the cuts, on the same line
-        return replace(self, w1=self.w1 + slope * (x1 - self.x1), w2=self.w1 + slope * (x2 - self.x1), x1=x1, x2=x2)
-
-    def check(self, c: Checker, path: str, span: float | None) -> None:
-        c.finite(self.w1, f"{path}.w1")
-        c.finite(self.w2, f"{path}.w2")
-        c.finite(self.angle, f"{path}.angle")
-        _check_range(c, path, span, self.x1, self.x2)
-
-
-@dataclass(frozen=True, slots=True, kw_only=True)
-class PolynomialLoad:
-    """Intensity c0 + c1 x + c2 x^2 + ... from x1 to x2, x measured from the left
-    end of the beam (not from x1)."""
-
-    TYPE: ClassVar[str] = "polynomial"
-    coefficients: Sequence[float]
-    x1: float
-    x2: float
-    angle: float = 90.0
-
-    def __post_init__(self) -> None:
-        object.__setattr__(self, "coefficients", converted(tuple, self.coefficients))
-
-    def raw(self, span: float) -> RawLoad:
-        return ("dist", [self.x1, self.x2, self.angle, *self.coefficients])
-
-    def positions(self, span: float) -> tuple[float, ...]:
-        return (self.x1, self.x2)
-
-    def axial(self) -> bool:
-        return _has_axial_part(self.angle, *self.coefficients)
-
-    def scaled(self, factor: float) -> PolynomialLoad:
-        return replace(self, coefficients=[factor * c for c in self.coefficients])
-
-    def part(self, a: float, b: float, span: float) -> PolynomialLoad | None:
-        # The coefficients are about x = 0, so a part keeps them.
-        x1, x2 = max(self.x1, a), min(self.x2, b)
-        return replace(self, x1=x1, x2=x2) if x1 < x2 else None
-
-    def check(self, c: Checker, path: str, span: float | None) -> None:
-        coefficients = cast(object, self.coefficients)
-        if not shape(c, coefficients, f"{path}.coefficients", tuple, "a list of numbers"):
-            coefficients = ()
-        if not coefficients:
-            c.add(f"{path}.coefficients", "needs at least one coefficient")
-        for k, coefficient in enumerate(cast("tuple[object, ...]", coefficients)):
-            c.finite(coefficient, f"{path}.coefficients[{k}]")
-        c.finite(self.angle, f"{path}.angle")
-        _check_range(c, path, span, self.x1, self.x2)
-
-
-Load = Union[PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment]
-LOAD_TYPES: tuple[type[Load], ...] = (PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment)
-
-
-class Axial(NamedTuple):
-    """What a load's axial component meets: no horizontal restraint at all (solve()
-    would leave it unbalanced), or `restraints` of them and no A for E*A between them."""
-
-    unbalanced: bool
-    restraints: int
-
-
-def check_loads(c: Checker, given: Sequence[Load], prefix: str, span: float | None, axial: Axial) -> None:
-    loads = cast("Sequence[object]", given)  # as given: the checks do not trust the types
-    for k, load in enumerate(loads):
-        path = f"{prefix}[{k}]"
-        if not isinstance(load, LOAD_TYPES):
-            names = ", ".join(t.__name__ for t in LOAD_TYPES)
-            c.add(path, f"is not a load ({names}): got {show(load)}")
-            continue
-        before = len(c.problems)
-        load.check(c, path, span)
-        if len(c.problems) > before or not load.axial():
-            continue
-        if axial.unbalanced:
-            c.add(path, "has a horizontal component, but no support restrains the beam horizontally "
-                        "(kx): solve() would leave it unbalanced; give a support kx (a pin or a fixed end)")
-        elif axial.restraints:
-            c.add(path, f"has a horizontal component, which the {axial.restraints} horizontal restraints share "
-                        "by the axial stiffness E*A: give the beam A")
-
-
 @dataclass(frozen=True, slots=True, kw_only=True)
 class Combination:
     """A load combination such as 1.35 D + 1.5 L: the loads of each named case times
@@ -345,66 +71,6 @@ class Combination:
 
     def __post_init__(self) -> None:
         object.__setattr__(self, "factors", converted(Frozen, self.factors))
-
-
-@dataclass(frozen=True, slots=True, kw_only=True)
-class Support:
-    """A support at x. kx and ky restrain horizontal and vertical displacement:
-    0 is free, inf rigid, a positive number a spring of that stiffness; km
-    restrains rotation: 0 free, inf fixed. Use the named constructors."""
-
-    x: float
-    kx: float = 0.0
-    ky: float = 0.0
-    km: float = 0.0
-    label: str | None = None
-
-    @classmethod
-    def pin(cls, x: float, label: str | None = None) -> Support:
-        return cls(x=x, kx=INF, ky=INF, label=label)
-
-    @classmethod
-    def roller(cls, x: float, label: str | None = None) -> Support:
-        return cls(x=x, ky=INF, label=label)
-
-    @classmethod
-    def fixed(cls, x: float, label: str | None = None) -> Support:
-        return cls(x=x, kx=INF, ky=INF, km=INF, label=label)
-
-    @classmethod
-    def spring(cls, x: float, *, ky: float = 0.0, kx: float = 0.0, label: str | None = None) -> Support:
-        return cls(x=x, kx=kx, ky=ky, label=label)
-
-    @property
-    def kind(self) -> str:
-        """'pin', 'roller', 'fixed', 'spring' or 'support' (any other combination)."""
-        restraints = (self.kx, self.ky, self.km)
-        named = {(INF, INF, 0.0): "pin", (0.0, INF, 0.0): "roller", (INF, INF, INF): "fixed"}
-        if restraints in named:
-            return named[restraints]
-        springs = [k for k in (self.kx, self.ky) if k not in (0.0, INF)]
-        return "spring" if springs and self.km == 0.0 else "support"
-
-    def raw(self) -> RawSupport:
-        return (self.x, self.kx, self.ky, self.km)
-
-    def check(self, c: Checker, path: str, span: float | None) -> None:
-        c.position(self.x, f"{path}.x", span)
-        restraints: list[float | None] = []
-        for name, value in (("kx", self.kx), ("ky", self.ky)):
-            k = c.number(value, f"{path}.{name}")
-            if k is not None and not k >= 0.0:
-                c.add(f"{path}.{name}", f"must be 0 (free), a spring stiffness above 0 or inf (rigid), "
-                                        f"got {show(k)}")
-            restraints.append(k)
-        km = c.number(self.km, f"{path}.km")
-        if km is not None and km not in (0.0, INF):
-            c.add(f"{path}.km", f"rotational springs are not modelled; use 0 or inf, got {show(km)}")
-        if restraints + [km] == [0.0, 0.0, 0.0]:
-            c.add(path, "restrains nothing: kx, ky and km are all 0")
-        label = cast(object, self.label)
-        if label is not None and not (isinstance(label, str) and label):
-            c.add(f"{path}.label", f"must be a non-empty text, got {show(label)}")
 
 
 @dataclass(frozen=True, slots=True, kw_only=True)
@@ -443,11 +109,25 @@ class Beam:
     def solve_args(self) -> SolveArgs:
         """The arguments for flexura.solve(), unchecked: flexura.solve(*beam.solve_args())
         gives the same bits as beam.solve().raw. A missing A is passed as 1, which then
-        enters no result."""
-        span = self.span
-        return SolveArgs(span, self.E, self.I, 1.0 if self.A is None else self.A, self.G,
-                         [s.raw() for s in self.supports], [load.raw(span) for load in self.loads],
-                         dict(self.units) or None)
+        enters no result. A model whose fields are not records where the arguments need
+        them raises ModelError with its problems."""
+        def args() -> SolveArgs:
+            span = self.span
+            return SolveArgs(span, self.E, self.I, 1.0 if self.A is None else self.A, self.G,
+                             [s.raw() for s in self.supports], [load.raw(span) for load in self.loads],
+                             dict(self.units) or None)
+        return self._read(args)
+
+    def _read(self, read: Callable[[], T]) -> T:
+        """read() of this beam, whose fields may not hold what it needs (a record
+        never fails to construct): what that raises becomes the model's problems."""
+        try:
+            return read()
+        except (TypeError, ValueError, AttributeError, OverflowError):
+            found = self.problems()
+            if not found:
+                raise
+            raise ModelError(found) from None
 
     def problems(self) -> list[Problem]:
         """Everything wrong with the model, each with its path; empty when it can be solved."""
@@ -483,6 +163,10 @@ class Beam:
         """The problems of other loads on this checked beam, named under `prefix`
         (loaded[2].x), as the beam's own loads would be checked."""
         c = Checker()
+        given = cast(object, loads)  # as given: the checks do not trust the types
+        if isinstance(given, (str, bytes)) or not isinstance(given, Sequence):
+            c.add(prefix, f"must be a list of loads, got {show(given)}")
+            return c.problems
         horizontal = sum(1 for s in self.supports if s.kx != 0)
         axial = Axial(unbalanced=horizontal == 0, restraints=horizontal if self.A is None and horizontal >= 2 else 0)
         check_loads(c, loads, prefix, float(self.span), axial)
@@ -610,46 +294,66 @@ class Beam:
         """Check the model (once per beam), then solve it. A result whose reactions do
         not balance the loads (an ill-conditioned model), or whose numbers overflow,
         is refused with ModelError, naming the input where one is to blame."""
-        self.check()
-        args = self.solve_args()
-        scale = scale_of(args.loads, float(args.span), args.units)
-        raw = solve_balanced(args[:6], args.loads, args.units, scale, "", lambda: overflow_problems(self))
-        return Result(self, raw)
+        args = self.check().solve_args()
+        solved = Solver.of(args).solve(args.loads, diagnose=lambda: self._overflow(self.loads))
+        return Result(self, solved)
+
+    def _overflow(self, loads: Sequence[Load]) -> list[Problem]:
+        """The inputs whose products leave the double range, with these loads."""
+        return overflow_problems(self.span, self.E, self.I, self.units, loads, self.supports)
 
     def factored(self, factors: Mapping[str, float]) -> list[Load]:
         """The loads of each named case times its factor, case by case in the order of
-        `factors`, each case's loads in their order."""
-        missing = [name for name in factors if name not in self.cases]
-        if missing:
-            raise KeyError(f"{missing[0]!r} is not a load case (cases: {', '.join(self.cases) or 'none'})")
+        `factors`, each case's loads in their order. The beam is checked first; a name
+        that is no load case, or a factor that is no finite number, raises ModelError."""
+        self.check()
+        c = Checker()
+        given = cast(object, factors)  # as given: the checks do not trust the types
+        if not isinstance(given, Mapping):
+            c.add("factors", f"must be a mapping of case names to factors, got {show(given)}")
+            raise ModelError(c.problems)
+        for name, factor in cast("Mapping[object, object]", given).items():
+            if name not in self.cases:
+                hint = near_miss(name, self.cases) if isinstance(name, str) else ""
+                c.add(f"factors.{name}", f"is not a load case{hint} (cases: {', '.join(self.cases) or 'none'})")
+            c.finite(factor, f"factors.{name}")
+        if c.problems:
+            raise ModelError(c.problems)
         return [load.scaled(factor) for name, factor in factors.items() for load in self.cases[name]]
 
     def combination(self, name: str) -> Beam:
         """The beam under one of its combinations: its loads are the combination's
-        factored loads (the beam's own `loads` take no part), titled by the combination."""
+        factored loads (the beam's own `loads` take no part), titled by the combination.
+        A name that is no combination raises ModelError."""
+        self.check()
         for combination in self.combinations:
             if combination.name == name:
                 return self.with_loads(self.factored(combination.factors), combination.name)
-        known = ", ".join(c.name for c in self.combinations) or "none"
-        raise KeyError(f"{name!r} is not a combination (combinations: {known})")
+        known = [c.name for c in self.combinations]
+        given = cast(object, name)  # as given: the checks do not trust the types
+        hint = near_miss(given, known) if isinstance(given, str) else ""
+        raise ModelError([Problem("name", f"{show(name)} is not a combination{hint} "
+                                          f"(combinations: {', '.join(known) or 'none'})")])
 
     def solve_combinations(self) -> dict[str, Result]:
         """Every combination solved as one beam (its factored loads in one solve, so
         the result is exact, not a sum of rounded results), by name, in order."""
-        self.check()
+        solver = solver_of(self)
         span = float(self.span)
         out: dict[str, Result] = {}
         for k, c in enumerate(self.combinations):
             beam = self.combination(c.name)
-            # The checked loads of checked cases times checked factors are valid loads
-            # unless a product overflows: only then is the combination checked again
-            # (which names the load). Saves 15% of the README's combination envelope.
-            if all(math.isfinite(v) for load in beam.loads for v in load.raw(span)[1]):
-                object.__setattr__(beam, "_checked", True)
+            loads = [load.raw(span) for load in beam.loads]
             try:
-                out[c.name] = beam.solve()
+                # The checked loads of checked cases times checked factors are valid loads
+                # unless a product overflows: only then is the combination checked, which
+                # names the load. Saves 15% of the README's combination envelope.
+                if not all(math.isfinite(v) for _, values in loads for v in values):
+                    beam.check()
+                solved = solver.solve(loads, diagnose=lambda: beam._overflow(beam.loads))
             except ModelError as error:  # named by the combination, whose factored loads they are
                 raise ModelError(Problem(f"combinations[{k}]", f"{c.name}: {p}") for p in error.problems) from None
+            out[c.name] = Result(beam, solved)
         return out
 
     def with_loads(self, loads: Sequence[Load], title: str | None = None) -> Beam:
@@ -659,26 +363,28 @@ class Beam:
 
     def features(self) -> list[float]:
         """Sorted positions in [0, span] where a diagram may jump or change its law:
-        the ends, the supports and the ends of every load."""
-        return features_of(float(self.span), self.supports, self.loads)
+        the ends, the supports and the ends of every load (as the solved beam's
+        features, which the layer reads from the core once it has solved)."""
+        return self._read(lambda: features_of(float(self.span), self.supports, self.loads))
 
     def spans(self) -> list[tuple[float, float]]:
         """The spans, left to right: the stretches between the ends and the vertical
         restraints (an overhang beyond an end support is a span of its own)."""
-        span = float(self.span)
-        cuts = sorted({0.0, span} | {float(s.x) for s in self.supports if s.ky != 0})
-        return list(zip(cuts, cuts[1:]))
+        def cuts() -> list[float]:
+            return sorted({0.0, float(self.span)} | {float(s.x) for s in self.supports if s.ky != 0})
+        ends = self._read(cuts)
+        return list(zip(ends, ends[1:]))
 
     def jumps(self) -> dict[Quantity, list[float]]:
         """Positions where each diagram may jump: the shear force at transverse point loads
         and vertical restraints, the normal force at axial point loads and horizontal
         restraints, the bending moment at moments and rotational restraints. The
         deflection never jumps."""
-        return jumps_of(self.supports, self.loads)
+        return self._read(lambda: jumps_of(self.supports, self.loads))
 
     def max_degree(self) -> int:
         """The highest polynomial degree of a distributed load's intensity (0 without one)."""
-        return degree_of(self.loads)
+        return self._read(lambda: degree_of(self.loads))
 
     def _repr_html_(self) -> str:
         """A notebook's view: the supports and the loads as tables, and the beam as SVG."""
@@ -705,8 +411,7 @@ def _ratio(top: float | None, bottom: float | None) -> float | None:
 
 
 def _check_spacing(c: Checker, positions: Mapping[float, int], span: float) -> None:
-    """Supports nearer each other than NEAR of the span, and two or more from 2**63 on
-    (whose reactions flexura keys alike): each pair once, named by both."""
+    """Supports nearer each other than NEAR of the span: each pair once, named by both."""
     placed = sorted((x, k) for x, k in positions.items() if 0.0 <= x <= span)
     for (a, i), (b, j) in zip(placed, placed[1:]):
         if b - a < NEAR * span:
@@ -715,12 +420,13 @@ def _check_spacing(c: Checker, positions: Mapping[float, int], span: float) -> N
                                            f"{show(x_first)}, nearer than {NEAR:g} of the span: the solve cannot "
                                            "share the load between two supports so close to double precision; "
                                            "give one support there")
-    far = [k for x, k in placed if x >= FAR]
-    for k in far[1:]:
-        c.add(f"supports[{k}].x", f"supports[{far[0]}] and this one both lie from 2**63 = {FAR:.4g} on, where "
-                                  "flexura's reactions() gives every position one key, so their reactions cannot "
-                                  "be told apart; choose a larger length unit")
 
+
+# Where a diagram may change its law or jump, from the model's positions alone: the
+# envelope's mesh needs them for every member before any is solved (a vehicle's
+# positions are solved a chunk at a time, after the mesh is made). A solved beam's
+# own features come from the core (SolvedBeam.features()), the same positions. The
+# shares of an angle that count are the core's (loads.py asks _engine).
 
 def features_of(span: float, supports: Sequence[Support], loads: Sequence[Load]) -> list[float]:
     """Beam.features() of these supports and loads."""
@@ -747,8 +453,76 @@ def jumps_of(supports: Sequence[Support], loads: Sequence[Load]) -> dict[Quantit
     return {"nf": nf, "sf": sf, "bm": bm, "d": []}
 
 
-def degree_of(loads: Sequence[Load]) -> int:
-    """Beam.max_degree() of these loads."""
-    degrees = [len(load.coefficients) - 1 if isinstance(load, PolynomialLoad) else
-               1 if isinstance(load, TrapezoidalLoad) else 0 for load in loads]
-    return max(degrees, default=0)
+def checked(beam: object) -> Beam:
+    """A workflow's beam, checked: ModelError when it is not a Beam or has problems."""
+    if not isinstance(beam, Beam):
+        raise ModelError([Problem("beam", f"is not a Beam: got {show(beam)}")])
+    return beam.check()
+
+
+def solver_of(beam: Beam) -> Solver:
+    """The route into the core for this beam, once it is checked: its workflows solve
+    it under their loads through this (each load set valid on the checked beam)."""
+    return Solver.of(beam.check().solve_args())
+
+
+@dataclass(frozen=True)
+class Result:
+    """A solved Beam: its reactions by support, diagrams and extremes, read from the
+    layer's own solve (`solved`, the layer's private handle on the core).
+
+    `raw` is flexura's BeamResult for the same arguments, for exact point queries:
+    solved on first use as flexura.solve(*beam.solve_args()), so it gives the same
+    bits as every value here; the layer itself never reads it."""
+
+    beam: Beam
+    solved: SolvedBeam = field(repr=False)
+
+    @cached_property
+    def raw(self) -> flexura.BeamResult:
+        return flexura.solve(*self.beam.solve_args())
+
+    @cached_property
+    def reactions(self) -> Reactions:
+        return reactions_of(self.beam.supports, self.solved)
+
+    def evaluator(self, quantity: Quantity) -> Callable[[float], float]:
+        """The exact query of one quantity (the value just right of a jump)."""
+        if quantity not in QUANTITIES:
+            raise ModelError([Problem("quantity", f"{show(quantity)} is not one of {', '.join(QUANTITIES)}")])
+        solved = self.solved
+
+        def value(x: float) -> float:
+            return solved.values(quantity, x)
+        return value
+
+    def diagram(self, n: int = 200) -> Diagram:
+        """The diagrams on n evenly spaced positions and one either side of every feature
+        (as flexura's plotting_vectors(n)); n from 0 to 100,000."""
+        return diagram_of(self.solved, n)
+
+    def extremes(self) -> Extremes:
+        """Max and min of each quantity over the beam, with positions to 1e-9 of the span.
+        At a jump the larger side counts, at the jump's position."""
+        return extremes_of(self.solved, self.beam.max_degree())
+
+    def to_dict(self, n: int = 200) -> dict[str, object]:
+        """Plain JSON-ready data: the document of `flexura MODEL --json` (reactions,
+        extremes, diagram) with a `side` column in the diagram; n even intervals."""
+        from .export import result_to_dict
+        return result_to_dict(self, n)
+
+    def to_csv(self, path: str | os.PathLike[str], n: int = 200) -> None:
+        """The diagrams as CSV: x, side, nf, sf, bm, d; both sides of every jump."""
+        from .export import result_to_csv
+        return result_to_csv(self, path, n)
+
+    def to_dataframe(self, n: int = 200) -> Any:
+        """The diagrams as a pandas DataFrame, the columns of to_csv() (needs pandas)."""
+        from .export import data_frame, result_columns
+        return data_frame(result_columns(self, n))
+
+    def _repr_html_(self) -> str:
+        """A notebook's view: the reactions, the extremes and the diagrams as SVG."""
+        from .notebook import result_html
+        return result_html(self)

@@ -36,7 +36,9 @@ from typing import Any, TypeVar, cast
 
 from .checks import near_miss
 from .errors import ModelError, Problem, show
-from .model import INF, LOAD_TYPES, Beam, Combination, Load, PolynomialLoad, Support
+from .loads import LOAD_TYPES, Load, PolynomialLoad
+from .model import Beam, Combination
+from .supports import INF, KINDS, Support
 
 T = TypeVar("T")
 FORMAT_KEY = "flexura_model"
@@ -45,11 +47,6 @@ CASES_VERSION = 2  # the first version with load cases and combinations
 _BEAM_KEYS = (FORMAT_KEY, "title", "span", "E", "I", "A", "G", "units", "unit_names", "supports", "loads",
               "cases", "combinations")
 _LOADS: dict[str, type[Load]] = {cls.TYPE: cls for cls in LOAD_TYPES}
-_SUPPORT_TYPES = {
-    "pin": {"kx": INF, "ky": INF, "km": 0.0},
-    "roller": {"kx": 0.0, "ky": INF, "km": 0.0},
-    "fixed": {"kx": INF, "ky": INF, "km": INF},
-}
 _NON_FINITE = {"inf": INF, "-inf": -INF, "nan": math.nan}
 # A model file nests objects and lists five deep at most (cases, a case's loads, a
 # load, its coefficients); deeper data is refused before any check walks it.
@@ -104,7 +101,7 @@ def _record(item: Support | Load) -> dict[str, object]:
 
 def _support(support: Support) -> dict[str, object]:
     restraints = {"kx": support.kx, "ky": support.ky, "km": support.km}
-    for name, kind in _SUPPORT_TYPES.items():
+    for name, kind in KINDS.items():
         if all(_same(restraints[k], v) for k, v in kind.items()):
             out = {"type": name, "x": encode(support.x)}
             if support.label is not None:
@@ -398,8 +395,8 @@ class _Reader:
         if obj is None:
             return None
         kind = obj.get("type")
-        if "type" in obj and not (isinstance(kind, str) and kind in _SUPPORT_TYPES):
-            hint = near_miss(kind, _SUPPORT_TYPES) if isinstance(kind, str) else ""
+        if "type" in obj and not (isinstance(kind, str) and kind in KINDS):
+            hint = near_miss(kind, KINDS) if isinstance(kind, str) else ""
             self.fail(f"{path}.type", f"{show(kind)} is not a support type{hint} (pin, roller, fixed; "
                                       "or leave out the type and give kx, ky and km)")
             return None
@@ -409,7 +406,7 @@ class _Reader:
             known, hint = ("type", "x", "label"), f" (a {kind} sets kx, ky and km itself)"
         if not self.keys(obj, path, known, ("x",), hint):
             return None
-        restraints: dict[str, Any] = _SUPPORT_TYPES[kind] if isinstance(kind, str) else {
+        restraints: dict[str, Any] = KINDS[kind] if isinstance(kind, str) else {
             k: _in(obj.get(k, 0.0)) for k in ("kx", "ky", "km")}
         return Support(x=_in(obj["x"]), label=_kept(obj.get("label")), **restraints)
 

@@ -1,9 +1,9 @@
 """Moving loads: a vehicle of axles driven across the beam step by step, one
 solve per position, and the envelope of all positions.
 
-The beam is checked once; each position then swaps only the axle loads into
-the raw arguments of flexura.solve(), built once, so a position costs one solve
-and its reading on the mesh.
+The beam is checked once; each position then solves it under its own loads
+(made once) and its axles, so a position costs one solve and its reading on
+the mesh.
 """
 
 from __future__ import annotations
@@ -12,15 +12,15 @@ import bisect
 import math
 from collections.abc import Mapping, Sequence
 from dataclasses import dataclass
-from typing import Literal
+from typing import Literal, cast
 
-import flexura
-
-from .checks import MAX_COUNT, Checker, is_number
-from .envelopes import MERGE, Envelope, EnvelopeExtreme, build
-from .equilibrium import scale_of, solve_balanced
+from ._engine import SolvedBeam
+from .checks import MAX_COUNT, Checker, converted, is_number, shape
+from .envelopes import MERGE, Envelope, EnvelopeExtreme, build, check_reading
+from .equilibrium import scale_of
 from .errors import ModelError, Problem, show
-from .model import Beam, RawLoad, UniformLoad, converted, shape
+from .loads import RawLoad, UniformLoad
+from .model import Beam, checked, solver_of
 from .result import QUANTITIES, Quantity
 
 Direction = Literal["forward", "backward"]
@@ -112,19 +112,17 @@ class VehicleMembers:
         self.axle_points = self.complete = axle_points
         lane = [UniformLoad(w=-vehicle.lane)] if vehicle.lane else []
         static = beam.with_loads([*beam.loads, *lane])
-        static.check()
-        args = static.solve_args()
-        self.head = (args.span, args.e, args.i, args.a, args.g, args.supports)
-        self.static: list[RawLoad] = args.loads
-        self.units = args.units
+        self.solver = solver_of(static)
+        self.static: list[RawLoad] = [load.raw(beam.span) for load in static.loads]
         # The loads' size with every axle on the beam: the balance is checked against it.
         self.scale = scale_of(self.static + [("point", [w, 0.0, 90.0]) for w in vehicle.weights],
-                              float(beam.span), self.units)
+                              float(beam.span), self.solver.units)
         self.beam = beam
         self.span = float(beam.span)
         self.degree = static.max_degree()
         self.axial = any(load.axial() for load in static.loads)  # the axles act vertically
-        self.static_features = static.features()
+        # The beam's own features, from the core: the axles' positions are added to them.
+        self.static_features = self.solver.solve(self.static, name="the beam's own loads: ").features()
         self.static_jumps: dict[Quantity, list[float]] = static.jumps()
         # Where the shear jumps whatever the axles do: an axle standing there has two limits.
         self.shear_steps = {0.0, self.span, *self.static_jumps["sf"]}
@@ -201,9 +199,9 @@ class VehicleMembers:
         either side of it, and both limits count in the envelope."""
         return self.standing_at.get(k, {})
 
-    def solve(self, k: int) -> flexura.BeamResult:
+    def solve(self, k: int) -> SolvedBeam:
         axles: list[RawLoad] = [("point", [-w, x, 90.0]) for x, w in self.on[k]]
-        return solve_balanced(self.head, self.static + axles, self.units, self.scale, f"{self.name(k)}: ")
+        return self.solver.solve(self.static + axles, scale=self.scale, name=f"{self.name(k)}: ")
 
 
 @dataclass(frozen=True)
@@ -215,6 +213,8 @@ class MovingLoad:
     members: VehicleMembers
 
     def position(self, member: int) -> VehiclePosition:
+        """Where the vehicle stood for an envelope member (its index, as a list's:
+        IndexError beyond the members)."""
         return self.members.position(member)
 
     def extremes(self) -> dict[Quantity, EnvelopeExtreme]:
@@ -240,8 +240,10 @@ def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0
     with `axle_points` False it holds only the beam's own features, `points` and the
     evenly spaced positions: for a step much finer than span / n, about half the
     reading. The extremes are refined on each member's own features either way."""
-    beam.check()
+    checked(beam)
     c = Checker()
+    if not isinstance(cast(object, vehicle), Vehicle):  # as given: the checks do not trust the types
+        raise ModelError([Problem("vehicle", f"is not a Vehicle: got {show(vehicle)}")])
     vehicle.check(c)
     step_size = c.positive(step, "step")
     first = c.finite(start, "start")
@@ -249,11 +251,16 @@ def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0
     if step_size is not None and reach / step_size >= MAX_COUNT:  # told before any position is made
         c.add("step", f"{show(step_size)} makes {reach / step_size:.4g} positions each way across "
                       f"{show(reach)}, more than the {MAX_COUNT:,} taken; give a longer step")
+    given = cast(object, directions)  # as given: the checks do not trust the types
+    if isinstance(given, str) or not isinstance(given, Sequence):
+        c.add("directions", f"must be a list of 'forward' and 'backward', got {show(directions)}")
+        directions = ("forward",)
     for k, direction in enumerate(directions):
         if direction not in ("forward", "backward"):
-            c.add(f"directions[{k}]", f"must be 'forward' or 'backward', got {direction!r}")
+            c.add(f"directions[{k}]", f"must be 'forward' or 'backward', got {show(direction)}")
     if not directions:
         c.add("directions", "give 'forward', 'backward' or both")
+    check_reading(c, float(beam.span), n, points, quantities)
     if c.problems:
         raise ModelError(c.problems)
     members = VehicleMembers(beam, vehicle, step, start, directions, axle_points)

@@ -17,14 +17,17 @@ from html import escape
 from typing import TYPE_CHECKING
 
 from .export import envelope_columns, result_columns
-from .model import Moment, PointLoad, PolynomialLoad, TrapezoidalLoad, UniformLoad
+from .loads import Moment, PointLoad, PolynomialLoad, TrapezoidalLoad, UniformLoad
 from .plot import _angle_text, _intensity, _noise, _with_unit
 from .report import QUANTITY_NAMES, QUANTITY_UNITS, number, unit_of
-from .result import QUANTITIES, Extremes, Quantity, Result
+from .model import Result
+from .result import QUANTITIES, Extremes, Quantity
 
 if TYPE_CHECKING:
     from .envelopes import Envelope, EnvelopeExtreme
-    from .model import Beam, Load, Support
+    from .loads import Load
+    from .model import Beam
+    from .supports import Support
 
 WIDTH, LEFT, RIGHT = 680.0, 70.0, 610.0  # px: the picture, and where the beam starts and ends
 SKETCH, PANEL = 110.0, 80.0  # px: the height of the sketch and of each diagram's panel

@@ -17,19 +17,18 @@ loads, every pattern of them is solved instead.
 from __future__ import annotations
 
 import bisect
-import math
 import operator
-from collections.abc import Callable, Iterator, Mapping, Sequence
+from collections.abc import Callable, Iterator, Sequence
 from itertools import combinations
 
-import flexura
-
-from .envelopes import Envelope, LoadMembers, build, reader
-from .equilibrium import scale_of, solve_balanced
+from ._engine import SolvedBeam
+from .checks import Checker
+from .envelopes import Envelope, LoadMembers, build, check_reading
 from .errors import ModelError
-from .extremes import segments
-from .model import Beam, Load, degree_of, features_of
-from .result import QUANTITIES, Quantity
+from .extremes import Read, sample_positions, segments
+from .loads import Load, degree_of
+from .model import Beam, checked, solver_of
+from .result import QUANTITIES, Quantity, reader
 
 # All 2^n patterns are offered up to this many spans (4,096 beams).
 MAX_EVERY = 12
@@ -42,7 +41,7 @@ FEW_SPANS = 3
 
 def spans(beam: Beam) -> list[tuple[float, float]]:
     """The spans of a beam, left to right: between its ends and its vertical restraints."""
-    return beam.spans()
+    return checked(beam).spans()
 
 
 def governing(beam: Beam, parts: Sequence[tuple[Sequence[Load], Sequence[Load]]],
@@ -61,27 +60,27 @@ def governing(beam: Beam, parts: Sequence[tuple[Sequence[Load], Sequence[Load]]]
     governs somewhere is read between consecutive crossings. Where a difference is
     zero but for rounding, loading that span or not gives the same value: a pattern
     found elsewhere serves, so a span without parts adds no pattern."""
-    span = float(beam.span)
-    args = beam.solve_args()
-    effects: dict[int, flexura.BeamResult] = {}
+    solver = solver_of(beam)
+    effects: dict[int, SolvedBeam] = {}
     for k, (on, off) in enumerate(parts):
         if on or off:
             raw = [load.raw(beam.span) for load in on] + [load.scaled(-1.0).raw(beam.span) for load in off]
-            effects[k] = flexura.solve(args.span, args.e, args.i, args.a, args.g, args.supports, raw, args.units)
+            effects[k] = solver.solve(raw, name=f"span {k + 1}'s loaded part less its unloaded part: ")
     signs: set[tuple[int, ...]] = set()
-    rows = [list(raw.reactions().values()) for raw in effects.values()]
+    rows = [solved.reactions() for solved in effects.values()]
     for c in range(3 if rows else 0):
         columns = [[row[j][c] for row in rows] for j in range(len(rows[0]))]
         zero = ZERO * max(abs(v) for column in columns for v in column)
         signs.update(tuple(_sign(v, zero) for v in column) for column in columns)
     everything = [load for on, off in parts for load in (*on, *off)]
-    features = features_of(span, beam.supports, everything)
+    # Every feature of every difference: the union of what the core reports for each.
+    features = sorted(set[float]().union(*(solved.features() for solved in effects.values())))
     degree = degree_of(everything)
     axial = any(load.axial() for load in everything)
     for q in dict.fromkeys(quantities):
         if effects and (q != "nf" or axial):
             count = 4 * (degree + ABOVE_LOAD[q])
-            signs.update(_Scan([reader(raw, q) for raw in effects.values()], features, count).signs())
+            signs.update(_Scan([reader(solved, q) for solved in effects.values()], features, count).signs())
     return sorted(_patterns(signs, list(effects)) or {()}, key=lambda pattern: (len(pattern), pattern))
 
 
@@ -121,9 +120,10 @@ class _Scan:
     (their order gives the signs between them), and where one could cross zero and back
     between two samples, it is searched there."""
 
-    def __init__(self, read: list[Callable[[float], float]], features: Sequence[float], count: int) -> None:
-        self.read = read
-        self.sampled = [_sample(read, a, b, count) for a, b in segments(features)]
+    def __init__(self, reads: Sequence[Read], features: Sequence[float], count: int) -> None:
+        # Each difference at many positions at once (the samples), and at one (the searches).
+        self.read: list[Callable[[float], float]] = [_one(read) for read in reads]
+        self.sampled = [_sample(reads, a, b, count) for a, b in segments(features)]
         self.zero = ZERO * max((max(map(abs, row)) for _, rows in self.sampled for row in rows), default=0.0)
 
     def signs(self) -> set[tuple[int, ...]]:
@@ -225,13 +225,18 @@ def _signs(row: list[float], zero: float) -> list[int]:
     return [(v > zero) - (v < -zero) for v in row]
 
 
-def _sample(read: Sequence[Callable[[float], float]], a: float, b: float,
-            count: int) -> tuple[list[float], list[list[float]]]:
+def _one(read: Read) -> Callable[[float], float]:
+    """A many-position read asked at one position."""
+    def value(x: float) -> float:
+        return read([x])[0]
+    return value
+
+
+def _sample(read: Sequence[Read], a: float, b: float, count: int) -> tuple[list[float], list[list[float]]]:
     """Positions of `count` + 1 samples over [a, b] and each function's values there
-    (at b the value just left of it, as extremes.sample)."""
-    xs = [a + (b - a) * j / count for j in range(count)] + [b]
-    at = xs[:-1] + [math.nextafter(b, -math.inf)]
-    return xs, [list(map(f, at)) for f in read]
+    (at b the value just left of it, as extremes.sample_positions places them)."""
+    xs, at = sample_positions(a, b, count)
+    return xs, [f(at) for f in read]
 
 
 def _lowest(f: Callable[[float], float], sign: int, a: float, b: float, zero: float) -> float:
@@ -256,9 +261,6 @@ def _lowest(f: Callable[[float], float], sign: int, a: float, b: float, zero: fl
 
 def every(count: int) -> list[tuple[int, ...]]:
     """All 2^count patterns, the unloaded one first, then by number of loaded spans."""
-    if count > MAX_EVERY:
-        raise ValueError(f"every pattern of {count} spans would be {2 ** count} beams; "
-                         f"all patterns are offered up to {MAX_EVERY} spans (use the governing ones)")
     return [p for size in range(count + 1) for p in combinations(range(count), size)]
 
 
@@ -278,49 +280,41 @@ def pattern_beams(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load] =
     them), or with `all_patterns` every one of the 2^n. Either set gives the same
     envelope, extremes and reactions' ranges. The beam's own loads take no part;
     give them in `loaded` and `unloaded` as they should act."""
-    out: dict[str, Beam] = {}
-    for title, loads in _pattern_loads(beam, loaded, unloaded, all_patterns, QUANTITIES).items():
-        member = beam.with_loads(loads, title)
-        # Parts of checked loads on the beam are loads on the beam: no need to check again.
-        object.__setattr__(member, "_checked", True)
-        out[title] = member
-    return out
+    patterns = _pattern_loads(beam, loaded, unloaded, all_patterns, QUANTITIES, Checker())
+    return {title: beam.with_loads(loads, title) for title, loads in patterns.items()}
 
 
 def pattern_envelope(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load] = (), *,
                      all_patterns: bool = False, n: int = 200, points: Sequence[float] = (),
                      quantities: Sequence[Quantity] = QUANTITIES, progress: bool = False) -> Envelope:
     """The envelope of the load patterns (see pattern_beams; by default those that
-    govern `quantities` or a reaction); its members are named by pattern."""
-    members = PatternMembers(beam, _pattern_loads(beam, loaded, unloaded, all_patterns, quantities))
+    govern `quantities` or a reaction); its members are named by pattern. Each pattern
+    is solved from the checked beam with its own loads, as the pattern's Beam would be
+    (the same bits), without building that Beam and its Result (8% of the pattern
+    benchmark's instructions)."""
+    c = Checker()
+    check_reading(c, float(checked(beam).span), n, points, quantities)
+    patterns = _pattern_loads(beam, loaded, unloaded, all_patterns, quantities, c)
+    solver = solver_of(beam)
+    solved = [solver.solve([load.raw(beam.span) for load in loads], name=f"{title}: ")
+              for title, loads in patterns.items()]
+    members = LoadMembers(beam, list(patterns), list(patterns.values()), solved)
     return build(members, n=n, points=points, quantities=quantities, progress=progress)
 
 
-class PatternMembers(LoadMembers):
-    """The load patterns of a checked beam as envelope members: each is solved from the
-    beam's own raw arguments with the raw form of its loads, as the pattern's Beam
-    would be (the same bits), without building that Beam and its Result (8% of the
-    pattern benchmark's instructions)."""
-
-    def __init__(self, beam: Beam, patterns: Mapping[str, list[Load]]) -> None:
-        super().__init__(beam, list(patterns), list(patterns.values()))
-        args = beam.solve_args()
-        self.head = (args.span, args.e, args.i, args.a, args.g, args.supports)
-        self.units = args.units
-        self.raw = [[load.raw(beam.span) for load in loads] for loads in self.loads]
-        self.scales = [scale_of(loads, float(beam.span), self.units) for loads in self.raw]
-
-    def solve(self, k: int) -> flexura.BeamResult:
-        return solve_balanced(self.head, self.raw[k], self.units, self.scales[k], f"{self.labels[k]}: ")
-
-
 def _pattern_loads(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load], all_patterns: bool,
-                   quantities: Sequence[Quantity]) -> dict[str, list[Load]]:
-    """The loads of each pattern by name, after checking the beam and the loads."""
-    beam.check()
-    _check(beam, loaded, "loaded")
-    _check(beam, unloaded, "unloaded")
-    stretches = spans(beam)
+                   quantities: Sequence[Quantity], c: Checker) -> dict[str, list[Load]]:
+    """The loads of each pattern by name, after checking the beam, the loads and the
+    arguments (each problem added to those `c` holds, all raised at once)."""
+    checked(beam)
+    c.problems += beam.load_problems(loaded, "loaded") + beam.load_problems(unloaded, "unloaded")
+    stretches = beam.spans()
+    if all_patterns and len(stretches) > MAX_EVERY:
+        c.add("all_patterns", f"every pattern of {len(stretches)} spans would be {2 ** len(stretches)} beams; "
+                              f"all patterns are offered up to {MAX_EVERY} spans (the default, the patterns "
+                              "that govern, gives the same extremes)")
+    if c.problems:
+        raise ModelError(c.problems)
     span = float(beam.span)
     parts = [(_parts(loaded, a, b, span), _parts(unloaded, a, b, span)) for a, b in stretches]
     count = len(stretches)
@@ -346,10 +340,3 @@ def _chosen(beam: Beam, parts: list[tuple[list[Load], list[Load]]], all_patterns
 def _parts(loads: Sequence[Load], a: float, b: float, span: float) -> list[Load]:
     """The loads' parts on the stretch [a, b]."""
     return [part for part in (load.part(a, b, span) for load in loads) if part is not None]
-
-
-def _check(beam: Beam, loads: Sequence[Load], what: str) -> None:
-    """The loads on this (checked) beam, every problem named under `what` (loaded[2].x)."""
-    problems = beam.load_problems(loads, what)
-    if problems:
-        raise ModelError(problems)

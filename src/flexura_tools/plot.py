@@ -21,9 +21,11 @@ from .checks import MAX_COUNT, Checker
 from .equilibrium import TOLERANCE, scale_of
 from .errors import ModelError, Problem
 from .influence import InfluenceLine
-from .model import Beam, Load, Moment, PointLoad, PolynomialLoad, Support, TrapezoidalLoad, UniformLoad
+from .loads import Load, Moment, PointLoad, PolynomialLoad, TrapezoidalLoad, UniformLoad
+from .model import Beam, Result
 from .report import QUANTITY_NAMES, QUANTITY_UNITS, number
-from .result import QUANTITIES, Quantity, Result
+from .result import QUANTITIES, Quantity
+from .supports import Support
 
 if TYPE_CHECKING:
     from matplotlib.axes import Axes

@@ -4,14 +4,11 @@ from __future__ import annotations
 
 import json
 from collections.abc import Mapping, Sequence
-from typing import TYPE_CHECKING
 
 from .envelopes import Envelope, EnvelopeExtreme, Range
 from .modelfile import encode
-from .result import QUANTITIES, Quantity, Result
-
-if TYPE_CHECKING:
-    from .model import Beam
+from .model import Beam, Result
+from .result import QUANTITIES, Quantity
 
 QUANTITY_NAMES: dict[Quantity, str] = {"nf": "normal force", "sf": "shear force", "bm": "bending moment", "d": "deflection"}
 QUANTITY_UNITS: dict[Quantity, str] = {"nf": "force", "sf": "force", "bm": "moment", "d": "deflection"}

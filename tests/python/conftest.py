@@ -1,69 +1,33 @@
-import math
+from pathlib import Path
 
 import pytest
 from hypothesis import HealthCheck, settings
-
-import flexura
 
 # No Hypothesis check by the clock (deadline, slow generation): a busy machine fails them.
 settings.register_profile("clock-free", deadline=None, suppress_health_check=[HealthCheck.too_slow])
 settings.load_profile("clock-free")
 
-INF = math.inf
-NAN = math.nan
-# Pinned at 0, roller at 10: the simply supported span used throughout.
-SIMPLE = [(0, INF, INF, 0), (10, 0, INF, 0)]
-CENTRE_LOAD = ("point", [-10, 5, 90])
-# The positional arguments of solve() for that span under CENTRE_LOAD, in
-# the order of PARAMETERS (units left out).
-ARGS = (10, 1e4, 1, 1, INF, SIMPLE, [CENTRE_LOAD])
-PARAMETERS = ("span", "e", "i", "a", "g", "supports", "loads", "units")
-# A support position that restrains nothing.
-FREE = (0, 0, 0)
-QUERIES = ["eval_nf", "eval_sf", "eval_bm", "eval_d",
-           "get_normal_force", "get_shear_force", "get_bending_moment", "get_deflection"]
+HERE = Path(__file__).parent
+# What `scripts/test.sh --quick` leaves to the full run (it deselects the mark "slow"):
+# the tests that take seconds each, by spawning processes, searching at random or
+# waiting on a clock, a socket or a browser. Everything else runs in both.
+SLOW_FILES = {
+    "module/test_leaks.py",  # memory stays flat over many repeated calls
+    "module/test_interrupt.py",  # Ctrl-C, by an interval timer
+    "module/test_properties.py", "module/test_hostile.py",  # Hypothesis searches
+    "tools/test_pycba.py",  # the workflows beside pycba
+    "tools/test_cli.py", "test_examples.py",  # the command and the example scripts as processes
+    "tools/test_web_browser.py", "tools/test_web_live.py",  # the calculator in a browser, on a socket
+    "tools/test_notebook.py",  # a notebook run in a kernel
+}
+SLOW_TESTS = {
+    "test_constructors_and_the_model_file_raise_only_model_errors",  # a Hypothesis search
+    "test_dask_cluster_gives_the_same_bits",  # a local Dask cluster of processes
+}
 
 
-class Boom(Exception):
-    """The caller's own exception, raised from a conversion hook."""
-
-
-class Raising:
-    """A number whose conversion raises the given exception."""
-
-    def __init__(self, error):
-        self.error = error
-
-    def __float__(self):
-        raise self.error
-
-    __index__ = __float__
-
-
-# What a call with wrong or hostile arguments may raise: an ordinary
-# exception, or the caller's own from a conversion hook.
-ALLOWED = (TypeError, ValueError, OverflowError, MemoryError, Boom)
-
-
-def solve(loads=(), supports=SIMPLE, span=10, **kw):
-    """E*I = 1e4, no shear deformation (g infinite)."""
-    return flexura.solve(span, 1e4, 1, 1, INF, list(supports), list(loads), **kw)
-
-
-def cantilever(pos, loads=(("point", [-10, 5, 90]),)):
-    return solve(loads, [(pos, INF, INF, INF)])
-
-
-def raises_exactly(exc_type, message, call, *args, **kwargs):
-    with pytest.raises(BaseException) as info:
-        call(*args, **kwargs)
-    assert type(info.value) is exc_type
-    if message is not None:
-        assert str(info.value) == message
-    return info.value
-
-
-@pytest.fixture
-def centre():
-    """Simply supported span 10 with -10 at mid-span: shear +5 / -5, bm(5) = 25."""
-    return solve([CENTRE_LOAD])
+def pytest_collection_modifyitems(items: list[pytest.Item]) -> None:
+    for item in items:  # every item of the session: those under tests/tooling too
+        where = item.path.relative_to(HERE).as_posix() if item.path.is_relative_to(HERE) else ""
+        if where in SLOW_FILES or getattr(item, "originalname", item.name) in SLOW_TESTS:
+            item.add_marker(pytest.mark.slow)

@@ -1,5 +1,6 @@
 #include "tools_engine/solved_beam.hpp"
 
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "common/ref.hpp"
 #include "common/signals.hpp"
 #include "results/features.hpp"
+#include "results/mesh.hpp"
 #include "results/read.hpp"
 #include "tools_engine/positions.hpp"
 
@@ -68,6 +70,7 @@ bool to_side(PyObject* obj, results::Read& out) {
 
 constexpr const char* values_params[] = {"quantity", "positions", "side"};
 constexpr const char* jumps_params[] = {"quantity"};
+constexpr const char* mesh_params[] = {"n"};
 
 PyObject* values(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return python::guarded([&]() -> PyObject* {
@@ -140,6 +143,34 @@ PyObject* jumps(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
     });
 }
 
+// The positions of flexura.BeamResult.plotting_vectors(n), from the same mesh code.
+PyObject* mesh(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return python::guarded([&]() -> PyObject* {
+        PyObject* slot[1];
+        std::uint64_t n = 0;
+        if (!python::bind_arguments({"SolvedBeam.mesh()", mesh_params, 1}, {args, nargs, kwnames}, slot)) {
+            return nullptr;
+        }
+        if (!python::to_u64(slot[0], n)) {
+            python::wrap_argument_error("n");
+            return nullptr;
+        }
+        const std::span<const double> features = analysis_of(self).features;
+        const std::optional<std::size_t> room_size = results::mesh_room(n, features.size());
+        // A list of more items than PY_SSIZE_T_MAX / 8 cannot be made on any platform.
+        constexpr std::size_t max_list = static_cast<std::size_t>(PY_SSIZE_T_MAX) / sizeof(PyObject*);
+        if (!room_size || *room_size > max_list) return PyErr_NoMemory();
+        // The non-throwing new reports an impossible size as null on every runtime.
+        const std::unique_ptr<double[]> room(new (std::nothrow) double[*room_size]);
+        if (room == nullptr) return PyErr_NoMemory();
+        interrupt::Check check = python::signal_check();
+        const std::optional<std::size_t> size =
+            results::plotting_mesh(n, python::span_of(self), features, room.get(), check);
+        if (!size) return nullptr;  // the signal's exception is set
+        return float_list({room.get(), *size}, check).release();
+    });
+}
+
 PyMethodDef methods[] = {
     {"values", python::as_cfunction(&values), METH_FASTCALL | METH_KEYWORDS,
      "values($self, quantity, positions, side='right')\n--\n\n"
@@ -159,6 +190,10 @@ PyMethodDef methods[] = {
      "jumps($self, quantity)\n--\n\n"
      "The sorted positions where the quantity jumps: its steps of non-zero size.\n"
      "The deflection never jumps."},
+    {"mesh", python::as_cfunction(&mesh), METH_FASTCALL | METH_KEYWORDS,
+     "mesh($self, n)\n--\n\n"
+     "The positions of flexura.BeamResult.plotting_vectors(n): n evenly spaced over\n"
+     "the span and one either side of every feature inside it, ascending."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -20,10 +20,10 @@ from ..envelopes import Envelope, Range, envelope
 from ..errors import ModelError, Problem, show
 from ..export import diagram_positions
 from ..influence import COMPONENTS, influence_line
-from ..model import Beam
+from ..model import Beam, Result
 from ..modelfile import from_json, to_dict, to_json
 from ..moving import Direction, Vehicle, hl93_tandem, hl93_truck, lm1_lane1, moving_load
-from ..result import QUANTITIES, Quantity, Result
+from ..result import QUANTITIES, Quantity
 from .limits import Limits, model_problems, shape_problems
 
 Params = Mapping[str, Sequence[str]]
@@ -127,7 +127,7 @@ def solve(body: bytes, params: Params, limits: Limits) -> dict[str, object]:
     xs, reads = diagram_positions(beam, n)
     diagram: dict[str, list[float]] = {"x": xs}
     for q in QUANTITIES:
-        diagram[q] = list(map(result.evaluator(q), reads))
+        diagram[q] = result.solved.values(q, reads)
     return {
         "title": beam.title, "span": float(beam.span), "unit_names": dict(beam.unit_names),
         "reactions": [{"label": r.label, "x": r.x, "kind": r.support.kind, "rx": r.rx, "ry": r.ry, "m": r.m}
@@ -149,13 +149,13 @@ def values(body: bytes, params: Params, limits: Limits) -> dict[str, object]:
     beam = read_model(body, limits)
     span = float(beam.span)
     positions = [_number(t, f"query.x[{k}]", 0.0, span) for k, t in enumerate(texts)]
-    result = beam.solve()
-    read = {q: result.evaluator(q) for q in QUANTITIES}
-
-    def side(x: float) -> dict[str, float]:
-        return {q: read[q](x) for q in QUANTITIES}
-    return {"values": [{"x": x, "left": side(math.nextafter(x, -math.inf)) if x > 0.0 else None,
-                        "right": side(x) if x < span else None} for x in positions]}
+    solved = beam.solve().solved
+    # Each quantity read at every position in one call, then just left of each.
+    right = {q: solved.values(q, positions) for q in QUANTITIES}
+    left = {q: solved.values(q, positions, "left") for q in QUANTITIES}
+    return {"values": [{"x": x, "left": {q: left[q][k] for q in QUANTITIES} if x > 0.0 else None,
+                        "right": {q: right[q][k] for q in QUANTITIES} if x < span else None}
+                       for k, x in enumerate(positions)]}
 
 
 def _range(r: Range, names: Callable[[int], str]) -> dict[str, object]:
@@ -279,9 +279,8 @@ def influence(body: bytes, params: Params, limits: Limits) -> dict[str, object]:
             pass
     try:
         line = influence_line(beam, quantity, at, side=side, n=n)  # type: ignore[arg-type]  # checked above
-    except ValueError as error:  # the layer names the argument first: "at: ..."
-        name, _, message = str(error).partition(": ")
-        raise Refused(422, [Problem(f"query.{name}", message)]) from None
+    except ModelError as error:  # the problems of the arguments, each named as the query's
+        raise Refused(422, [Problem(f"query.{p.path}", p.message) for p in error.problems]) from None
     return {"quantity": line.quantity, "at": line.at, "x": line.x, "value": line.value}
 
 

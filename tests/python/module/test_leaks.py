@@ -7,7 +7,7 @@ import sys
 import pytest
 
 import flexura
-from conftest import ALLOWED, CENTRE_LOAD, INF, NAN, QUERIES, SIMPLE, Boom, Raising
+from shared import ALLOWED, CENTRE_LOAD, INF, NAN, QUERIES, SIMPLE, Boom, Raising
 from flexura_tools import _engine
 
 # Ten supports and loads of every kind, so that a lost result record or load

@@ -9,7 +9,7 @@ import sys
 import pytest
 
 import flexura
-from conftest import INF, SIMPLE
+from shared import INF, SIMPLE
 from flexura_tools import _engine
 
 pytestmark = pytest.mark.skipif(not hasattr(signal, "setitimer"), reason="needs an interval timer")

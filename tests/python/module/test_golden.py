@@ -8,7 +8,7 @@ import pytest
 
 import flexura
 
-GOLDEN = Path(__file__).resolve().parents[1] / "golden"
+GOLDEN = Path(__file__).resolve().parents[2] / "golden"
 sys.path.insert(0, str(GOLDEN))
 from corpus import record  # noqa: E402
 

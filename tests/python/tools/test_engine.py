@@ -9,12 +9,12 @@ import numpy as np
 import pytest
 
 import flexura
-from conftest import ARGS, INF, NAN, SIMPLE, raises_exactly
+from shared import ARGS, INF, NAN, SIMPLE, raises_exactly
 from flexura_tools import _engine
-from flexura_tools.model import Beam, Moment, PointLoad, PolynomialLoad, Support, TrapezoidalLoad, UniformLoad
+from flexura_tools import Beam, Moment, PointLoad, PolynomialLoad, Support, TrapezoidalLoad, UniformLoad
 from flexura_tools.model import features_of, jumps_of
 
-GOLDEN = Path(__file__).parents[1] / "golden"
+GOLDEN = Path(__file__).parents[2] / "golden"
 CORPUS = [c for c in json.loads((GOLDEN / "corpus.json").read_text())["cases"] if "error" not in c["expected"]]
 QUANTITIES = ["nf", "sf", "bm", "d"]
 
@@ -49,6 +49,13 @@ def test_values_are_those_of_eval_in_every_form(case):
             assert hexes(np.frombuffer(mine.values(q, np.array(xs).tobytes(), side), dtype=float)) == want
             sorted_values = mine.values(q, bytearray(array("d", ascending)), side)
             assert hexes(np.frombuffer(sorted_values, dtype=float)) == hexes(evaluate(at(x)) for x in ascending)
+
+
+@pytest.mark.parametrize("case", CORPUS[::7], ids=[c["name"] for c in CORPUS[::7]])
+@pytest.mark.parametrize("n", [0, 1, 12, 200])
+def test_mesh_is_that_of_plotting_vectors(case, n):
+    args = corpus_args(case)
+    assert hexes(_engine.solve(*args).mesh(n)) == hexes(flexura.solve(*args).plotting_vectors(n)["x"])
 
 
 def test_many_sorted_positions_read_in_blocks_equal_one_by_one():
@@ -140,6 +147,7 @@ def test_solve_fails_as_flexura_solve_does(args):
     (lambda r: r.values("moment", 1.0), ValueError), (lambda r: r.values("bm", 1.0, "middle"), ValueError),
     (lambda r: r.values("bm", b"\0" * 12), ValueError), (lambda r: r.jumps("x"), ValueError),
     (lambda r: r.reactions(1), TypeError), (lambda r: type(r)(), TypeError),
+    (lambda r: r.mesh(-1), OverflowError), (lambda r: r.mesh(1.5), TypeError), (lambda r: r.mesh(2**63), MemoryError),
 ])
 def test_wrong_arguments(call, error):
     with pytest.raises(error):

@@ -4,7 +4,7 @@ import math
 from hypothesis import example, given, settings, strategies as st
 
 import flexura
-from conftest import INF
+from shared import INF
 
 SINGULAR = "beam is unstable / singular (no unique solution)"
 QUANTITIES = ["eval_nf", "eval_sf", "eval_bm", "eval_d"]

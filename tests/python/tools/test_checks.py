@@ -6,7 +6,7 @@ import math
 import pytest
 
 import flexura_tools as ft
-from conftest import INF
+from shared import INF
 
 PIN, ROLLER = ft.Support.pin(0, "A"), ft.Support.roller(10, "B")
 SIMPLE = ft.Beam(span=10, E=1e4, I=1, supports=[PIN, ROLLER], loads=[ft.PointLoad(x=5, force=-10)])

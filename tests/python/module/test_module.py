@@ -13,7 +13,7 @@ from pathlib import Path
 import pytest
 
 import flexura
-from conftest import CENTRE_LOAD, QUERIES, solve
+from shared import CENTRE_LOAD, QUERIES, solve
 
 def test_public_names():
     assert flexura.__all__ == ["solve", "BeamResult", "__doc__"]

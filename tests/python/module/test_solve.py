@@ -2,7 +2,7 @@ import math
 
 import pytest
 
-from conftest import INF, cantilever, solve
+from shared import INF, cantilever, solve
 
 
 # Simply supported span 10 (pin at 0, roller at 10); reactions by statics.

@@ -15,7 +15,7 @@ httpx = pytest.importorskip("httpx")
 
 from live_server import running  # noqa: E402
 
-ROOT = Path(__file__).resolve().parents[2]
+ROOT = Path(__file__).resolve().parents[3]
 THREE_SPAN = (ROOT / "examples" / "three_span.json").read_bytes()
 JSON = {"Content-Type": "application/json"}
 

@@ -8,7 +8,7 @@ import pytest
 
 import flexura_tools as ft
 
-ROOT = Path(__file__).resolve().parents[2]
+ROOT = Path(__file__).resolve().parents[3]
 EXAMPLE = ROOT / "examples" / "three_span.json"
 SCRIPT = Path(sys.executable).with_name("flexura")
 COMMAND = [str(SCRIPT)] if SCRIPT.exists() else [sys.executable, "-m", "flexura_tools"]

@@ -27,7 +27,7 @@ from selenium.webdriver.support.select import Select  # noqa: E402
 import flexura_tools as ft  # noqa: E402
 from live_server import running  # noqa: E402
 
-ROOT = Path(__file__).resolve().parents[2]
+ROOT = Path(__file__).resolve().parents[3]
 EXAMPLE = ROOT / "examples" / "three_span.json"
 SHOTS = ROOT / "build" / "screenshots"
 

@@ -3,6 +3,7 @@ lines, combinations to the bit, and the envelope of one member."""
 import dataclasses
 import io
 import math
+import random
 
 import pytest
 
@@ -225,7 +226,8 @@ def test_the_hogging_moment_of_five_equal_spans():
 def test_signs_that_change_between_two_samples_are_found():
     # the first dips below zero and back between the samples at 0.25 and 0.375; the others
     # cross between 0.5 and 0.625, the second first: all three are positive only between
-    scan = patterns._Scan([lambda x: (x - 0.3) ** 2 - 1e-4, lambda x: x - 0.61, lambda x: 0.62 - x], [0, 1], 8)
+    functions = [lambda x: (x - 0.3) ** 2 - 1e-4, lambda x: x - 0.61, lambda x: 0.62 - x]
+    scan = patterns._Scan([lambda xs, f=f: [f(x) for x in xs] for f in functions], [0, 1], 8)
     assert {(-1, -1, 1), (1, 1, 1)} <= scan.signs()
 
 
@@ -253,6 +255,22 @@ def test_influence_lines_against_closed_forms(beam, quantity, at, options, at_se
         if x != at and exact(x) is not None:
             assert v == pytest.approx(exact(x), abs=1e-12)
     assert {0.0, L} <= set(line.x) and all(a <= b for a, b in zip(line.x, line.x[1:]))
+
+
+@pytest.mark.parametrize("seed", range(5))
+def test_deflection_lines_are_reciprocal_on_random_indeterminate_beams(seed):
+    # Maxwell-Betti: the deflection at b under a unit load at a is that at a under one at b,
+    # with shear deformation, springs and a fixed end
+    rng = random.Random(seed)
+    span = rng.uniform(5.0, 30.0)
+    inner = sorted(rng.uniform(0.1, 0.9) * span for _ in range(rng.randint(1, 3)))
+    ends = [ft.Support.fixed(0.0) if rng.random() < 0.5 else ft.Support.pin(0.0)]
+    springs = [ft.Support(x=x, ky=rng.choice([INF, rng.uniform(1e2, 1e4)])) for x in [*inner, span]]
+    beam = ft.Beam(span=span, E=200.0, I=3.0, A=1.0, G=rng.uniform(50.0, 100.0), supports=ends + springs)
+    a, b = rng.uniform(0, span), rng.uniform(0, span)
+    d_ab, d_ba = (dict(zip(line.x, line.value))[there] for line, there in
+                  ((ft.influence_line(beam, "d", a, points=[b]), b), (ft.influence_line(beam, "d", b, points=[a]), a)))
+    assert d_ab == pytest.approx(d_ba, rel=1e-9, abs=1e-15) and d_ab != 0.0
 
 
 COMBINATIONS = [{"D": 1.35, "L": 1.5}, {"D": 1.0}, {"L": 1.5, "D": 0.9, "W": -1.5}, {"W": 0.0, "D": 1.0}]
@@ -365,12 +383,12 @@ def test_the_pattern_envelope_is_the_envelope_of_the_pattern_beams(beam, loaded,
 @pytest.mark.parametrize("call, message", [
     (lambda: ft.moving_load(simple(), ft.Vehicle(weights=[1, 2], spacings=[]), step=0),
      "vehicle.spacings: 2 axles need 1 spacings, got 0\n  step: must be positive and finite, got 0"),
-    (lambda: ft.influence_line(simple(), "sf", L), "side: just right of x = 10.0 is off the beam; use the other side"),
+    (lambda: ft.influence_line(simple(), "sf", L), "side: just right of x = 10 is off the beam; use the other side"),
     (lambda: ft.influence_line(simple(), "ry", "C"), "at: 'C' is not a support of the beam (supports: A, B)"),
     # an axial unit load where nothing restrains the beam axially would be left unbalanced
     (lambda: ft.influence_line(dataclasses.replace(simple(), supports=[ft.Support.roller(0), ft.Support.roller(L)]),
                                "nf", 3.0, angle=0.0), "angle: the unit load has a horizontal component"),
-    (lambda: ft.envelope([simple().solve(), two_spans().solve()]), r"members\[1\] \(1\): its span or supports differ"),
+    (lambda: ft.envelope([simple().solve(), two_spans().solve()]), r"members\[1\]: \(1\) its span or supports differ"),
     (lambda: simple().combination("ULS"), "'ULS' is not a combination"),
     # a combination is not checked again unless a factored load overflows; then it is
     (lambda: dataclasses.replace(simple(), cases={"D": [ft.PointLoad(x=5, force=-1e300), ft.UniformLoad(w=-2)]},
@@ -378,9 +396,33 @@ def test_the_pattern_envelope_is_the_envelope_of_the_pattern_beams(beam, loaded,
      r"1 problem in the model\n  combinations\[0\]: c: loads\[0\]\.force: must be finite, got -inf"),
 ])
 def test_workflow_inputs_are_checked(call, message):
-    with pytest.raises((ValueError, KeyError), match=message.replace("(", r"\(").replace(")", r"\)")
+    with pytest.raises(ft.ModelError, match=message.replace("(", r"\(").replace(")", r"\)")
                        if "members" not in message else message):
         call()
+
+
+@pytest.mark.parametrize("call, paths", [
+    (lambda: ft.influence_line(simple(), "bm", 3.0, n=0, points=[11, "x"], side="up"),
+     ["n", "points[0]", "points[1]", "side"]),
+    (lambda: ft.envelope([simple().solve(), 3], n=-1, quantities=["bm", "M"]), ["members[1]", "n", "quantities[1]"]),
+    (lambda: ft.envelope([simple().solve(), 3]), ["members[1]"]),
+    (lambda: ft.pattern_envelope(two_spans(), [ft.PointLoad(x=99, force=-1)], quantities=[]),
+     ["quantities", "loaded[0].x"]),
+    (lambda: ft.moving_load(simple(), ft.Vehicle(weights=[1]), step=1, directions="forward", points=(-1,)),
+     ["directions", "points[0]"]),
+    (lambda: simple().factored({"Q": 1.5, "G": math.nan}), ["factors.Q", "factors.G", "factors.G"]),
+])
+def test_every_argument_problem_is_listed_at_once(call, paths):
+    with pytest.raises(ft.ModelError) as info:
+        call()
+    assert [p.path for p in info.value.problems] == paths
+
+
+def test_positions_may_come_as_an_array():
+    np = pytest.importorskip("numpy")
+    points = np.array([2.5, 7.5])
+    assert ft.envelope([simple().solve()], points=points, n=4).x == ft.envelope([simple().solve()], points=[2.5, 7.5], n=4).x
+    assert ft.influence_line(simple(), "bm", 5.0, points=points, n=4).x == [0.0, 2.5, 5.0, 5.0, 7.5, 10.0]
 
 
 class Terminal(io.StringIO):

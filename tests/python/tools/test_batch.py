@@ -12,7 +12,7 @@ import pytest
 
 import flexura_tools as ft
 
-ROOT = Path(__file__).resolve().parents[2]
+ROOT = Path(__file__).resolve().parents[3]
 EXAMPLE = ROOT / "examples" / "three_span.json"
 BAD = ft.Beam(span=10, E=0, I=1, supports=[ft.Support.roller(4)])
 

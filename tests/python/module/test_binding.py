@@ -3,7 +3,7 @@ import traceback
 import pytest
 
 import flexura
-from conftest import ARGS, CENTRE_LOAD, INF, NAN, PARAMETERS, SIMPLE, Raising, raises_exactly, solve
+from shared import ARGS, CENTRE_LOAD, INF, NAN, PARAMETERS, SIMPLE, Raising, raises_exactly, solve
 
 KEYWORDS = dict(zip(PARAMETERS, ARGS))
 NOT_REAL = "must be real number, not str"

@@ -9,7 +9,7 @@ import pytest
 
 import flexura
 import flexura_tools as ft
-from conftest import INF
+from shared import INF
 
 # Each model record beside the raw tuple an engineer would write for it.
 LOADS = [

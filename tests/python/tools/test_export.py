@@ -156,7 +156,7 @@ def test_html_stays_small_for_many_loads_and_many_members():
 
 @pytest.mark.parametrize("own_loads", [True, False])
 def test_command_writes_the_diagrams_and_the_combinations_as_csv(own_loads, tmp_path):
-    from test_tools_cli import flexura
+    from test_cli import flexura
 
     model = replace(BEAM if own_loads else BEAM.with_loads([]), cases={"G": [ft.UniformLoad(w=-12)]},
                     combinations=[ft.Combination(name="ULS", factors={"G": 1.35}),

@@ -2,7 +2,7 @@ import math
 
 import pytest
 
-from conftest import FREE, INF, NAN, raises_exactly, solve
+from shared import FREE, INF, NAN, raises_exactly, solve
 
 D = 1e-7
 # Features 0, 10 (supports) and 5 (the load).

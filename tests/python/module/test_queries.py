@@ -2,7 +2,7 @@ import math
 
 import pytest
 
-from conftest import INF, solve
+from shared import INF, solve
 
 
 # (loads, method, x, expected): values at and around jumps.

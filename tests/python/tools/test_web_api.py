@@ -15,7 +15,7 @@ httpx = pytest.importorskip("httpx")
 import flexura_tools as ft  # noqa: E402
 from flexura_tools.web.app import Settings, create_app  # noqa: E402
 
-ROOT = Path(__file__).resolve().parents[2]
+ROOT = Path(__file__).resolve().parents[3]
 THREE_SPAN = (ROOT / "examples" / "three_span.json").read_bytes()
 JSON = {"Content-Type": "application/json"}
 # The README's girder of the workflows, as a model file.

@@ -1,6 +1,6 @@
 import pytest
 
-from conftest import FREE, INF, cantilever, solve
+from shared import FREE, INF, cantilever, solve
 
 
 @pytest.mark.parametrize("pos, key", [

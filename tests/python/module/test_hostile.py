@@ -10,7 +10,7 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 import flexura
-from conftest import ALLOWED, ARGS, CENTRE_LOAD, INF, QUERIES, SIMPLE, Boom, Raising
+from shared import ALLOWED, ARGS, CENTRE_LOAD, INF, QUERIES, SIMPLE, Boom, Raising
 from flexura_tools import _engine
 
 KINDS = ["point", "udl", "trap", "torque", "dist"]

@@ -1,0 +1,264 @@
+"""Loads: immutable records of the forces and moments on a beam.
+
+Signs and angles are those of flexura.solve(): a load acts along its angle
+(90 degrees: upwards, so a downward load is negative; 0: along +x), moments
+are counter-clockwise positive, positions run from x = 0 at the left end.
+"""
+
+from __future__ import annotations
+
+from collections.abc import Sequence
+from dataclasses import dataclass, replace
+from typing import ClassVar, Literal, NamedTuple, Union, cast
+
+from ._engine import axial_factor, transverse_factor
+from .checks import Checker, converted, shape
+from .errors import show
+
+RawKind = Literal["point", "udl", "trap", "torque", "dist"]
+RawLoad = tuple[RawKind, list[float]]
+
+
+def _has_axial_part(angle: float, *values: float) -> bool:
+    """Whether the solve keeps an axial component of a load: a share along the beam
+    that the core does not cut off."""
+    return any(v != 0 for v in values) and axial_factor(angle) != 0.0
+
+
+def has_transverse_part(angle: float, value: float) -> bool:
+    """Whether the solve keeps a transverse component of a load: a share across the
+    beam that the core does not cut off."""
+    return value != 0 and transverse_factor(angle) != 0.0
+
+
+def _owns(x: float, a: float, b: float, span: float) -> bool:
+    """Whether a load at x belongs to the stretch [a, b): a load on a support between two
+    stretches goes with the right one, a load at the end of the beam with the last."""
+    return a <= x < b or x == b == span
+
+
+def _check_range(c: Checker, path: str, span: float | None, start: object, end: object) -> None:
+    x1 = c.position(start, f"{path}.x1", span)
+    x2 = c.position(end, f"{path}.x2", span)
+    if x1 is None or x2 is None or x1 < x2:
+        return
+    if x1 == x2:
+        c.add(path, f"x1 = x2 = {show(x1)}: a load of zero length carries nothing")
+    else:
+        c.add(path, f"x1 = {show(x1)} is not before x2 = {show(x2)}: solve() reads a range given "
+                    "right to left as a load acting the other way; write it left to right (x1 < x2) "
+                    "and negate the intensity")
+
+
+@dataclass(frozen=True, slots=True, kw_only=True)
+class PointLoad:
+    """A force of size `force` at x, acting along `angle` (90: upwards)."""
+
+    TYPE: ClassVar[str] = "point"
+    x: float
+    force: float
+    angle: float = 90.0
+
+    def raw(self, span: float) -> RawLoad:
+        return ("point", [self.force, self.x, self.angle])
+
+    def positions(self, span: float) -> tuple[float, ...]:
+        return (self.x,)
+
+    def axial(self) -> bool:
+        return _has_axial_part(self.angle, self.force)
+
+    def scaled(self, factor: float) -> PointLoad:
+        return replace(self, force=factor * self.force)
+
+    def part(self, a: float, b: float, span: float) -> PointLoad | None:
+        return self if _owns(self.x, a, b, span) else None
+
+    def check(self, c: Checker, path: str, span: float | None) -> None:
+        c.position(self.x, f"{path}.x", span)
+        c.finite(self.force, f"{path}.force")
+        c.finite(self.angle, f"{path}.angle")
+
+
+@dataclass(frozen=True, slots=True, kw_only=True)
+class Moment:
+    """A concentrated moment at x, counter-clockwise positive."""
+
+    TYPE: ClassVar[str] = "moment"
+    x: float
+    moment: float
+
+    def raw(self, span: float) -> RawLoad:
+        return ("torque", [self.moment, self.x])
+
+    def positions(self, span: float) -> tuple[float, ...]:
+        return (self.x,)
+
+    def axial(self) -> bool:
+        return False
+
+    def scaled(self, factor: float) -> Moment:
+        return replace(self, moment=factor * self.moment)
+
+    def part(self, a: float, b: float, span: float) -> Moment | None:
+        return self if _owns(self.x, a, b, span) else None
+
+    def check(self, c: Checker, path: str, span: float | None) -> None:
+        c.position(self.x, f"{path}.x", span)
+        c.finite(self.moment, f"{path}.moment")
+
+
+@dataclass(frozen=True, slots=True, kw_only=True)
+class UniformLoad:
+    """Intensity w (force per length) from x1 to x2; x2 None is the end of the beam."""
+
+    TYPE: ClassVar[str] = "uniform"
+    w: float
+    x1: float = 0.0
+    x2: float | None = None
+    angle: float = 90.0
+
+    def raw(self, span: float) -> RawLoad:
+        return ("udl", [self.w, self.x1, span if self.x2 is None else self.x2, self.angle])
+
+    def positions(self, span: float) -> tuple[float, ...]:
+        return (self.x1, span if self.x2 is None else self.x2)
+
+    def axial(self) -> bool:
+        return _has_axial_part(self.angle, self.w)
+
+    def scaled(self, factor: float) -> UniformLoad:
+        return replace(self, w=factor * self.w)
+
+    def part(self, a: float, b: float, span: float) -> UniformLoad | None:
+        x1, x2 = max(self.x1, a), min(span if self.x2 is None else self.x2, b)
+        return replace(self, x1=x1, x2=x2) if x1 < x2 else None
+
+    def check(self, c: Checker, path: str, span: float | None) -> None:
+        c.finite(self.w, f"{path}.w")
+        c.finite(self.angle, f"{path}.angle")
+        if self.x2 is None and span is None:  # the end of a beam whose span is reported
+            c.position(self.x1, f"{path}.x1", span)
+        else:
+            _check_range(c, path, span, self.x1, span if self.x2 is None else self.x2)
+
+
+@dataclass(frozen=True, slots=True, kw_only=True)
+class TrapezoidalLoad:
+    """Intensity varying linearly from w1 at x1 to w2 at x2."""
+
+    TYPE: ClassVar[str] = "trapezoidal"
+    w1: float
+    w2: float
+    x1: float
+    x2: float
+    angle: float = 90.0
+
+    def raw(self, span: float) -> RawLoad:
+        return ("trap", [self.w1, self.w2, self.x1, self.x2, self.angle])
+
+    def positions(self, span: float) -> tuple[float, ...]:
+        return (self.x1, self.x2)
+
+    def axial(self) -> bool:
+        return _has_axial_part(self.angle, self.w1, self.w2)
+
+    def scaled(self, factor: float) -> TrapezoidalLoad:
+        return replace(self, w1=factor * self.w1, w2=factor * self.w2)
+
+    def part(self, a: float, b: float, span: float) -> TrapezoidalLoad | None:
+        x1, x2 = max(self.x1, a), min(self.x2, b)
+        if not x1 < x2:
+            return None
+        if (x1, x2) == (self.x1, self.x2):
+            return self
+        slope = (self.w2 - self.w1) / (self.x2 - self.x1)  # the intensity at the cuts, on the same line
+        return replace(self, w1=self.w1 + slope * (x1 - self.x1), w2=self.w1 + slope * (x2 - self.x1), x1=x1, x2=x2)
+
+    def check(self, c: Checker, path: str, span: float | None) -> None:
+        c.finite(self.w1, f"{path}.w1")
+        c.finite(self.w2, f"{path}.w2")
+        c.finite(self.angle, f"{path}.angle")
+        _check_range(c, path, span, self.x1, self.x2)
+
+
+@dataclass(frozen=True, slots=True, kw_only=True)
+class PolynomialLoad:
+    """Intensity c0 + c1 x + c2 x^2 + ... from x1 to x2, x measured from the left
+    end of the beam (not from x1)."""
+
+    TYPE: ClassVar[str] = "polynomial"
+    coefficients: Sequence[float]
+    x1: float
+    x2: float
+    angle: float = 90.0
+
+    def __post_init__(self) -> None:
+        object.__setattr__(self, "coefficients", converted(tuple, self.coefficients))
+
+    def raw(self, span: float) -> RawLoad:
+        return ("dist", [self.x1, self.x2, self.angle, *self.coefficients])
+
+    def positions(self, span: float) -> tuple[float, ...]:
+        return (self.x1, self.x2)
+
+    def axial(self) -> bool:
+        return _has_axial_part(self.angle, *self.coefficients)
+
+    def scaled(self, factor: float) -> PolynomialLoad:
+        return replace(self, coefficients=[factor * c for c in self.coefficients])
+
+    def part(self, a: float, b: float, span: float) -> PolynomialLoad | None:
+        # The coefficients are about x = 0, so a part keeps them.
+        x1, x2 = max(self.x1, a), min(self.x2, b)
+        return replace(self, x1=x1, x2=x2) if x1 < x2 else None
+
+    def check(self, c: Checker, path: str, span: float | None) -> None:
+        coefficients = cast(object, self.coefficients)
+        if not shape(c, coefficients, f"{path}.coefficients", tuple, "a list of numbers"):
+            coefficients = ()
+        if not coefficients:
+            c.add(f"{path}.coefficients", "needs at least one coefficient")
+        for k, coefficient in enumerate(cast("tuple[object, ...]", coefficients)):
+            c.finite(coefficient, f"{path}.coefficients[{k}]")
+        c.finite(self.angle, f"{path}.angle")
+        _check_range(c, path, span, self.x1, self.x2)
+
+
+Load = Union[PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment]
+LOAD_TYPES: tuple[type[Load], ...] = (PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment)
+
+
+class Axial(NamedTuple):
+    """What a load's axial component meets: no horizontal restraint at all (solve()
+    would leave it unbalanced), or `restraints` of them and no A for E*A between them."""
+
+    unbalanced: bool
+    restraints: int
+
+
+def check_loads(c: Checker, given: Sequence[Load], prefix: str, span: float | None, axial: Axial) -> None:
+    loads = cast("Sequence[object]", given)  # as given: the checks do not trust the types
+    for k, load in enumerate(loads):
+        path = f"{prefix}[{k}]"
+        if not isinstance(load, LOAD_TYPES):
+            names = ", ".join(t.__name__ for t in LOAD_TYPES)
+            c.add(path, f"is not a load ({names}): got {show(load)}")
+            continue
+        before = len(c.problems)
+        load.check(c, path, span)
+        if len(c.problems) > before or not load.axial():
+            continue
+        if axial.unbalanced:
+            c.add(path, "has a horizontal component, but no support restrains the beam horizontally "
+                        "(kx): solve() would leave it unbalanced; give a support kx (a pin or a fixed end)")
+        elif axial.restraints:
+            c.add(path, f"has a horizontal component, which the {axial.restraints} horizontal restraints share "
+                        "by the axial stiffness E*A: give the beam A")
+
+
+def degree_of(loads: Sequence[Load]) -> int:
+    """The highest polynomial degree of the loads' intensity (0 without a distributed load)."""
+    degrees = [len(load.coefficients) - 1 if isinstance(load, PolynomialLoad) else
+               1 if isinstance(load, TrapezoidalLoad) else 0 for load in loads]
+    return max(degrees, default=0)

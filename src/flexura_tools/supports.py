@@ -1,0 +1,92 @@
+"""Supports: where the beam is held, and against which of its three motions."""
+
+from __future__ import annotations
+
+import math
+from dataclasses import dataclass
+from typing import cast
+
+from .checks import Checker
+from .errors import show
+
+INF = math.inf
+RawSupport = tuple[float, float, float, float]
+
+# The named kinds of support and the restraints each sets (kx, ky, km): the named
+# constructors, Support.kind and the model file's "type" all read this one table.
+KINDS: dict[str, dict[str, float]] = {
+    "pin": {"kx": INF, "ky": INF, "km": 0.0},
+    "roller": {"kx": 0.0, "ky": INF, "km": 0.0},
+    "fixed": {"kx": INF, "ky": INF, "km": INF},
+}
+
+
+@dataclass(frozen=True, slots=True, kw_only=True)
+class Support:
+    """A support at x. kx and ky restrain horizontal and vertical displacement:
+    0 is free, inf rigid, a positive number a spring of that stiffness; km
+    restrains rotation: 0 free, inf fixed. Use the named constructors."""
+
+    x: float
+    kx: float = 0.0
+    ky: float = 0.0
+    km: float = 0.0
+    label: str | None = None
+
+    @classmethod
+    def pin(cls, x: float, label: str | None = None) -> Support:
+        """Held horizontally and vertically, free to turn."""
+        return cls(x=x, label=label, **KINDS["pin"])
+
+    @classmethod
+    def roller(cls, x: float, label: str | None = None) -> Support:
+        """Held vertically, free to slide along the beam and to turn."""
+        return cls(x=x, label=label, **KINDS["roller"])
+
+    @classmethod
+    def fixed(cls, x: float, label: str | None = None) -> Support:
+        """Held in all three directions: a clamped end."""
+        return cls(x=x, label=label, **KINDS["fixed"])
+
+    @classmethod
+    def spring(cls, x: float, *, ky: float = 0.0, kx: float = 0.0, label: str | None = None) -> Support:
+        """Springs of stiffness ky (vertical) and kx (horizontal), free to turn."""
+        return cls(x=x, kx=kx, ky=ky, label=label)
+
+    @property
+    def kind(self) -> str:
+        """'pin', 'roller', 'fixed', 'spring' or 'support' (any other combination)."""
+        restraints = {"kx": self.kx, "ky": self.ky, "km": self.km}
+        for name, kind in KINDS.items():
+            if restraints == kind:
+                return name
+        springs = [k for k in (self.kx, self.ky) if k not in (0.0, INF)]
+        return "spring" if springs and self.km == 0.0 else "support"
+
+    def raw(self) -> RawSupport:
+        return (self.x, self.kx, self.ky, self.km)
+
+    def check(self, c: Checker, path: str, span: float | None) -> None:
+        c.position(self.x, f"{path}.x", span)
+        restraints: list[float | None] = []
+        for name, value in (("kx", self.kx), ("ky", self.ky)):
+            k = c.number(value, f"{path}.{name}")
+            if k is not None and not k >= 0.0:
+                c.add(f"{path}.{name}", f"must be 0 (free), a spring stiffness above 0 or inf (rigid), "
+                                        f"got {show(k)}")
+            restraints.append(k)
+        km = c.number(self.km, f"{path}.km")
+        if km is not None and km not in (0.0, INF):
+            c.add(f"{path}.km", f"rotational springs are not modelled; use 0 or inf, got {show(km)}")
+        if restraints + [km] == [0.0, 0.0, 0.0]:
+            c.add(path, "restrains nothing: kx, ky and km are all 0")
+        label = cast(object, self.label)
+        if label is not None and not (isinstance(label, str) and label):
+            c.add(f"{path}.label", f"must be a non-empty text, got {show(label)}")
+
+
+def names(support: Support, key: str | float | Support) -> bool:
+    """Whether a key names the support: its label, its position or the Support itself."""
+    if isinstance(key, str):
+        return support.label == key
+    return support.x == key if isinstance(key, (int, float)) else support == key
