@@ -105,10 +105,13 @@ struct ImposedCurvature {
 // What a beam may have beyond a prismatic section on rigid or sprung
 // supports. Left empty, the solve is the plain one, operation for operation.
 struct Extensions {
-    std::span<const SectionChange> sections;     // ascending starts
-    std::span<const double> hinges;              // internal moment releases
-    std::span<const Settlement> settlements;     // none, or one per support in the caller's order
-    std::span<const ImposedCurvature> curvatures;
+    std::span<const SectionChange> sections{};  // ascending starts
+    // Internal moment releases: no moment just right of each, so that a
+    // concentrated moment at a hinge's very position acts on the part to
+    // its left. The rotation may jump there.
+    std::span<const double> hinges{};
+    std::span<const Settlement> settlements{};  // none, or one per support in the caller's order
+    std::span<const ImposedCurvature> curvatures{};
     // A finite, non-zero km is a rotational spring of that stiffness (caller's
     // moment unit per radian) rather than a fixed restraint.
     bool rotational_springs = false;

@@ -211,39 +211,10 @@ TEST(Extensions, CombinedGirderMeetsEveryCondition) {
 TEST(Extensions, StopsAndRunsOutOfMemoryAsPlainSolves) {
     const Beam beam{{fixed(0), roller(10)}, {W, tipV}, L, {}, kInf,
                     {.sections = stiffer_from_4, .hinges = hinge_4, .curvatures = kappa_all, .rotation = true}};
-    const auto stopped = solve(beam, interrupt::Check(+[](void*) { return true; }, nullptr, 1));
-    ASSERT_FALSE(stopped->ok());
+    const auto stopped = solve(beam, interrupt::Check(+[](void*) { return true; }, nullptr, 1)), refused = solve(beam, {}, true);
+    ASSERT_FALSE(stopped->ok() || refused->ok());
     EXPECT_EQ(stopped->failure().reason, Failure::Reason::stopped);
-    const auto refused = solve(beam, {}, true);
-    ASSERT_FALSE(refused->ok());
     EXPECT_EQ(refused->failure().reason, Failure::Reason::out_of_memory);
-}
-
-// The extensions' positions follow the plain features: curvature terms,
-// section changes, hinges.
-TEST(Extensions, FeaturesListTheirPositions) {
-    const ImposedCurvature part[] = {{1e-3, 2e-3, 2, 6}};
-    const auto r = solve({{fixed(0), roller(10)}, {tipV}, L, {}, kInf,
-                          {.sections = same_from_4, .hinges = hinge_4, .curvatures = part}});
-    ASSERT_TRUE(r->ok());
-    EXPECT_EQ(std::vector<double>(r->analysis().features.begin(), r->analysis().features.end()),
-              (std::vector<double>{0, 10, 10, 2, 6, 2, 6, 6, 4, 4}));
-}
-
-// Input the extensions cannot take is refused with its reason.
-TEST(Extensions, InvalidExtensionsFail) {
-    const SectionChange descending[] = {{6, 1e4, 1, 1, kInf}, {4, 1e4, 2, 1, kInf}};
-    const Settlement one[] = {{0, 0}};
-    const double hinge_at_fixed_end[] = {0};
-    const struct { const char* name; Extensions ext; const char* message; } cases[] = {
-        {"descending", {.sections = descending}, "section changes must be given in ascending order of their start"},
-        {"settlements", {.settlements = one}, "settlements need one (dy, rotation) per support: got 1 for 2 supports"},
-        {"mechanism", {.hinges = hinge_at_fixed_end}, "beam is unstable / singular (no unique solution)"}};
-    for (const auto& c : cases) {
-        const auto r = solve({{pin(0), roller(10)}, {W}, L, {}, kInf, c.ext});
-        ASSERT_FALSE(r->ok()) << c.name;
-        EXPECT_EQ(r->failure().message, c.message) << c.name;
-    }
 }
 
 }  // namespace
