@@ -893,8 +893,9 @@ Outcome Solve<Extended>::run(ResultStorage& storage) {
 }
 
 // The solve of a beam with extensions: its section tables and its
-// settlements in the supports' order, then the stages.
-Outcome analyse_extended(const Input& in, const BuiltLoads& loads, const Support* sup,
+// settlements in the supports' order, then the stages. Out of line, so that
+// analyse below flattens the plain solve only.
+[[gnu::noinline]] Outcome analyse_extended(const Input& in, const BuiltLoads& loads, const Support* sup,
                                            arena::Arena& arena, interrupt::Check& check, ResultStorage& storage) {
     std::optional<Sections> changes;
     if (!in.extensions.sections.empty()) {
@@ -908,8 +909,10 @@ Outcome analyse_extended(const Input& in, const BuiltLoads& loads, const Support
         .run(storage);
 }
 
-// The solve, which throws std::bad_alloc when memory cannot be had.
-Outcome analyse(const Input& in, arena::Arena& arena, interrupt::Check& check, ResultStorage& storage) {
+// The solve, which throws std::bad_alloc when memory cannot be had. The
+// plain solve's stages compiled into one function, as before the extensions
+// split them: solve(a) 194 instructions less, solve(a+9) 270 (callgrind).
+[[gnu::flatten]] Outcome analyse(const Input& in, arena::Arena& arena, interrupt::Check& check, ResultStorage& storage) {
     auto built = build_loads(in.loads, arena, check);
     if (auto* failure = std::get_if<Failure>(&built)) return std::move(*failure);
     auto sorted = sort_supports(in.supports, arena, check);
