@@ -9,7 +9,11 @@ _Float = SupportsFloat | SupportsIndex
 _Support = tuple[_Float, _Float, _Float, _Float]
 _Load = tuple[Literal["point", "udl", "trap", "torque", "dist"], Sequence[_Float]]
 _Factor = TypeVar("_Factor", bound=SupportsFloat | SupportsIndex)
-_Quantity = Literal["nf", "sf", "bm", "d"]
+_Quantity = Literal["nf", "sf", "bm", "d", "rotation"]
+# (start, e, i, a, g), (dy, rotation), (k1, k2, x1, x2)
+_Section = tuple[_Float, _Float, _Float, _Float, _Float]
+_Settlement = tuple[_Float, _Float]
+_Curvature = tuple[_Float, _Float, _Float, _Float]
 _Side = Literal["right", "left"]
 
 # Below this magnitude a share of a load's angle is taken as 0.0.
@@ -24,8 +28,30 @@ def solve(
     supports: Sequence[_Support],
     loads: Sequence[_Load],
     units: dict[str, _Factor] | None = None,
+    sections: Sequence[_Section] | None = None,
+    hinges: Sequence[_Float] | None = None,
+    settlements: Sequence[_Settlement] | None = None,
+    curvatures: Sequence[_Curvature] | None = None,
+    rotational_springs: bool = False,
+    rotation: bool = False,
 ) -> SolvedBeam:
-    """flexura.solve() to the bit, with its arguments, conversions and errors, as a SolvedBeam."""
+    """flexura.solve() to the bit, with its arguments, conversions and errors, as a SolvedBeam;
+    and beyond it:
+    sections: [(start, e, i, a, g)] in ascending start: from start on, these constants
+        replace the ones before (e, i, a, g are the first section's).
+    hinges: [x]: internal moment releases; the rotation may jump there. No moment at
+        a hinge means none just right of it: a concentrated moment at a hinge's very
+        position acts on the part to its left.
+    settlements: [(dy, rotation)], one per support in the order given: its base moves
+        by dy (deflection unit, up positive) and turns by rotation (radians,
+        counter-clockwise positive); a direction it does not restrain ignores its part.
+    curvatures: [(k1, k2, x1, x2)]: an imposed curvature from k1 at x1 to k2 at x2
+        (1 / length unit), as a temperature difference through the depth imposes it;
+        positive bends the beam as a sagging moment does.
+    rotational_springs: a finite, non-zero km is a rotational spring of km moment
+        units per radian rather than a fixed restraint.
+    rotation: the result can read the 'rotation' and the hinges' rotation jumps.
+    A beam with none of these solves to the bits of flexura.solve()."""
 
 def axial_factor(angle: _Float, /) -> float:
     """The share of a load along the beam for an angle in degrees: its cosine, 0.0
@@ -54,10 +80,14 @@ class SolvedBeam:
         10 decimals as flexura.BeamResult.reactions() rounds them."""
     def features(self) -> list[float]:
         """The sorted positions in [0, span] where a diagram may change its law: the ends,
-        the supports and the positions of the loads' terms."""
+        the supports, the positions of the loads' and the imposed curvatures' terms, the
+        section changes and the hinges."""
     def jumps(self, quantity: _Quantity) -> list[float]:
         """The sorted positions where the quantity jumps: its steps of non-zero size.
-        The deflection never jumps."""
+        The deflection never jumps; the rotation jumps at hinges only."""
+    def hinge_jumps(self) -> list[float]:
+        """Per hinge in the order given, the rotation just right of it minus just left
+        (radians)."""
     def mesh(self, n: SupportsIndex) -> list[float]:
         """The positions of flexura.BeamResult.plotting_vectors(n): n evenly spaced over
         the span and one either side of every feature inside it, ascending."""

@@ -43,6 +43,7 @@ struct Beam {
     double span = 10;
     engine::Units units{};
     double g = kInf;
+    engine::Extensions extensions{};
 };
 
 // The result's block on the heap, or none when refused.
@@ -80,7 +81,7 @@ inline std::unique_ptr<Solved> solve(const Beam& beam, interrupt::Check check = 
     arena::Arena arena(room);
     std::vector<engine::LoadInput> loads;
     for (const LoadEntry& l : beam.loads) loads.push_back(engine::load_input(l.kind, l.params, arena));
-    const engine::Input in{beam.span, 1e4, 1, 1, beam.g, beam.supports, loads, beam.units};
+    const engine::Input in{beam.span, 1e4, 1, 1, beam.g, beam.supports, loads, beam.units, beam.extensions};
     solved->outcome = engine::solve(in, arena, check, solved->storage);
     solved->heap_blocks = arena.heap_blocks();
     return solved;

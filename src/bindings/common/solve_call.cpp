@@ -18,27 +18,7 @@ constexpr Signature solve_signature{"solve()", solve_params, 7};
 
 // A support tuple borrowed from the list; its numbers are borrowed from it.
 Converted to_support(PyObject* obj, engine::Support& out) {
-    Keep keep(obj);
-    if (!PyTuple_CheckExact(obj)) keep.before_python();  // a subclass may run Python code anywhere
-    if (!as_tuple(obj, 4)) return Converted::failed;
-    double* fields[] = {&out.pos, &out.kx, &out.ky, &out.km};
-    for (Py_ssize_t k = 0; k < 4; ++k) {
-        if (number_item(PyTuple_GetItem(obj, k), *fields[k], keep) == Converted::failed) return Converted::failed;
-    }
-    return keep.outcome();
-}
-
-// An argument's items converted into a list in the arena: convert(item,
-// slot) fills each new last slot.
-template <class T, class Convert>
-bool read_list(PyObject* obj, arena::Arena& arena, std::span<const T>& out, Convert&& convert) {
-    std::optional<arena::GrowingList<T>> list;
-    Keep argument;
-    const Converted read = for_each_item(
-        obj, [&](std::size_t expected) { list.emplace(arena, expected); },
-        [&](PyObject* item, Keep&) { return convert(item, list->push()); }, argument);
-    out = list ? list->items() : std::span<const T>();
-    return read != Converted::failed;
+    return number_tuple(obj, {&out.pos, &out.kx, &out.ky, &out.km});
 }
 
 bool read_kind(PyObject* obj, engine::LoadInput& out, arena::Arena& arena, Keep& keep) {
@@ -89,7 +69,7 @@ bool convert_argument(const char* param, bool converted) {
 
 // Converts every argument of solve() into the input, in the order that
 // decides which failure is reported first.
-bool read_input(const std::array<PyObject*, 8>& slot, engine::Input& in, arena::Arena& arena) {
+bool read_input(std::span<PyObject* const, 8> slot, engine::Input& in, arena::Arena& arena) {
     double* numbers[] = {&in.span, &in.e, &in.i, &in.a, &in.g};
     for (std::size_t k = 0; k < 5; ++k) {
         if (!convert_argument(solve_params[k], to_double(slot[k], *numbers[k]))) return false;
@@ -122,7 +102,11 @@ PyObject* raise(const engine::Failure& failure) {
 
 bool SolveCall::read(const CallArgs& call) {
     std::array<PyObject*, 8> slot;
-    return bind_arguments(solve_signature, call, slot) && read_input(slot, input, arena);
+    return read(call, solve_signature, slot);
+}
+
+bool SolveCall::read(const CallArgs& call, const Signature& signature, std::span<PyObject*> slots) {
+    return bind_arguments(signature, call, slots) && read_input(slots.first<8>(), input, arena);
 }
 
 }  // namespace python

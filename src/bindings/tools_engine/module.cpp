@@ -4,12 +4,17 @@
 // state: the module keeps nothing in globals.
 #include <Python.h>
 
+#include <array>
+#include <iterator>
+#include <span>
+
 #include "common/analysis_object.hpp"
 #include "common/binding.hpp"
 #include "common/convert.hpp"
 #include "common/guard.hpp"
 #include "common/solve_call.hpp"
 #include "engine/loads.hpp"
+#include "tools_engine/extensions.hpp"
 #include "tools_engine/solved_beam.hpp"
 
 namespace tools_engine {
@@ -21,11 +26,23 @@ struct State {
 
 State& state_of(PyObject* module) { return *static_cast<State*>(PyModule_GetState(module)); }
 
-// solve() as flexura.solve reads and solves its arguments, into a SolvedBeam.
+constexpr const char* solve_params[] = {"span",     "e",          "i",           "a",
+                                        "g",        "supports",   "loads",       "units",
+                                        "sections", "hinges",     "settlements", "curvatures",
+                                        "rotational_springs",     "rotation"};
+static_assert(std::size(solve_params) == 8 + extension_count);
+constexpr python::Signature solve_signature{"solve()", solve_params, 7};
+
+// solve() as flexura.solve reads and solves its arguments, and what the
+// beam has besides, into a SolvedBeam.
 PyObject* solve(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return python::guarded([&]() -> PyObject* {
         python::SolveCall call;
-        if (!call.read({args, nargs, kwnames})) return nullptr;
+        std::array<PyObject*, std::size(solve_params)> slots;
+        if (!call.read({args, nargs, kwnames}, solve_signature, slots) ||
+            !read_extensions(std::span(slots).subspan<8>(), call.input.extensions, call.arena)) {
+            return nullptr;
+        }
         python::NewAnalysisObject result(state_of(module).solved_beam, call.input.span,
                                          order_bytes(call.input.supports.size()));
         if (!call.solve(result) || !write_reaction_order(result.get(), call)) return nullptr;
@@ -43,8 +60,25 @@ PyObject* angle_factor(PyObject*, PyObject* angle) {
 
 PyMethodDef functions[] = {
     {"solve", python::as_cfunction(&solve), METH_FASTCALL | METH_KEYWORDS,
-     "solve(span, e, i, a, g, supports, loads, units=None)\n--\n\n"
-     "flexura.solve() to the bit, with its arguments, conversions and errors, as a SolvedBeam."},
+     "solve(span, e, i, a, g, supports, loads, units=None, sections=None, hinges=None,\n"
+     "      settlements=None, curvatures=None, rotational_springs=False, rotation=False)\n--\n\n"
+     "flexura.solve() to the bit, with its arguments, conversions and errors, as a SolvedBeam;\n"
+     "and beyond it:\n"
+     "sections: [(start, e, i, a, g)] in ascending start: from start on, these constants\n"
+     "    replace the ones before (e, i, a, g are the first section's).\n"
+     "hinges: [x]: internal moment releases; the rotation may jump there. No moment at\n"
+     "    a hinge means none just right of it: a concentrated moment at a hinge's very\n"
+     "    position acts on the part to its left.\n"
+     "settlements: [(dy, rotation)], one per support in the order given: its base moves\n"
+     "    by dy (deflection unit, up positive) and turns by rotation (radians,\n"
+     "    counter-clockwise positive); a direction it does not restrain ignores its part.\n"
+     "curvatures: [(k1, k2, x1, x2)]: an imposed curvature from k1 at x1 to k2 at x2\n"
+     "    (1 / length unit), as a temperature difference through the depth imposes it;\n"
+     "    positive bends the beam as a sagging moment does.\n"
+     "rotational_springs: a finite, non-zero km is a rotational spring of km moment\n"
+     "    units per radian rather than a fixed restraint.\n"
+     "rotation: the result can read the 'rotation' and the hinges' rotation jumps.\n"
+     "A beam with none of these solves to the bits of flexura.solve()."},
     {"axial_factor", python::as_cfunction(&angle_factor<engine::axial_factor>), METH_O,
      "axial_factor($module, angle, /)\n--\n\n"
      "The share of a load along the beam for an angle in degrees: its cosine, 0.0\n"

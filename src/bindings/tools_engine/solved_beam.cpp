@@ -32,9 +32,11 @@ const std::size_t* reaction_order(PyObject* self) {
     return static_cast<const std::size_t*>(python::tail_of(self, order_bytes(supports)));
 }
 
-// The quantity a text names ("nf", "sf", "bm", "d"); false with the
-// exception set.
-bool to_quantity(PyObject* obj, engine::Quantity& out) {
+// The quantity a text names ("nf", "sf", "bm", "d", "rotation") that this
+// beam can read; false with the exception set. The rotation is there only
+// when the solve was asked for it: its empty list would read -0.0
+// everywhere, a wrong number rather than an error.
+bool to_quantity(PyObject* self, PyObject* obj, engine::Quantity& out) {
     std::string_view text;
     if (!python::to_text(obj, text)) {
         python::wrap_argument_error("quantity");
@@ -42,14 +44,17 @@ bool to_quantity(PyObject* obj, engine::Quantity& out) {
     }
     const std::pair<std::string_view, engine::Quantity> names[] = {
         {"nf", engine::Quantity::nf}, {"sf", engine::Quantity::sf}, {"bm", engine::Quantity::bm},
-        {"d", engine::Quantity::d}};
+        {"d", engine::Quantity::d}, {"rotation", engine::Quantity::rotation}};
     for (const auto& [name, q] : names) {
-        if (text == name) {
-            out = q;
-            return true;
+        if (text != name) continue;
+        if (q == engine::Quantity::rotation && analysis_of(self).rotation.empty()) {
+            PyErr_SetString(PyExc_ValueError, "the rotation was not asked for: solve(..., rotation=True)");
+            return false;
         }
+        out = q;
+        return true;
     }
-    PyErr_Format(PyExc_ValueError, "unknown quantity %R: give 'nf', 'sf', 'bm' or 'd'", obj);
+    PyErr_Format(PyExc_ValueError, "unknown quantity %R: give 'nf', 'sf', 'bm', 'd' or 'rotation'", obj);
     return false;
 }
 
@@ -80,7 +85,7 @@ PyObject* values(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObje
         }
         engine::Quantity q{};
         results::Read how = results::Read::at;
-        if (!to_quantity(slot[0], q) || (slot[2] != nullptr && !to_side(slot[2], how))) return nullptr;
+        if (!to_quantity(self, slot[0], q) || (slot[2] != nullptr && !to_side(slot[2], how))) return nullptr;
         Positions positions;
         if (!positions.read(slot[1])) {
             python::wrap_argument_error("positions");
@@ -134,7 +139,7 @@ PyObject* jumps(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
         PyObject* slot[1];
         engine::Quantity q{};
         if (!python::bind_arguments({"SolvedBeam.jumps()", jumps_params, 1}, {args, nargs, kwnames}, slot) ||
-            !to_quantity(slot[0], q)) {
+            !to_quantity(self, slot[0], q)) {
             return nullptr;
         }
         return position_list(self, [&](double* room, interrupt::Check& check) {
@@ -171,10 +176,18 @@ PyObject* mesh(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject
     });
 }
 
+PyObject* hinge_jumps(PyObject* self, PyObject*) {
+    return python::guarded([&]() -> PyObject* {
+        interrupt::Check check = python::signal_check();
+        return float_list(analysis_of(self).hinge_jumps, check).release();
+    });
+}
+
 PyMethodDef methods[] = {
     {"values", python::as_cfunction(&values), METH_FASTCALL | METH_KEYWORDS,
      "values($self, quantity, positions, side='right')\n--\n\n"
-     "The quantity ('nf', 'sf', 'bm' or 'd') at the positions: a float, a sequence of\n"
+     "The quantity ('nf', 'sf', 'bm', 'd' or, when solved with rotation=True,\n"
+     "'rotation': radians, counter-clockwise positive) at the positions: a float, a sequence of\n"
      "floats or a bytes/bytearray of native float64. side='right' gives the value at x,\n"
      "as flexura.BeamResult.eval_* does, to the bit; 'left' the value at the next\n"
      "double below x, left of a jump. A float, a list or a bytearray of float64 back."},
@@ -185,11 +198,16 @@ PyMethodDef methods[] = {
     {"features", python::as_cfunction(&features), METH_NOARGS,
      "features($self)\n--\n\n"
      "The sorted positions in [0, span] where a diagram may change its law: the ends,\n"
-     "the supports and the positions of the loads' terms."},
+     "the supports, the positions of the loads' and the imposed curvatures' terms, the\n"
+     "section changes and the hinges."},
     {"jumps", python::as_cfunction(&jumps), METH_FASTCALL | METH_KEYWORDS,
      "jumps($self, quantity)\n--\n\n"
      "The sorted positions where the quantity jumps: its steps of non-zero size.\n"
-     "The deflection never jumps."},
+     "The deflection never jumps; the rotation jumps at hinges only."},
+    {"hinge_jumps", python::as_cfunction(&hinge_jumps), METH_NOARGS,
+     "hinge_jumps($self)\n--\n\n"
+     "Per hinge in the order given, the rotation just right of it minus just left\n"
+     "(radians)."},
     {"mesh", python::as_cfunction(&mesh), METH_FASTCALL | METH_KEYWORDS,
      "mesh($self, n)\n--\n\n"
      "The positions of flexura.BeamResult.plotting_vectors(n): n evenly spaced over\n"

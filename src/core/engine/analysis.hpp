@@ -28,22 +28,31 @@ struct Reaction {
 // The result of a solve. It heads the one block that the caller's storage
 // gave, and its lists follow it in that block; it needs no destructor, so
 // releasing the block releases everything. Each term list holds the loads'
-// terms first, then the reactions'; the deflection ends with the two
-// integration constants, C1 * <x - 0>^1 and C2 * <x - 0>^0.
+// terms first, then the unknowns'; the deflection ends with the two
+// integration constants, C1 * <x - 0>^1 and C2 * <x - 0>^0, and the
+// rotation with C1 * <x - 0>^0.
 struct Analysis {
     sing::Terms nf;                        // normal force
     sing::Terms sf;                        // shear force
     sing::Terms bm;                        // bending moment
     sing::Terms d;                         // deflection, shear deformation included
     std::span<const Reaction> reactions;  // ascending support position
-    std::span<const double> features;     // support positions, then load term positions
+    std::span<const double> features;     // support positions, load term positions, then
+                                          // section changes, hinges and imposed curvatures
+    // Only when the input's extensions ask for the rotation (empty otherwise):
+    sing::Terms rotation;                  // rotation of the section in radians, counter-clockwise
+                                           // positive (the slope of the bending deflection)
+    std::span<const double> hinge_jumps;  // rotation just right of each hinge minus just left,
+                                          // radians, in the caller's order of the hinges
 };
 
-// The terms at the end of the deflection that are its integration constants.
+// The terms at the end of the deflection that are its integration constants,
+// and those at the end of the rotation.
 inline constexpr std::size_t integration_constants = 2;
+inline constexpr std::size_t rotation_constants = 1;
 
 // The quantities of an analysis, one term list each.
-enum class Quantity : std::uint8_t { nf, sf, bm, d };
+enum class Quantity : std::uint8_t { nf, sf, bm, d, rotation };
 
 inline sing::Terms terms_of(const Analysis& a, Quantity q) noexcept {
     switch (q) {
@@ -51,6 +60,7 @@ inline sing::Terms terms_of(const Analysis& a, Quantity q) noexcept {
         case Quantity::sf: return a.sf;
         case Quantity::bm: return a.bm;
         case Quantity::d: return a.d;
+        case Quantity::rotation: return a.rotation;
     }
     return {};
 }

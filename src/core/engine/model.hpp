@@ -72,16 +72,70 @@ struct Units {
 // case-sensitive text). Any other key names no factor and is ignored.
 void set_unit_factor(Units& units, std::string_view key, double value) noexcept;
 
+// A change of section: from `start` on (to the next change, or the end of
+// the beam) the constants e, i, a, g replace those before it.
+struct SectionChange {
+    double start = 0.0;
+    double e = 0.0;
+    double i = 0.0;
+    double a = 0.0;
+    double g = 0.0;
+};
+
+// A support's base moved by `dy` (caller's deflection unit, positive as a
+// positive deflection) and turned by `rotation` (radians, counter-clockwise
+// positive). The restraint, rigid or elastic, then holds the beam to the
+// moved base; a direction the support does not restrain ignores its part.
+struct Settlement {
+    double dy = 0.0;
+    double rotation = 0.0;
+};
+
+// A curvature imposed on the beam (as by a temperature difference through
+// its depth), varying linearly from k1 at x1 to k2 at x2, in the reciprocal
+// of the caller's length unit. It adds to M / EI: a positive (sagging)
+// curvature bends the beam as a sagging moment does.
+struct ImposedCurvature {
+    double k1 = 0.0;
+    double k2 = 0.0;
+    double x1 = 0.0;
+    double x2 = 0.0;
+};
+
+// What a beam may have beyond a prismatic section on rigid or sprung
+// supports. Left empty, the solve is the plain one, operation for operation.
+struct Extensions {
+    std::span<const SectionChange> sections{};  // ascending starts
+    // Internal moment releases: no moment just right of each, so that a
+    // concentrated moment at a hinge's very position acts on the part to
+    // its left. The rotation may jump there.
+    std::span<const double> hinges{};
+    std::span<const Settlement> settlements{};  // none, or one per support in the caller's order
+    std::span<const ImposedCurvature> curvatures{};
+    // A finite, non-zero km is a rotational spring of that stiffness (caller's
+    // moment unit per radian) rather than a fixed restraint.
+    bool rotational_springs = false;
+    // The result lists the rotation (Analysis::rotation) and the hinges'
+    // rotation jumps.
+    bool rotation = false;
+
+    bool any() const noexcept {
+        return !sections.empty() || !hinges.empty() || !settlements.empty() || !curvatures.empty() ||
+               rotational_springs || rotation;
+    }
+};
+
 // One beam problem as the caller gave it.
 struct Input {
     double span = 0.0;
-    double e = 0.0;
-    double i = 0.0;
+    double e = 0.0;   // the section's constants; with section changes, those
+    double i = 0.0;   // left of the first change
     double a = 0.0;
     double g = 0.0;
     std::span<const Support> supports;  // caller's order
     std::span<const LoadInput> loads;   // caller's order
     Units units;
+    Extensions extensions;
 };
 
 }  // namespace engine

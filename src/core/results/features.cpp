@@ -27,7 +27,8 @@ std::optional<std::size_t> features_room(const engine::Analysis& analysis) noexc
     // The two ends, and every term of the longest list, the places where the
     // jumps of a quantity may be.
     std::size_t most = analysis.features.size();
-    for (engine::Quantity q : {engine::Quantity::nf, engine::Quantity::sf, engine::Quantity::bm, engine::Quantity::d}) {
+    for (engine::Quantity q : {engine::Quantity::nf, engine::Quantity::sf, engine::Quantity::bm, engine::Quantity::d,
+                               engine::Quantity::rotation}) {
         most = std::max(most, engine::terms_of(analysis, q).size());
     }
     if (most > std::numeric_limits<std::size_t>::max() / sizeof(double) / 2 - 2) return std::nullopt;
@@ -51,6 +52,9 @@ std::optional<std::size_t> jumps(const engine::Analysis& analysis, engine::Quant
                                  interrupt::Check& check) {
     sing::Terms terms = engine::terms_of(analysis, q);
     if (q == engine::Quantity::d) terms = terms.first(terms.size() - engine::integration_constants);
+    if (q == engine::Quantity::rotation && !terms.empty()) {
+        terms = terms.first(terms.size() - engine::rotation_constants);
+    }
     std::size_t count = 0;
     for (const sing::Term& t : terms) {
         if (t.order == 0 && t.coefficient != 0.0 && !std::isnan(t.position)) room[count++] = t.position;

@@ -29,7 +29,8 @@ std::optional<std::size_t> features(const engine::Analysis& analysis, double spa
 // that is not a number included. Positions that are not numbers are left
 // out. The deflection's constant C2 is a step at x = 0 that begins the
 // beam's deflection there, not a jump of it, and is left out: the
-// deflection never jumps. Written to the start of `room`; the count, or
+// deflection never jumps. Likewise the rotation's constant C1, a step at
+// x = 0: the rotation jumps at hinges only. Written to the start of `room`; the count, or
 // none when the check says stop.
 std::optional<std::size_t> jumps(const engine::Analysis& analysis, engine::Quantity q, double* room,
                                  interrupt::Check& check);

@@ -6,6 +6,7 @@
 // reproducible to the last bit.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -65,6 +66,34 @@ struct Term {
 // A plain sum of terms, in order. Never merged, never pruned: the order only
 // matters for the floating-point sum.
 using Terms = std::span<const Term>;
+
+// How many terms window_from emits for t and s.
+inline std::size_t window_size(const Term& t, double s) noexcept {
+    if (!(t.position < s)) return 1;
+    return t.order < 0 ? 0 : static_cast<std::size_t>(t.order) + 1;
+}
+
+// The part of t from s on, t(x) * <x - s>^0, as terms handed to emit(Term):
+// t itself when it starts at or after s (or at a NaN position); a
+// concentrated term before s, nothing; otherwise c<x - a>^n re-expanded
+// about s as the binomial sum of c * (C(n, m) * (s - a)^(n - m)) <x - s>^m
+// for m = 0 ... n. C(n, m) is the running product ((n - m + 1) * C) / m,
+// exact while it is below 2^53.
+template <class Emit>
+void window_from(const Term& t, double s, Emit&& emit) {
+    if (!(t.position < s)) {
+        emit(t);
+        return;
+    }
+    if (t.order < 0) return;
+    const auto n = static_cast<std::uint32_t>(t.order);
+    const double d = s - t.position;
+    double binomial = 1.0;
+    for (std::uint32_t m = 0; m <= n; ++m) {
+        emit(Term{t.coefficient * (binomial * ipow(d, n - m)), s, static_cast<std::int32_t>(m)});
+        binomial = (static_cast<double>(n - m) * binomial) / static_cast<double>(m + 1);
+    }
+}
 
 // Sum of the terms' values at x, starting from -0.0, in list order.
 inline double eval_terms(Terms terms, double x) noexcept {

@@ -228,7 +228,7 @@ TEST(Solve, WorkTooLargeToCountIsOutOfMemory) {
     engine::LoadInput huge = engine::load_input("dist", params, arena);
     huge.count = SIZE_MAX / 4;  // as many coefficients as no memory holds
     const Support supports[] = {pin(0), roller(10)};
-    const engine::Input in{10, 1e4, 1, 1, kInf, supports, {&huge, 1}, {}};
+    const engine::Input in{10, 1e4, 1, 1, kInf, supports, {&huge, 1}, {}, {}};
     interrupt::Check never;
     HeapStorage storage;
     const engine::Outcome outcome = engine::solve(in, arena, never, storage);

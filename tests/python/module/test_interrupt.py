@@ -36,6 +36,11 @@ LONG_CALLS = {
                                      ("d", [k / 2e5 for k in range(2 * 10**6)])),
     "engine reactions": lambda: (_engine.solve(*SECTION, SIMPLE + [(k * 2e-5, 0, 0, 0) for k in range(5 * 10**5)], [])
                                  .reactions, ()),
+    # Each load's terms re-expanded at every later change of section: half a million corrections.
+    "engine section corrections": lambda: (_engine.solve, (*SECTION, SIMPLE,
+                                                           [("point", [-1, k / 100, 90]) for k in range(1000)], None,
+                                                           [(k / 100 + 0.005, 1e4, 1 + k % 2, 1, INF)
+                                                            for k in range(1000)])),
     "engine features": lambda: (_engine.solve(*SECTION, SIMPLE, [("point", [-1, 10 - k / 3e4, 90])
                                                                 for k in range(3 * 10**5)]).features, ()),
 }

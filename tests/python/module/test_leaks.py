@@ -7,7 +7,7 @@ import sys
 import pytest
 
 import flexura
-from shared import ALLOWED, CENTRE_LOAD, INF, NAN, QUERIES, SIMPLE, Boom, Raising
+from shared import ALLOWED, ARGS, CENTRE_LOAD, INF, NAN, QUERIES, SIMPLE, Boom, Raising
 from flexura_tools import _engine
 
 # Ten supports and loads of every kind, so that a lost result record or load
@@ -31,6 +31,11 @@ def solve_busy(supports=SUPPORTS, loads=LOADS, units=UNITS, span=10.0, solve=fle
 
 RESULT = solve_busy()
 SOLVED = solve_busy(solve=_engine.solve)
+# Every extension at once: sections, hinges, springs, settlements, curvature.
+EXTENDED = {"sections": [(3, 2e5, 2e-4, 1e-2, 8e4), (6, 2e5, 1e-4, 1e-2, 8e4)], "hinges": [5.5],
+            "settlements": [(0.1 * k, 1e-4) for k in range(10)], "curvatures": [(1e-3, 2e-3, 1, 9)],
+            "rotational_springs": True, "rotation": True}
+SOLVED_EXTENDED = _engine.solve(10.0, 2e5, 1e-4, 1e-2, 8e4, SUPPORTS, LOADS, UNITS, **EXTENDED)
 BUFFER = bytes(range(8)) * 300
 # Each success path, and each place where a call can fail.
 PATHS = {
@@ -65,6 +70,13 @@ PATHS = {
     "engine reactions": SOLVED.reactions, "engine features": SOLVED.features,
     "engine jumps": lambda: SOLVED.jumps("sf"), "engine jumps binding": lambda: SOLVED.jumps(),
     "engine factors": lambda: (_engine.axial_factor(30), _engine.transverse_factor("30")),
+    "engine extended solve": lambda: _engine.solve(10.0, 2e5, 1e-4, 1e-2, 8e4, SUPPORTS, LOADS, UNITS, **EXTENDED),
+    "engine extension item": lambda: _engine.solve(*ARGS, hinges=[1.0, Raising(Boom())]),
+    "engine extension switch": lambda: _engine.solve(*ARGS, rotation=1),
+    "engine extension settlements": lambda: _engine.solve(*ARGS, settlements=[(0, 0)]),
+    "engine rotation": lambda: SOLVED_EXTENDED.values("rotation", [3.0, 5.5], "left"),
+    "engine rotation not asked": lambda: SOLVED.values("rotation", 1.0),
+    "engine hinge jumps": SOLVED_EXTENDED.hinge_jumps,
 }
 
 
