@@ -387,9 +387,10 @@ def plus(envelope: Envelope | MovingLoad, result: Result, factor: float = 1.0) -
 
 
 def _fixed_reads(union: list[float], entries: list[tuple[int, bool]], jumps: Sequence[float], span: float) -> list[float]:
-    """Where the fixed result is read at each entry: just left of its first jump at a
-    position (or of the position) on a left entry and at the end of the beam; right
-    of its last jump there on a right entry; at the position elsewhere."""
+    """Where the fixed result is read at each entry, as an envelope reads its members:
+    just left of its first jump at a position on a left entry, right of its last jump
+    there on a right entry, just left of the end of the beam, at the position elsewhere
+    (where it does not jump, either side gives the value there)."""
     near: dict[int, list[float]] = {}
     for x in jumps:  # every jump is a feature of the result, so a position of the union
         u = cast(float, _near(union, x, MERGE * span))
@@ -398,7 +399,7 @@ def _fixed_reads(union: list[float], entries: list[tuple[int, bool]], jumps: Seq
     out: list[float] = []
     for j, left in entries:
         own, p = near.get(j), union[j]
-        if left or p == span:
+        if p == span or (left and own):
             out.append(below(min(own) if own else p, -math.inf))
         else:
             out.append(max(own) if own else p)

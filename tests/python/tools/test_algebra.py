@@ -74,7 +74,7 @@ def test_combined_envelopes_equal_brute_force_over_the_members(combine):
     if combine == "augment":
         env = ft.augment(one, two, names=["truck", "tandem"])
     elif combine == "plus":
-        env = one.envelope + permanent
+        env = permanent + one.envelope
     else:
         env = ft.augment(one, two).plus(permanent, factor=1.35)
     solved = [env.members.solve(k) for k in range(len(env.names))]
@@ -107,10 +107,12 @@ def test_plus_on_a_single_member_equals_one_solve_of_the_combined_loads():
         assert mine.ry.max == pytest.approx(theirs.ry, rel=CLOSE) and mine.ry.min == mine.ry.max
 
 
-@pytest.mark.parametrize("source", ["vehicle", "combinations"])
+@pytest.mark.parametrize("source", ["vehicle", "vehicle plus permanent", "combinations"])
 def test_coincident_values_are_the_governing_members_own_readings(source):
     if source == "vehicle":
         env = truck().envelope
+    elif source == "vehicle plus permanent":
+        env = truck().envelope.plus(girder(loads=PERMANENT).solve(), factor=1.35)
     else:
         cases = {"a": [ft.PointLoad(x=5.0, force=-80.0)], "b": [ft.Moment(x=12.0, moment=90.0), ft.UniformLoad(w=-9.0)]}
         env = ft.envelope({name: girder(loads=loads).solve() for name, loads in cases.items()}, n=30)
