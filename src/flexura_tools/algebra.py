@@ -18,17 +18,15 @@ import math
 from array import array
 from collections.abc import Mapping, Sequence
 from dataclasses import dataclass
-from typing import TYPE_CHECKING, Literal, cast, overload
+from typing import Literal, cast, overload
 
 from ._engine import SolvedBeam
 from .checks import Checker
 from .envelopes import MERGE, Band, Envelope, Members, Range, ReactionRange, Screen, build
 from .errors import ModelError, show
 from .model import Beam, Result, jumps_of
+from .moving import MovingLoad
 from .result import QUANTITIES, Quantity
-
-if TYPE_CHECKING:
-    from .moving import MovingLoad
 
 # What must agree for two envelopes (or an envelope and a result) to be of one beam.
 SAME_BEAM = ("span", "E", "I", "A", "G", "supports", "units", "unit_names")
@@ -169,8 +167,8 @@ def augment(*envelopes: Envelope | MovingLoad, names: Sequence[str] | None = Non
         for k, item in enumerate(found[1:], 1):
             _same_beam(c, found[0].members.beam, item.members.beam, f"envelopes[{k}]", "envelopes[0]")
             if set(item.bands) != set(found[0].bands):
-                c.add(f"envelopes[{k}]", f"envelopes {', '.join(item.bands)}, envelopes[0] {', '.join(found[0].bands)}: "
-                                         "give the same quantities")
+                c.add(f"envelopes[{k}]", f"its quantities ({', '.join(item.bands)}) differ from those of "
+                                         f"envelopes[0] ({', '.join(found[0].bands)}); envelope the same ones")
     if c.problems:
         raise ModelError(c.problems)
     span = float(found[0].members.beam.span)
@@ -192,7 +190,6 @@ def augment(*envelopes: Envelope | MovingLoad, names: Sequence[str] | None = Non
 
 
 def _envelope_of(item: object) -> Envelope | None:
-    from .moving import MovingLoad
     if isinstance(item, MovingLoad):
         return item.envelope
     return item if isinstance(item, Envelope) else None
