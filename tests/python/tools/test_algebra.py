@@ -88,6 +88,9 @@ def test_combined_envelopes_equal_brute_force_over_the_members(combine):
         assert_near(band.min, bottom, scale)
         at = reads(env)
         assert_near(band.max, [own_reading(env, k, solved[k], q, x, s) for k, (x, s) in zip(band.max_member, at)], scale)
+    for s, ranges in enumerate(env.reactions):  # the ranges of the members' own reactions
+        ry = [member.reactions()[s][1] for member in solved]
+        assert (ranges.ry.max, ranges.ry.min) == pytest.approx((max(ry), min(ry)), abs=CLOSE * max(map(abs, ry)))
     extremes = env.extremes()
     assert extremes["bm"].max >= max(env.bm.max)
     assert env.names[extremes["bm"].max_member] in env.names
