@@ -36,7 +36,7 @@ from typing import TYPE_CHECKING, Any, Protocol, cast
 
 from ._engine import SolvedBeam
 from .checks import Checker
-from .errors import ModelError, show
+from .errors import ModelError, Problem, show
 from .extremes import find_peak, samples_for
 from .loads import Load, degree_of
 from .model import Beam, Result, jumps_of
@@ -300,6 +300,10 @@ class Envelope:
         quantity, "max" and "min": those of the mesh entry holding it, or for a peak
         between mesh positions, the member's on the side where it reaches the peak."""
         from .coincident import WHICH, at_extreme
+        given = cast(object, extremes)  # as given: the checks do not trust the types
+        if given is not None and not (isinstance(given, Mapping) and all(
+                q in self.bands and isinstance(e, EnvelopeExtreme) for q, e in given.items())):
+            raise ModelError([Problem("extremes", f"must be what this envelope's extremes() gives, got {show(given)}")])
         found = self.extremes() if extremes is None else extremes
         self.coincident(next(iter(self.bands)))  # fills the table
         table = self._coincident["table"]

@@ -162,3 +162,5 @@ def test_combining_other_beams_or_units_is_refused_with_paths():
         env + env
     with pytest.raises(ft.ModelError, match="quantity"):
         env.coincident("rx")
+    with pytest.raises(ft.ModelError, match="extremes"):
+        env.extremes_coincident({"bm": 3.0})
