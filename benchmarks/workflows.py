@@ -84,11 +84,21 @@ def flexura_vehicle_extremes() -> object:
 README_E, README_I, LM1_LANE = 3.6e7, 2.9, 27.0
 
 
-def flexura_readme() -> object:
-    """The README's vehicle job: its girder (no loads of its own), LM1 both ways, extremes()."""
+def readme_moving() -> ft.MovingLoad:
     beam = ft.Beam(span=65, E=README_E, I=README_I, A=6.1, supports=[
         ft.Support.pin(0, "A"), ft.Support.roller(20, "B"), ft.Support.roller(45, "C"), ft.Support.roller(65, "D")])
-    return ft.moving_load(beam, ft.lm1_lane1(), step=STEP).extremes()
+    return ft.moving_load(beam, ft.lm1_lane1(), step=STEP)
+
+
+def flexura_readme() -> object:
+    """The README's vehicle job: its girder (no loads of its own), LM1 both ways, extremes()."""
+    return readme_moving().extremes()
+
+
+def flexura_readme_coincident() -> object:
+    """The README's vehicle job with every coincident value: of each band and of each extreme."""
+    envelope = readme_moving().envelope
+    return envelope.extremes_coincident(envelope.extremes())
 
 
 def flexura_pattern() -> ft.Envelope:
@@ -104,6 +114,7 @@ def flexura_influence() -> ft.InfluenceLine:
 ONLY: dict[str, Job] = {"vehicle": flexura_vehicle(quantities=("sf", "bm")),
         "vehicle-n325": flexura_vehicle(quantities=("sf", "bm"), axle_points=False, n=325),
         "vehicle-all": flexura_vehicle(), "vehicle-extremes": flexura_vehicle_extremes, "readme": flexura_readme,
+        "readme-coincident": flexura_readme_coincident,
         "pattern": flexura_pattern, "influence": flexura_influence}
 
 
@@ -170,7 +181,8 @@ def main(argv: list[str] | None = None) -> int:
                                                                         n=325)),
                     ("nf, sf, bm, d", flexura_vehicle()),
                     ("nf, sf, bm, d and extremes()", flexura_vehicle_extremes)],
-        "readme": [("LM1, default settings, and extremes()", flexura_readme)],
+        "readme": [("LM1, default settings, and extremes()", flexura_readme),
+                   ("the same and every coincident value", flexura_readme_coincident)],
         "pattern": [("sf, bm", flexura_pattern)],
         "influence": [("bm at 32.5", flexura_influence)],
     }

@@ -16,6 +16,7 @@ import pkgutil
 __path__ = pkgutil.extend_path(__path__, __name__)
 
 from . import plot
+from .algebra import augment, plus
 from .batch import Solved, solve_many
 from .envelopes import Band, Envelope, EnvelopeExtreme, Range, ReactionRange, envelope
 from .errors import ModelError, Problem
@@ -37,5 +38,5 @@ __all__ = [
     "Combination", "envelope", "Envelope", "Band", "EnvelopeExtreme", "Range", "ReactionRange",
     "spans", "pattern_beams", "pattern_envelope", "influence_line", "InfluenceLine",
     "Vehicle", "VehiclePosition", "MovingLoad", "moving_load", "hl93_truck", "hl93_tandem", "lm1_lane1", "plot",
-    "solve_many", "Solved",
+    "solve_many", "Solved", "augment", "plus",
 ]

@@ -32,17 +32,20 @@ import operator
 from array import array
 from collections.abc import Callable, Collection, Iterable, Mapping, Sequence
 from dataclasses import dataclass, field
-from typing import Any, Protocol, cast
+from typing import TYPE_CHECKING, Any, Protocol, cast
 
 from ._engine import SolvedBeam
 from .checks import Checker
-from .errors import ModelError, show
+from .errors import ModelError, Problem, show
 from .extremes import find_peak, samples_for
 from .loads import Load, degree_of
 from .model import Beam, Result, jumps_of
 from .progress import Progress
 from .result import QUANTITIES, AtSupport, Quantity, reader
 from .supports import Support, names
+
+if TYPE_CHECKING:
+    from .coincident import Table, Which
 
 # Members solved and held at once: the per-position bookkeeping is spread over many
 # members, and a chunk stays in the CPU caches (64 to 1,000 measured within 6% in
@@ -149,6 +152,8 @@ class Envelope:
     members: Members
     screens: Mapping[Quantity, Sequence[Screen]] = field(default_factory=dict[Quantity, Sequence[Screen]], repr=False,
                                                           compare=False)
+    # The coincident values, read on first use (the envelope itself does not need them).
+    _coincident: dict[str, Table] = field(default_factory=dict[str, "Table"], init=False, repr=False, compare=False)
 
     def __getitem__(self, quantity: Quantity) -> Band:
         if quantity not in self.bands:
@@ -278,6 +283,58 @@ class Envelope:
         below = math.nextafter
         return [below(x, -math.inf) if x == span or (e + 1 < len(self.x) and self.x[e + 1] == x) else x
                 for e, x in enumerate(self.x)]
+
+    def coincident(self, quantity: Quantity, which: Which = "max") -> dict[Quantity, list[float]]:
+        """The other quantities acting with the band's max (or min) of `quantity`, per
+        mesh entry: each read from the member giving that extreme, at the same section
+        and side (coincident("bm")["sf"][e]: the shear with the largest moment at x[e])."""
+        from .coincident import check_which, coincident_table
+        check_which(quantity, which, self.bands)
+        if "table" not in self._coincident:
+            self._coincident["table"] = coincident_table(self)
+        return self._coincident["table"][quantity][which]
+
+    def extremes_coincident(self, extremes: Mapping[Quantity, EnvelopeExtreme] | None = None
+                            ) -> dict[Quantity, dict[Which, dict[Quantity, float]]]:
+        """The other quantities acting with each of extremes() (given, or found), per
+        quantity, "max" and "min": those of the mesh entry holding it, or for a peak
+        between mesh positions, the member's on the side where it reaches the peak."""
+        from .coincident import WHICH, at_extreme
+        given = cast(object, extremes)  # as given: the checks do not trust the types
+        if given is not None and not (isinstance(given, Mapping) and all(
+                q in self.bands and isinstance(e, EnvelopeExtreme) for q, e in given.items())):
+            raise ModelError([Problem("extremes", f"must be what this envelope's extremes() gives, got {show(given)}")])
+        found = self.extremes() if extremes is None else extremes
+        self.coincident(next(iter(self.bands)))  # fills the table
+        table = self._coincident["table"]
+        return {q: {which: at_extreme(self, q, which, e, table) for which in WHICH} for q, e in found.items()}
+
+    def augment(self, *others: Envelope, names: Sequence[str] | None = None) -> Envelope:
+        """The envelope of this envelope and others of the same beam (see algebra.augment)."""
+        from .algebra import augment
+        return augment(self, *others, names=names)
+
+    def plus(self, result: Result, factor: float = 1.0) -> Envelope:
+        """This envelope with a fixed result times `factor` added to every member (see algebra.plus)."""
+        from .algebra import plus
+        return plus(self, result, factor)
+
+    def __or__(self, other: Envelope) -> Envelope:
+        """env1 | env2: their augment, members named "1: ..." and "2: ..."."""
+        if not isinstance(cast(object, other), Envelope):
+            return NotImplemented
+        return self.augment(other)
+
+    def __add__(self, other: Result) -> Envelope:
+        """env + result (or result + env): the result added to every member, as plus(result)."""
+        if isinstance(cast(object, other), Envelope):
+            raise TypeError("an envelope plus an envelope has no member that gives each value: take env1 | env2 "
+                            "for the worse of the two, or env.plus(result) to add a fixed result")
+        if not isinstance(cast(object, other), Result):
+            return NotImplemented
+        return self.plus(other)
+
+    __radd__ = __add__
 
     def to_dict(self) -> dict[str, object]:
         """Plain JSON-ready data: names, extremes and reaction ranges with the member

@@ -89,7 +89,9 @@ def result_columns(result: Result, n: int = 200) -> Columns:
 
 def envelope_columns(envelope: Envelope, members: Mapping[str, Result] | None = None) -> Columns:
     """x, side and per enveloped quantity its largest and smallest value with the name
-    of the member giving each (`nf_max`, `nf_max_by`, `nf_min`, `nf_min_by`, ...); with
+    of the member giving each (`nf_max`, `nf_max_by`, `nf_min`, `nf_min_by`, ...), then
+    the other quantities coincident with each (`bm_max_sf`: the shear acting with the
+    largest moment, in the same member at the same section and side, ...); with
     `members` (solved beams by name, such as the combinations), each one's own values
     on the same positions after them (`nf ULS`, ...)."""
     span = float(envelope.members.beam.span)
@@ -100,6 +102,10 @@ def envelope_columns(envelope: Envelope, members: Mapping[str, Result] | None = 
         columns[f"{q}_max_by"] = [names[k] for k in band.max_member]
         columns[f"{q}_min"] = list(band.min)
         columns[f"{q}_min_by"] = [names[k] for k in band.min_member]
+    for q in envelope.bands:
+        for which in ("max", "min"):
+            for other, values in envelope.coincident(q, which).items():
+                columns[f"{q}_{which}_{other}"] = values
     for name, result in (members or {}).items():
         for q in envelope.bands:
             columns[f"{q} {name}"] = _member_values(result, q, columns["x"], columns["side"], span)

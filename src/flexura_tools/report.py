@@ -129,16 +129,18 @@ def combinations_document(results: Mapping[str, Result], envelope: Envelope, poi
 
 
 def envelope_extremes(envelope: Envelope) -> dict[str, object]:
-    """Per enveloped quantity: max, x_max, max_by, min, x_min, min_by (member names)."""
+    """Per enveloped quantity: max, x_max, max_by, max_with, min, x_min, min_by,
+    min_with (member names; `with`: the other quantities coincident with the extreme,
+    in the member giving it at the same section and side)."""
     names = envelope.names
+    extremes = envelope.extremes()
+    coincident = envelope.extremes_coincident(extremes)
 
-    def extreme(e: EnvelopeExtreme) -> dict[str, object]:
-        # The values of the other quantities where an extreme occurs (coincident
-        # values) belong here, beside the member that gives it, once they are found.
-        return {"max": e.max, "x_max": e.x_max, "max_by": names[e.max_member],
-                "min": e.min, "x_min": e.x_min, "min_by": names[e.min_member]}
+    def extreme(q: Quantity, e: EnvelopeExtreme) -> dict[str, object]:
+        return {"max": e.max, "x_max": e.x_max, "max_by": names[e.max_member], "max_with": coincident[q]["max"],
+                "min": e.min, "x_min": e.x_min, "min_by": names[e.min_member], "min_with": coincident[q]["min"]}
 
-    return {q: extreme(e) for q, e in envelope.extremes().items()}
+    return {q: extreme(q, e) for q, e in extremes.items()}
 
 
 def reaction_ranges(envelope: Envelope) -> list[dict[str, object]]:

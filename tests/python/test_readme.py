@@ -48,6 +48,8 @@ def test_interactive_examples_print_what_the_readme_shows():
     ("Engineering workflows", ["hogging -14560.2 kNm at x = 20 (ULS)", "sagging 9388.2 kNm at x = 32.5 (span 2)",
                                "from 4350.2 (span 3) to 7268.8 kN", "LM1: 3075.9 kNm at x = 32.4, axles at (33.6, 32.4)",
                                "largest ordinate 4.2120 m with the load at x = 32.5",
+                               "hogging -11942.7 kNm at x = 20 (LM1: forward, front axle at 30.1), shear -2667.1 kN",
+                               "right of B: shear 3177.9 kN with -10802.6 kNm",
                                "models[0]: hogging -8280.0 kNm, B carries 4554.0 kN",
                                "[('left', -3563.0095108695623), ('right', 3543.749999999989)]",
                                "-14560.1902173915 ULS", "kB of HTML"]),

@@ -136,7 +136,9 @@ def test_combinations_show_in_json_and_picture_as_in_the_tables(tmp_path):
     assert data["combinations"]["ULS"]["reactions"][0]["ry"] == uls.reactions["A"].ry
     assert data["envelope"]["reactions"][1]["ry"] == {"max": uls.reactions["B"].ry, "max_by": "ULS",
                                                       "min": uls.reactions["B"].ry, "min_by": "ULS"}
-    assert data["envelope"]["extremes"]["bm"]["max_by"] == "ULS"
+    bm = data["envelope"]["extremes"]["bm"]
+    assert bm["max_by"] == "ULS"
+    assert bm["max_with"]["sf"] == uls.solved.values("sf", bm["x_max"], "left")  # at the point load, left of it
     assert not has_matplotlib or (tmp_path / "c.png").stat().st_size > 10000
 
 

@@ -73,8 +73,10 @@ def test_envelope_names_the_member_giving_every_extreme_and_reads_members_on_its
     combined = ft.envelope(COMBINED)
     document = combined.to_dict()
     bm = combined.extremes()["bm"]
+    with_bm = combined.extremes_coincident()["bm"]
     assert document["extremes"]["bm"] == {"max": bm.max, "x_max": bm.x_max, "max_by": combined.names[bm.max_member],
-                                          "min": bm.min, "x_min": bm.x_min, "min_by": combined.names[bm.min_member]}
+                                          "max_with": with_bm["max"], "min": bm.min, "x_min": bm.x_min,
+                                          "min_by": combined.names[bm.min_member], "min_with": with_bm["min"]}
     assert set(document["bands"]["sf_max_by"]) <= {"ULS", "SLS"}
     combined.to_csv(tmp_path / "with.csv", members=COMBINED)
     header, rows = read_csv(tmp_path / "with.csv")
