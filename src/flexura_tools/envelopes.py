@@ -175,18 +175,22 @@ class Envelope:
 
     @property
     def nf(self) -> Band:
+        """The normal force's Band (KeyError when it was not enveloped)."""
         return self["nf"]
 
     @property
     def sf(self) -> Band:
+        """The shear force's Band (KeyError when it was not enveloped)."""
         return self["sf"]
 
     @property
     def bm(self) -> Band:
+        """The bending moment's Band (KeyError when it was not enveloped)."""
         return self["bm"]
 
     @property
     def d(self) -> Band:
+        """The deflection's Band (KeyError when it was not enveloped)."""
         return self["d"]
 
     def reaction(self, key: str | float | Support) -> ReactionRange:

@@ -487,10 +487,12 @@ class Result:
 
     @cached_property
     def raw(self) -> flexura.BeamResult:
+        """flexura's BeamResult of the same arguments, solved on first use (the same bits)."""
         return flexura.solve(*self.beam.solve_args())
 
     @cached_property
     def reactions(self) -> Reactions:
+        """Each support's reaction, in the model's order, looked up by label or position."""
         return reactions_of(self.beam.supports, self.solved)
 
     @cached_property

@@ -37,10 +37,12 @@ class AtSupport:
 
     @property
     def label(self) -> str | None:
+        """The support's label (None when it has none)."""
         return self.support.label
 
     @property
     def x(self) -> float:
+        """The support's position."""
         return float(self.support.x)
 
 
