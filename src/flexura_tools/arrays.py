@@ -13,7 +13,7 @@ from dataclasses import dataclass
 from typing import TYPE_CHECKING, Any, Generic, Literal, TypeVar, overload
 
 from ._engine import SolvedBeam
-from .checks import Checker
+from .checks import Checker, is_number
 from .errors import ModelError, Problem, show
 
 if TYPE_CHECKING:
@@ -38,7 +38,10 @@ def _numpy() -> Any:
 
 def _is_array(x: object) -> bool:
     """An ndarray (only possible once numpy is loaded), an object that converts to
-    one, or a sequence other than text."""
+    one, or a sequence other than text; not a number, though NumPy's numbers have
+    __array__ too (np.float64(2) reads as 2.0 and gives a float)."""
+    if type(x) is float or is_number(x):
+        return False
     numpy = sys.modules.get("numpy")
     if numpy is not None and isinstance(x, numpy.ndarray):
         return True
