@@ -92,13 +92,14 @@ def _off_beam(positions: NDArray[np.float64], off: NDArray[Any], span: float) ->
 
 
 def read(solved: SolvedBeam, span: float, quantity: Quantity, positions: float | NDArray[np.float64],
-         side: Side) -> Any:
+         side: Side) -> float | NDArray[np.float64]:
     """The quantity at checked positions: a float, or an array of their shape."""
     if isinstance(positions, (float, int)):  # a float (a checker counts an int as one too)
         return solved.values(quantity, positions, side)
-    np = _numpy()
-    values = solved.values(quantity, positions.tobytes(), side)
-    return np.frombuffer(values, dtype=np.float64).reshape(positions.shape)
+    numpy = _numpy()
+    values: NDArray[np.float64] = numpy.frombuffer(solved.values(quantity, positions.tobytes(), side),
+                                                   dtype=numpy.float64).reshape(positions.shape)
+    return values
 
 
 def checked(x: object, side: object, span: float) -> float | NDArray[np.float64]:
@@ -119,12 +120,17 @@ class Query:
     anything else that is no position, raises ModelError naming each by its index
     (x[3])."""
 
-    __slots__ = ("_solved", "_span", "quantity")
+    __slots__ = ("_solved", "_span", "_quantity")
 
     def __init__(self, solved: SolvedBeam, span: float, quantity: Quantity) -> None:
         self._solved = solved
         self._span = span
-        self.quantity = quantity
+        self._quantity: Quantity = quantity
+
+    @property
+    def quantity(self) -> Quantity:
+        """The quantity read: "nf", "sf", "bm" or "d"."""
+        return self._quantity
 
     @overload
     def __call__(self, x: Scalar, side: Side = "right") -> float: ...
@@ -132,10 +138,10 @@ class Query:
     def __call__(self, x: Array, side: Side = "right") -> NDArray[np.float64]: ...
     def __call__(self, x: Scalar | Array, side: Side = "right") -> float | NDArray[np.float64]:
         """The quantity at x: a float for a number, a float64 array of x's shape otherwise."""
-        return read(self._solved, self._span, self.quantity, checked(x, side, self._span), side)  # type: ignore[no-any-return]
+        return read(self._solved, self._span, self._quantity, checked(x, side, self._span), side)
 
     def __repr__(self) -> str:
-        return f"<Query {self.quantity!r} of a beam of span {show(self._span)}>"
+        return f"<Query {self._quantity!r} of a beam of span {show(self._span)}>"
 
 
 @dataclass(frozen=True, slots=True)
