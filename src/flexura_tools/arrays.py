@@ -91,21 +91,46 @@ def _off_beam(positions: NDArray[np.float64], off: NDArray[Any], span: float) ->
     return c.problems
 
 
-def read(solved: SolvedBeam, span: float, quantity: Quantity, positions: float | NDArray[np.float64],
-         side: Side) -> float | NDArray[np.float64]:
+@dataclass(frozen=True, slots=True)
+class Positions:
+    """The checked positions of an array query: as given (their shape), and in
+    ascending order as float64 bytes for the core, which reads ascending positions
+    term by term over blocks of them (a term skipped wholesale left of its position)
+    and others one by one, every term at each."""
+
+    given: NDArray[np.float64]
+    ascending: bytes
+    order: NDArray[np.intp] | None  # where each ascending position stands in `given`; None: as given
+
+
+def _sorted(positions: NDArray[np.float64]) -> Positions:
+    flat = positions.reshape(-1)
+    if bool((flat[1:] >= flat[:-1]).all()):
+        return Positions(positions, flat.tobytes(), None)
+    # Sorted, read, put back: 35 to 45 ns a position against 53 to 55 read as given, and
+    # 130 against 285 for at() (bending moment, ten loads, 10,000 random positions).
+    order = _numpy().argsort(flat)  # any order of equal positions: they read alike
+    return Positions(positions, flat[order].tobytes(), order)
+
+
+def read(solved: SolvedBeam, quantity: Quantity, positions: float | Positions, side: Side) -> float | NDArray[np.float64]:
     """The quantity at checked positions: a float, or an array of their shape."""
-    if isinstance(positions, (float, int)):  # a float (a checker counts an int as one too)
+    if not isinstance(positions, Positions):
         return solved.values(quantity, positions, side)
     numpy = _numpy()
-    values: NDArray[np.float64] = numpy.frombuffer(solved.values(quantity, positions.tobytes(), side),
-                                                   dtype=numpy.float64).reshape(positions.shape)
-    return values
+    values: NDArray[np.float64] = numpy.frombuffer(solved.values(quantity, positions.ascending, side),
+                                                   dtype=numpy.float64)
+    if positions.order is not None:
+        back = numpy.empty_like(values)
+        back[positions.order] = values
+        values = back
+    return values.reshape(positions.given.shape)
 
 
-def checked(x: object, side: object, span: float) -> float | NDArray[np.float64]:
-    """The positions of a query, checked: a float, or a float64 array."""
+def checked(x: object, side: object, span: float) -> float | Positions:
+    """The positions of a query, checked: a float, or Positions."""
     _side(side)
-    return _array(x, span) if _is_array(x) else _number(x, span)
+    return _sorted(_array(x, span)) if _is_array(x) else _number(x, span)
 
 
 class Query:
@@ -138,7 +163,7 @@ class Query:
     def __call__(self, x: Array, side: Side = "right") -> NDArray[np.float64]: ...
     def __call__(self, x: Scalar | Array, side: Side = "right") -> float | NDArray[np.float64]:
         """The quantity at x: a float for a number, a float64 array of x's shape otherwise."""
-        return read(self._solved, self._span, self._quantity, checked(x, side, self._span), side)
+        return read(self._solved, self._quantity, checked(x, side, self._span), side)
 
     def __repr__(self) -> str:
         return f"<Query {self._quantity!r} of a beam of span {show(self._span)}>"
@@ -164,7 +189,8 @@ def values_at(solved: SolvedBeam, span: float, x: object, side: Side) -> Values[
     """Result.at(): the positions checked once, each quantity read in one call."""
     positions = checked(x, side, span)
     quantities: tuple[Quantity, ...] = ("nf", "sf", "bm", "d")
-    return Values(positions, *(read(solved, span, q, positions, side) for q in quantities))
+    given = positions.given if isinstance(positions, Positions) else positions
+    return Values(given, *(read(solved, q, positions, side) for q in quantities))
 
 
 def floats(column: Sequence[float]) -> NDArray[np.float64]:
