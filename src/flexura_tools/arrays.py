@@ -73,9 +73,9 @@ def _array(x: object, span: float) -> NDArray[np.float64]:
     except (TypeError, ValueError, OverflowError) as error:
         raise ModelError([Problem("x", f"must be a number, or a sequence or array of numbers: {error}")]) from None
     flat = positions.reshape(-1)
-    off = np.flatnonzero(~((flat >= 0.0) & (flat <= span)))  # NaN fails both comparisons
-    if off.size:
-        raise ModelError(_off_beam(positions, off, span))
+    on_beam = (flat >= 0.0) & (flat <= span)  # NaN fails both comparisons
+    if not on_beam.all():
+        raise ModelError(_off_beam(positions, np.flatnonzero(~on_beam), span))
     return positions  # type: ignore[no-any-return]
 
 
