@@ -6,6 +6,7 @@
                 loads=[UniformLoad(w=-12)])
     result = beam.solve()
     result.reactions["A"].ry, result.extremes().bm.max
+    result.bm(numpy.linspace(0, 10, 1001))   # 1001 moments in one call of the core
 """
 
 import pkgutil
@@ -17,11 +18,12 @@ __path__ = pkgutil.extend_path(__path__, __name__)
 
 from . import plot
 from .algebra import augment, plus
+from .arrays import Query, Values
 from .batch import Solved, solve_many
-from .envelopes import Band, Envelope, EnvelopeExtreme, Range, ReactionRange, envelope
+from .envelopes import Band, BandArrays, Envelope, EnvelopeExtreme, Range, ReactionRange, envelope
 from .errors import ModelError, Problem
 from .extremes import Extreme
-from .influence import InfluenceLine, influence_line
+from .influence import InfluenceArrays, InfluenceLine, influence_line
 from .loads import Load, Moment, PointLoad, PolynomialLoad, TrapezoidalLoad, UniformLoad
 from .model import Beam, Combination, Result
 from .modelfile import from_dict, from_json, from_toml, load, save, to_dict, to_json
@@ -38,5 +40,5 @@ __all__ = [
     "Combination", "envelope", "Envelope", "Band", "EnvelopeExtreme", "Range", "ReactionRange",
     "spans", "pattern_beams", "pattern_envelope", "influence_line", "InfluenceLine",
     "Vehicle", "VehiclePosition", "MovingLoad", "moving_load", "hl93_truck", "hl93_tandem", "lm1_lane1", "plot",
-    "solve_many", "Solved", "augment", "plus",
+    "solve_many", "Solved", "augment", "plus", "Query", "Values", "BandArrays", "InfluenceArrays",
 ]

@@ -32,9 +32,10 @@ import operator
 from array import array
 from collections.abc import Callable, Collection, Iterable, Mapping, Sequence
 from dataclasses import dataclass, field
-from typing import TYPE_CHECKING, Any, Protocol, cast
+from typing import TYPE_CHECKING, Any, NamedTuple, Protocol, cast
 
 from ._engine import SolvedBeam
+from .arrays import floats, ints
 from .checks import Checker
 from .errors import ModelError, Problem, show
 from .extremes import find_peak, samples_for
@@ -45,6 +46,9 @@ from .result import QUANTITIES, AtSupport, Quantity, reader
 from .supports import Support, names
 
 if TYPE_CHECKING:
+    import numpy as np
+    from numpy.typing import NDArray
+
     from .coincident import Table, Which
 
 # Members solved and held at once: the per-position bookkeeping is spread over many
@@ -92,6 +96,19 @@ class Band:
     min: list[float]
     max_member: list[int]
     min_member: list[int]
+
+    def arrays(self) -> BandArrays:
+        """The columns as NumPy arrays: max and min float64 (the same bits), the members int64."""
+        return BandArrays(floats(self.max), floats(self.min), ints(self.max_member), ints(self.min_member))
+
+
+class BandArrays(NamedTuple):
+    """A Band's columns as NumPy arrays (Band.arrays())."""
+
+    max: NDArray[np.float64]
+    min: NDArray[np.float64]
+    max_member: NDArray[np.int64]
+    min_member: NDArray[np.int64]
 
 
 @dataclass(frozen=True, slots=True)
@@ -162,18 +179,22 @@ class Envelope:
 
     @property
     def nf(self) -> Band:
+        """The normal force's Band (KeyError when it was not enveloped)."""
         return self["nf"]
 
     @property
     def sf(self) -> Band:
+        """The shear force's Band (KeyError when it was not enveloped)."""
         return self["sf"]
 
     @property
     def bm(self) -> Band:
+        """The bending moment's Band (KeyError when it was not enveloped)."""
         return self["bm"]
 
     @property
     def d(self) -> Band:
+        """The deflection's Band (KeyError when it was not enveloped)."""
         return self["d"]
 
     def reaction(self, key: str | float | Support) -> ReactionRange:

@@ -7,9 +7,10 @@ import math
 import os
 from collections.abc import Sequence
 from dataclasses import dataclass
-from typing import Any, Literal, cast
+from typing import TYPE_CHECKING, Any, Literal, NamedTuple, cast
 
 from ._engine import SolvedBeam
+from .arrays import floats
 from .checks import Checker
 from .envelopes import check_points
 from .equilibrium import scale_of
@@ -18,6 +19,10 @@ from .loads import PointLoad, RawLoad
 from .model import Beam, checked, solver_of
 from .result import QUANTITIES, Quantity
 from .supports import Support, names
+
+if TYPE_CHECKING:
+    import numpy as np
+    from numpy.typing import NDArray
 
 Component = Literal["rx", "ry", "m"]
 Side = Literal["left", "right"]
@@ -35,6 +40,10 @@ class InfluenceLine:
     x: list[float]
     value: list[float]
 
+    def arrays(self) -> InfluenceArrays:
+        """The columns x and value as float64 arrays (the same bits): x, value = line.arrays()."""
+        return InfluenceArrays(floats(self.x), floats(self.value))
+
     def to_dict(self) -> dict[str, object]:
         """Plain JSON-ready data: quantity, at, and the columns x, side, value of to_csv()."""
         from .export import influence_to_dict
@@ -49,6 +58,13 @@ class InfluenceLine:
         """The columns of to_csv() as a pandas DataFrame (needs pandas)."""
         from .export import data_frame, influence_columns
         return data_frame(influence_columns(self))
+
+
+class InfluenceArrays(NamedTuple):
+    """An influence line's columns as float64 arrays (InfluenceLine.arrays())."""
+
+    x: NDArray[np.float64]
+    value: NDArray[np.float64]
 
 
 def influence_line(beam: Beam, quantity: Quantity | Component, at: float | str | Support, *,

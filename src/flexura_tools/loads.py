@@ -50,8 +50,41 @@ def _check_range(c: Checker, path: str, span: float | None, start: object, end: 
                     "and negate the intensity")
 
 
+class LoadRecord:
+    """What every load record answers; the layer's checks, solves and patterns ask it."""
+
+    __slots__ = ()
+
+    def raw(self, span: float) -> RawLoad:
+        """The load as flexura.solve() takes it, (kind, params); `span` ends a load
+        that runs to the end of the beam."""
+        raise NotImplementedError
+
+    def positions(self, span: float) -> tuple[float, ...]:
+        """Where the load acts: a point load's or moment's x, a distributed load's ends."""
+        raise NotImplementedError
+
+    def axial(self) -> bool:
+        """Whether the solve keeps a component of the load along the beam."""
+        raise NotImplementedError
+
+    def scaled(self, factor: float) -> LoadRecord:
+        """The same load times `factor` (a load case's factor in a combination)."""
+        raise NotImplementedError
+
+    def part(self, a: float, b: float, span: float) -> LoadRecord | None:
+        """The part of the load on the stretch [a, b) of the beam, None where it has
+        none; a load on a support goes with the stretch to its right, one at the end
+        of the beam with the last."""
+        raise NotImplementedError
+
+    def check(self, c: Checker, path: str, span: float | None) -> None:
+        """Reports every problem of the load's fields to `c`, under `path` (loads[2])."""
+        raise NotImplementedError
+
+
 @dataclass(frozen=True, slots=True, kw_only=True)
-class PointLoad:
+class PointLoad(LoadRecord):
     """A force of size `force` at x, acting along `angle` (90: upwards)."""
 
     TYPE: ClassVar[str] = "point"
@@ -81,7 +114,7 @@ class PointLoad:
 
 
 @dataclass(frozen=True, slots=True, kw_only=True)
-class Moment:
+class Moment(LoadRecord):
     """A concentrated moment at x, counter-clockwise positive."""
 
     TYPE: ClassVar[str] = "moment"
@@ -109,7 +142,7 @@ class Moment:
 
 
 @dataclass(frozen=True, slots=True, kw_only=True)
-class UniformLoad:
+class UniformLoad(LoadRecord):
     """Intensity w (force per length) from x1 to x2; x2 None is the end of the beam."""
 
     TYPE: ClassVar[str] = "uniform"
@@ -144,7 +177,7 @@ class UniformLoad:
 
 
 @dataclass(frozen=True, slots=True, kw_only=True)
-class TrapezoidalLoad:
+class TrapezoidalLoad(LoadRecord):
     """Intensity varying linearly from w1 at x1 to w2 at x2."""
 
     TYPE: ClassVar[str] = "trapezoidal"
@@ -183,7 +216,7 @@ class TrapezoidalLoad:
 
 
 @dataclass(frozen=True, slots=True, kw_only=True)
-class PolynomialLoad:
+class PolynomialLoad(LoadRecord):
     """Intensity c0 + c1 x + c2 x^2 + ... from x1 to x2, x measured from the left
     end of the beam (not from x1)."""
 

@@ -14,11 +14,12 @@ import os
 from collections.abc import Callable, Iterator, Mapping, Sequence
 from dataclasses import dataclass, field, replace
 from functools import cached_property
-from typing import Any, TypeVar, cast
+from typing import TYPE_CHECKING, Any, Literal, TypeVar, cast, overload
 
 import flexura
 
 from ._engine import SolvedBeam
+from .arrays import Query, Values, values_at
 from .checks import UNIT_KEYS, Checker, converted, is_number, near_miss, shape
 from .equilibrium import overflow_problems
 from .errors import ModelError, Problem, show
@@ -26,6 +27,12 @@ from .loads import Axial, Load, Moment, PointLoad, check_loads, degree_of, has_t
 from .result import QUANTITIES, Diagram, Extremes, Quantity, Reactions, diagram_of, extremes_of, reactions_of
 from .solver import SolveArgs, Solver
 from .supports import INF, Support
+
+if TYPE_CHECKING:
+    import numpy as np
+    from numpy.typing import NDArray
+
+    from .arrays import Array, Scalar
 
 # Supports closer than this share of the span are refused: the solve splits the load
 # between two supports d apart with an error of about 1e-16 (span / d)^2 of the loads
@@ -480,11 +487,44 @@ class Result:
 
     @cached_property
     def raw(self) -> flexura.BeamResult:
+        """flexura's BeamResult of the same arguments, solved on first use (the same bits)."""
         return flexura.solve(*self.beam.solve_args())
 
     @cached_property
     def reactions(self) -> Reactions:
+        """Each support's reaction, in the model's order, looked up by label or position."""
         return reactions_of(self.beam.supports, self.solved)
+
+    @cached_property
+    def nf(self) -> Query:
+        """The normal force at positions: result.nf(x, side="right"), x a number (a
+        float back) or a sequence or array of them (a float64 array of its shape),
+        read in one call of the core; the same bits as raw.eval_nf(x) (see Query)."""
+        return Query(self.solved, float(self.beam.span), "nf")
+
+    @cached_property
+    def sf(self) -> Query:
+        """The shear force at positions: result.sf(x, side="right"), as nf."""
+        return Query(self.solved, float(self.beam.span), "sf")
+
+    @cached_property
+    def bm(self) -> Query:
+        """The bending moment at positions: result.bm(x, side="right"), as nf."""
+        return Query(self.solved, float(self.beam.span), "bm")
+
+    @cached_property
+    def d(self) -> Query:
+        """The deflection at positions: result.d(x, side="right"), as nf."""
+        return Query(self.solved, float(self.beam.span), "d")
+
+    @overload
+    def at(self, x: Scalar, side: Literal["right", "left"] = "right") -> Values[float]: ...
+    @overload
+    def at(self, x: Array, side: Literal["right", "left"] = "right") -> Values[NDArray[np.float64]]: ...
+    def at(self, x: Scalar | Array, side: Literal["right", "left"] = "right") -> Values[Any]:
+        """Every quantity at positions x (checked once): `x`, `nf`, `sf`, `bm`, `d` as
+        floats for a number, as float64 arrays of x's shape otherwise; as nf(x, side)."""
+        return values_at(self.solved, float(self.beam.span), x, side)
 
     def evaluator(self, quantity: Quantity) -> Callable[[float], float]:
         """The exact query of one quantity (the value just right of a jump)."""

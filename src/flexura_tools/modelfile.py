@@ -198,6 +198,7 @@ def _bare_constant(name: str) -> float:
 
 
 def from_json(text: str) -> Beam:
+    """The checked Beam of a model file's JSON text (load() of a .json file)."""
     try:
         data = json.loads(text, object_pairs_hook=_object, parse_constant=_bare_constant)
     except json.JSONDecodeError as error:
@@ -211,6 +212,7 @@ def from_json(text: str) -> Beam:
 
 
 def from_toml(text: str) -> Beam:
+    """The checked Beam of a model file's TOML text (Python 3.11 and newer)."""
     try:
         import tomllib
     except ImportError:  # Python 3.10

@@ -52,6 +52,7 @@ class Vehicle:
         return [math.fsum(self.spacings[:k]) for k in range(len(self.spacings) + 1)]
 
     def check(self, c: Checker) -> None:
+        """Reports every problem of the vehicle's fields to `c`, under `vehicle`."""
         if not (shape(c, self.weights, "vehicle.weights", tuple, "a list of axle weights")
                 and shape(c, self.spacings, "vehicle.spacings", tuple, "a list of axle spacings")):
             return
@@ -218,6 +219,8 @@ class MovingLoad:
         return self.members.position(member)
 
     def extremes(self) -> dict[Quantity, EnvelopeExtreme]:
+        """The envelope's extremes (Envelope.extremes()); position(member) tells where
+        the vehicle stood for each."""
         return self.envelope.extremes()
 
 

@@ -5,15 +5,20 @@ from __future__ import annotations
 
 from collections.abc import Iterator, Sequence
 from dataclasses import dataclass
-from typing import Literal
+from typing import TYPE_CHECKING, Literal
 
 from ._engine import SolvedBeam
+from .arrays import Quantity as Quantity  # defined beside the queries, named here with the other records
+from .arrays import Values, floats
 from .checks import MAX_COUNT, Checker
 from .errors import ModelError
 from .extremes import Extreme, Read, find_extreme, samples_for
 from .supports import Support, names
 
-Quantity = Literal["nf", "sf", "bm", "d"]
+if TYPE_CHECKING:
+    import numpy as np
+    from numpy.typing import NDArray
+
 QUANTITIES: tuple[Quantity, ...] = ("nf", "sf", "bm", "d")
 
 
@@ -32,10 +37,12 @@ class AtSupport:
 
     @property
     def label(self) -> str | None:
+        """The support's label (None when it has none)."""
         return self.support.label
 
     @property
     def x(self) -> float:
+        """The support's position."""
         return float(self.support.x)
 
 
@@ -93,7 +100,12 @@ class Diagram:
     d: list[float]
 
     def __getitem__(self, column: Quantity | Literal["x"]) -> list[float]:
+        """A column by name."""
         return {"x": self.x, "nf": self.nf, "sf": self.sf, "bm": self.bm, "d": self.d}[column]
+
+    def arrays(self) -> Values[NDArray[np.float64]]:
+        """The columns as float64 arrays (the same bits), as Result.at() gives them."""
+        return Values(*map(floats, (self.x, self.nf, self.sf, self.bm, self.d)))
 
 
 def diagram_of(solved: SolvedBeam, n: int) -> Diagram:

@@ -64,9 +64,11 @@ class Support:
         return "spring" if springs and self.km == 0.0 else "support"
 
     def raw(self) -> RawSupport:
+        """The support as flexura.solve() takes it: (x, kx, ky, km)."""
         return (self.x, self.kx, self.ky, self.km)
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
+        """Reports every problem of the support's fields to `c`, under `path` (supports[1])."""
         c.position(self.x, f"{path}.x", span)
         restraints: list[float | None] = []
         for name, value in (("kx", self.kx), ("ky", self.ky)):
