@@ -178,11 +178,13 @@ def augment(*envelopes: Envelope | MovingLoad, names: Sequence[str] | None = Non
     offsets = [0]
     for item in found:
         offsets.append(offsets[-1] + len(item.names))
-    bands = {q: _worst([(p.envelope.bands[q], offset) for p, offset in zip(placed, offsets)],
-                       [[_source(p, j, left) for j, left in entries] for p in placed]) for q in found[0].bands}
+    quantities: list[Quantity] = list(found[0].bands)
+    bands: dict[Quantity, Band] = {q: _worst([(p.envelope.bands[q], offset) for p, offset in zip(placed, offsets)],
+                       [[_source(p, j, left) for j, left in entries] for p in placed]) for q in quantities}
     members = JoinedMembers([(label, p.envelope.members) for label, p in zip(labels, placed)])
-    screens = {q: [screen for p, offset in zip(placed, offsets) for screen in _screens(p, q, entries, offset)]
-               for q in bands}
+    screens: dict[Quantity, list[Screen]] = {
+        q: [screen for p, offset in zip(placed, offsets) for screen in _screens(p, q, entries, offset)]
+        for q in quantities}
     reactions = tuple(_joined_ranges([(e.reactions[s], offset) for e, offset in zip(found, offsets)])
                       for s in range(len(found[0].reactions)))
     return Envelope([members.name(k) for k in range(len(members))], [union[j] for j, _ in entries], bands,
@@ -279,8 +281,10 @@ class Superposed:
     def __init__(self, member: SolvedBeam, fixed: SolvedBeam, factor: float) -> None:
         self.member, self.fixed, self.factor = member, fixed, factor
 
+    # bytes are also a Sequence[int]: this overload comes first so that they take it.
     @overload
-    def values(self, quantity: Quantity, positions: bytes, side: Side = "right") -> bytearray: ...
+    def values(  # pyright: ignore[reportOverlappingOverload]
+            self, quantity: Quantity, positions: bytes, side: Side = "right") -> bytearray: ...
     @overload
     def values(self, quantity: Quantity, positions: float, side: Side = "right") -> float: ...
     @overload

@@ -323,8 +323,9 @@ class Envelope:
         from .coincident import WHICH, at_extreme
         given = cast(object, extremes)  # as given: the checks do not trust the types
         if given is not None and not (isinstance(given, Mapping) and all(
-                q in self.bands and isinstance(e, EnvelopeExtreme) for q, e in given.items())):
-            raise ModelError([Problem("extremes", f"must be what this envelope's extremes() gives, got {show(given)}")])
+                q in self.bands and isinstance(e, EnvelopeExtreme)
+                for q, e in cast("Mapping[object, object]", given).items())):
+            raise ModelError([Problem("extremes", f"must be what this envelope's extremes() gives, got {show(extremes)}")])
         found = self.extremes() if extremes is None else extremes
         self.coincident(next(iter(self.bands)))  # fills the table
         table = self._coincident["table"]

@@ -14,11 +14,11 @@ import math
 from collections.abc import Mapping, Sequence
 from dataclasses import fields
 from html import escape
-from typing import TYPE_CHECKING
+from typing import TYPE_CHECKING, cast
 
 from .export import envelope_columns, result_columns
 from .loads import Moment, PointLoad, PolynomialLoad, TrapezoidalLoad, UniformLoad
-from .plot import _angle_text, _intensity, _noise, _with_unit
+from .plot import angle_text, intensity_along, noise_levels, with_unit
 from .report import QUANTITY_NAMES, QUANTITY_UNITS, number, unit_of
 from .model import Result
 from .result import QUANTITIES, Extremes, Quantity
@@ -57,8 +57,8 @@ def result_html(result: Result) -> str:
     beam = result.beam
     columns = result_columns(result, POINTS)
     extremes = result.extremes()
-    noise = _noise(result)
-    shown = [q for q in QUANTITIES if q != "nf" or any(abs(v) > noise["nf"] for v in columns["nf"])]
+    noise = noise_levels(result)
+    shown: list[Quantity] = [q for q in QUANTITIES if q != "nf" or any(abs(v) > noise["nf"] for v in columns["nf"])]
     parts = _sketch(beam, 0.0)
     for k, q in enumerate(shown):
         top = SKETCH + k * PANEL
@@ -75,7 +75,7 @@ def envelope_html(envelope: Envelope) -> str:
     columns = envelope_columns(envelope)
     extremes = envelope.extremes()
     parts = _supports(beam, 40.0)
-    bands = [q for q in envelope.bands if q != "nf" or envelope.members.axial]
+    bands: list[Quantity] = [q for q in envelope.bands if q != "nf" or envelope.members.axial]
     for k, q in enumerate(bands):
         top = 80.0 + k * PANEL
         parts += _panel(beam, q, top, columns["x"], [(columns[f"{q}_max"], COLOURS[q]),
@@ -135,7 +135,8 @@ def _value(value: object) -> str:
     if isinstance(value, float):
         return number(value)
     if isinstance(value, tuple):
-        return "(" + ", ".join(_value(v) for v in value) + ")"
+        items = cast("tuple[object, ...]", value)
+        return "(" + ", ".join(_value(v) for v in items) + ")"
     return str(value)
 
 
@@ -242,7 +243,7 @@ def _loads(beam: Beam, level: float) -> list[str]:
     span = float(beam.span)
     drawn = _drawn(beam.loads, span)
     spread = [load for load in drawn if isinstance(load, (UniformLoad, TrapezoidalLoad, PolynomialLoad))]
-    largest = max((abs(w) for load in spread for w in _intensity(load, span)[1]), default=0.0) or 1.0
+    largest = max((abs(w) for load in spread for w in intensity_along(load, span)[1]), default=0.0) or 1.0
     parts: list[str] = []
     if len(drawn) < len(beam.loads):
         parts.append(_text(LEFT, 12, f"the {len(drawn)} largest of {len(beam.loads):,} loads", "start"))
@@ -254,7 +255,7 @@ def _loads(beam: Beam, level: float) -> list[str]:
         elif isinstance(load, Moment):
             glyph = "\u21ba" if load.moment > 0 else "\u21bb"  # counter-clockwise positive
             x = _across(beam, float(load.x))
-            text = glyph + " " + _with_unit(abs(float(load.moment)), beam.unit_names.get("moment"))
+            text = glyph + " " + with_unit(abs(float(load.moment)), beam.unit_names.get("moment"))
             parts.append(_text(x, level - 8, text, colour=LOAD))
     return parts
 
@@ -278,7 +279,7 @@ def _size(load: Load, span: float) -> float:
         return abs(float(load.force))
     if isinstance(load, Moment):
         return abs(float(load.moment))
-    return max(map(abs, _intensity(load, span)[1]))
+    return max(map(abs, intensity_along(load, span)[1]))
 
 
 def _point(beam: Beam, load: PointLoad, level: float) -> list[str]:
@@ -291,7 +292,7 @@ def _point(beam: Beam, load: PointLoad, level: float) -> list[str]:
     tail = (head[0] - 40 * dx, head[1] - 40 * dy) if dy >= 0 else (x, level - 3)
     wing = [(head[0] - 6 * dx + 3 * dy, head[1] - 6 * dy - 3 * dx), head,
             (head[0] - 6 * dx - 3 * dy, head[1] - 6 * dy + 3 * dx)]
-    text = _with_unit(abs(float(load.force)), beam.unit_names.get("force")) + _angle_text(float(load.angle))
+    text = with_unit(abs(float(load.force)), beam.unit_names.get("force")) + angle_text(float(load.angle))
     top = min(head[1], tail[1])
     return [_line([tail, head], LOAD, 1.5), _line(wing, LOAD, 1.5), _text(tail[0], top - 3, text, colour=LOAD)]
 
@@ -300,12 +301,12 @@ def _spread(beam: Beam, load: UniformLoad | TrapezoidalLoad | PolynomialLoad, le
             largest: float) -> list[str]:
     """A distributed load as an outline over the beam, 30 px at the largest intensity,
     its values at its ends."""
-    xs, ws = _intensity(load, float(beam.span))
+    xs, ws = intensity_along(load, float(beam.span))
     outline = [(_across(beam, x), level - 4 - 30 * abs(w) / largest) for x, w in zip(xs, ws)]
     closed = [(outline[0][0], level - 4), *outline, (outline[-1][0], level - 4)]
     unit = beam.unit_names.get("force")
     per = f"{unit}/{beam.unit_names.get('length', '')}" if unit else None
-    ends = [_text(outline[k][0], outline[k][1] - 3, _with_unit(abs(ws[k]), per), colour=SPREAD)
+    ends = [_text(outline[k][0], outline[k][1] - 3, with_unit(abs(ws[k]), per), colour=SPREAD)
             for k in sorted({0, len(ws) - 1})]
     return [_line(closed, SPREAD, 1.0, "#1f77b41f"), *ends]
 

@@ -76,7 +76,7 @@ def diagrams(result: Result, quantities: Quantity | Sequence[Quantity] | None = 
         _sketch(axes.pop(0), result)
     diagram = result.diagram(points)
     extremes = result.extremes()
-    zero = _noise(result)
+    zero = noise_levels(result)
     names = result.beam.unit_names
     for panel, q in zip(axes, wanted):
         e = extremes[q]
@@ -266,7 +266,7 @@ def _save(fig: Figure, path: str | os.PathLike[str]) -> None:
 # --- diagrams ---------------------------------------------------------------------------------
 
 
-def _noise(result: Result) -> dict[Quantity, float]:
+def noise_levels(result: Result) -> dict[Quantity, float]:
     """Per quantity, the size below which a whole diagram is rounding of zero: 1e-9 of
     the loads as forces, as moments, and as the bending deflection they give over the
     span (F L^3 / E I), as the equilibrium check measures the residuals."""
@@ -290,7 +290,7 @@ def _is_zero(values: Sequence[float], noise: float) -> bool:
 def _shown(result: Result) -> list[Quantity]:
     """The shear force, bending moment and deflection, after the normal force where there is one."""
     nf = result.diagram(50).nf
-    return [q for q in QUANTITIES if q != "nf" or not _is_zero(nf, _noise(result)["nf"])]
+    return [q for q in QUANTITIES if q != "nf" or not _is_zero(nf, noise_levels(result)["nf"])]
 
 
 def _curve(ax: Axes, q: Quantity, xs: list[float], ys: list[float], marks: list[tuple[float, float, str]],
@@ -448,7 +448,7 @@ def _arrow(ax: Axes, x: float, y: float, direction: tuple[float, float], length:
 def _draw_loads(ax: Axes, beam: Beam) -> None:
     span = float(beam.span)
     distributed = [load for load in beam.loads if not isinstance(load, (PointLoad, Moment))]
-    largest = max((abs(w) for load in distributed for w in _intensity(load, span)[1]), default=0.0) or 1.0
+    largest = max((abs(w) for load in distributed for w in intensity_along(load, span)[1]), default=0.0) or 1.0
     tops: list[tuple[float, float, float]] = []  # (x1, x2, top) of the blocks drawn so far, to stack on
     for spread in distributed:
         tops.append(_block(ax, spread, span, largest, tops, beam.unit_names))
@@ -458,12 +458,12 @@ def _draw_loads(ax: Axes, beam: Beam) -> None:
 
 def _concentrated(ax: Axes, load: Load, names: Mapping[str, str]) -> None:
     if isinstance(load, PointLoad):
-        text = _with_unit(abs(float(load.force)), names.get("force")) + _angle_text(float(load.angle))
+        text = with_unit(abs(float(load.force)), names.get("force")) + angle_text(float(load.angle))
         _arrow(ax, float(load.x), 0.06, _direction(float(load.angle), math.copysign(1.0, load.force)), ARROW, text)
     elif isinstance(load, Moment):
         glyph = "\u21ba" if load.moment > 0 else "\u21bb"  # counter-clockwise positive
         ax.text(float(load.x), 0.08, glyph, color=LOAD_COLOUR, ha="center", va="bottom", fontsize=16)
-        ax.annotate(_with_unit(abs(float(load.moment)), names.get("moment")), xy=(float(load.x), 0.08),
+        ax.annotate(with_unit(abs(float(load.moment)), names.get("moment")), xy=(float(load.x), 0.08),
                     xytext=(9, 4), textcoords="offset points", color=LOAD_COLOUR, fontsize=8)
 
 
@@ -472,7 +472,7 @@ def _block(ax: Axes, load: UniformLoad | TrapezoidalLoad | PolynomialLoad, span:
     """A distributed load as a block above the beam (on top of the blocks it overlaps),
     its height the intensity, small arrows at its angle showing which way it acts, and
     its intensity written at the ends (or at its largest, for a polynomial)."""
-    xs, ws = _intensity(load, span)
+    xs, ws = intensity_along(load, span)
     x1, x2 = xs[0], xs[-1]
     base = max([0.08] + [top for a, b, top in below if a < x2 and x1 < b])
     heights = [base + BLOCK * abs(w) / largest for w in ws]
@@ -487,7 +487,7 @@ def _block(ax: Axes, load: UniformLoad | TrapezoidalLoad | PolynomialLoad, span:
                                         if "force" in names and "length" in names else None)
     places = _labelled(load, ws)
     for k in places:
-        text = _with_unit(abs(ws[k]), unit) + (_angle_text(angle) if k == places[0] else "")
+        text = with_unit(abs(ws[k]), unit) + (angle_text(angle) if k == places[0] else "")
         ha = "left" if k == 0 else "right" if k == len(xs) - 1 else "center"
         ax.text(xs[k], heights[k] + 0.04, text, color=DISTRIBUTED_COLOUR, fontsize=8, ha=ha, va="bottom")
     return x1, x2, max(heights) + 0.22
@@ -503,7 +503,7 @@ def _labelled(load: UniformLoad | TrapezoidalLoad | PolynomialLoad, ws: list[flo
     return [max(range(len(ws)), key=lambda k: abs(ws[k]))]
 
 
-def _intensity(load: UniformLoad | TrapezoidalLoad | PolynomialLoad, span: float) -> tuple[list[float], list[float]]:
+def intensity_along(load: UniformLoad | TrapezoidalLoad | PolynomialLoad, span: float) -> tuple[list[float], list[float]]:
     """Positions along a distributed load and its signed intensity there."""
     x1, x2 = (float(p) for p in load.positions(span))
     xs = [x1 + (x2 - x1) * j / 24 for j in range(25)]
@@ -515,10 +515,11 @@ def _intensity(load: UniformLoad | TrapezoidalLoad | PolynomialLoad, span: float
     return xs, [sum(float(c) * x**k for k, c in enumerate(load.coefficients)) for x in xs]
 
 
-def _with_unit(value: float, unit: str | None) -> str:
+def with_unit(value: float, unit: str | None) -> str:
+    """A value as the pictures write it, with its unit where the model names one."""
     return number(value) + (f" {unit}" if unit else "")
 
 
-def _angle_text(angle: float) -> str:
+def angle_text(angle: float) -> str:
     """The angle where a load is not perpendicular to the beam (its arrows show it too)."""
     return "" if math.sin(math.radians(angle)) in (1.0, -1.0) else f", {number(angle)}\u00b0"
