@@ -114,7 +114,7 @@ class VehicleMembers:
         lane = [UniformLoad(w=-vehicle.lane)] if vehicle.lane else []
         static = beam.with_loads([*beam.loads, *lane])
         self.solver = solver_of(static)
-        self.static: list[RawLoad] = [load.raw(beam.span) for load in static.loads]
+        self.static: list[RawLoad] = static.raw_loads(static.loads)
         # The loads' size with every axle on the beam: the balance is checked against it.
         self.scale = scale_of(self.static + [("point", [w, 0.0, 90.0]) for w in vehicle.weights],
                               float(beam.span), self.solver.units)
