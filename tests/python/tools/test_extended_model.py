@@ -147,3 +147,173 @@ def test_closed_forms(name, value, expected):
         expected = right - left
     got = value()
     assert got == pytest.approx(expected, rel=1e-9, abs=1e-12 * (abs(expected) + 1) + (1e-6 if "k -> " in name else 0))
+
+
+# --- pycba side by side ---------------------------------------------------------------------------
+
+def restraint(k):
+    return -1 if k == INF else k
+
+
+def pycba_of(model):
+    """The model as pycba's members, restraints, prescribed displacements and loads."""
+    cba = pytest.importorskip("pycba", reason="pycba (a test requirement) is not installed")
+    span = float(model.span)
+    supports = {float(s.x): s for s in model.supports}
+    nodes = sorted({0.0, span, *supports, *(float(s.x1) for s in model.sections), *model.hinges})
+    members = list(zip(nodes, nodes[1:]))
+
+    def stiffness(a, b):
+        for s in model.sections:
+            if s.x1 <= (a + b) / 2 <= s.x2:
+                return (s.E or E) * (s.I or I)
+        return E * I
+    types = [1] * len(members)
+    for h in model.hinges:
+        m = nodes.index(h) - 1  # the member left of the hinge: released at its right end
+        types[m] = 4 if types[m] == 3 else 2
+    R, D = [], []
+    for x in nodes:
+        s = supports.get(x)
+        R += [restraint(s.ky), restraint(s.km)] if s else [0, 0]
+        D += [None, None]
+    settles = False
+    for load in model.loads:
+        if isinstance(load, Settlement):
+            j = nodes.index(float(model.supports[load.support].x))
+            D[2 * j], D[2 * j + 1] = load.dy or D[2 * j], load.rotation or D[2 * j + 1]
+            settles = True
+    pycba_beam = cba.BeamAnalysis([b - a for a, b in members], [stiffness(a, b) for a, b in members], R=R,
+                                  eletype=types, D=D if settles else None)
+    for load in model.loads:
+        for m, (a, b) in enumerate(members, 1):
+            if isinstance(load, ft.UniformLoad):
+                pycba_beam.add_udl(m, -load.w)
+            elif isinstance(load, ft.PointLoad) and a < load.x < b:
+                pycba_beam.add_pl(m, -load.force, load.x - a)
+            elif isinstance(load, ft.Curvature) and load.x1 <= a and b <= load.x2:
+                k2 = load.k1 if load.k2 is None else load.k2
+                slope = (k2 - load.k1) / (load.x2 - load.x1)
+                pycba_beam.add_ic(m, [load.k1 + slope * (a - load.x1), slope])
+    return pycba_beam, nodes
+
+
+SPANS = [Support.pin(0, "A"), Support.roller(8, "B"), Support.roller(20, "C")]
+SPRING = Support(x=20, kx=0, ky=INF, km=3e4, label="C")
+DECK = [Section(x1=0, x2=6), Section(x1=6, x2=10, I=2.5 * I), Section(x1=10, x2=20)]
+UDL, AXLE = ft.UniformLoad(w=-12.0), ft.PointLoad(x=13.3, force=-80.0)
+HEAT = ft.Curvature(x1=0, x2=20, k1=-4e-4)
+
+
+@pytest.mark.parametrize("supports, sections, hinges, loads", [
+    (SPANS, DECK, [], [UDL, AXLE]),  # deeper over the pier
+    (SPANS, DECK, [], [Settlement(support="B", dy=-0.02)]),
+    (SPANS, DECK, [], [HEAT]),
+    (SPANS, (), [], [ft.Curvature(x1=0, x2=20, k1=-4e-4, k2=2e-4)]),  # linear curvature
+    (SPANS[:2] + [SPRING], DECK, [], [UDL, AXLE]),  # a rotational spring at the far end
+    (SPANS[:2] + [SPRING], (), [], [HEAT, Settlement(support="B", dy=-0.01)]),
+    ([Support.fixed(0, "A"), Support.roller(8, "B"), Support.roller(20, "C")], DECK, [14.0], [UDL, AXLE]),  # Gerber
+    ([Support.fixed(0, "A"), Support.roller(8, "B"), Support.roller(20, "C")], (), [14.0], [HEAT]),
+    ([Support.fixed(0, "A"), Support.roller(8, "B"), Support.fixed(20, "C")], DECK, [4.0],
+     [Settlement(support="B", dy=-0.01), AXLE]),  # a hinge on an indeterminate beam
+    ([Support.fixed(0, "A"), Support.fixed(20, "C")], DECK, [], [HEAT, Settlement(support="C", dy=0.005)]),
+    ([Support(x=0, kx=INF, ky=INF, km=5e4, label="A"), Support.roller(8, "B"), SPRING], DECK, [],
+     [UDL, HEAT, AXLE]),
+])
+def test_pycba_gives_the_same_moments_shears_reactions_and_nodal_deflections(supports, sections, hinges, loads):
+    # settlements named by index, as pycba_of() reads them (the model takes labels too)
+    model = ft.Beam(span=20.0, E=E, I=I, supports=supports, sections=sections, hinges=hinges,
+                    loads=[load if not isinstance(load, Settlement) else
+                           Settlement(support=[s.label for s in supports].index(load.support), dy=load.dy,
+                                      rotation=load.rotation) for load in loads])
+    result = model.solve()
+    other, nodes = pycba_of(model)
+    assert other.analyze() == 0
+    out = other.beam_results
+    got, want = [], []
+    for member in out.vRes:
+        for k in range(1, len(member.x) - 1):
+            side = "right" if k == 1 else "left"
+            got += [(result.bm(float(member.x[k]), side), result.sf(float(member.x[k]), side))]
+            want += [(float(member.M[k]), float(member.V[k]))]
+    peak = max(abs(v) for pair in want for v in pair)
+    assert max(abs(g - w) for gs, ws in zip(got, want) for g, w in zip(gs, ws)) <= EXACT * peak
+    reactions = []
+    for reaction in result.reactions:
+        s = reaction.support
+        reactions += [reaction.ry] if s.ky == INF else []
+        reactions += [reaction.m] if s.km == INF else []
+    springs = [reaction.m for reaction in result.reactions if 0 < reaction.support.km < INF]
+    assert reactions + springs == pytest.approx(list(out.R) + list(out.Rs), abs=EXACT * peak + 1e-9)
+    deflections = [float(v) for v in out.D[0::2]]
+    assert [result.d(x) for x in nodes] == pytest.approx(deflections, abs=EXACT * max(map(abs, deflections)) + 1e-15)
+
+
+# --- the workflows on a girder with a step and a hinge, against separate solves ---------------------
+
+GIRDER = dict(span=20.0, E=E, I=I, sections=DECK, hinges=[14.0],
+              supports=[Support.fixed(0, "A"), Support.roller(8, "B"), Support.roller(20, "C")])
+
+
+def girder(loads=()):
+    return ft.Beam(**GIRDER, loads=loads)
+
+
+def sided(x):
+    """Each entry of a mesh as (index, x, side): the first of a doubled x is the left side."""
+    return [(k, v, "left" if k + 1 < len(x) and x[k + 1] == v else "right") for k, v in enumerate(x)]
+
+
+def test_combinations_and_their_envelope_are_the_sums_of_their_cases():
+    cases = {"D": [UDL], "S": [Settlement(support="B", dy=-0.02)], "T": [HEAT]}
+    factors = {"ULS": {"D": 1.35, "S": 1.0}, "SLS": {"D": 1.0, "T": 0.6, "S": 1.0}}
+    model = ft.Beam(**GIRDER, cases=cases, combinations=[ft.Combination(name=k, factors=f) for k, f in factors.items()])
+    alone = {name: girder(loads).solve() for name, loads in cases.items()}
+    combined = model.solve_combinations()
+    envelope = ft.envelope(combined)
+    mesh = sided(envelope.x)
+    for name, result in combined.items():
+        summed = [sum(f * alone[case].bm(x, side) for case, f in factors[name].items()) for _, x, side in mesh]
+        peak = max(map(abs, summed))
+        assert [result.bm(x, side) for _, x, side in mesh] == pytest.approx(summed, abs=EXACT * peak)
+        assert result.reactions["B"].ry == pytest.approx(
+            sum(f * alone[case].reactions["B"].ry for case, f in factors[name].items()), abs=EXACT * peak)
+    brute = [max(r.bm(x, side) for r in combined.values()) for _, x, side in mesh]
+    assert envelope.bm.max == pytest.approx(brute, abs=EXACT * max(map(abs, brute)))
+
+
+def test_an_influence_line_is_the_unit_load_solved_at_each_position_with_a_kink_at_the_hinge():
+    line = ft.influence_line(girder(), "bm", 10.0, n=40)
+    brute = [girder([ft.PointLoad(x=x, force=-1.0)]).solve().bm(10.0) for x in line.x]
+    assert line.value == pytest.approx(brute, abs=EXACT * max(map(abs, brute)))
+    # Mueller-Breslau: straight on the suspended part (14 to 20), to zero at its roller
+    suspended = [(x, v) for x, v in zip(line.x, line.value) if x >= 14.0]
+    (x0, v0), (x1, v1) = suspended[0], suspended[-1]
+    assert v1 == pytest.approx(0.0, abs=1e-12)
+    assert all(v == pytest.approx(v0 + (v1 - v0) * (x - x0) / (x1 - x0), abs=1e-9) for x, v in suspended)
+
+
+def test_a_moving_vehicle_is_the_envelope_of_its_positions_solved_alone():
+    vehicle = ft.Vehicle(weights=[50.0, 100.0], spacings=[3.0])
+    moving = ft.moving_load(girder([UDL]), vehicle, step=0.5, n=40)
+    band, mesh = moving.envelope.bm, sided(moving.envelope.x)
+    positions = [moving.position(k) for k in range(len(moving.envelope.names))]
+    solved = [girder([UDL, *(ft.PointLoad(x=x, force=-w) for x, w in zip(p.axles, vehicle.weights)
+                             if 0.0 <= x <= 20.0)]).solve() for p in positions]
+    brute = [max(r.bm(x, side) for r in solved) for _, x, side in mesh]
+    assert band.max == pytest.approx(brute, abs=EXACT * max(map(abs, brute)))
+
+
+def test_patterns_load_the_spans_between_vertical_restraints_as_every_pattern_solved_alone():
+    live = ft.UniformLoad(w=-6.0)
+    # the heat on every span, loaded or not: the pattern cuts it at the supports
+    envelope = ft.pattern_envelope(girder(), loaded=[live, HEAT], unloaded=[HEAT], n=40)
+    mesh = sided(envelope.x)
+    spans = girder().spans()
+    patterns = [[ft.UniformLoad(w=-6.0, x1=a, x2=b) for k, (a, b) in enumerate(spans) if mask >> k & 1]
+                for mask in range(2 ** len(spans))]
+    solved = [girder([HEAT, *loads]).solve() for loads in patterns]
+    brute = [min(r.bm(x, side) for r in solved) for _, x, side in mesh]
+    assert envelope.bm.min == pytest.approx(brute, abs=EXACT * max(map(abs, brute)))
+    with pytest.raises(ft.ModelError, match="belongs to a support, not to a span"):
+        ft.pattern_envelope(girder(), loaded=[Settlement(support="B", dy=-0.01)])
