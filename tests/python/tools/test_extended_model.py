@@ -317,3 +317,30 @@ def test_patterns_load_the_spans_between_vertical_restraints_as_every_pattern_so
     assert envelope.bm.min == pytest.approx(brute, abs=EXACT * max(map(abs, brute)))
     with pytest.raises(ft.ModelError, match="belongs to a support, not to a span"):
         ft.pattern_envelope(girder(), loaded=[Settlement(support="B", dy=-0.01)])
+
+
+def test_sympy_solves_the_same_hinged_indeterminate_beam_in_rationals():
+    """Fixed at 0 and 20, a roller at 8, a hinge at 4. sympy's moments, shears and
+    moment reactions are of the other sign (its own convention); its deflection is up."""
+    sympy = pytest.importorskip("sympy", reason="sympy (a test requirement) is not installed")
+    from sympy.physics.continuum_mechanics.beam import Beam as SympyBeam
+    other = SympyBeam(20, 2 * 10**8, sympy.Rational(1, 10**4))
+    r0, m0 = other.apply_support(0, "fixed")
+    r8 = other.apply_support(8, "roller")
+    r20, m20 = other.apply_support(20, "fixed")
+    other.apply_rotation_hinge(4)
+    other.apply_load(-80, 13, -1)
+    other.apply_load(-12, 0, 0)
+    other.solve_for_reaction_loads(r0, m0, r8, r20, m20)
+    exact = other.reaction_loads
+    model = ft.Beam(span=20.0, E=E, I=I, supports=[Support.fixed(0), Support.roller(8), Support.fixed(20)], hinges=[4.0],
+                    loads=[ft.PointLoad(x=13.0, force=-80.0), ft.UniformLoad(w=-12.0)])
+    result = model.solve()
+    ours = [v for r in result.reactions for v in (r.ry, r.m)]
+    assert ours == pytest.approx([float(exact[r0]), -float(exact[m0]), float(exact[r8]), 0.0,
+                                  float(exact[r20]), -float(exact[m20])], abs=1e-9)
+    x = sympy.Symbol("x")
+    for at in (2.5, 6.0, 10.0, 17.0):
+        want = [-other.bending_moment().subs(x, at), -other.shear_force().subs(x, at), other.deflection().subs(x, at)]
+        got = [result.bm(at), result.sf(at), result.d(at)]
+        assert got == pytest.approx([float(v) for v in want], rel=1e-12, abs=1e-12)
