@@ -97,4 +97,8 @@ def raw_sections(sections: Sequence[Section], beam: Stiffness) -> tuple[Stiffnes
     if not ordered:
         return beam, []
     first = ordered[0].stiffness(beam)
-    return first, [(float(s.x1), *s.stiffness(beam)) for s in ordered[1:]]
+    changes: list[RawSection] = []
+    for section in ordered[1:]:
+        e, i, a, g = section.stiffness(beam)
+        changes.append((float(section.x1), e, i, a, g))
+    return first, changes

@@ -344,3 +344,18 @@ def test_sympy_solves_the_same_hinged_indeterminate_beam_in_rationals():
         want = [-other.bending_moment().subs(x, at), -other.shear_force().subs(x, at), other.deflection().subs(x, at)]
         got = [result.bm(at), result.sf(at), result.d(at)]
         assert got == pytest.approx([float(v) for v in want], rel=1e-12, abs=1e-12)
+
+
+def test_the_model_file_is_written_as_the_lowest_version_that_holds_the_model():
+    extended = ft.Beam(**GIRDER, loads=[UDL, Settlement(support=1, dy=-0.02), HEAT,
+                                        ft.ThermalGradient(x1=0, x2=20, alpha=1.2e-5, dT=-10.0, depth=0.8)])
+    spring = ft.Beam(span=20.0, E=E, I=I, supports=[PIN, SPRING])
+    for model, version in ((extended, 3), (spring, 3), (beam([PIN, ROLLER], loads=[UDL]), 1)):
+        assert ft.to_dict(model)["flexura_model"] == version
+        assert ft.from_json(ft.to_json(model)) == model
+    older = {**ft.to_dict(extended), "flexura_model": 2}
+    with pytest.raises(ft.ModelError) as info:
+        ft.from_dict(older)
+    assert [p.path for p in info.value.problems] == ["sections", "hinges", "loads[1].type", "loads[2].type",
+                                                     "loads[3].type"]
+    assert all('write "flexura_model": 3' in p.message for p in info.value.problems)
