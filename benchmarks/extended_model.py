@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""What sections and a hinge cost a solve through flexura_tools: the README's
+three-span girder (20 + 25 + 20 m, kN and m) under its permanent load and a
+point load, prismatic, and with the middle span deeper (two steps of section,
+over the piers B and C) and a hinge at x = 30 in it.
+
+    python benchmarks/extended_model.py [--repeat 7]        # wall clock, both, ratio
+    python benchmarks/extended_model.py --callgrind 200     # instructions, both, ratio
+
+The wall clock is the median of --repeat runs of 2,000 beam.solve() calls each,
+the two girders alternating so that a busy machine slows both alike. The
+instruction counts run each girder under valgrind's callgrind N times and 0
+times (one warm-up solve in both) and take the difference over N: the cost of
+one beam.solve() with the interpreter's start-up cancelled out. Also the moving
+LM1 vehicle on each (both ways at 0.1 m, with extremes()), by the clock.
+"""
+
+from __future__ import annotations
+
+import argparse
+import os
+import re
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+import flexura_tools as ft
+
+SUPPORTS = [ft.Support.pin(0, "A"), ft.Support.roller(20, "B"), ft.Support.roller(45, "C"), ft.Support.roller(65, "D")]
+LOADS: list[ft.Load] = [ft.UniformLoad(w=-150.0), ft.PointLoad(x=32.5, force=-600.0)]
+DEEPER = [ft.Section(x1=0, x2=20), ft.Section(x1=20, x2=45, I=4.35), ft.Section(x1=45, x2=65)]
+SOLVES = 2_000
+
+
+def girder(extended: bool) -> ft.Beam:
+    """The README's girder; extended: the middle span deeper and a hinge in it."""
+    return ft.Beam(span=65, E=3.6e7, I=2.9, A=6.1, supports=SUPPORTS, loads=LOADS,
+                   sections=DEEPER if extended else (), hinges=[30.0] if extended else [])
+
+
+def solve_loop(beam: ft.Beam, count: int) -> float:
+    """Seconds for `count` solves of a checked beam."""
+    beam.solve()
+    start = time.perf_counter()
+    for _ in range(count):
+        beam.solve()
+    return time.perf_counter() - start
+
+
+def vehicle_seconds(beam: ft.Beam) -> float:
+    start = time.perf_counter()
+    ft.moving_load(beam, ft.lm1_lane1(), step=0.1).extremes()
+    return time.perf_counter() - start
+
+
+def instructions(extended: bool, count: int) -> int:
+    """Callgrind's total instructions for a run of `count` solves."""
+    with tempfile.TemporaryDirectory() as work:
+        out = os.path.join(work, "cg.out")
+        command = ["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}", sys.executable, __file__,
+                   "--run", "extended" if extended else "prismatic", str(count)]
+        done = subprocess.run(command, capture_output=True, text=True, check=True,
+                              env={**os.environ, "PYTHONHASHSEED": "0"})
+        found = re.search(r"Collected : (\d+)", done.stderr)
+        if found is None:
+            raise RuntimeError("callgrind printed no total:\n" + done.stderr)
+        return int(found.group(1))
+
+
+def main() -> None:
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--repeat", type=int, default=7)
+    parser.add_argument("--callgrind", type=int, metavar="N", default=0)
+    parser.add_argument("--run", nargs=2, metavar=("GIRDER", "N"), help=argparse.SUPPRESS)  # one measured run
+    args = parser.parse_args()
+    if args.run:
+        beam = girder(args.run[0] == "extended")
+        beam.solve()
+        for _ in range(int(args.run[1])):
+            beam.solve()
+        return
+    if args.callgrind:
+        per_solve: dict[bool, float] = {}
+        for extended in (False, True):
+            per_solve[extended] = (instructions(extended, args.callgrind) - instructions(extended, 0)) / args.callgrind
+        print(f"instructions per beam.solve(): prismatic {per_solve[False]:,.0f}, with two steps and a hinge "
+              f"{per_solve[True]:,.0f}: {per_solve[True] / per_solve[False]:.2f}x")
+        return
+    times: dict[bool, list[float]] = {False: [], True: []}
+    vehicles: dict[bool, list[float]] = {False: [], True: []}
+    for _ in range(args.repeat):
+        for extended in (False, True):
+            times[extended].append(solve_loop(girder(extended), SOLVES) / SOLVES)
+            vehicles[extended].append(vehicle_seconds(girder(extended)))
+    solve = {k: statistics.median(v) for k, v in times.items()}
+    vehicle = {k: statistics.median(v) for k, v in vehicles.items()}
+    print(f"beam.solve(): prismatic {solve[False] * 1e6:.1f} us, with two steps and a hinge "
+          f"{solve[True] * 1e6:.1f} us: {solve[True] / solve[False]:.2f}x (median of {args.repeat})")
+    print(f"LM1 both ways at 0.1 m with extremes(): prismatic {vehicle[False]:.3f} s, with two steps and a hinge "
+          f"{vehicle[True]:.3f} s: {vehicle[True] / vehicle[False]:.2f}x")
+
+
+if __name__ == "__main__":
+    main()
