@@ -359,3 +359,8 @@ def test_the_model_file_is_written_as_the_lowest_version_that_holds_the_model():
     assert [p.path for p in info.value.problems] == ["sections", "hinges", "loads[1].type", "loads[2].type",
                                                      "loads[3].type"]
     assert all('write "flexura_model": 3' in p.message for p in info.value.problems)
+
+
+def test_the_model_knows_its_features_before_any_solve_as_the_core_finds_them():
+    model = girder([UDL, AXLE, ft.Curvature(x1=3.0, x2=17.0, k1=1e-4), Settlement(support="B", dy=-0.01)])
+    assert model.features() == model.solve().solved.features()
