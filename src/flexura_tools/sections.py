@@ -41,9 +41,10 @@ class Section:
         return Stiffness(beam.e if self.E is None else self.E, beam.i if self.I is None else self.I,
                          beam.a if self.A is None else self.A, beam.g if self.G is None else self.G)
 
-    def check(self, c: Checker, path: str, span: float | None, shear_area: bool) -> None:
+    def check(self, c: Checker, path: str, span: float | None, shear_area: bool) -> tuple[float, float] | None:
         """Reports every problem of the section's fields to `c`, under `path`
-        (sections[1]); `shear_area`: the beam gives A, which a finite G needs."""
+        (sections[1]); `shear_area`: the beam gives A, which a finite G needs.
+        Returns its stretch when that is sound, to check the sections' arrangement."""
         for name in ("E", "I", "A"):
             value = cast(object, getattr(self, name))
             if value is not None:
@@ -53,9 +54,13 @@ class Section:
             c.add(f"{path}.A", "is needed for the shear stiffness G*A (G is finite)")
         x1 = c.position(self.x1, f"{path}.x1", span)
         x2 = c.position(self.x2, f"{path}.x2", span)
-        if x1 is not None and x2 is not None and not x1 < x2:
+        if x1 is None or x2 is None:
+            return None
+        if not x1 < x2:
             c.add(path, f"x1 = {show(x1)} is not before x2 = {show(x2)}: a section runs left to right "
                         "and has a length")
+            return None
+        return x1, x2
 
 
 def check_sections(c: Checker, sections: Sequence[object], span: float | None, shear_area: bool) -> None:
@@ -67,10 +72,9 @@ def check_sections(c: Checker, sections: Sequence[object], span: float | None, s
         if not isinstance(section, Section):
             c.add(path, f"is not a Section: got {show(section)}")
             continue
-        before = len(c.problems)
-        section.check(c, path, span, shear_area)
-        if len(c.problems) == before:
-            placed.append((float(section.x1), float(section.x2), k))
+        stretch = section.check(c, path, span, shear_area)
+        if stretch is not None:
+            placed.append((*stretch, k))
     if span is None or len(placed) != len(sections) or not placed:
         return
     placed.sort()
