@@ -182,7 +182,7 @@ def overflow_problems(span: float, e: float, i: float, units: Mapping[str, float
             refuse(f"loads[{k}].{name}", value, size + sizes.lever, "its moment about the ends")
             refuse(f"loads[{k}].{name}", value, size + order * sizes.lever - sizes.stiffness, "its deflection")
     for k, support in enumerate(supports):
-        for name in ("kx", "ky"):
+        for name in ("kx", "ky", "km"):  # km: a rotational spring's flexibility 1 / km enters likewise
             k_value = float(getattr(support, name))
             if 0.0 < k_value < math.inf:
                 refuse(f"supports[{k}].{name}", k_value, -(_exponent(k_value) + sizes.unit["stiffness"]),

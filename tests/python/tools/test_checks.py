@@ -109,6 +109,8 @@ def test_five_problems_are_reported_at_once():
     ({"supports": [ft.Support.spring(0, ky=5e-324, kx=INF), ft.Support.spring(10, ky=5e-324)]},
      [("supports[0].ky", "5e-324 takes the spring's flexibility 1 / k to about 1e323"),
       ("supports[1].ky", "5e-324 takes the spring's flexibility 1 / k to about 1e323")]),
+    ({"supports": [ft.Support(x=0, kx=INF, ky=INF, km=5e-324), ft.Support.roller(10)]},
+     [("supports[0].km", "5e-324 takes the spring's flexibility 1 / k to about 1e323")]),
     ({"loads": [ft.PointLoad(x=5, force=-1e308)]}, [("loads[0].force", "-1e+308 takes its moment about the ends")]),
     ({"E": 1e308, "I": 1e10}, [("E", "1e+308 takes E * I to about 1e318")]),
     ({"E": 1e-300, "I": 1e-20}, [("E", "1e-300 takes the flexibility 1 / (E * I) to about 1e320")]),
