@@ -57,13 +57,14 @@ class Support:
 
     @property
     def kind(self) -> str:
-        """'pin', 'roller', 'fixed', 'spring' or 'support' (any other combination)."""
+        """'pin', 'roller', 'fixed', 'spring' (a spring, and the rotation not fixed) or 'support'
+        (any other combination)."""
         restraints = {"kx": self.kx, "ky": self.ky, "km": self.km}
         for name, kind in KINDS.items():
             if restraints == kind:
                 return name
         springs = [k for k in (self.kx, self.ky, self.km) if k not in (0.0, INF)]
-        return "spring" if springs else "support"
+        return "spring" if springs and self.km != INF else "support"
 
     def rotational_spring(self) -> bool:
         """Whether km is a finite rotational spring rather than free or fixed."""
