@@ -11,8 +11,11 @@ The wall clock is the median of --repeat runs of 2,000 beam.solve() calls each,
 the two girders alternating so that a busy machine slows both alike. The
 instruction counts run each girder under valgrind's callgrind N times and 0
 times (one warm-up solve in both) and take the difference over N: the cost of
-one beam.solve() with the interpreter's start-up cancelled out. Also the moving
-LM1 vehicle on each (both ways at 0.1 m, with extremes()), by the clock.
+one beam.solve() with the interpreter's start-up cancelled out. Also the README's
+vehicle job on each (LM1 both ways at 0.1 m on the girder without loads of its
+own, with extremes()) by the clock, beside pycba's run_vehicle on the same
+girders when pycba is installed (the extended one as four members: 0-20, 20-30
+released at its right end, 30-45, 45-65, the middle two deeper).
 """
 
 from __future__ import annotations
@@ -25,6 +28,9 @@ import subprocess
 import sys
 import tempfile
 import time
+from collections.abc import Callable
+from types import ModuleType
+from typing import Any
 
 import flexura_tools as ft
 
@@ -49,10 +55,34 @@ def solve_loop(beam: ft.Beam, count: int) -> float:
     return time.perf_counter() - start
 
 
-def vehicle_seconds(beam: ft.Beam) -> float:
+def seconds(job: Callable[[], object]) -> float:
     start = time.perf_counter()
-    ft.moving_load(beam, ft.lm1_lane1(), step=0.1).extremes()
+    job()
     return time.perf_counter() - start
+
+
+def flexura_vehicle(extended: bool) -> Callable[[], object]:
+    beam = girder(extended).with_loads([])
+    return lambda: ft.moving_load(beam, ft.lm1_lane1(), step=0.1).extremes()
+
+
+def pycba_vehicle(cba: ModuleType, extended: bool) -> Callable[[], object]:
+    """LM1 both ways (it is its own reverse) with its lane load on every member."""
+    ei = 3.6e7 * 2.9
+    lengths, stiffness, types = ([20.0, 10.0, 15.0, 20.0], [ei, 1.5 * ei, 1.5 * ei, ei], [1, 2, 1, 1]) if extended \
+        else ([20.0, 25.0, 20.0], [ei, ei, ei], [1, 1, 1])
+    restraints = [-1, 0, -1, 0, 0, 0, -1, 0, -1, 0] if extended else [-1, 0] * 4
+
+    def one_way() -> Any:
+        beam = cba.BeamAnalysis(lengths, stiffness, restraints, [[k, 1, 27.0] for k in range(1, len(lengths) + 1)],
+                                eletype=types)
+        return cba.BridgeAnalysis(beam, cba.Vehicle([1.2], [300.0, 300.0])).run_vehicle(0.1)
+
+    def both() -> object:
+        envelope = one_way()
+        envelope.augment(one_way())
+        return envelope
+    return both
 
 
 def instructions(extended: bool, count: int) -> int:
@@ -88,18 +118,29 @@ def main() -> None:
         print(f"instructions per beam.solve(): prismatic {per_solve[False]:,.0f}, with two steps and a hinge "
               f"{per_solve[True]:,.0f}: {per_solve[True] / per_solve[False]:.2f}x")
         return
+    try:
+        import pycba as cba
+    except ImportError:
+        cba = None
     times: dict[bool, list[float]] = {False: [], True: []}
     vehicles: dict[bool, list[float]] = {False: [], True: []}
+    peers: dict[bool, list[float]] = {False: [], True: []}
     for _ in range(args.repeat):
         for extended in (False, True):
             times[extended].append(solve_loop(girder(extended), SOLVES) / SOLVES)
-            vehicles[extended].append(vehicle_seconds(girder(extended)))
+            vehicles[extended].append(seconds(flexura_vehicle(extended)))
+            if cba is not None:
+                peers[extended].append(seconds(pycba_vehicle(cba, extended)))
     solve = {k: statistics.median(v) for k, v in times.items()}
     vehicle = {k: statistics.median(v) for k, v in vehicles.items()}
     print(f"beam.solve(): prismatic {solve[False] * 1e6:.1f} us, with two steps and a hinge "
           f"{solve[True] * 1e6:.1f} us: {solve[True] / solve[False]:.2f}x (median of {args.repeat})")
-    print(f"LM1 both ways at 0.1 m with extremes(): prismatic {vehicle[False]:.3f} s, with two steps and a hinge "
-          f"{vehicle[True]:.3f} s: {vehicle[True] / vehicle[False]:.2f}x")
+    print(f"README vehicle job (LM1 both ways at 0.1 m, extremes()): prismatic {vehicle[False]:.3f} s, with two "
+          f"steps and a hinge {vehicle[True]:.3f} s: {vehicle[True] / vehicle[False]:.2f}x")
+    for extended, name in ((False, "prismatic"), (True, "with two steps and a hinge")):
+        if peers[extended]:
+            peer = statistics.median(peers[extended])
+            print(f"  pycba run_vehicle both ways, {name}: {peer:.3f} s, {peer / vehicle[extended]:.1f}x flexura_tools")
 
 
 if __name__ == "__main__":
