@@ -215,7 +215,8 @@ class Beam:
         cases = self._cases(c)
         sections = self._listed(c, self.sections, "sections", "a list of Section records")
         check_sections(c, sections, span, self.A is not None)
-        hinges = check_hinges(c, self._listed(c, self.hinges, "hinges", "a list of hinge positions"), span)
+        listed_hinges = self._listed(c, self.hinges, "hinges", "a list of hinge positions")
+        hinges = check_hinges(c, listed_hinges, span)
         if self.A is not None:
             c.positive(self.A, "A")
         elif g is not None and g != INF:
@@ -229,9 +230,10 @@ class Beam:
         axial = Axial(unbalanced=countable and horizontal == 0,
                       restraints=horizontal if self.A is None and horizontal >= 2 else 0)
         placed = cast("tuple[Support, ...]", supports)
-        if countable:
+        # The hinges against the supports, once every support stands somewhere on the beam.
+        if countable and all(_finite(s.x) is not None for s in placed):
             check_hinge_supports(c, hinges, placed)
-            if span is not None and hinges and len(hinges) == len(self.hinges):
+            if span is not None and hinges and len(hinges) == len(listed_hinges):
                 check_mechanism(c, hinges, span, placed)
         frame = Frame(placed if countable else None, hinges)
         check_loads(c, cast("Sequence[Load]", loads), "loads", span, axial, frame)

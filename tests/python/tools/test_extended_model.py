@@ -58,6 +58,7 @@ SECTIONS = [Section(x1=0, x2=6), Section(x1=5, x2=L)]
     (beam([FIXED, ROLLER], hinges=[3.0, 7.0]),
      [("hinges[0]", "hinges[0] at 3 and hinges[1] at 7 make the part 3 to 7 a mechanism"),
       ("hinges[1]", "hinges[1] at 7 makes the part 7 to 10 a mechanism")]),
+    (beam([Support.pin("0"), ROLLER], hinges=[4.0]), [("supports[0].x", "is not a number")]),  # no mechanism read
     (beam([PIN, Support(x=L, ky=INF, km=-5.0)]),
      [("supports[1].km", "must be 0 (free), a spring stiffness above 0 or inf (rigid), got -5")]),
     (beam([PIN, ROLLER], loads=[Settlement(support="C", dy=-D), Settlement(support=0, rotation=D),
