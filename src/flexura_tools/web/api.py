@@ -126,6 +126,7 @@ def solve(body: bytes, params: Params, limits: Limits) -> dict[str, object]:
     beam = read_model(body, limits)
     result = beam.solve()
     xs, reads = diagram_positions(beam, n)
+    jumps = beam.jumps()
     diagram: dict[str, list[float]] = {"x": xs}
     for q in QUANTITIES:
         diagram[q] = result.solved.values(q, reads)
@@ -134,7 +135,7 @@ def solve(body: bytes, params: Params, limits: Limits) -> dict[str, object]:
         "reactions": [{"label": r.label, "x": r.x, "kind": r.support.kind, "rx": r.rx, "ry": r.ry, "m": r.m}
                       for r in result.reactions],
         "extremes": _extreme(result),
-        "jumps": {q: sorted(set(beam.jumps()[q])) for q in QUANTITIES},
+        "jumps": {q: sorted(set(jumps[q])) for q in QUANTITIES},
         "features": beam.features(),
         "diagram": diagram,
     }
