@@ -13,6 +13,7 @@ pytest.importorskip("starlette")
 httpx = pytest.importorskip("httpx")
 
 import flexura_tools as ft  # noqa: E402
+from flexura_tools.web.api import dumps  # noqa: E402
 from flexura_tools.web.app import Settings, create_app  # noqa: E402
 
 ROOT = Path(__file__).resolve().parents[3]
@@ -231,3 +232,15 @@ def test_serve_without_the_extra_names_the_pip_line(monkeypatch, capsys):
     assert cli.main(["serve", "--port", "8123"]) == 2
     assert 'pip install "flexura[web]"' in capsys.readouterr().err
     assert serve.parser().parse_args([]).host == "127.0.0.1"
+
+
+@pytest.mark.parametrize("document", [{"a": [1.0, math.nan]}, {"a": [{"b": math.inf}]}, [1e308, 1e308, -math.inf],
+                                      {"a": -math.inf}])
+def test_an_answer_never_holds_a_number_that_is_not_finite(document):
+    with pytest.raises(ValueError, match="JSON compliant"):
+        dumps(document)
+
+
+def test_an_answer_keeps_every_number():
+    document = {"x": [0.1, 1e-5, -0.0, 5e-324, 1e308, 1e308], "big": 2 ** 70, "title": None, "é": [1, 2.5]}
+    assert json.loads(dumps(document)) == document and dumps(document) == dumps(json.loads(dumps(document)))
