@@ -28,7 +28,8 @@ COMBINED = dataclasses.replace(overhang(), cases=CASES, combinations=[
 VEHICLE = ft.Vehicle(weights=[6.0, 0.0, 9.0], spacings=[1.5, 1.0])
 ENVELOPES = {
     "combinations": lambda: ft.envelope(COMBINED, n=40),
-    "vehicle (chunks of members, steps exact in binary)": lambda: ft.moving_load(overhang(*CASES["D"]), VEHICLE, step=0.0625).envelope,
+    "vehicle (chunks of members, steps exact in binary)":
+        lambda: ft.moving_load(overhang(*CASES["D"]), VEHICLE, step=0.0625).envelope,
     "augmented and plus": lambda: ft.envelope(COMBINED, n=40).augment(
         ft.pattern_envelope(overhang(), CASES["L"], [ft.UniformLoad(w=-1.0)], n=30)).plus(COMBINED["c1"], 0.5),
 }
@@ -46,16 +47,12 @@ def test_an_envelope_read_at_its_mesh_is_its_band_to_the_bit(name, quantity):
     band = env[quantity]
     # The first entry of a position held twice, and the end, are the values just left of it.
     left = np.array([x == env.x[-1] or (e + 1 < len(xs) and xs[e + 1] == x) for e, x in enumerate(env.x)])
-    if name.startswith("vehicle") and quantity == "sf":  # axles standing on a shear jump add limits there
-        keep = ~np.isin(xs, [0.0, 5.0, 10.0, 12.0])
-    else:
-        keep = np.ones(len(xs), dtype=bool)
+    # Where a vehicle's axle stands on a shear jump the band also holds its limits beside it.
+    keep = ~np.isin(xs, [0.0, 5.0, 10.0, 12.0]) if name.startswith("vehicle") and quantity == "sf" else True
     for side, where in (("right", ~left & keep), ("left", left & keep)):
         read = env.at(xs[where], quantity, side=side)
-        assert signless(read.max) == signless(np.array(band.max)[where])
-        assert signless(read.min) == signless(np.array(band.min)[where])
-        assert (read.max_member == np.array(band.max_member)[where]).all()
-        assert (read.min_member == np.array(band.min_member)[where]).all()
+        for column in ("max", "min", "max_member", "min_member"):
+            assert signless(getattr(read, column)) == signless(np.array(getattr(band, column))[where])
 
 
 @pytest.mark.parametrize("quantity", ["sf", "bm", "d"])
@@ -111,13 +108,10 @@ def test_an_influence_line_read_anywhere_is_the_solve_under_the_unit_load(quanti
 
 
 def test_an_influence_line_between_its_points_meets_the_closed_form():
-    span, a = 10.0, 3.0
-    beam = ft.Beam(span=span, E=2e4, I=0.5, supports=[ft.Support.pin(0), ft.Support.roller(span)])
-    line = ft.influence_line(beam, "bm", a, n=4)  # a coarse mesh: the query does not interpolate
-    xs = np.linspace(0, span, 101)
-    exact = np.minimum(xs * (span - a), a * (span - xs)) / span
-    assert line(xs) == pytest.approx(exact, abs=1e-12)
-    with pytest.raises(ft.ModelError, match=r"x\[0\]"):
-        line([-1.0])
-    with pytest.raises(ft.ModelError, match="no beam"):
-        ft.InfluenceLine("bm", a, [0.0], [0.0])(1.0)
+    beam = ft.Beam(span=10.0, E=2e4, I=0.5, supports=[ft.Support.pin(0), ft.Support.roller(10.0)])
+    line, xs = ft.influence_line(beam, "bm", 3.0, n=4), np.linspace(0, 10, 101)  # a coarse mesh: no interpolation
+    assert line(xs) == pytest.approx(np.minimum(xs * 7.0, 3.0 * (10 - xs)) / 10, abs=1e-12)
+    for bad, words in ((lambda: line([-1.0]), r"x\[0\]"),
+                       (lambda: ft.InfluenceLine("bm", 3.0, [0.0], [0.0])(1.0), "no beam")):
+        with pytest.raises(ft.ModelError, match=words):
+            bad()
