@@ -58,8 +58,13 @@ class InfluenceLine:
         default) just right, the two ordinates the line holds there. Positions off the
         beam raise ModelError naming each by its index, as Result's queries."""
         if self.ordinates is None:
-            raise ModelError([Problem("line", "was not made by influence_line(): it has no beam to solve")])
+            raise ModelError([Problem("line", "has no beam to solve: it was made by hand or unpickled; "
+                                              "make it with influence_line() to read it at any position")])
         return self.ordinates(x, side)
+
+    def __reduce__(self) -> tuple[object, ...]:
+        """Pickled as its columns: the solve behind line(x) stays behind."""
+        return (InfluenceLine, (self.quantity, self.at, self.x, self.value))
 
     def arrays(self) -> InfluenceArrays:
         """The columns x and value as float64 arrays (the same bits): x, value = line.arrays()."""

@@ -3,6 +3,7 @@ mesh where they have one, and the brute force (every member read, a solve per lo
 position) elsewhere."""
 import dataclasses
 import math
+import pickle
 
 import numpy as np
 import pytest
@@ -111,7 +112,8 @@ def test_an_influence_line_between_its_points_meets_the_closed_form():
     beam = ft.Beam(span=10.0, E=2e4, I=0.5, supports=[ft.Support.pin(0), ft.Support.roller(10.0)])
     line, xs = ft.influence_line(beam, "bm", 3.0, n=4), np.linspace(0, 10, 101)  # a coarse mesh: no interpolation
     assert line(xs) == pytest.approx(np.minimum(xs * 7.0, 3.0 * (10 - xs)) / 10, abs=1e-12)
+    assert pickle.loads(pickle.dumps(line)) == line  # its columns
     for bad, words in ((lambda: line([-1.0]), r"x\[0\]"),
-                       (lambda: ft.InfluenceLine("bm", 3.0, [0.0], [0.0])(1.0), "no beam")):
+                       (lambda: pickle.loads(pickle.dumps(line))(1.0), "no beam to solve")):
         with pytest.raises(ft.ModelError, match=words):
             bad()
