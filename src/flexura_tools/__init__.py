@@ -40,6 +40,7 @@ from .model import Beam, Combination, Result
 from .modelfile import from_dict, from_json, from_toml, load, save, to_dict, to_json
 from .moving import MovingLoad, Vehicle, VehiclePosition, hl93_tandem, hl93_truck, lm1_lane1, moving_load
 from .patterns import pattern_beams, pattern_envelope, spans
+from .pointwise import EnvelopeValues
 from .result import Diagram, Extremes, Quantity, Reaction, Reactions
 from .sections import Section
 from .solver import SolveArgs
@@ -54,4 +55,5 @@ __all__ = [
     "Vehicle", "VehiclePosition", "MovingLoad", "moving_load", "hl93_truck", "hl93_tandem", "lm1_lane1", "plot",
     "solve_many", "Solved", "augment", "plus", "Query", "Values", "BandArrays", "InfluenceArrays",
     "Section", "Settlement", "Curvature", "ThermalGradient", "HingeJump",
+    "EnvelopeValues",
 ]
