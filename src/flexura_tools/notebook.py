@@ -279,6 +279,8 @@ def _size(load: Load, span: float) -> float:
         return abs(float(load.force))
     if isinstance(load, Moment):
         return abs(float(load.moment))
+    if not isinstance(load, (UniformLoad, TrapezoidalLoad, PolynomialLoad)):
+        return 0.0  # an imposed deformation, not drawn
     return max(map(abs, intensity_along(load, span)[1]))
 
 

@@ -26,7 +26,7 @@ from .checks import Checker
 from .envelopes import Envelope, LoadMembers, build, check_reading
 from .errors import ModelError
 from .extremes import Read, sample_positions, segments
-from .loads import Load, degree_of
+from .loads import Load, Settlement, degree_of
 from .model import Beam, checked, solver_of
 from .result import QUANTITIES, Quantity, reader
 
@@ -64,7 +64,7 @@ def governing(beam: Beam, parts: Sequence[tuple[Sequence[Load], Sequence[Load]]]
     effects: dict[int, SolvedBeam] = {}
     for k, (on, off) in enumerate(parts):
         if on or off:
-            raw = [load.raw(beam.span) for load in on] + [load.scaled(-1.0).raw(beam.span) for load in off]
+            raw = beam.raw_loads(on) + beam.raw_loads([load.scaled(-1.0) for load in off])
             effects[k] = solver.solve(raw, name=f"span {k + 1}'s loaded part less its unloaded part: ")
     signs: set[tuple[int, ...]] = set()
     rows = [solved.reactions() for solved in effects.values()]
@@ -296,7 +296,7 @@ def pattern_envelope(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load
     check_reading(c, float(checked(beam).span), n, points, quantities)
     patterns = _pattern_loads(beam, loaded, unloaded, all_patterns, quantities, c)
     solver = solver_of(beam)
-    solved = [solver.solve([load.raw(beam.span) for load in loads], name=f"{title}: ")
+    solved = [solver.solve(beam.raw_loads(loads), name=f"{title}: ")
               for title, loads in patterns.items()]
     members = LoadMembers(beam, list(patterns), list(patterns.values()), solved)
     return build(members, n=n, points=points, quantities=quantities, progress=progress)
@@ -308,6 +308,11 @@ def _pattern_loads(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load],
     arguments (each problem added to those `c` holds, all raised at once)."""
     checked(beam)
     c.problems += beam.load_problems(loaded, "loaded") + beam.load_problems(unloaded, "unloaded")
+    for given, path in ((loaded, "loaded"), (unloaded, "unloaded")):
+        for k, load in enumerate(given):
+            if isinstance(load, Settlement):  # a support's, in no span: a pattern cannot switch it by span
+                c.add(f"{path}[{k}]", "is a settlement, which belongs to a support, not to a span: give it "
+                                      "as a load case of its own and combine or envelope the cases")
     stretches = beam.spans()
     if all_patterns and len(stretches) > MAX_EVERY:
         c.add("all_patterns", f"every pattern of {len(stretches)} spans would be {2 ** len(stretches)} beams; "

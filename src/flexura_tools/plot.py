@@ -18,7 +18,7 @@ from collections.abc import Mapping, Sequence
 from typing import TYPE_CHECKING
 
 from .checks import MAX_COUNT, Checker
-from .equilibrium import TOLERANCE, scale_of
+from .equilibrium import TOLERANCE, reaction_scale, scale_of
 from .errors import ModelError, Problem
 from .influence import InfluenceLine
 from .loads import Load, Moment, PointLoad, PolynomialLoad, TrapezoidalLoad, UniformLoad
@@ -271,8 +271,10 @@ def noise_levels(result: Result) -> dict[Quantity, float]:
     the loads as forces, as moments, and as the bending deflection they give over the
     span (F L^3 / E I), as the equilibrium check measures the residuals."""
     beam = result.beam
-    args = beam.solve_args()
+    args = beam.layer_args()
     scale = scale_of(args.loads, float(args.span), args.units)
+    if beam.beyond_core():  # an imposed deformation is measured by what it makes, as the balance check does
+        scale = scale.plus(reaction_scale(result.solved, float(args.span), args.units))
     factor = {k: float((args.units or {}).get(k, 1.0)) for k in ("force", "length", "E", "I", "deflection")}
     length = float(args.span) * factor["length"]
     stiffness = float(args.e) * factor["E"] * float(args.i) * factor["I"]
@@ -447,7 +449,7 @@ def _arrow(ax: Axes, x: float, y: float, direction: tuple[float, float], length:
 
 def _draw_loads(ax: Axes, beam: Beam) -> None:
     span = float(beam.span)
-    distributed = [load for load in beam.loads if not isinstance(load, (PointLoad, Moment))]
+    distributed = [load for load in beam.loads if isinstance(load, (UniformLoad, TrapezoidalLoad, PolynomialLoad))]
     largest = max((abs(w) for load in distributed for w in intensity_along(load, span)[1]), default=0.0) or 1.0
     tops: list[tuple[float, float, float]] = []  # (x1, x2, top) of the blocks drawn so far, to stack on
     for spread in distributed:

@@ -157,3 +157,18 @@ def test_version_and_where_it_wrote(tmp_path):
     assert flexura("--version").stdout.startswith("flexura ")
     done = flexura(EXAMPLE, "--json", tmp_path / "o.json")
     assert done.stderr == f"flexura: wrote {tmp_path / 'o.json'}\n"
+
+
+def test_the_extended_model_prints_and_exports_its_settlements_and_hinge_jumps(tmp_path):
+    girder = ROOT / "examples" / "stepped_girder.json"
+    done = flexura(girder, "--json", tmp_path / "out.json")
+    assert done.returncode == 0, done.stderr
+    result = ft.load(girder).solve()
+    lines = done.stdout.splitlines()
+    hinge = lines[lines.index("Hinges (the rotation just right of each minus just left, radians, counter-clockwise)") + 2]
+    assert [float(v) for v in hinge.split()] == pytest.approx([14.0, result.hinge_jumps[0].jump], rel=1e-5)
+    assert "Settlements" in done.stdout and "Imposed curvatures" in done.stdout
+    data = json.loads((tmp_path / "out.json").read_text())
+    assert data["hinge_jumps"] == [{"x": 14.0, "jump": result.hinge_jumps[0].jump}]
+    assert data["settlements"] == [{"support": "B", "dy": -0.02, "rotation": 0.0}]
+    assert data["reactions"][2]["m"] == result.reactions["C"].m != 0.0  # the rotational spring's moment
