@@ -24,7 +24,7 @@ from .checks import UNIT_KEYS, Checker, converted, is_number, near_miss, shape
 from .equilibrium import overflow_problems
 from .errors import ModelError, Problem, show
 from .loads import Axial, Load, Moment, PointLoad, check_loads, degree_of, has_transverse_part
-from .result import QUANTITIES, Diagram, Extremes, Quantity, Reactions, diagram_of, extremes_of, reactions_of
+from .result import ALL_QUANTITIES, Diagram, Extremes, Quantity, Reactions, diagram_of, extremes_of, reactions_of
 from .solver import SolveArgs, Solver
 from .supports import INF, Support
 
@@ -386,7 +386,7 @@ class Beam:
         """Positions where each diagram may jump: the shear force at transverse point loads
         and vertical restraints, the normal force at axial point loads and horizontal
         restraints, the bending moment at moments and rotational restraints. The
-        deflection never jumps."""
+        deflection and the rotation never jump."""
         return self._read(lambda: jumps_of(self.supports, self.loads))
 
     def max_degree(self) -> int:
@@ -457,7 +457,7 @@ def jumps_of(supports: Sequence[Support], loads: Sequence[Load]) -> dict[Quantit
                 nf.append(float(load.x))
         elif isinstance(load, Moment):
             bm.append(float(load.x))
-    return {"nf": nf, "sf": sf, "bm": bm, "d": []}
+    return {"nf": nf, "sf": sf, "bm": bm, "d": [], "rotation": []}
 
 
 def checked(beam: object) -> Beam:
@@ -480,10 +480,22 @@ class Result:
 
     `raw` is flexura's BeamResult for the same arguments, for exact point queries:
     solved on first use as flexura.solve(*beam.solve_args()), so it gives the same
-    bits as every value here; the layer itself never reads it."""
+    bits as every value here; the layer itself never reads it.
+
+    The rotation (slope, radians, counter-clockwise positive) comes from a second
+    solve that asks the core for it, made on the first read of a rotation: asking on
+    every solve would cost every caller about 1% of Beam.solve(), whether it reads
+    a rotation or not."""
 
     beam: Beam
     solved: SolvedBeam = field(repr=False)
+
+    @cached_property
+    def rotated(self) -> SolvedBeam:
+        """The same solve, asked for the rotation too (its other values the same bits as
+        `solved`'s); made on first use."""
+        args = self.beam.solve_args()
+        return Solver.of(args).solve(args.loads, rotation=True)
 
     @cached_property
     def raw(self) -> flexura.BeamResult:
@@ -517,20 +529,27 @@ class Result:
         """The deflection at positions: result.d(x, side="right"), as nf."""
         return Query(self.solved, float(self.beam.span), "d")
 
+    @cached_property
+    def rotation(self) -> Query:
+        """The rotation (slope) at positions in radians, counter-clockwise positive:
+        result.rotation(x, side="right"), as nf; both sides exact where it jumps."""
+        return Query(self.rotated, float(self.beam.span), "rotation")
+
     @overload
     def at(self, x: Scalar, side: Literal["right", "left"] = "right") -> Values[float]: ...
     @overload
     def at(self, x: Array, side: Literal["right", "left"] = "right") -> Values[NDArray[np.float64]]: ...
     def at(self, x: Scalar | Array, side: Literal["right", "left"] = "right") -> Values[Any]:
-        """Every quantity at positions x (checked once): `x`, `nf`, `sf`, `bm`, `d` as
-        floats for a number, as float64 arrays of x's shape otherwise; as nf(x, side)."""
-        return values_at(self.solved, float(self.beam.span), x, side)
+        """Every quantity at positions x (checked once): `x`, `nf`, `sf`, `bm`, `d` and
+        `rotation` (read on its first use) as floats for a number, as float64 arrays of
+        x's shape otherwise; as nf(x, side)."""
+        return values_at(self.solved, lambda: self.rotated, float(self.beam.span), x, side)
 
     def evaluator(self, quantity: Quantity) -> Callable[[float], float]:
         """The exact query of one quantity (the value just right of a jump)."""
-        if quantity not in QUANTITIES:
-            raise ModelError([Problem("quantity", f"{show(quantity)} is not one of {', '.join(QUANTITIES)}")])
-        solved = self.solved
+        if quantity not in ALL_QUANTITIES:
+            raise ModelError([Problem("quantity", f"{show(quantity)} is not one of {', '.join(ALL_QUANTITIES)}")])
+        solved = self.rotated if quantity == "rotation" else self.solved
 
         def value(x: float) -> float:
             return solved.values(quantity, x)
@@ -539,12 +558,12 @@ class Result:
     def diagram(self, n: int = 200) -> Diagram:
         """The diagrams on n evenly spaced positions and one either side of every feature
         (as flexura's plotting_vectors(n)); n from 0 to 100,000."""
-        return diagram_of(self.solved, n)
+        return diagram_of(self.solved, lambda: self.rotated, n)
 
     def extremes(self) -> Extremes:
         """Max and min of each quantity over the beam, with positions to 1e-9 of the span.
         At a jump the larger side counts, at the jump's position."""
-        return extremes_of(self.solved, self.beam.max_degree())
+        return extremes_of(self.solved, lambda: self.rotated, self.beam.max_degree())
 
     def to_dict(self, n: int = 200) -> dict[str, object]:
         """Plain JSON-ready data: the document of `flexura MODEL --json` (reactions,
@@ -553,7 +572,7 @@ class Result:
         return result_to_dict(self, n)
 
     def to_csv(self, path: str | os.PathLike[str], n: int = 200) -> None:
-        """The diagrams as CSV: x, side, nf, sf, bm, d; both sides of every jump."""
+        """The diagrams as CSV: x, side, nf, sf, bm, d, rotation; both sides of every jump."""
         from .export import result_to_csv
         return result_to_csv(self, path, n)
 
