@@ -109,8 +109,9 @@ class VehicleMembers:
     """The positions of a vehicle as envelope members."""
 
     def __init__(self, beam: Beam, vehicle: Vehicle, step: float, start: float,
-                 directions: Sequence[Direction], axle_points: bool = True) -> None:
+                 directions: Sequence[Direction], axle_points: bool = True, rotation: bool = False) -> None:
         self.axle_points = self.complete = axle_points
+        self.rotation = rotation  # each position's solve holds the rotation too
         lane = [UniformLoad(w=-vehicle.lane)] if vehicle.lane else []
         static = beam.with_loads([*beam.loads, *lane])
         self.solver = solver_of(static)
@@ -202,7 +203,8 @@ class VehicleMembers:
 
     def solve(self, k: int) -> SolvedBeam:
         axles: list[RawLoad] = [("point", [-w, x, 90.0]) for x, w in self.on[k]]
-        return self.solver.solve(self.static + axles, scale=self.scale, name=f"{self.name(k)}: ")
+        return self.solver.solve(self.static + axles, scale=self.scale, name=f"{self.name(k)}: ",
+                                 rotation=self.rotation)
 
 
 @dataclass(frozen=True)
@@ -266,7 +268,7 @@ def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0
     check_reading(c, float(beam.span), n, points, quantities)
     if c.problems:
         raise ModelError(c.problems)
-    members = VehicleMembers(beam, vehicle, step, start, directions, axle_points)
+    members = VehicleMembers(beam, vehicle, step, start, directions, axle_points, "rotation" in quantities)
     label = vehicle.name or "vehicle"
     found = build(members, n=n, points=points, quantities=quantities, progress=progress, label=label)
     return MovingLoad(found, members)

@@ -65,7 +65,8 @@ def governing(beam: Beam, parts: Sequence[tuple[Sequence[Load], Sequence[Load]]]
     for k, (on, off) in enumerate(parts):
         if on or off:
             raw = [load.raw(beam.span) for load in on] + [load.scaled(-1.0).raw(beam.span) for load in off]
-            effects[k] = solver.solve(raw, name=f"span {k + 1}'s loaded part less its unloaded part: ")
+            effects[k] = solver.solve(raw, name=f"span {k + 1}'s loaded part less its unloaded part: ",
+                                      rotation="rotation" in quantities)
     signs: set[tuple[int, ...]] = set()
     rows = [solved.reactions() for solved in effects.values()]
     for c in range(3 if rows else 0):
@@ -101,7 +102,7 @@ def _patterns(signs: set[tuple[int, ...]], spans: list[int]) -> set[tuple[int, .
 # How far each diagram's degree lies above that of the distributed loads: between two
 # features a difference is a polynomial of that degree, crossing zero at most as many
 # times, and is sampled four times per degree.
-ABOVE_LOAD: dict[Quantity, int] = {"nf": 1, "sf": 1, "bm": 2, "d": 4}
+ABOVE_LOAD: dict[Quantity, int] = {"nf": 1, "sf": 1, "bm": 2, "d": 4, "rotation": 3}
 # A difference within this share of the largest of its kind (over the spans and the beam)
 # counts as zero. Where one is zero (a support's deflection, the moment at a free end)
 # rounding leaves up to some 1e-12 of the largest on long beams (7e-12 measured: the
@@ -296,8 +297,8 @@ def pattern_envelope(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load
     check_reading(c, float(checked(beam).span), n, points, quantities)
     patterns = _pattern_loads(beam, loaded, unloaded, all_patterns, quantities, c)
     solver = solver_of(beam)
-    solved = [solver.solve([load.raw(beam.span) for load in loads], name=f"{title}: ")
-              for title, loads in patterns.items()]
+    solved = [solver.solve([load.raw(beam.span) for load in loads], name=f"{title}: ",
+                           rotation="rotation" in quantities) for title, loads in patterns.items()]
     members = LoadMembers(beam, list(patterns), list(patterns.values()), solved)
     return build(members, n=n, points=points, quantities=quantities, progress=progress)
 

@@ -110,3 +110,78 @@ def test_batch_records_find_the_rotation_extremes_when_read():
     (solved,) = ft.solve_many([THREE_SPAN])
     assert solved.extremes.rotation == THREE_SPAN.solve().extremes().rotation
     assert not math.isnan(solved.extremes.rotation.max)
+
+
+# --- workflows ----------------------------------------------------------------------------------
+
+TWO_SPANS = Beam(span=20.0, E=3.0e7, I=0.02, supports=[Support.pin(0.0), Support.roller(8.0), Support.roller(20.0)],
+                 loads=[UniformLoad(w=-5.0)])
+TRUCK = ft.Vehicle(weights=(40.0, 90.0, 60.0), spacings=(2.5, 3.0))
+
+
+def members_by_brute_force(moving):
+    """Each vehicle position solved as a Beam of its own: the axles on the beam as point loads."""
+    return [TWO_SPANS.with_loads([*TWO_SPANS.loads, *(PointLoad(x=x, force=-w) for x, w in moving.members.on[k])]).solve()
+            for k in range(len(moving.envelope.names))]
+
+
+def assert_band_is_the_members_extreme(band, xs, members, scale):
+    """Each entry's max and min against every member's rotation there (it never jumps)."""
+    columns = np.array([member.rotation(np.array(xs)) for member in members])
+    assert band.max == pytest.approx(columns.max(axis=0).tolist(), abs=1e-12 * scale)
+    assert band.min == pytest.approx(columns.min(axis=0).tolist(), abs=1e-12 * scale)
+    governing = [members[k].rotation(x) for k, x in zip(band.max_member, xs)]
+    assert governing == pytest.approx(band.max, abs=1e-12 * scale)
+
+
+def test_vehicle_envelope_of_the_rotation_against_every_position_solved_alone():
+    moving = ft.moving_load(TWO_SPANS, TRUCK, step=0.5, n=40, quantities=["bm", "rotation"])
+    members = members_by_brute_force(moving)
+    band = moving.envelope.rotation
+    scale = max(map(abs, band.max + band.min))
+    assert_band_is_the_members_extreme(band, moving.envelope.x, members, scale)
+    # The coincident values: the moment with the largest rotation, the rotation with the largest moment.
+    with_rotation = moving.envelope.coincident("rotation", "max")
+    assert with_rotation["bm"] == pytest.approx([members[k].bm(x) for k, x in zip(band.max_member, moving.envelope.x)],
+                                                abs=1e-9 * max(map(abs, moving.envelope.bm.max)))
+    with_moment = moving.envelope.coincident("bm", "min")["rotation"]
+    assert with_moment == pytest.approx([members[k].rotation(x) for k, x in
+                                         zip(moving.envelope.bm.min_member, moving.envelope.x)], abs=1e-12 * scale)
+    extreme = moving.extremes()["rotation"]
+    dense = max(member.rotation(np.linspace(0.0, 20.0, 4001)).max() for member in members)
+    assert extreme.max == pytest.approx(dense, abs=1e-9 * scale) and extreme.max >= dense - 1e-12 * scale
+
+
+def test_combinations_patterns_and_algebra_envelope_the_rotation():
+    girder = ft.Beam(span=20.0, E=3.0e7, I=0.02, supports=TWO_SPANS.supports,
+                     cases={"G": [UniformLoad(w=-5.0)], "Q": [UniformLoad(w=-8.0, x1=8.0), PointLoad(x=4.0, force=-50.0)]},
+                     combinations=[ft.Combination(name="ULS", factors={"G": 1.35, "Q": 1.5}),
+                                   ft.Combination(name="SLS", factors={"G": 1.0, "Q": 1.0}),
+                                   ft.Combination(name="G", factors={"G": 1.0})])
+    results = girder.solve_combinations()
+    combined = ft.envelope(results, quantities=["sf", "rotation"])
+    scale = max(map(abs, combined.rotation.max + combined.rotation.min))
+    assert_band_is_the_members_extreme(combined.rotation, combined.x, list(results.values()), scale)
+    assert list(combined.to_dict()["extremes"]) == ["sf", "rotation"]
+    # Governing patterns give the rotation's envelope that every pattern gives.
+    loaded, unloaded = [UniformLoad(w=-12.0)], [UniformLoad(w=-4.0)]
+    found = ft.pattern_envelope(TWO_SPANS, loaded, unloaded, quantities=["rotation"])
+    every = ft.pattern_envelope(TWO_SPANS, loaded, unloaded, all_patterns=True, quantities=["rotation"])
+    assert found.rotation.max == every.rotation.max and found.rotation.min == every.rotation.min
+    # A fixed result added, and two envelopes joined.
+    dead = results["G"]
+    added = combined.plus(dead, 2.0)
+    assert added.rotation.max == pytest.approx([v + 2.0 * dead.rotation(x) for v, x in zip(combined.rotation.max,
+                                                                                          combined.x)], abs=1e-12 * scale)
+    joined = combined | ft.envelope(results, quantities=["sf", "rotation"], n=7)
+    assert max(joined.rotation.max) == max(combined.rotation.max)
+    assert set(joined.coincident("sf", "max")) == {"nf", "bm", "d", "rotation"}
+
+
+@pytest.mark.parametrize("at, side", [(4.0, "right"), (8.0, "left"), (8.0, "right"), (15.0, "right")])
+def test_influence_line_of_the_rotation_against_direct_solves(at, side):
+    line = ft.influence_line(TWO_SPANS, "rotation", at, side=side, n=20)
+    unloaded = TWO_SPANS.with_loads([])
+    for x, value in list(zip(line.x, line.value))[::3]:
+        direct = unloaded.with_loads([PointLoad(x=x, force=-1.0)]).solve().rotation(at, side)
+        assert value == pytest.approx(direct, abs=1e-12 * max(map(abs, line.value)))
