@@ -186,6 +186,27 @@ class Later(Generic[V]):
             self._found = True
         return self._value
 
+    def __reduce__(self) -> tuple[Any, ...]:
+        """Pickled with its value, found now: what finds it (a solve) does not pickle."""
+        return (_unread_later, ()) if self._find is _unread else (_known, (self(),))
+
+
+def _known(value: V) -> Later[V]:
+    return Later(lambda: value)
+
+
+def _unread() -> Any:
+    raise ModelError([Problem("rotation", "this record was made without a way to read its rotation: "
+                                          "read it from the Result")])
+
+
+def _unread_later() -> Later[Any]:
+    return UNREAD
+
+
+# The rotation of a record made by its caller from the other quantities alone.
+UNREAD: Later[Any] = Later(_unread)
+
 
 @dataclass(frozen=True, slots=True)
 class Values(Generic[V]):
@@ -198,7 +219,7 @@ class Values(Generic[V]):
     sf: V
     bm: V
     d: V
-    read_rotation: Later[V] = field(repr=False, compare=False)
+    read_rotation: Later[V] = field(default=UNREAD, repr=False, compare=False)
 
     @property
     def rotation(self) -> V:

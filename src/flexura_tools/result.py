@@ -9,7 +9,7 @@ from typing import TYPE_CHECKING, Literal
 
 from ._engine import SolvedBeam
 from .arrays import Quantity as Quantity  # defined beside the queries, named here with the other records
-from .arrays import Later, Values, floats
+from .arrays import UNREAD, Later, Values, floats
 from .checks import MAX_COUNT, Checker
 from .errors import ModelError
 from .extremes import Extreme, Read, find_extreme, samples_for
@@ -102,7 +102,7 @@ class Diagram:
     sf: list[float]
     bm: list[float]
     d: list[float]
-    read_rotation: Later[list[float]] = field(repr=False, compare=False)
+    read_rotation: Later[list[float]] = field(default=UNREAD, repr=False, compare=False)
 
     @property
     def rotation(self) -> list[float]:
@@ -143,7 +143,7 @@ class Extremes:
     sf: Extreme
     bm: Extreme
     d: Extreme
-    find_rotation: Later[Extreme] = field(repr=False, compare=False)
+    find_rotation: Later[Extreme] = field(default=UNREAD, repr=False, compare=False)
 
     @property
     def rotation(self) -> Extreme:

@@ -1,4 +1,6 @@
 """The rotation through flexura_tools: closed forms, reads, extremes, exports, workflows."""
+import pickle
+
 import numpy as np
 import pytest
 
@@ -45,6 +47,7 @@ def test_reads_bit_for_bit_the_slope_of_the_deflection_extremes_and_exports(tmp_
     result.to_csv(tmp_path / "r.csv", 20)
     assert (tmp_path / "r.csv").read_text().splitlines()[0] == "x,side,nf,sf,bm,d,rotation"
     assert next(ft.solve_many([GIRDER])).extremes.rotation == extreme  # found again where it is read
+    assert pickle.loads(pickle.dumps(result.extremes())).rotation == extreme  # pickled with its rotation
 
 
 def brute_force(members, band, xs):  # each entry against every member there (the rotation never jumps)
