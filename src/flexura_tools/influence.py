@@ -102,13 +102,14 @@ def influence_line(beam: Beam, quantity: Quantity | Component, at: float | str |
     if c.problems:
         raise ModelError(c.problems)
     load_angle = cast(float, unit)
-    solver = solver_of(beam)  # the beam's arguments without its loads: the unit load alone
+    # The beam's arguments without its loads: the unit load alone (each solve asks the
+    # core for the rotation only for a line of the rotation).
+    solver = solver_of(beam, quantity == "rotation")
     scale = scale_of([("point", [1.0, 0.0, load_angle])], span, solver.units)
-    turning = quantity == "rotation"  # only then does each position ask the core for the rotation
 
     def solve(x: float) -> SolvedBeam:
         load: RawLoad = ("point", [1.0, x, load_angle])
-        return solver.solve([load], scale=scale, name=f"the unit load at x = {x!r}: ", rotation=turning)
+        return solver.solve([load], scale=scale, name=f"the unit load at x = {x!r}: ")
 
     if section is None:
         component = COMPONENTS.index(cast(Component, quantity))

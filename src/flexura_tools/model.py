@@ -467,10 +467,11 @@ def checked(beam: object) -> Beam:
     return beam.check()
 
 
-def solver_of(beam: Beam) -> Solver:
+def solver_of(beam: Beam, rotation: bool = False) -> Solver:
     """The route into the core for this beam, once it is checked: its workflows solve
-    it under their loads through this (each load set valid on the checked beam)."""
-    return Solver.of(beam.check().solve_args())
+    it under their loads through this (each load set valid on the checked beam); with
+    `rotation`, solves that hold the rotation too."""
+    return Solver.of(beam.check().solve_args(), rotation)
 
 
 @dataclass(frozen=True)
@@ -495,7 +496,7 @@ class Result:
         """The same solve, asked for the rotation too (its other values the same bits as
         `solved`'s); made on first use."""
         args = self.beam.solve_args()
-        return Solver.of(args).solve(args.loads, rotation=True)
+        return Solver.of(args, rotation=True).solve(args.loads)
 
     @cached_property
     def raw(self) -> flexura.BeamResult:

@@ -111,10 +111,9 @@ class VehicleMembers:
     def __init__(self, beam: Beam, vehicle: Vehicle, step: float, start: float,
                  directions: Sequence[Direction], axle_points: bool = True, rotation: bool = False) -> None:
         self.axle_points = self.complete = axle_points
-        self.rotation = rotation  # each position's solve holds the rotation too
         lane = [UniformLoad(w=-vehicle.lane)] if vehicle.lane else []
         static = beam.with_loads([*beam.loads, *lane])
-        self.solver = solver_of(static)
+        self.solver = solver_of(static, rotation)  # with it, each position's solve holds the rotation too
         self.static: list[RawLoad] = [load.raw(beam.span) for load in static.loads]
         # The loads' size with every axle on the beam: the balance is checked against it.
         self.scale = scale_of(self.static + [("point", [w, 0.0, 90.0]) for w in vehicle.weights],
@@ -203,8 +202,7 @@ class VehicleMembers:
 
     def solve(self, k: int) -> SolvedBeam:
         axles: list[RawLoad] = [("point", [-w, x, 90.0]) for x, w in self.on[k]]
-        return self.solver.solve(self.static + axles, scale=self.scale, name=f"{self.name(k)}: ",
-                                 rotation=self.rotation)
+        return self.solver.solve(self.static + axles, scale=self.scale, name=f"{self.name(k)}: ")
 
 
 @dataclass(frozen=True)

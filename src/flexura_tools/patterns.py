@@ -60,13 +60,12 @@ def governing(beam: Beam, parts: Sequence[tuple[Sequence[Load], Sequence[Load]]]
     governs somewhere is read between consecutive crossings. Where a difference is
     zero but for rounding, loading that span or not gives the same value: a pattern
     found elsewhere serves, so a span without parts adds no pattern."""
-    solver = solver_of(beam)
+    solver = solver_of(beam, "rotation" in quantities)
     effects: dict[int, SolvedBeam] = {}
     for k, (on, off) in enumerate(parts):
         if on or off:
             raw = [load.raw(beam.span) for load in on] + [load.scaled(-1.0).raw(beam.span) for load in off]
-            effects[k] = solver.solve(raw, name=f"span {k + 1}'s loaded part less its unloaded part: ",
-                                      rotation="rotation" in quantities)
+            effects[k] = solver.solve(raw, name=f"span {k + 1}'s loaded part less its unloaded part: ")
     signs: set[tuple[int, ...]] = set()
     rows = [solved.reactions() for solved in effects.values()]
     for c in range(3 if rows else 0):
@@ -296,9 +295,9 @@ def pattern_envelope(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load
     c = Checker()
     check_reading(c, float(checked(beam).span), n, points, quantities)
     patterns = _pattern_loads(beam, loaded, unloaded, all_patterns, quantities, c)
-    solver = solver_of(beam)
-    solved = [solver.solve([load.raw(beam.span) for load in loads], name=f"{title}: ",
-                           rotation="rotation" in quantities) for title, loads in patterns.items()]
+    solver = solver_of(beam, "rotation" in quantities)
+    solved = [solver.solve([load.raw(beam.span) for load in loads], name=f"{title}: ")
+              for title, loads in patterns.items()]
     members = LoadMembers(beam, list(patterns), list(patterns.values()), solved)
     return build(members, n=n, points=points, quantities=quantities, progress=progress)
 

@@ -39,22 +39,24 @@ class Solver:
     head: tuple[float, float, float, float, float, list[RawSupport]]
     units: dict[str, float] | None
     span: float
+    # Every solve asks the core for the rotation too (the other values the same bits),
+    # about 1,000 instructions more a solve; only workflows that read a rotation ask.
+    rotation: bool = False
 
     @classmethod
-    def of(cls, args: SolveArgs) -> Solver:
-        return cls(args[:6], args.units, float(args.span))
+    def of(cls, args: SolveArgs, rotation: bool = False) -> Solver:
+        return cls(args[:6], args.units, float(args.span), rotation)
 
     def solve(self, loads: list[RawLoad], *, scale: Scale | None = None, name: str = "",
-              diagnose: Callable[[], list[Problem]] = list, rotation: bool = False) -> _engine.SolvedBeam:
+              diagnose: Callable[[], list[Problem]] = list) -> _engine.SolvedBeam:
         """The beam under `loads` (valid on it: checked, or made of checked loads).
         A singular system, or a solution that does not balance the loads (their size
         `scale`, by default worked out from them), raises ModelError: the problems
         `diagnose` finds, else the core's or the balance's own words, prefixed by
-        `name`. With `rotation` the solve reads the rotation too (the other quantities
-        to the same bits), at about 1,000 more instructions."""
+        `name`."""
         try:
-            # A keyword only when asked: parsing one costs 900 instructions a solve, 6% of an influence line.
-            solved = (_engine.solve(*self.head, loads, self.units, rotation=True) if rotation
+            # The keyword only when asked: parsing it costs 900 instructions a solve.
+            solved = (_engine.solve(*self.head, loads, self.units, rotation=True) if self.rotation
                       else _engine.solve(*self.head, loads, self.units))
         except ValueError as error:  # a singular system that no count of restraints foresees
             raise ModelError(diagnose() or [Problem("", name + str(error))]) from error
