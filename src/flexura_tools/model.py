@@ -38,7 +38,7 @@ from .loads import (
     has_transverse_part,
     settled_support,
 )
-from .result import QUANTITIES, Diagram, Extremes, Quantity, Reactions, diagram_of, extremes_of, reactions_of
+from .result import ALL_QUANTITIES, QUANTITIES, Diagram, Extremes, Quantity, Reactions, diagram_of, extremes_of, reactions_of
 from .sections import Section, Stiffness, check_sections, raw_sections
 from .solver import Build, SolveArgs, Solver
 from .supports import INF, Support
@@ -464,9 +464,9 @@ class Beam:
     def jumps(self) -> dict[Quantity, list[float]]:
         """Positions where each diagram may jump: the shear force at transverse point loads
         and vertical restraints, the normal force at axial point loads and horizontal
-        restraints, the bending moment at moments and rotational restraints. The
-        deflection never jumps."""
-        return self._read(lambda: jumps_of(self.supports, self.loads))
+        restraints, the bending moment at moments and rotational restraints, the
+        rotation at hinges. The deflection never jumps."""
+        return self._read(lambda: jumps_of(self.supports, self.loads, self.hinges))
 
     def max_degree(self) -> int:
         """The highest polynomial degree of a distributed load's intensity (0 without one)."""
@@ -523,8 +523,9 @@ def features_of(span: float, supports: Sequence[Support], loads: Sequence[Load])
     return sorted(x for x in points if 0.0 <= x <= span)
 
 
-def jumps_of(supports: Sequence[Support], loads: Sequence[Load]) -> dict[Quantity, list[float]]:
-    """Beam.jumps() of these supports and loads."""
+def jumps_of(supports: Sequence[Support], loads: Sequence[Load],
+             hinges: Sequence[float] = ()) -> dict[Quantity, list[float]]:
+    """Beam.jumps() of these supports, loads and hinges."""
     nf = [float(s.x) for s in supports if s.kx != 0]
     sf = [float(s.x) for s in supports if s.ky != 0]
     bm = [float(s.x) for s in supports if s.km != 0]
@@ -536,7 +537,7 @@ def jumps_of(supports: Sequence[Support], loads: Sequence[Load]) -> dict[Quantit
                 nf.append(float(load.x))
         elif isinstance(load, Moment):
             bm.append(float(load.x))
-    return {"nf": nf, "sf": sf, "bm": bm, "d": []}
+    return {"nf": nf, "sf": sf, "bm": bm, "d": [], "rotation": [float(x) for x in hinges]}
 
 
 def checked(beam: object) -> Beam:
@@ -546,10 +547,11 @@ def checked(beam: object) -> Beam:
     return beam.check()
 
 
-def solver_of(beam: Beam) -> Solver:
+def solver_of(beam: Beam, rotation: bool = False) -> Solver:
     """The route into the core for this beam, once it is checked: its workflows solve
-    it under their loads through this (each load set valid on the checked beam)."""
-    return Solver.of(beam.check().layer_args(), beam.build())
+    it under their loads through this (each load set valid on the checked beam); with
+    `rotation`, solves that hold the rotation too."""
+    return Solver.of(beam.check().layer_args(), beam.build(), rotation)
 
 
 @dataclass(frozen=True)
@@ -559,10 +561,22 @@ class Result:
 
     `raw` is flexura's BeamResult for the same arguments, for exact point queries:
     solved on first use as flexura.solve(*beam.solve_args()), so it gives the same
-    bits as every value here; the layer itself never reads it."""
+    bits as every value here; the layer itself never reads it.
+
+    The rotation (slope, radians, counter-clockwise positive) comes from a second
+    solve that asks the core for it, made on the first read of a rotation: asking on
+    every solve would cost every caller about 1% of Beam.solve(), whether it reads
+    a rotation or not."""
 
     beam: Beam
     solved: SolvedBeam = field(repr=False)
+
+    @cached_property
+    def rotated(self) -> SolvedBeam:
+        """The same solve, asked for the rotation too (its other values the same bits as
+        `solved`'s); made on first use."""
+        args = self.beam.layer_args()
+        return Solver.of(args, self.beam.build(), rotation=True).solve(args.loads)
 
     @cached_property
     def raw(self) -> flexura.BeamResult:
@@ -604,20 +618,27 @@ class Result:
         """The deflection at positions: result.d(x, side="right"), as nf."""
         return Query(self.solved, float(self.beam.span), "d")
 
+    @cached_property
+    def rotation(self) -> Query:
+        """The rotation (slope) at positions in radians, counter-clockwise positive:
+        result.rotation(x, side="right"), as nf; both sides exact where it jumps."""
+        return Query(self.rotated, float(self.beam.span), "rotation")
+
     @overload
     def at(self, x: Scalar, side: Literal["right", "left"] = "right") -> Values[float]: ...
     @overload
     def at(self, x: Array, side: Literal["right", "left"] = "right") -> Values[NDArray[np.float64]]: ...
     def at(self, x: Scalar | Array, side: Literal["right", "left"] = "right") -> Values[Any]:
-        """Every quantity at positions x (checked once): `x`, `nf`, `sf`, `bm`, `d` as
-        floats for a number, as float64 arrays of x's shape otherwise; as nf(x, side)."""
-        return values_at(self.solved, float(self.beam.span), x, side)
+        """Every quantity at positions x (checked once): `x`, `nf`, `sf`, `bm`, `d` and
+        `rotation` (read on its first use) as floats for a number, as float64 arrays of
+        x's shape otherwise; as nf(x, side)."""
+        return values_at(self.solved, lambda: self.rotated, float(self.beam.span), x, side)
 
     def evaluator(self, quantity: Quantity) -> Callable[[float], float]:
         """The exact query of one quantity (the value just right of a jump)."""
-        if quantity not in QUANTITIES:
-            raise ModelError([Problem("quantity", f"{show(quantity)} is not one of {', '.join(QUANTITIES)}")])
-        solved = self.solved
+        if quantity not in ALL_QUANTITIES:
+            raise ModelError([Problem("quantity", f"{show(quantity)} is not one of {', '.join(ALL_QUANTITIES)}")])
+        solved = self.rotated if quantity == "rotation" else self.solved
 
         def value(x: float) -> float:
             return solved.values(quantity, x)
@@ -626,12 +647,12 @@ class Result:
     def diagram(self, n: int = 200) -> Diagram:
         """The diagrams on n evenly spaced positions and one either side of every feature
         (as flexura's plotting_vectors(n)); n from 0 to 100,000."""
-        return diagram_of(self.solved, n)
+        return diagram_of(self.solved, lambda: self.rotated, n)
 
     def extremes(self) -> Extremes:
         """Max and min of each quantity over the beam, with positions to 1e-9 of the span.
         At a jump the larger side counts, at the jump's position."""
-        return extremes_of(self.solved, self.beam.max_degree())
+        return extremes_of(self.solved, lambda: self.rotated, self.beam.max_degree())
 
     def to_dict(self, n: int = 200) -> dict[str, object]:
         """Plain JSON-ready data: the document of `flexura MODEL --json` (reactions,
@@ -640,7 +661,7 @@ class Result:
         return result_to_dict(self, n)
 
     def to_csv(self, path: str | os.PathLike[str], n: int = 200) -> None:
-        """The diagrams as CSV: x, side, nf, sf, bm, d; both sides of every jump."""
+        """The diagrams as CSV: x, side, nf, sf, bm, d, rotation; both sides of every jump."""
         from .export import result_to_csv
         return result_to_csv(self, path, n)
 

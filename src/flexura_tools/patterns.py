@@ -60,7 +60,7 @@ def governing(beam: Beam, parts: Sequence[tuple[Sequence[Load], Sequence[Load]]]
     governs somewhere is read between consecutive crossings. Where a difference is
     zero but for rounding, loading that span or not gives the same value: a pattern
     found elsewhere serves, so a span without parts adds no pattern."""
-    solver = solver_of(beam)
+    solver = solver_of(beam, "rotation" in quantities)
     effects: dict[int, SolvedBeam] = {}
     for k, (on, off) in enumerate(parts):
         if on or off:
@@ -101,7 +101,7 @@ def _patterns(signs: set[tuple[int, ...]], spans: list[int]) -> set[tuple[int, .
 # How far each diagram's degree lies above that of the distributed loads: between two
 # features a difference is a polynomial of that degree, crossing zero at most as many
 # times, and is sampled four times per degree.
-ABOVE_LOAD: dict[Quantity, int] = {"nf": 1, "sf": 1, "bm": 2, "d": 4}
+ABOVE_LOAD: dict[Quantity, int] = {"nf": 1, "sf": 1, "bm": 2, "d": 4, "rotation": 3}
 # A difference within this share of the largest of its kind (over the spans and the beam)
 # counts as zero. Where one is zero (a support's deflection, the moment at a free end)
 # rounding leaves up to some 1e-12 of the largest on long beams (7e-12 measured: the
@@ -295,7 +295,7 @@ def pattern_envelope(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load
     c = Checker()
     check_reading(c, float(checked(beam).span), n, points, quantities)
     patterns = _pattern_loads(beam, loaded, unloaded, all_patterns, quantities, c)
-    solver = solver_of(beam)
+    solver = solver_of(beam, "rotation" in quantities)
     solved = [solver.solve(beam.raw_loads(loads), name=f"{title}: ")
               for title, loads in patterns.items()]
     members = LoadMembers(beam, list(patterns), list(patterns.values()), solved)

@@ -9,10 +9,15 @@ from .envelopes import Envelope, EnvelopeExtreme, Range
 from .loads import Curvature, Settlement, ThermalGradient
 from .modelfile import encode
 from .model import Beam, Result
-from .result import QUANTITIES, Quantity
+from .result import ALL_QUANTITIES, Quantity
 
-QUANTITY_NAMES: dict[Quantity, str] = {"nf": "normal force", "sf": "shear force", "bm": "bending moment", "d": "deflection"}
-QUANTITY_UNITS: dict[Quantity, str] = {"nf": "force", "sf": "force", "bm": "moment", "d": "deflection"}
+QUANTITY_NAMES: dict[Quantity, str] = {"nf": "normal force", "sf": "shear force", "bm": "bending moment",
+                                       "d": "deflection", "rotation": "rotation"}
+# The kind of unit of each quantity, named by the model's unit_names; the rotation's is
+# the radian whatever the units.
+QUANTITY_UNITS: dict[Quantity, str] = {"nf": "force", "sf": "force", "bm": "moment", "d": "deflection",
+                                       "rotation": "rotation"}
+RADIAN = "rad"
 RESULTS_KEY = "flexura_results"
 
 
@@ -50,12 +55,13 @@ def text(result: Result) -> str:
     lines += _imposed_text(result) + _hinges_text(result)
     extremes = result.extremes()
     rows.clear()
-    for q in QUANTITIES:
+    for q in ALL_QUANTITIES:
         e = extremes[q]
         size = max(abs(e.max), abs(e.min))
         rows.append([QUANTITY_NAMES[q] + unit(result, QUANTITY_UNITS[q]),
                      number(e.max, size), number(e.x_max), number(e.min, size), number(e.x_min)])
-    lines += ["", "Extremes (normal force: compression positive; bending moment: sagging positive)"]
+    lines += ["", "Extremes (normal force: compression positive; bending moment: sagging positive; "
+                  "rotation: counter-clockwise positive)"]
     lines += table(["quantity", "max", f"at x{length}", "min", f"at x{length}"], rows, "lrrrr")
     return "\n".join(lines)
 
@@ -127,7 +133,9 @@ def envelope_text(envelope: Envelope, heading: str) -> str:
 
 
 def unit_of(names: Mapping[str, str], kind: str) -> str:
-    name = names.get(kind)
+    """' [kN]': the name `names` give a kind of unit ('' when they give none); the
+    rotation's is always the radian."""
+    name = RADIAN if kind == "rotation" else names.get(kind)
     return f" [{name}]" if name else ""
 
 
@@ -153,7 +161,8 @@ def _results(result: Result, points: int) -> dict[str, object]:
     return {
         **out,
         "extremes": result_extremes(result),
-        "diagram": {"x": diagram.x, "nf": diagram.nf, "sf": diagram.sf, "bm": diagram.bm, "d": diagram.d},
+        "diagram": {"x": diagram.x, "nf": diagram.nf, "sf": diagram.sf, "bm": diagram.bm, "d": diagram.d,
+                    "rotation": diagram.rotation},
     }
 
 
@@ -166,7 +175,7 @@ def result_extremes(result: Result) -> dict[str, object]:
     """Per quantity: max, x_max, min, x_min."""
     extremes = result.extremes()
     return {q: {"max": extremes[q].max, "x_max": extremes[q].x_max,
-                "min": extremes[q].min, "x_min": extremes[q].x_min} for q in QUANTITIES}
+                "min": extremes[q].min, "x_min": extremes[q].x_min} for q in ALL_QUANTITIES}
 
 
 def combinations_document(results: Mapping[str, Result], envelope: Envelope, points: int = 200) -> dict[str, object]:

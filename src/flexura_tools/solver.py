@@ -60,10 +60,13 @@ class Solver:
     units: dict[str, float] | None
     span: float
     build: Build | None = None  # None: a plain beam
+    # With it every solve asks the core for the rotation too (the other values the same
+    # bits), about 1,000 instructions more a solve; only workflows that read a rotation ask.
+    rotation: bool = False
 
     @classmethod
-    def of(cls, args: SolveArgs, build: Build | None = None) -> Solver:
-        return cls(args[:6], args.units, float(args.span), build or None)
+    def of(cls, args: SolveArgs, build: Build | None = None, rotation: bool = False) -> Solver:
+        return cls(args[:6], args.units, float(args.span), build or None, rotation)
 
     def _extended(self, loads: list[RawLoad], imposed: bool) -> _engine.SolvedBeam:
         """The core's solve beyond flexura.solve(): the forces, the imposed deformations
@@ -83,7 +86,7 @@ class Solver:
                              sections=build.sections or None, hinges=build.hinges or None,
                              settlements=[(dy, turn) for dy, turn in settlements] if imposed else None,
                              curvatures=curvatures or None, rotational_springs=build.rotational_springs,
-                             rotation=bool(build.hinges))  # the hinges' rotation jumps are read
+                             rotation=self.rotation or bool(build.hinges))  # hinges: their rotation jumps are read
 
     def solve(self, loads: list[RawLoad], *, scale: Scale | None = None, name: str = "",
               diagnose: Callable[[], list[Problem]] = list, imposed: bool | None = None) -> _engine.SolvedBeam:
@@ -98,7 +101,10 @@ class Solver:
         try:
             if imposed or self.build is not None:
                 solved = self._extended(loads, imposed)
-            else:  # a plain beam under forces, as flexura.solve() takes it (its bits)
+            elif self.rotation:
+                solved = _engine.solve(*self.head, loads, self.units, rotation=True)  # type: ignore[arg-type]  # forces only
+            else:  # a plain beam under forces, as flexura.solve() takes it (its bits); the
+                # keyword only when asked: parsing it costs 900 instructions a solve
                 solved = _engine.solve(*self.head, loads, self.units)  # type: ignore[arg-type]  # forces only
         except ValueError as error:  # a singular system that no count of restraints foresees
             raise ModelError(diagnose() or [Problem("", name + str(error))]) from error

@@ -43,7 +43,7 @@ def test_json_output_reads_back_as_the_results(tmp_path):
         [(r.label, r.x, r.rx, r.ry, r.m) for r in result.reactions]
     bm = result.extremes().bm
     assert data["extremes"]["bm"] == {"max": bm.max, "x_max": bm.x_max, "min": bm.min, "x_min": bm.x_min}
-    assert data["diagram"] == {k: result.diagram(50)[k] for k in ("x", "nf", "sf", "bm", "d")}
+    assert data["diagram"] == {k: result.diagram(50)[k] for k in ("x", "nf", "sf", "bm", "d", "rotation")}
 
 
 def test_model_problems_are_all_listed_with_status_1(tmp_path):
