@@ -38,7 +38,7 @@ from .loads import (
     has_transverse_part,
     settled_support,
 )
-from .result import ALL_QUANTITIES, QUANTITIES, Diagram, Extremes, Quantity, Reactions, diagram_of, extremes_of, reactions_of
+from .result import ALL_QUANTITIES, Diagram, Extremes, Quantity, Reactions, diagram_of, extremes_of, reactions_of
 from .sections import Section, Stiffness, check_sections, raw_sections
 from .solver import Build, SolveArgs, Solver
 from .supports import INF, Support

@@ -118,6 +118,8 @@ GERBER = beam([FIXED, ROLLER], [ft.UniformLoad(w=-W)], hinges=[4.0])
      lambda r: r.reactions[L].ry, 3 * EI * KAPPA / L),  # two spans: the pier pushes 3EIk/L up
     (GERBER, lambda r: r.reactions[0].m, W * 4**2 / 2 + W * 6 / 2 * 4),  # the hinge carries half the suspended span
     (GERBER, lambda r: r.hinge_jumps[0].jump, gerber_jump()),
+    (GERBER, lambda r: r.rotation(4.0) - r.rotation(4.0, side="left"), gerber_jump()),  # read on both sides
+    (GERBER, lambda r: r.beam.jumps()["rotation"][0], 4.0),  # so envelopes and exports read both
     (None, lambda r: spring_moment(1e-6), 0.0),  # a rotational spring from pinned
     (None, lambda r: spring_moment(3 * EI / L), W * L**2 / 8 / 2),  # through half fixed, 1 / (1 + 3EI/kL)
     (None, lambda r: spring_moment(1e15), W * L**2 / 8),  # to fixed
