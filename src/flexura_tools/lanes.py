@@ -27,7 +27,7 @@ from __future__ import annotations
 import math
 from collections.abc import Sequence
 from dataclasses import dataclass
-from typing import TYPE_CHECKING, Literal
+from typing import TYPE_CHECKING, Literal, cast
 
 from ._engine import SolvedBeam
 from .checks import Checker
@@ -43,6 +43,8 @@ if TYPE_CHECKING:
 Placement = Literal["whole", "adverse"]
 PLACEMENTS: tuple[Placement, ...] = ("whole", "adverse")
 LaneQuantity = Literal["sf", "bm", "d"]
+# The normal force takes no share of a vertical lane.
+LANE_QUANTITIES: tuple[LaneQuantity, ...] = ("sf", "bm", "d")
 # The Chebyshev nodes of [-1, 1] for a cubic: well spread, none at an end (where the
 # section or a support may stand and a line may jump).
 _NODES = tuple(math.cos((2 * j + 1) * math.pi / 8) for j in range(4))
@@ -71,13 +73,13 @@ class Lane:
         c.finite(self.w, f"{path}.w")
         if self.placement not in PLACEMENTS:
             c.add(f"{path}.placement", f"must be 'whole' or 'adverse', got {show(self.placement)}")
-        given: object = self.clearances
+        given = cast(object, self.clearances)  # as given: the checks do not trust the types
         if given is None:
             return
-        if not (isinstance(given, tuple) and len(given) == 2):  # pyright: ignore[reportUnknownArgumentType]
-            c.add(f"{path}.clearances", f"must be (behind, ahead), two distances, got {show(given)}")
+        if not (isinstance(given, tuple) and len(cast("tuple[object, ...]", given)) == 2):
+            c.add(f"{path}.clearances", f"must be (behind, ahead), two distances, got {show(self.clearances)}")
             return
-        pair: tuple[object, object] = given  # pyright: ignore[reportUnknownVariableType]
+        pair = cast("tuple[object, object]", given)
         for k, (name, value) in enumerate(zip(("behind", "ahead"), pair)):
             distance = c.finite(value, f"{path}.clearances[{k}]")
             if distance is not None and distance < 0:
@@ -270,6 +272,8 @@ class Surface:
         for p, ((a, b), nodes, solves) in enumerate(zip(self.pieces, self.nodes, self.solved)):
             # Each node's solve read at every section: the line of sections outside the piece.
             direct = [solve.values(q, reads) for solve in solves]
+            right: list[tuple[float, float]] = []
+            left: list[tuple[float, float]] = []
             if q != "d":
                 right = [(solve.values("bm", x), solve.values("sf", x)) for solve, x in zip(solves, nodes)]
                 left = [(solve.values("bm", x, "left"), solve.values("sf", x, "left")) for solve, x in zip(solves, nodes)]
@@ -295,6 +299,28 @@ class Surface:
                     b_list.append(hi)
                     rows.append(_refit(on_piece, a, b, lo, hi))
         return Lines(np.array(section_ids, dtype=np.intp), np.array(a_list), np.array(b_list), np.array(rows))
+
+    def tensor(self, q: Literal["sf", "bm"], sections: Sequence[Section]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+        """Per section and piece between the beam's features, the line's ordinates at the
+        piece's nodes (sections, pieces, 4): for the load left of the section, and for the
+        load right of it (the same for a section outside the piece). Each is one cubic
+        over the whole piece: its part on the section's side is the line."""
+        import numpy as np
+        reads = [s.read for s in sections]
+        inside = [self._piece_of(s.x) for s in sections]
+        left_of = np.zeros((len(sections), len(self.pieces), 4))
+        for p, (nodes, solves) in enumerate(zip(self.nodes, self.solved)):
+            left_of[:, p, :] = np.array([solve.values(q, reads) for solve in solves]).T
+        right_of = left_of.copy()
+        for p, (nodes, solves) in enumerate(zip(self.nodes, self.solved)):
+            right = [(solve.values("bm", x), solve.values("sf", x)) for solve, x in zip(solves, nodes)]
+            left = [(solve.values("bm", x, "left"), solve.values("sf", x, "left")) for solve, x in zip(solves, nodes)]
+            for i, s in enumerate(sections):
+                if inside[i] == p:
+                    # The load left of the section: the values just right of the load, carried to s.
+                    left_of[i, p] = [m + v * (s.x - x) if q == "bm" else v for (m, v), x in zip(right, nodes)]
+                    right_of[i, p] = [m + v * (s.x - x) if q == "bm" else v for (m, v), x in zip(left, nodes)]
+        return left_of, right_of
 
     def _deflection_sides(self, x: float, a: float, b: float) -> list[tuple[float, float, list[float]]]:
         """The deflection's line at a section x inside the piece [a, b]: by reciprocity,
@@ -394,8 +420,8 @@ def lane_share(solver: Solver, lane: Lane, x: Sequence[float], quantities: Seque
     """The adverse lane's share at every entry of a mesh x, and at the supports."""
     surface = Surface(solver, "the beam alone: ")
     sections = sections_of(x, solver.span)
-    wanted: list[LaneQuantity] = [q for q in ("sf", "bm", "d") if q in quantities]
-    entries = {q: areas(surface.lines(q, sections), len(sections)) for q in wanted}
+    wanted: list[LaneQuantity] = [q for q in LANE_QUANTITIES if q in quantities]
+    entries: dict[LaneQuantity, Areas] = {q: areas(surface.lines(q, sections), len(sections)) for q in wanted}
     return LaneShare(float(lane.w), entries, areas(surface.reactions(supports), 2 * len(supports)))
 
 
@@ -430,7 +456,8 @@ class LaneEnvelope(Envelope):
     def coincident(self, quantity: Quantity, which: Which = "max") -> dict[Quantity, list[float]]:
         """The other quantities acting with the band's max (or min) of `quantity`, per
         entry: the governing position's, plus the lane on `quantity`'s adverse parts."""
-        vehicle = {q: list(column) for q, column in super().coincident(quantity, which).items()}
+        vehicle: dict[Quantity, list[float]] = {q: list(column) for q, column
+                                                in super().coincident(quantity, which).items()}
         if quantity not in ("sf", "bm", "d"):
             return vehicle
         share = self.share()

@@ -1,0 +1,114 @@
+"""Code load models against closed forms: HL-93 on a simple span (the greatest moment
+under the middle axle where mid-span halves its distance to the axles' resultant),
+HL-93's two trucks over two equal spans (the support moment's influence line in
+closed form), Cooper E80 on a 10 ft span, LM71 beside moving_load with its lane;
+and their parameters refused outside what the codes allow."""
+import math
+
+import pytest
+
+import flexura_tools as ft
+from flexura_tools import codes
+from flexura_tools.lanes import Lane
+
+
+def simple(span):
+    return ft.Beam(span=span, E=3.0e7, I=0.4, supports=[ft.Support.pin(0.0, "A"), ft.Support.roller(span, "B")])
+
+
+def moment_line(span, s, xi):
+    """A simple span's moment at s for a unit load at xi (sagging positive)."""
+    return 0.0 if not 0 <= xi <= span else xi * (span - s) / span if xi <= s else s * (span - xi) / span
+
+
+def test_hl93_on_a_simple_span_is_the_truck_rule_plus_the_lane():
+    span = 30.0
+    d = (145.0 * 4.3 - 35.0 * 4.3) / 325.0  # the resultant behind the middle axle
+    s = span / 2 + d / 2  # the middle axle's section
+    step = (s + 4.3) / 250  # puts the front axle (4.3 m ahead of it) on the step grid
+    env = codes.hl93().run(simple(span), step=step, points=[s])
+    e = env.x.index(s)
+    truck = sum(p * moment_line(span, s, x) for p, x in ((35.0, s + 4.3), (145.0, s), (145.0, s - 4.3)))
+    assert env.bands["bm"].max[e] == pytest.approx(1.33 * truck + 9.3 * s * (span - s) / 2, rel=1e-12)
+    assert env.bands["bm"].max_by[e].case == "design truck and lane"
+    assert env.bands["bm"].max_by[e].detail == "last spacing 4.3"
+    assert env.lane_parts("bm", "max", e) == [(0.0, span)]
+    # The shear at the end: the rear axle on the support, the lane on the whole span.
+    env = codes.hl93().run(simple(span), step=0.1)
+    assert env.bands["sf"].max[0] == pytest.approx(
+        1.33 * (145.0 + 145.0 * 25.7 / 30 + 35.0 * 21.4 / 30) + 9.3 * 15.0, rel=1e-12)
+
+
+def test_hl93_two_trucks_govern_the_support_moment_of_two_equal_spans():
+    span, step = 20.0, 0.1
+    beam = ft.Beam(span=2 * span, E=3.0e7, I=0.4, supports=[ft.Support.pin(0.0, "A"), ft.Support.roller(span, "B"),
+                                                            ft.Support.roller(2 * span, "C")])
+    env = codes.hl93().run(beam, step=step)
+    e = env.x.index(span)
+
+    def line(xi):  # M at B for a unit load: -a (L^2 - a^2) / (4 L^2), a from the nearer end
+        a = xi if xi <= span else 2 * span - xi
+        return 0.0 if not 0 <= xi <= 2 * span else -a * (span * span - a * a) / (4 * span * span)
+
+    def truck(front):  # one truck forward, its relieving axles left out
+        return sum(min(p * line(front - o), 0.0) for p, o in ((35.0, 0.0), (145.0, 4.3), (145.0, 8.6)))
+    fronts = [k * step for k in range(int((2 * span + 8.6) / step + 1e-9) + 1)]
+    single = [truck(f) for f in fronts]
+    gap = math.ceil((8.6 + 15.0) / step - 1e-9)
+    pairs = min(single[k] + min([0.0] + single[:max(k - gap + 1, 0)]) for k in range(len(fronts)))
+    lane = -9.3 * (2 * span) ** 2 / 32  # the whole beam: -w L^2 / 8 with L = 20
+    expected = 0.9 * (1.33 * pairs + lane)
+    assert env.bands["bm"].min[e] == pytest.approx(expected, rel=1e-9)
+    assert env.bands["bm"].min_by[e].case == "90% of two trucks and lane"
+    assert env.bands["bm"].min[e] < 1.33 * min(single) + 9.3 * lane / 9.3  # worse than one truck
+    # Not at mid-span, where a uniform load sags the beam: one truck or the tandem there.
+    assert env.bands["bm"].max_by[env.x.index(8.0)].case != "90% of two trucks and lane"
+
+
+def test_cooper_e80_on_a_ten_foot_span():
+    model = codes.cooper(80, units="kip-ft")
+    # Two 80 kips drivers 5 ft apart, one at 3.75 ft: 160 (3.75)^2 / 10 = 225 kip-ft; the
+    # alternate load's two 100 kips axles 5 ft apart there: 281.25 kip-ft, which governs.
+    drivers = codes.LoadModel("E80 locomotives", model.cases[:1]).run(simple(10.0), step=0.25, points=[3.75])
+    assert max(drivers.bands["bm"].max) == pytest.approx(225.0, rel=1e-12)
+    env = model.run(simple(10.0), step=0.25, points=[3.75])
+    assert env.extremes()["bm"].max == pytest.approx(281.25, rel=1e-12)
+    assert env.extremes()["bm"].max_by.case == "alternate live load"
+
+
+def test_lm71_on_a_simple_span_is_the_vehicle_with_its_lane_cleared_around_it():
+    beam = simple(25.0)
+    env = codes.lm71(alpha=1.33).run(beam, step=0.2, n=50)
+    moving = ft.moving_load(beam, ft.Vehicle(weights=[250.0 * 1.33] * 4, spacings=[1.6] * 3), step=0.2, n=50,
+                            lane=Lane(w=80.0 * 1.33, placement="whole", clearances=(0.8, 0.8)))
+    common = set(env.x) & set(moving.envelope.x)
+    assert len(common) > 20
+    for e, x in enumerate(env.x):
+        if x not in common:
+            continue
+        other = moving.envelope.x.index(x)
+        assert env.bands["bm"].max[e] == pytest.approx(moving.envelope.bm.max[other], rel=1e-9, abs=1e-9)
+
+
+def test_lm1_lanes_follow_the_carriageway_width():
+    assert codes.lm1(5.0).cases[0].lane == 27.0 + 2.5 * 2.0  # one lane and 2 m of remaining area
+    assert codes.lm1(5.6).name == "LM1 (2 lanes)"
+    wide = codes.lm1(11.0).cases[0]
+    assert (wide.train.weights[0], wide.lane) == (600.0, 27.0 + 7.5 + 7.5 + 2.5 * 2.0)
+
+
+@pytest.mark.parametrize("make, path", [
+    (lambda: codes.hl93(dynamic_allowance=0.2), "dynamic_allowance"),
+    (lambda: codes.hl93(rear_spacing=(4.0, 9.0)), "rear_spacing"),
+    (lambda: codes.hl93(rear_spacing=(4.3, 12.0)), "rear_spacing"),
+    (lambda: codes.lm71(alpha=1.2), "alpha"),
+    (lambda: codes.lm71(dynamic_factor=2.5), "dynamic_factor"),
+    (lambda: codes.lm1(0.0), "width"),
+    (lambda: codes.lm1(9.0, alpha_q=(1.0, -1.0)), "alpha_q[1]"),
+    (lambda: codes.cooper(-80), "rating"),
+    (lambda: codes.cl625(dynamic_allowance=0.5), "dynamic_allowance"),
+])
+def test_parameters_outside_the_code_are_model_errors(make, path):
+    with pytest.raises(ft.ModelError) as caught:
+        make()
+    assert path in [p.path for p in caught.value.problems]
