@@ -439,6 +439,7 @@ class LaneEnvelope(Envelope):
     lane: LaneShare | None = None
 
     def share(self) -> LaneShare:
+        """The lane's share (areas of each entry's line, w): always set by with_lane()."""
         assert self.lane is not None
         return self.lane
 
@@ -482,10 +483,12 @@ class LaneEnvelope(Envelope):
         return out
 
     def augment(self, *others: Envelope, names: Sequence[str] | None = None) -> Envelope:
+        """Refused (ModelError): the lane is placed per section, so no member gives a value."""
         raise ModelError([Problem("envelope", "an envelope with a lane on its adverse parts is not combined with "
                                               "others: its lane is placed per section, not per member")])
 
     def plus(self, result: object, factor: float = 1.0) -> Envelope:
+        """Refused (ModelError), as augment()."""
         return self.augment()
 
 
