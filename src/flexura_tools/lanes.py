@@ -25,8 +25,8 @@ shear (and of the moment for a restrained rotation) at its support.
 from __future__ import annotations
 
 import math
-from collections.abc import Sequence
-from dataclasses import dataclass
+from collections.abc import Callable, Sequence
+from dataclasses import dataclass, field
 from typing import TYPE_CHECKING, Literal, cast
 
 from ._engine import SolvedBeam
@@ -383,12 +383,20 @@ class LaneShare:
     negative one to the smallest (the other way round for an upward lane)."""
 
     w: float
-    entries: dict[LaneQuantity, Areas]
+    lines: Callable[[LaneQuantity], Areas]  # a quantity's areas at every entry, worked out once asked
     reactions: Areas
+    _known: dict[LaneQuantity, Areas] = field(default_factory=dict[LaneQuantity, Areas], repr=False)
+
+    def areas(self, q: LaneQuantity) -> Areas:
+        """The areas of q's lines at every entry (worked out on first use: the deflection's
+        cost one solve per section)."""
+        if q not in self._known:
+            self._known[q] = self.lines(q)
+        return self._known[q]
 
     def added(self, q: LaneQuantity, which: Literal["max", "min"]) -> list[float]:
         """The lane's contribution to the band's max (min) of q, per entry."""
-        areas = self.entries[q]
+        areas = self.areas(q)
         area = areas.positive if (which == "max") == (self.w >= 0) else areas.negative
         return [float(self.w * v) for v in area]
 
@@ -398,12 +406,12 @@ class LaneShare:
 
     def parts(self, q: LaneQuantity, which: Literal["max", "min"], entry: int) -> list[tuple[float, float]]:
         """Where the lane stands for the band's max (min) of q at an entry."""
-        return self.entries[q].parts(entry, self.sign(which))
+        return self.areas(q).parts(entry, self.sign(which))
 
     def with_parts(self, q: LaneQuantity, which: Literal["max", "min"], entry: int) -> dict[LaneQuantity, float]:
         """The lane on q's adverse parts at an entry: its effect on every other quantity there."""
         stretches = self.parts(q, which, entry)
-        return {other: float(self.w * areas.over(entry, stretches)) for other, areas in self.entries.items()
+        return {other: float(self.w * self.areas(other).over(entry, stretches)) for other in LANE_QUANTITIES
                 if other != q}
 
 
@@ -415,17 +423,19 @@ def sections_of(x: Sequence[float], span: float) -> list[Section]:
             for e, p in enumerate(x)]
 
 
-def lane_share(solver: Solver, lane: Lane, x: Sequence[float], quantities: Sequence[Quantity],
-               supports: Sequence[tuple[float, float]]) -> LaneShare:
+def lane_share(solver: Solver, lane: Lane, x: Sequence[float], supports: Sequence[tuple[float, float]]) -> LaneShare:
     """The adverse lane's share at every entry of a mesh x, and at the supports."""
     surface = Surface(solver, "the beam alone: ")
     sections = sections_of(x, solver.span)
-    wanted: list[LaneQuantity] = [q for q in LANE_QUANTITIES if q in quantities]
-    entries: dict[LaneQuantity, Areas] = {q: areas(surface.lines(q, sections), len(sections)) for q in wanted}
-    return LaneShare(float(lane.w), entries, areas(surface.reactions(supports), 2 * len(supports)))
+
+    def lines(q: LaneQuantity) -> Areas:
+        return areas(surface.lines(q, sections), len(sections))
+    return LaneShare(float(lane.w), lines, areas(surface.reactions(supports), 2 * len(supports)))
 
 
 Which = Literal["max", "min"]
+LANE_PER_SECTION = ("has a lane on its adverse parts, placed section by section rather than by member: it is not "
+                    "combined with other envelopes or results")
 
 
 @dataclass(frozen=True)
@@ -484,8 +494,7 @@ class LaneEnvelope(Envelope):
 
     def augment(self, *others: Envelope, names: Sequence[str] | None = None) -> Envelope:
         """Refused (ModelError): the lane is placed per section, so no member gives a value."""
-        raise ModelError([Problem("envelope", "an envelope with a lane on its adverse parts is not combined with "
-                                              "others: its lane is placed per section, not per member")])
+        raise ModelError([Problem("envelope", LANE_PER_SECTION)])
 
     def plus(self, result: object, factor: float = 1.0) -> Envelope:
         """Refused (ModelError), as augment()."""
@@ -496,7 +505,7 @@ def with_lane(envelope: Envelope, share: LaneShare) -> LaneEnvelope:
     """The vehicle's envelope with the lane's adverse share added to each band and range."""
     bands: dict[Quantity, Band] = {}
     for q, band in envelope.bands.items():
-        if q in share.entries:
+        if q in LANE_QUANTITIES:
             high = [v + a for v, a in zip(band.max, share.added(q, "max"))]
             low = [v + a for v, a in zip(band.min, share.added(q, "min"))]
             bands[q] = Band(high, low, band.max_member, band.min_member)

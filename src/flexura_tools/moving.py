@@ -74,8 +74,10 @@ class Vehicle:
 def hl93_truck(rear_spacing: float = 4.3) -> Vehicle:
     """AASHTO LRFD bridge design code, articles 3.6.1.2.2 and 3.6.1.3.1: the design
     truck (35, 145 and 145 kN; 4.3 m, then 4.3 to 9.0 m) with the design lane load
-    of 9.3 kN/m (the values are reproduced in the FHWA's free LRFD design examples).
-    A rear spacing outside 4.3 to 9.0 m raises ModelError."""
+    of 9.3 kN/m (the values are reproduced in the FHWA's free LRFD design examples),
+    here on the whole beam and without the dynamic allowance; codes.hl93() places the
+    lane where adverse and applies the rules of article 3.6.1.3.1. A rear spacing
+    outside 4.3 to 9.0 m raises ModelError."""
     if not (is_number(rear_spacing) and 4.3 <= rear_spacing <= 9.0):
         raise ModelError([Problem("rear_spacing", f"the design truck's rear axles are 4.3 to 9.0 m apart, "
                                                   f"got {show(rear_spacing)}")])
@@ -315,5 +317,5 @@ def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0
     found = build(members, n=n, points=points, quantities=quantities, progress=progress, label=label)
     if lane is not None and lane.placement == "adverse":
         supports = [(float(s.x), 1.0 if s.km != 0 else 0.0) for s in beam.supports]
-        found = with_lane(found, lane_share(solver_of(beam.with_loads([])), lane, found.x, quantities, supports))
+        found = with_lane(found, lane_share(solver_of(beam.with_loads([])), lane, found.x, supports))
     return MovingLoad(found, members)

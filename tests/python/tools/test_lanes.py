@@ -37,6 +37,26 @@ def test_two_equal_spans_lane_on_the_adverse_parts_matches_the_closed_forms():
     assert env.coincident("bm", "min")["sf"][b] == pytest.approx(-5 * w * L / 8, rel=1e-12)
 
 
+def test_coincident_values_take_the_lane_whatever_was_enveloped():
+    beam, truck = spans(20.0, 25.0), ft.Vehicle(weights=[100.0, 100.0], spacings=[4.0])
+    every = ft.moving_load(beam, truck, step=0.5, lane=Lane(w=9.3)).envelope
+    moment = ft.moving_load(beam, truck, step=0.5, lane=Lane(w=9.3), quantities=["bm"]).envelope
+    assert moment.x == every.x
+    assert moment.coincident("bm", "min")["sf"] == every.coincident("bm", "min")["sf"]
+    assert moment.coincident("bm", "max")["d"] == every.coincident("bm", "max")["d"]
+
+
+def test_an_envelope_with_an_adverse_lane_is_not_combined():
+    beam = spans(20.0, 25.0)
+    lane = ft.moving_load(beam, NOTHING, step=1.0, lane=Lane(w=9.3))
+    other = ft.moving_load(beam, ft.Vehicle(weights=[100.0]), step=1.0)
+    for combine in (lambda: ft.augment(other, lane), lambda: other.envelope | lane.envelope,
+                    lambda: lane.envelope | other.envelope, lambda: beam.with_loads([]).solve() + lane.envelope,
+                    lambda: ft.plus(lane, beam.with_loads([]).solve())):
+        with pytest.raises(ft.ModelError, match="section by section"):
+            combine()
+
+
 def direct(beam, quantity, x, side, sign, w, n=4000):
     """The lane solved directly on the parts where a dense influence line has the sign."""
     line = ft.influence_line(beam, quantity, x, side=side, n=n)
