@@ -47,8 +47,8 @@ _BLOCK = 256
 @dataclass(frozen=True, slots=True)
 class Train:
     """Axle weights from the front axle back (positive: downwards) and the spacings
-    between them; `free`: the last spacing takes any value in this range instead
-    (the worst for each effect); `neglect_relieving`: an axle whose effect has the
+    between them; `free`: the last spacing takes any value in this range instead of
+    spacings[-1] (the worst for each effect, exactly); `neglect_relieving`: an axle whose effect has the
     other sign than the one sought is left out."""
 
     weights: tuple[float, ...]
@@ -153,6 +153,12 @@ class LoadModel:
         front axle at every `step` both ways, the mesh as an envelope's (`n`, `points`)."""
         checked(beam)
         c = Checker()
+        if not self.cases:
+            c.add("cases", "a load model needs at least one case")
+        for k, case in enumerate(self.cases):
+            _check_case(c, case, f"cases[{k}]")
+        if c.problems:
+            raise ModelError(c.problems)
         size = c.positive(step, "step")
         c.count(n, "n")
         span = float(beam.span)
@@ -166,8 +172,51 @@ class LoadModel:
 
 
 def _length(case: Case) -> float:
+    """From the front axle to the rear one at their furthest apart."""
     train = case.train
-    return math.fsum(train.spacings) + (train.free[1] if train.free else 0.0)
+    return math.fsum(train.spacings[:-1]) + train.free[1] if train.free else math.fsum(train.spacings)
+
+
+def _check_case(c: Checker, case: object, path: str) -> None:
+    """Every problem of one case of a model of the caller's, under `path`."""
+    if not isinstance(case, Case):
+        c.add(path, f"is not a codes.Case: got {show(case)}")
+        return
+    train = cast(object, case.train)
+    if not isinstance(train, Train):
+        c.add(f"{path}.train", f"is not a codes.Train: got {show(train)}")
+        return
+    if not train.weights:
+        c.add(f"{path}.train.weights", "needs at least one axle")
+    for k, weight in enumerate(train.weights):
+        c.finite(weight, f"{path}.train.weights[{k}]")
+    if len(train.spacings) != max(len(train.weights) - 1, 0):
+        c.add(f"{path}.train.spacings", f"{len(train.weights)} axles need {len(train.weights) - 1} spacings, "
+                                        f"got {len(train.spacings)}")
+    for k, spacing in enumerate(train.spacings):
+        c.positive(spacing, f"{path}.train.spacings[{k}]")
+    if train.free is not None:
+        low, high = (c.positive(v, f"{path}.train.free[{k}]") for k, v in enumerate(train.free))
+        if low is not None and high is not None and low > high:
+            c.add(f"{path}.train.free", f"(least, largest) in that order, got {show(train.free)}")
+        if len(train.weights) < 2:
+            c.add(f"{path}.train.free", "a free spacing needs two axles or more")
+        if case.clear is not None or case.trailing or case.headway is not None:
+            c.add(f"{path}.train.free", "a free spacing with a clear zone, a trailing load or a second train "
+                                        "is not built")
+    for name in ("axle_factor", "lane", "trailing"):
+        c.finite(getattr(case, name), f"{path}.{name}")
+    for name in ("trailing_gap",) + (("headway",) if case.headway is not None else ()):
+        value = c.finite(getattr(case, name), f"{path}.{name}")
+        if value is not None and value < 0:
+            c.add(f"{path}.{name}", f"must be 0 or more, got {show(value)}")
+    if case.clear is not None:
+        for k, value in enumerate(case.clear):
+            distance = c.finite(value, f"{path}.clear[{k}]")
+            if distance is not None and distance < 0:
+                c.add(f"{path}.clear[{k}]", f"must be 0 or more, got {show(value)}")
+    if case.applies not in ("all", "hogging"):
+        c.add(f"{path}.applies", f"must be 'all' or 'hogging', got {show(case.applies)}")
 
 
 # --- evaluation ------------------------------------------------------------------------------

@@ -85,7 +85,10 @@ class Lane:
             if distance is not None and distance < 0:
                 c.add(f"{path}.clearances[{k}]", f"{name} must be 0 or more, got {show(value)}")
         if self.placement == "adverse":
-            c.add(f"{path}.clearances", "a clear zone around the vehicle is taken with placement='whole' only")
+            c.add(f"{path}.clearances", "a clear zone around the vehicle is taken with placement='whole' only; for "
+                                        "the lane where adverse and cleared around the axles, run "
+                                        "codes.LoadModel(name, (codes.Case(name, codes.Train(weights, spacings), "
+                                        "lane=w, clear=(behind, ahead)),)).run(beam)")
 
 
 @dataclass(frozen=True, slots=True)

@@ -39,16 +39,40 @@ def test_hl93_on_a_simple_span_is_the_truck_rule_plus_the_lane():
         1.33 * (145.0 + 145.0 * 25.7 / 30 + 35.0 * 21.4 / 30) + 9.3 * 15.0, rel=1e-12)
 
 
+def two_spans(span):
+    return ft.Beam(span=2 * span, E=3.0e7, I=0.4, supports=[ft.Support.pin(0.0, "A"), ft.Support.roller(span, "B"),
+                                                            ft.Support.roller(2 * span, "C")])
+
+
+def support_moment_line(span, xi):
+    """M at the middle support of two equal spans for a unit load: -a (L^2 - a^2) / (4 L^2)."""
+    a = xi if xi <= span else 2 * span - xi
+    return 0.0 if not 0 <= xi <= 2 * span else -a * (span * span - a * a) / (4 * span * span)
+
+
+def test_a_free_rear_spacing_takes_its_worst_value_exactly():
+    span, step = 10.0, 0.25  # the line is lowest 5.77 m from either end, 8.45 m apart
+    truck = codes.Train((35.0, 145.0, 145.0), (4.3, 4.3), free=(4.3, 9.0), neglect_relieving=True)
+    env = codes.LoadModel("truck", (codes.Case("truck", truck),)).run(two_spans(span), step=step)
+    found = env.bands["bm"].min[env.x.index(span)]
+    # Brute force on a 5 mm grid of spacings: never worse than the exact window, and close to it.
+    fronts = [k * step for k in range(int((2 * span + 13.3) / step) + 1)]
+    grid = [4.3 + 0.005 * j for j in range(941)]
+    brute = min(sum(min(p * support_moment_line(span, x), 0.0) for p, x in ((35.0, f), (145.0, f - 4.3),
+                                                                           (145.0, f - 4.3 - g)))
+                for f in fronts for g in grid)
+    assert brute - 1e-3 <= found <= brute + 1e-9 * abs(brute)
+    spacing = float(env.bands["bm"].min_by[env.x.index(span)].detail.split()[-1])
+    assert 7.0 < spacing <= 9.0  # far from the least spacing, where the code lets it go
+
+
 def test_hl93_two_trucks_govern_the_support_moment_of_two_equal_spans():
     span, step = 20.0, 0.1
-    beam = ft.Beam(span=2 * span, E=3.0e7, I=0.4, supports=[ft.Support.pin(0.0, "A"), ft.Support.roller(span, "B"),
-                                                            ft.Support.roller(2 * span, "C")])
-    env = codes.hl93().run(beam, step=step)
+    env = codes.hl93().run(two_spans(span), step=step)
     e = env.x.index(span)
 
-    def line(xi):  # M at B for a unit load: -a (L^2 - a^2) / (4 L^2), a from the nearer end
-        a = xi if xi <= span else 2 * span - xi
-        return 0.0 if not 0 <= xi <= 2 * span else -a * (span * span - a * a) / (4 * span * span)
+    def line(xi):
+        return support_moment_line(span, xi)
 
     def truck(front):  # one truck forward, its relieving axles left out
         return sum(min(p * line(front - o), 0.0) for p, o in ((35.0, 0.0), (145.0, 4.3), (145.0, 8.6)))
@@ -107,6 +131,13 @@ def test_lm1_lanes_follow_the_carriageway_width():
     (lambda: codes.lm1(9.0, alpha_q=(1.0, -1.0)), "alpha_q[1]"),
     (lambda: codes.cooper(-80), "rating"),
     (lambda: codes.cl625(dynamic_allowance=0.5), "dynamic_allowance"),
+    (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1.0, 2.0), (0.0,))),)).run(simple(5.0)),
+     "cases[0].train.spacings[0]"),
+    (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1.0, 2.0), (1.0,), free=(3.0, 2.0))),)).run(
+        simple(5.0)), "cases[0].train.free"),
+    (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1.0,)), clear=(-1.0, 0.0)),)).run(simple(5.0)),
+     "cases[0].clear[0]"),
+    (lambda: codes.LoadModel("own", ("a",)).run(simple(5.0)), "cases[0]"),  # type: ignore[arg-type]
 ])
 def test_parameters_outside_the_code_are_model_errors(make, path):
     with pytest.raises(ft.ModelError) as caught:
