@@ -143,3 +143,24 @@ def test_parameters_outside_the_code_are_model_errors(make, path):
     with pytest.raises(ft.ModelError) as caught:
         make()
     assert path in [p.path for p in caught.value.problems]
+
+
+def test_lm71_lane_where_hogging_cleared_around_its_axles_on_two_spans():
+    span, step = 15.0, 0.2
+    env = codes.lm71().run(two_spans(span), step=step)
+    found = env.bands["bm"].min[env.x.index(span)]
+
+    def hogging_area(lo, hi, parts=3000):  # the line is negative everywhere: Simpson's rule
+        if hi <= lo:
+            return 0.0
+        h = (hi - lo) / parts
+        return h / 3 * sum((1 if k in (0, parts) else 4 if k % 2 else 2) * support_moment_line(span, lo + k * h)
+                           for k in range(parts + 1))
+    whole = hogging_area(0.0, 2 * span)
+    best = 0.0
+    for k in range(int((2 * span + 4.8) / step) + 1):
+        front = k * step
+        axles = sum(250.0 * support_moment_line(span, front - 1.6 * i) for i in range(4))
+        cleared = hogging_area(max(front - 4.8 - 0.8, 0.0), min(front + 0.8, 2 * span))
+        best = min(best, axles + 80.0 * (whole - cleared))
+    assert found == pytest.approx(best, rel=1e-9)
