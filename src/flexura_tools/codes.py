@@ -90,6 +90,14 @@ class Governing:
     direction: Direction
     front: float
     detail: str = ""
+    # Every axle of the arrangement: (position, weight times the case's factor, side), the
+    # second train's too; an axle on the section counts as just left of it (side < 0),
+    # just right (side > 0), or on the worse side (0: a free spacing's axle, which a
+    # hair more or less puts on either). Relieving axles are among them where the case
+    # leaves them out: they are left out again when the arrangement is read.
+    axles: tuple[tuple[float, float, float], ...] = field(default=(), repr=False)
+    hair: float = field(default=-1.0, repr=False)
+    case_index: int = field(default=0, repr=False)
 
 
 @dataclass(frozen=True, slots=True)
@@ -127,6 +135,21 @@ class CodeEnvelope:
     reactions: dict[str, CodeBand]
     areas: dict[LaneQuantity, Areas] = field(repr=False)
     lane_sign: float = field(default=1.0, repr=False)
+    reader: _Run | None = field(default=None, repr=False, compare=False)
+
+    def coincident(self, quantity: LaneQuantity, which: Which = "max") -> dict[LaneQuantity, list[float]]:
+        """The other quantity (the moment with a shear, the shear with a moment) acting with
+        the band's max (min) of `quantity` at each entry: the governing arrangement read
+        again (the same axles, relieving ones left out as for `quantity`, the lane on
+        `quantity`'s adverse parts)."""
+        if quantity not in self.bands or which not in ("max", "min"):
+            raise ModelError([Problem("quantity", f"give 'sf' or 'bm' and 'max' or 'min', got {show(quantity)}, "
+                                                  f"{show(which)}")])
+        assert self.reader is not None
+        band = self.bands[quantity]
+        governing = band.max_by if which == "max" else band.min_by
+        other: LaneQuantity = "sf" if quantity == "bm" else "bm"
+        return {other: [self.reader.reading(quantity, other, which, e, g) for e, g in enumerate(governing)]}
 
     def extremes(self) -> dict[LaneQuantity, CodeExtreme]:
         """Per quantity the mesh's largest and smallest value (the leftmost of equal ones)."""
@@ -262,6 +285,17 @@ class _Lines:
             out[:, index] = np.where(use_left, value_left, value_right)
         return out.reshape((len(at), *x.shape))
 
+    def at_section(self, e: int, x: float, hair: float) -> float:
+        """Section e's line at one load position, as values() reads it."""
+        import bisect
+        if not 0.0 <= x <= self.span:
+            return 0.0
+        p = min(max(bisect.bisect_right(self.bp.tolist(), x) - 1, 0), len(self.mid) - 1)
+        u = (x - float(self.mid[p])) / float(self.half[p])
+        s = float(self.at[e, 0, 0])
+        c = self.cl[e, p] if x < s or (x == s and hair < 0) else self.cr[e, p]
+        return float(c[0] + u * (c[1] + u * (c[2] + u * c[3])))
+
     def candidates(self) -> tuple[NDArray[np.float64], NDArray[np.float64], NDArray[np.float64]]:
         """Per section, the positions where its line can take its extreme over a window
         besides the window's ends (the pieces' ends, the section, the cubics' turning
@@ -349,7 +383,34 @@ class _Run:
             label = support.label or f"{float(support.x):g}"
             reactions[label] = CodeBand([combined.max[k]], [combined.min[k]], [combined.max_by[k]], [combined.min_by[k]])
         lane = next((case.lane for case in self.model.cases if case.lane), 1.0)
-        return CodeEnvelope(self.model.name, self.x, bands, reactions, self.areas, 1.0 if lane >= 0 else -1.0)
+        return CodeEnvelope(self.model.name, self.x, bands, reactions, self.areas, 1.0 if lane >= 0 else -1.0, self)
+
+    def reading(self, q: LaneQuantity, other: LaneQuantity, which: Which, e: int, governing: Governing) -> float:
+        """`other` at entry e under the arrangement that gives q's max (min) there."""
+        case = self.model.cases[governing.case_index]
+        sign = 1.0 if which == "max" else -1.0
+        sought, read = self.lines[q], self.lines[other]
+        total = 0.0
+        for x, weight, side in governing.axles:
+            if side == 0.0:  # the worse of the two sides
+                side = max((-1.0, 1.0), key=lambda h: sign * weight * sought.at_section(e, x, h))
+            if case.train.neglect_relieving and not sign * weight * sought.at_section(e, x, side) > 0:
+                continue
+            total += weight * read.at_section(e, x, side)
+        back = -1.0 if governing.direction == "forward" else 1.0
+        length = math.fsum(case.train.spacings)
+        if case.lane:
+            stretches = self.areas[q].parts(e, sign if case.lane > 0 else -sign)
+            if case.clear is not None:
+                behind, ahead = case.clear
+                ends = (governing.front - back * ahead, governing.front + back * (length + behind))
+                stretches = _outside(stretches, min(ends), max(ends))
+            total += case.lane * self.areas[other].over(e, stretches)
+        if case.trailing:
+            start = governing.front + back * (length + case.trailing_gap)
+            behind_train = (0.0, start) if back < 0 else (start, self.span)
+            total += case.trailing * self.areas[other].over(e, [behind_train])
+        return total
 
     def _mask(self, case: Case, q: LaneQuantity) -> tuple[NDArray[np.bool_], NDArray[np.bool_]] | None:
         """Where a case counts, for max and for min (None: everywhere)."""
@@ -382,9 +443,12 @@ class _Run:
                                               else self.span - k * self.step).astype(np.float64)
                 back = -1.0 if direction == "forward" else 1.0
                 effect = np.full((sections, count), -np.inf)
-                detail = np.zeros((sections, count))
+                hairs = np.full((sections, count), -1.0)
+                places = np.zeros((sections, count))
+                seconds = np.full((sections, count), -1)
                 for hair in (-1.0, 1.0):
                     value = np.zeros((sections, count))
+                    place = np.zeros((sections, count))
                     for block in range(0, count, _BLOCK):
                         part = slice(block, min(block + _BLOCK, count))
                         axles = front[part, None] + back * fixed_offsets[None, :]
@@ -393,22 +457,27 @@ class _Run:
                             ordinates = np.maximum(sign * ordinates, 0.0) * sign
                         value[:, part] = ordinates.sum(axis=2)
                         if train.free and window is not None:
-                            extra, spacing = self._free(train, lines, window, front[part], back, weights[-1], sign,
-                                                        hair, offsets[-2])
+                            extra, place[:, part] = self._free(train, lines, window, front[part], back, weights[-1],
+                                                               sign, hair, offsets[-2])
                             value[:, part] += extra
-                            detail[:, part] = spacing
+                    second = np.full((sections, count), -1)
                     if case.headway is not None:  # the second train's axles; the lane once
                         gap = math.ceil((math.fsum(train.spacings) + case.headway) / self.step - 1e-9)
-                        value = _two_trains(value, sign, gap)
+                        value, second = _two_trains(value, sign, gap)
                     value = value + self._lane(case, lane_areas, lines, front, back, train, sign)
-                    effect = np.where((sign * value > sign * effect) | np.isinf(effect), value, effect)
+                    better = (sign * value > sign * effect) | np.isinf(effect)
+                    effect = np.where(better, value, effect)
+                    hairs = np.where(better, hair, hairs)
+                    places = np.where(better, place, places)
+                    seconds = np.where(better, second, seconds)
                 signed = sign * effect
                 where = signed.argmax(axis=1)
                 got = signed[np.arange(sections), where]
                 for i in np.flatnonzero(got > top):
                     top[i] = got[i]
-                    top_by[i] = Governing(case.name, direction, float(front[where[i]]),
-                                          self._detail(case, float(detail[i, where[i]])))
+                    j = int(where[i])
+                    top_by[i] = self._governing(case, direction, front, j, float(hairs[i, j]), float(places[i, j]),
+                                                int(seconds[i, j]))
             value = sign * top
             if mask is not None:
                 allowed = mask[0] if which == "max" else mask[1]
@@ -416,19 +485,35 @@ class _Run:
             best[which] = (value, top_by)
         return _Result(best["max"][0], best["min"][0], best["max"][1], best["min"][1])
 
-    def _detail(self, case: Case, value: float) -> str:
-        if case.train.free:
-            return f"last spacing {value:.4g}"
+    def _governing(self, case: Case, direction: Direction, front: NDArray[np.float64], j: int, hair: float,
+                   place: float, second: int) -> Governing:
+        """What gives a value: the case's arrangement with its front axle at front[j]."""
+        train = case.train
+        back = -1.0 if direction == "forward" else 1.0
+        factor = case.axle_factor
+        at = float(front[j])
+        offsets = train.offsets()
+        count = len(train.weights) - (1 if train.free else 0)
+        axles = [(at + back * offsets[i], factor * train.weights[i], hair) for i in range(count)]
+        detail = ""
+        if train.free:
+            axles.append((place, factor * train.weights[-1], 0.0))
+            detail = f"last spacing {abs(place - (at + back * offsets[-2])):.4g}"
         if case.headway is not None:
-            return f"a second train {case.headway:g} or more behind"
-        return ""
+            detail = f"a second train {case.headway:g} or more behind"
+            if second >= 0:
+                lead = float(front[second])
+                axles += [(lead + back * offset, factor * weight, hair) for offset, weight in zip(offsets, train.weights)]
+                detail = f"a second train {abs(at - lead) - math.fsum(train.spacings):.4g} behind"
+        index = self.model.cases.index(case)
+        return Governing(case.name, direction, at, detail, tuple(axles), hair, index)
 
     def _free(self, train: Train, lines: _Lines,
               window: tuple[NDArray[np.float64], NDArray[np.float64], NDArray[np.float64]],
               front: NDArray[np.float64], back: float, weight: float, sign: float, hair: float,
               before: float) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
         """The last axle's worst ordinate over the window its free spacing allows, times its
-        weight, and the spacing giving it: the line's extreme over a window is at its ends
+        weight, and where it stands: the line's extreme over a window is at its ends
         or at one of its candidates inside."""
         import numpy as np
         assert train.free is not None
@@ -451,7 +536,7 @@ class _Run:
             best, place = np.where(better, v, best), np.where(better, where[:, c:c + 1], place)
         if train.neglect_relieving:
             best = np.maximum(best, 0.0)
-        return sign * best, np.abs(place - anchor[None, :])
+        return sign * best, place
 
     def _lane(self, case: Case, lane_areas: Areas, lines: _Lines, front: NDArray[np.float64], back: float,
               train: Train, sign: float) -> NDArray[np.float64]:
@@ -500,23 +585,38 @@ def _primitive(lane_areas: Areas, x: NDArray[np.float64], sign: float) -> NDArra
     return out
 
 
+def _outside(stretches: Sequence[tuple[float, float]], lo: float, hi: float) -> list[tuple[float, float]]:
+    """The stretches less [lo, hi]."""
+    out: list[tuple[float, float]] = []
+    for a, b in stretches:
+        out += [(a, min(b, lo))] if a < min(b, lo) else []
+        out += [(max(a, hi), b)] if max(a, hi) < b else []
+    return out
+
+
 def _primitive_of(c: NDArray[np.float64], u: NDArray[np.float64] | float) -> NDArray[np.float64]:
     """The primitive of the cubic c (in u), zero at u = 0."""
     import numpy as np
     return np.asarray(u * (c[0] + u * (c[1] / 2 + u * (c[2] / 3 + u * c[3] / 4))), dtype=np.float64)
 
 
-def _two_trains(value: NDArray[np.float64], sign: float, gap: int) -> NDArray[np.float64]:
+def _two_trains(value: NDArray[np.float64], sign: float, gap: int) -> tuple[NDArray[np.float64], NDArray[np.int_]]:
     """A second train `gap` or more positions behind the first: the first's value plus the
-    worst of the second's over those positions (none of it on the beam: 0)."""
+    worst of the second's over those positions (none of it on the beam: 0), and that
+    position's index (-1: none adds)."""
     import numpy as np
-    signed = sign * value
-    count = signed.shape[1]
-    running = np.maximum.accumulate(np.maximum(signed, 0.0), axis=1)
+    signed = np.maximum(sign * value, 0.0)
+    count = int(signed.shape[1])
+    running = np.maximum.accumulate(signed, axis=1)
+    # The latest position reaching the running worst: its index, carried forward.
+    positions = np.arange(count)[None, :]
+    reached = np.maximum.accumulate(np.where(signed == running, positions, -1), axis=1)
     shifted = np.zeros_like(signed)
+    index = np.full(signed.shape, -1)
     if gap < count:
         shifted[:, gap:] = running[:, :count - gap]
-    return sign * (signed + shifted)
+        index[:, gap:] = np.where(running[:, :count - gap] > 0, reached[:, :count - gap], -1)
+    return value + sign * shifted, index
 
 
 def _only_ry(lines: Lines) -> Lines:

@@ -164,3 +164,38 @@ def test_lm71_lane_where_hogging_cleared_around_its_axles_on_two_spans():
         cleared = hogging_area(max(front - 4.8 - 0.8, 0.0), min(front + 0.8, 2 * span))
         best = min(best, axles + 80.0 * (whole - cleared))
     assert found == pytest.approx(best, rel=1e-9)
+
+
+def girder():
+    return ft.Beam(span=65.0, E=3.6e7, I=2.9, supports=[ft.Support.pin(0.0, "A"), ft.Support.roller(20.0, "B"),
+                                                         ft.Support.roller(45.0, "C"), ft.Support.roller(65.0, "D")])
+
+
+@pytest.mark.parametrize("model", [codes.hl93(), codes.lm71(), codes.cooper(), codes.lm1(9.0)], ids=lambda m: m.name)
+def test_what_governs_each_value_gives_it_again(model):
+    env = model.run(girder(), step=0.25, n=60)
+    for q, band in env.bands.items():
+        scale = max(map(abs, band.max + band.min))
+        for which, values, governing in (("max", band.max, band.max_by), ("min", band.min, band.min_by)):
+            for e, (value, by) in enumerate(zip(values, governing)):
+                if not math.isnan(value):
+                    assert env.reader.reading(q, q, which, e, by) == pytest.approx(value, abs=1e-12 * scale)
+
+
+def test_hl93_shear_with_the_hogging_moment_is_the_governing_arrangement_solved():
+    beam = girder()
+    env = codes.hl93().run(beam, step=0.25, n=60)
+    b = env.x.index(20.0)  # left of B
+    by = env.bands["bm"].min_by[b]
+    left = math.nextafter(20.0, 0.0)
+    moment = shear = 0.0
+    for x, weight, _ in by.axles:  # each axle solved alone: those that relieve the hogging left out
+        if 0 <= x <= 65.0:
+            alone = beam.with_loads([ft.PointLoad(x=x, force=-weight)]).solve().solved
+            if alone.values("bm", left) < 0:
+                moment += alone.values("bm", left)
+                shear += alone.values("sf", left)
+    lane = beam.with_loads([ft.UniformLoad(w=-0.9 * 9.3, x1=a, x2=c) for a, c in env.lane_parts("bm", "min", b)])
+    lane_solved = lane.solve().solved
+    assert moment + lane_solved.values("bm", left) == pytest.approx(env.bands["bm"].min[b], rel=1e-9)
+    assert env.coincident("bm", "min")["sf"][b] == pytest.approx(shear + lane_solved.values("sf", left), rel=1e-9)
