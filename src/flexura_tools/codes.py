@@ -271,8 +271,12 @@ class _Lines:
         out = np.zeros((len(self.at), flat.size))
         at = self.at.reshape(-1, 1)
         last = len(self.mid) - 1
+        # A load on a feature belongs to the piece on its side: where the section stands
+        # on a support, the line jumps there.
+        piece = np.clip(np.searchsorted(self.bp, flat, side="left" if hair < 0 else "right") - 1, 0, last)
+        on = (flat >= self.bp[0]) & (flat <= self.bp[-1])  # off the beam: 0
         for p in range(last + 1):
-            inside = (flat >= self.bp[p]) & ((flat < self.bp[p + 1]) if p < last else (flat <= self.bp[p + 1]))
+            inside = (piece == p) & on
             index = np.flatnonzero(inside)
             if not index.size:
                 continue
@@ -290,7 +294,8 @@ class _Lines:
         import bisect
         if not 0.0 <= x <= self.span:
             return 0.0
-        p = min(max(bisect.bisect_right(self.bp.tolist(), x) - 1, 0), len(self.mid) - 1)
+        find = bisect.bisect_left if hair < 0 else bisect.bisect_right
+        p = min(max(find(self.bp.tolist(), x) - 1, 0), len(self.mid) - 1)
         u = (x - float(self.mid[p])) / float(self.half[p])
         s = float(self.at[e, 0, 0])
         c = self.cl[e, p] if x < s or (x == s and hair < 0) else self.cr[e, p]

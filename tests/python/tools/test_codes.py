@@ -199,3 +199,10 @@ def test_hl93_shear_with_the_hogging_moment_is_the_governing_arrangement_solved(
     lane_solved = lane.solve().solved
     assert moment + lane_solved.values("bm", left) == pytest.approx(env.bands["bm"].min[b], rel=1e-9)
     assert env.coincident("bm", "min")["sf"][b] == pytest.approx(shear + lane_solved.values("sf", left), rel=1e-9)
+
+
+def test_an_axle_on_a_support_counts_on_either_side_of_it():
+    one = codes.LoadModel("one axle", (codes.Case("P", codes.Train((100.0,))),))
+    env = one.run(two_spans(20.0), step=0.5, n=8)
+    b = env.x.index(20.0)  # left of B, then right: the axle a hair either side of the support
+    assert (env.bands["sf"].min[b], env.bands["sf"].max[b + 1]) == (pytest.approx(-100.0), pytest.approx(100.0))
