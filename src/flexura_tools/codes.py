@@ -438,56 +438,69 @@ class _Run:
         k = np.arange(count)
         sections = len(lines.at)
         window = lines.candidates() if train.free else None
-        best: dict[Which, tuple[NDArray[np.float64], list[Governing]]] = {}
         sides: tuple[tuple[Which, float], ...] = (("max", 1.0), ("min", -1.0))
-        for which, sign in sides:
-            top = np.full(sections, -np.inf)
-            top_by = [Governing(case.name, "forward", 0.0)] * sections
-            for direction in ("forward", "backward"):
-                front: NDArray[np.float64] = (k * self.step if direction == "forward"
-                                              else self.span - k * self.step).astype(np.float64)
-                back = -1.0 if direction == "forward" else 1.0
-                effect = np.full((sections, count), -np.inf)
-                hairs = np.full((sections, count), -1.0)
-                places = np.zeros((sections, count))
-                seconds = np.full((sections, count), -1)
-                for hair in (-1.0, 1.0):
-                    value = np.zeros((sections, count))
-                    place = np.zeros((sections, count))
-                    for block in range(0, count, _BLOCK):
-                        part = slice(block, min(block + _BLOCK, count))
-                        axles = front[part, None] + back * fixed_offsets[None, :]
-                        ordinates = lines.values(axles, hair) * fixed[None, None, :]
-                        if train.neglect_relieving:
-                            ordinates = np.maximum(sign * ordinates, 0.0) * sign
-                        value[:, part] = ordinates.sum(axis=2)
+        top = {sign: np.full(sections, -np.inf) for _, sign in sides}
+        top_by = {sign: [Governing(case.name, "forward", 0.0)] * sections for _, sign in sides}
+        # Where an axle (or a free axle's window end) stands exactly on a section or a
+        # feature, the train a hair further on differs: only those positions are read
+        # again for that side (the others are the same; half the reading measured).
+        special = np.union1d(lines.at.reshape(-1), lines.bp)
+        special = special[~np.isnan(special)]
+        for direction in ("forward", "backward"):
+            front: NDArray[np.float64] = (k * self.step if direction == "forward"
+                                          else self.span - k * self.step).astype(np.float64)
+            back = -1.0 if direction == "forward" else 1.0
+            reach = fixed_offsets if not train.free else np.concatenate(
+                [fixed_offsets, offsets[-2:-1] + np.array(train.free)])
+            touching = np.flatnonzero(np.isin(front[:, None] + back * reach[None, :], special).any(axis=1))
+            effect = {sign: np.full((sections, count), -np.inf) for _, sign in sides}
+            hairs = {sign: np.full((sections, count), -1.0) for _, sign in sides}
+            places = {sign: np.zeros((sections, count)) for _, sign in sides}
+            seconds = {sign: np.full((sections, count), -1, dtype=np.int_) for _, sign in sides}
+            first: dict[float, tuple[NDArray[np.float64], NDArray[np.float64]]] = {}
+            for hair in (-1.0, 1.0):
+                columns = np.arange(count) if hair < 0 else touching
+                value = {sign: first[sign][0].copy() if hair > 0 else np.zeros((sections, count)) for _, sign in sides}
+                place = {sign: first[sign][1].copy() if hair > 0 else np.zeros((sections, count)) for _, sign in sides}
+                for block in range(0, len(columns), _BLOCK):
+                    part = columns[block:block + _BLOCK]
+                    axles = front[part, None] + back * fixed_offsets[None, :]
+                    ordinates = lines.values(axles, hair) * fixed[None, None, :]
+                    for _, sign in sides:
+                        kept = np.maximum(sign * ordinates, 0.0) * sign if train.neglect_relieving else ordinates
+                        value[sign][:, part] = kept.sum(axis=2)
                         if train.free and window is not None:
-                            extra, place[:, part] = self._free(train, lines, window, front[part], back, weights[-1],
-                                                               sign, hair, offsets[-2])
-                            value[:, part] += extra
-                    second = np.full((sections, count), -1)
+                            extra, place[sign][:, part] = self._free(train, lines, window, front[part], back,
+                                                                     weights[-1], sign, hair, offsets[-2])
+                            value[sign][:, part] += extra
+                if hair < 0:
+                    first = {sign: (value[sign].copy(), place[sign].copy()) for _, sign in sides}
+                for _, sign in sides:
+                    total, second = value[sign], np.full((sections, count), -1, dtype=np.int_)
                     if case.headway is not None:  # the second train's axles; the lane once
                         gap = math.ceil((math.fsum(train.spacings) + case.headway) / self.step - 1e-9)
-                        value, second = _two_trains(value, sign, gap)
-                    value = value + self._lane(case, lane_areas, lines, front, back, train, sign)
-                    better = (sign * value > sign * effect) | np.isinf(effect)
-                    effect = np.where(better, value, effect)
-                    hairs = np.where(better, hair, hairs)
-                    places = np.where(better, place, places)
-                    seconds = np.where(better, second, seconds)
-                signed = sign * effect
+                        total, second = _two_trains(total, sign, gap)
+                    total = total + self._lane(case, lane_areas, lines, front, back, train, sign)
+                    better = (sign * total > sign * effect[sign]) | np.isinf(effect[sign])
+                    effect[sign] = np.where(better, total, effect[sign])
+                    hairs[sign] = np.where(better, hair, hairs[sign])
+                    places[sign] = np.where(better, place[sign], places[sign])
+                    seconds[sign] = np.where(better, second, seconds[sign])
+            for _, sign in sides:
+                signed = sign * effect[sign]
                 where = signed.argmax(axis=1)
                 got = signed[np.arange(sections), where]
-                for i in np.flatnonzero(got > top):
-                    top[i] = got[i]
+                for i in np.flatnonzero(got > top[sign]):
+                    top[sign][i] = got[i]
                     j = int(where[i])
-                    top_by[i] = self._governing(case, direction, front, j, float(hairs[i, j]), float(places[i, j]),
-                                                int(seconds[i, j]))
-            value = sign * top
+                    top_by[sign][i] = self._governing(case, direction, front, j, float(hairs[sign][i, j]),
+                                                      float(places[sign][i, j]), int(seconds[sign][i, j]))
+        best: dict[Which, tuple[NDArray[np.float64], list[Governing]]] = {}
+        for which, sign in sides:
+            value_of = sign * top[sign]
             if mask is not None:
-                allowed = mask[0] if which == "max" else mask[1]
-                value = np.where(allowed, value, np.nan)
-            best[which] = (value, top_by)
+                value_of = np.where(mask[0] if which == "max" else mask[1], value_of, np.nan)
+            best[which] = (value_of, top_by[sign])
         return _Result(best["max"][0], best["min"][0], best["max"][1], best["min"][1])
 
     def _governing(self, case: Case, direction: Direction, front: NDArray[np.float64], j: int, hair: float,
