@@ -369,9 +369,12 @@ class _Run:
         ry = np.ascontiguousarray(rows.transpose(1, 0, 2))
         self.lines_ry = _Lines(self.surface.features, ry, ry, np.full(len(self.supports), np.nan), self.span)
         self.areas_ry = areas(_only_ry(reaction_lines), len(self.supports))
-        # Where a uniform load on the whole beam hogs it: the hogging cases' sections.
+        # Where a uniform load on the whole beam hogs it, between points of contraflexure:
+        # the hogging cases' sections. A stretch reaching a free end (an overhang) has
+        # no point of contraflexure on that side and is left out.
         uniform = solver.solve([("udl", [-1.0, 0.0, self.span, 90.0])], name="a uniform load: ")
-        self.hogging = np.array(uniform.values("bm", [s.read for s in self.sections])) < 0
+        self.hogging = _between_contraflexures(uniform.values("bm", [s.read for s in self.sections]),
+                                               {float(s.x) for s in beam.supports}, self.x, self.span)
         self.interior = np.array([0 < float(s.x) < self.span for s in self.supports])
 
     def envelope(self) -> CodeEnvelope:
@@ -603,6 +606,26 @@ def _primitive(lane_areas: Areas, x: NDArray[np.float64], sign: float) -> NDArra
     return out
 
 
+def _between_contraflexures(moments: Sequence[float], supported: set[float], x: Sequence[float],
+                            span: float) -> NDArray[np.bool_]:
+    """The entries where the moments are negative, but for a run of them that reaches an
+    end of the beam with no support there."""
+    import numpy as np
+    hogging = np.array(moments) < 0
+    runs: list[list[int]] = []
+    for e, negative in enumerate(hogging):
+        if negative and runs and runs[-1][-1] == e - 1:
+            runs[-1].append(e)
+        elif negative:
+            runs.append([e])
+    for run in runs:
+        free_start = run[0] == 0 and 0.0 not in supported
+        free_end = run[-1] == len(x) - 1 and span not in supported
+        if free_start or free_end:
+            hogging[run] = False
+    return hogging
+
+
 def _outside(stretches: Sequence[tuple[float, float]], lo: float, hi: float) -> list[tuple[float, float]]:
     """The stretches less [lo, hi]."""
     out: list[tuple[float, float]] = []
@@ -687,7 +710,8 @@ def hl93(dynamic_allowance: float = 0.33, rear_spacing: tuple[float, float] = (4
       `rear_spacing` for each effect, exactly) with the design lane load;
     - the design tandem (3.6.1.2.3: two 110 kN axles 1.2 m apart) with the lane load;
     - for the negative moment between points of contraflexure under a uniform load on
-      all spans, and the reactions at interior piers only: 90% of two design trucks
+      all spans (an overhang's hogging, which reaches a free end, is not between two),
+      and the reactions at interior piers only: 90% of two design trucks
       (rear spacing 4.3 m) at least 15 m apart (lead axle of one to rear axle of the
       other) with 90% of the lane load.
 

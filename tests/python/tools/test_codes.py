@@ -206,3 +206,12 @@ def test_an_axle_on_a_support_counts_on_either_side_of_it():
     env = one.run(two_spans(20.0), step=0.5, n=8)
     b = env.x.index(20.0)  # left of B, then right: the axle a hair either side of the support
     assert (env.bands["sf"].min[b], env.bands["sf"].max[b + 1]) == (pytest.approx(-100.0), pytest.approx(100.0))
+
+
+def test_hl93_two_trucks_not_on_an_overhang():
+    beam = ft.Beam(span=70.0, E=3.0e7, I=0.4, supports=[ft.Support.pin(0.0, "A"), ft.Support.roller(30.0, "B"),
+                                                         ft.Support.roller(60.0, "C")])
+    env = codes.hl93().run(beam, step=0.5, n=70)
+    governing = env.bands["bm"].min_by
+    assert governing[env.x.index(30.0)].case == "90% of two trucks and lane"  # between contraflexures
+    assert "90% of two trucks and lane" not in {governing[e].case for e, x in enumerate(env.x) if x > 60.0}
