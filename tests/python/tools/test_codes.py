@@ -171,7 +171,8 @@ def girder():
                                                          ft.Support.roller(45.0, "C"), ft.Support.roller(65.0, "D")])
 
 
-@pytest.mark.parametrize("model", [codes.hl93(), codes.lm71(), codes.cooper(), codes.lm1(9.0)], ids=lambda m: m.name)
+@pytest.mark.parametrize("model", [codes.hl93(), codes.lm71(), codes.cooper(), codes.lm1(9.0), codes.cl625()],
+                         ids=lambda m: m.name)
 def test_what_governs_each_value_gives_it_again(model):
     env = model.run(girder(), step=0.25, n=60)
     for q, band in env.bands.items():
