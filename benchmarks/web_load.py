@@ -5,8 +5,9 @@ Starts `flexura serve` on a free local port as its own process, then runs three
 phases, each with the clients all connected at once (HTTP/1.1 keep-alive):
 - solve: every client posts the README's three-span beam (/api/solve, 200 diagram
   intervals) as soon as its last answer is in: the server saturated;
-- paced: every client posts it four times a second, as a page does while its
-  engineer edits (the page sends an edit 25 ms after the last keystroke);
+- paced: every client posts it every 200 to 500 ms (drawn at random, seeded), as
+  a page does while its engineer edits (the page sends an edit 25 ms after the
+  last keystroke: typing at two to five keys a second);
 - mix: saturated again, every tenth request the envelope of the README girder's
   combinations and every tenth Load Model 1 driven across it at 0.5 m steps.
 Prints throughput, p50 and p99 latency, the errors (any answer but 200), the
@@ -22,6 +23,7 @@ import argparse
 import asyncio
 import json
 import os
+import random
 import socket
 import statistics
 import subprocess
@@ -60,8 +62,12 @@ class Phase:
     seconds: float = 0.0
 
 
-async def client(port: int, phase: Phase, mix: bool, pace: float, until: float, count: int) -> None:
+Pace = tuple[float, float]  # seconds from one request's start to the next's, drawn between the two
+
+
+async def client(port: int, phase: Phase, mix: bool, pace: Pace | None, until: float, count: int, seed: int) -> None:
     """One keep-alive connection posting until the phase ends (or its count is reached)."""
+    draw = random.Random(seed)
     reader, writer = await asyncio.open_connection("127.0.0.1", port)
     k = 0
     while time.monotonic() < until and k < count:
@@ -78,7 +84,7 @@ async def client(port: int, phase: Phase, mix: bool, pace: float, until: float, 
         phase.latencies.append(time.monotonic() - started)
         phase.errors += status != 200
         if pace:
-            await asyncio.sleep(max(0.0, pace - (time.monotonic() - started)))
+            await asyncio.sleep(max(0.0, draw.uniform(*pace) - (time.monotonic() - started)))
     writer.close()
 
 
@@ -117,10 +123,10 @@ def children(pid: int) -> list[int]:
     return found
 
 
-async def run_phase(port: int, phase: Phase, clients: int, seconds: float, mix: bool, pace: float) -> None:
+async def run_phase(port: int, phase: Phase, clients: int, seconds: float, mix: bool, pace: Pace | None) -> None:
     started = time.monotonic()
     count = int(seconds * 2000)  # a bound on the requests of one client, beside the time
-    await asyncio.gather(*(client(port, phase, mix, pace, started + seconds, count) for _ in range(clients)))
+    await asyncio.gather(*(client(port, phase, mix, pace, started + seconds, count, k) for k in range(clients)))
     phase.seconds = time.monotonic() - started
 
 
@@ -155,14 +161,16 @@ def main() -> int:
         deadline = time.monotonic() + 30
         while True:  # until the server and its workers answer
             try:
-                asyncio.run(run_phase(port, Phase("warm-up"), 2, 0.5, False, 0.0))
+                asyncio.run(run_phase(port, Phase("warm-up"), 2, 0.5, False, None))
                 break
             except OSError:
                 if time.monotonic() > deadline:
                     raise
                 time.sleep(0.2)
         print(f"{args.clients} clients, {args.seconds:g} s a phase, {args.workers} workers, {os.cpu_count()} cores")
-        for name, mix, pace in (("solve", False, 0.0), ("paced", False, 0.25), ("mix", True, 0.0)):
+        phases: list[tuple[str, bool, Pace | None]] = [("solve", False, None), ("paced", False, (0.2, 0.5)),
+                                                      ("mix", True, None)]
+        for name, mix, pace in phases:
             phase = Phase(name)
             before, cpu = memory(server.pid), cpu_seconds(server.pid)
             asyncio.run(run_phase(port, phase, args.clients, args.seconds, mix, pace))

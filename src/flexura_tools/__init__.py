@@ -31,6 +31,7 @@ from .codes import CodeEnvelope, LoadModel
 from .lanes import Lane, LaneEnvelope
 from .moving import MovingLoad, Vehicle, VehiclePosition, hl93_tandem, hl93_truck, lm1_lane1, moving_load
 from .patterns import pattern_beams, pattern_envelope, spans
+from .pointwise import EnvelopeValues
 from .result import Diagram, Extremes, Quantity, Reaction, Reactions
 from .solver import SolveArgs
 from .supports import Support
@@ -43,5 +44,5 @@ __all__ = [
     "spans", "pattern_beams", "pattern_envelope", "influence_line", "InfluenceLine",
     "Vehicle", "VehiclePosition", "MovingLoad", "moving_load", "hl93_truck", "hl93_tandem", "lm1_lane1", "plot",
     "solve_many", "Solved", "augment", "plus", "Query", "Values", "BandArrays", "InfluenceArrays",
-    "Lane", "LaneEnvelope", "codes", "LoadModel", "CodeEnvelope",
+    "EnvelopeValues", "Lane", "LaneEnvelope", "codes", "LoadModel", "CodeEnvelope",
 ]

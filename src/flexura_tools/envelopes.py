@@ -32,7 +32,7 @@ import operator
 from array import array
 from collections.abc import Callable, Collection, Iterable, Mapping, Sequence
 from dataclasses import dataclass, field
-from typing import TYPE_CHECKING, Any, NamedTuple, Protocol, cast
+from typing import TYPE_CHECKING, Any, NamedTuple, Protocol, cast, overload
 
 from ._engine import SolvedBeam
 from .arrays import floats, ints
@@ -41,6 +41,7 @@ from .errors import ModelError, Problem, show
 from .extremes import find_peak, samples_for
 from .loads import Load, degree_of
 from .model import Beam, Result, jumps_of
+from .pointwise import EnvelopeValues, envelope_at
 from .progress import Progress
 from .result import QUANTITIES, AtSupport, Quantity, reader
 from .supports import Support, names
@@ -49,6 +50,7 @@ if TYPE_CHECKING:
     import numpy as np
     from numpy.typing import NDArray
 
+    from .arrays import Array, Scalar, Side
     from .coincident import Table, Which
 
 # Members solved and held at once: the per-position bookkeeping is spread over many
@@ -196,6 +198,25 @@ class Envelope:
     def d(self) -> Band:
         """The deflection's Band (KeyError when it was not enveloped)."""
         return self["d"]
+
+    @overload
+    def at(self, x: Scalar, quantity: Quantity, side: Side = "right") -> EnvelopeValues[float, int]: ...
+    @overload
+    def at(self, x: Array, quantity: Quantity,
+           side: Side = "right") -> EnvelopeValues[NDArray[np.float64], NDArray[np.int64]]: ...
+    def at(self, x: Scalar | Array, quantity: Quantity, side: Side = "right") -> EnvelopeValues[Any, Any]:
+        """The envelope of `quantity` at x, exact: every member read at x (each at all the
+        positions in one call of the core), the largest and smallest value with the
+        first member giving each. x is a number (floats and ints out) or a sequence or
+        array (float64 and int64 arrays of its shape). side="right" reads each member at
+        x (right of a jump), "left" just left of x: a member that jumps there (and every
+        member at the end of the beam) at the next double below x, the others at x,
+        where their value is their limit from the left. At a mesh entry this is the
+        band's value to the bit (but for a zero's sign), read on its side: the end of
+        the beam and the first entry of a position held twice on the left; except
+        where features closer than 1e-12 of the span were merged, or an axle stands
+        on a shear jump, where the band also holds the limits beside them."""
+        return envelope_at(self.members, list(self.bands), x, quantity, side)
 
     def reaction(self, key: str | float | Support) -> ReactionRange:
         """A support's reaction range, by label, position or Support (KeyError for a

@@ -38,7 +38,8 @@ def diagram_positions(beam: Beam, n: int) -> tuple[list[float], list[float]]:
     feature; a position where a diagram jumps held twice, read just left of it, then
     at it (the value just right); the end of the beam read just left of it."""
     span = float(beam.span)
-    jumping = {x for q in QUANTITIES for x in beam.jumps()[q] if 0.0 < x < span}
+    jumps = beam.jumps()
+    jumping = {x for q in QUANTITIES for x in jumps[q] if 0.0 < x < span}
     grid = sorted(set(beam.features()) | {span * k / n for k in range(1, n)})
     below = math.nextafter
     xs: list[float] = []

@@ -6,23 +6,26 @@ from __future__ import annotations
 import math
 import os
 from collections.abc import Sequence
-from dataclasses import dataclass
-from typing import TYPE_CHECKING, Any, Literal, NamedTuple, cast
+from dataclasses import dataclass, field
+from typing import TYPE_CHECKING, Any, Literal, NamedTuple, cast, overload
 
 from ._engine import SolvedBeam
 from .arrays import floats
 from .checks import Checker
 from .envelopes import check_points
 from .equilibrium import scale_of
-from .errors import ModelError, show
+from .errors import ModelError, Problem, show
 from .loads import PointLoad, RawLoad
 from .model import Beam, checked, solver_of
+from .pointwise import Ordinates
 from .result import QUANTITIES, Quantity
 from .supports import Support, names
 
 if TYPE_CHECKING:
     import numpy as np
     from numpy.typing import NDArray
+
+    from .arrays import Array, Scalar
 
 Component = Literal["rx", "ry", "m"]
 Side = Literal["left", "right"]
@@ -39,6 +42,29 @@ class InfluenceLine:
     at: float
     x: list[float]
     value: list[float]
+    # Read at any load position (line(x)); None for a line made by hand.
+    ordinates: Ordinates | None = field(default=None, repr=False, compare=False)
+
+    @overload
+    def __call__(self, x: Scalar, side: Side = "right") -> float: ...
+    @overload
+    def __call__(self, x: Array, side: Side = "right") -> NDArray[np.float64]: ...
+    def __call__(self, x: Scalar | Array, side: Side = "right") -> float | NDArray[np.float64]:
+        """The ordinate for the unit load at x, exact: the beam solved under that load
+        (one solve per distinct position, as the line's own ordinates; at those
+        positions the same bits). A number gives a float, a sequence or an array a
+        float64 array of its shape. The line is continuous but at its section, where
+        side="left" gives the ordinate with the load just left of it and "right" (the
+        default) just right, the two ordinates the line holds there. Positions off the
+        beam raise ModelError naming each by its index, as Result's queries."""
+        if self.ordinates is None:
+            raise ModelError([Problem("line", "has no beam to solve: it was made by hand or unpickled; "
+                                              "make it with influence_line() to read it at any position")])
+        return self.ordinates(x, side)
+
+    def __reduce__(self) -> tuple[object, ...]:
+        """Pickled as its columns: the solve behind line(x) stays behind."""
+        return (InfluenceLine, (self.quantity, self.at, self.x, self.value))
 
     def arrays(self) -> InfluenceArrays:
         """The columns x and value as float64 arrays (the same bits): x, value = line.arrays()."""
@@ -124,17 +150,18 @@ def influence_line(beam: Beam, quantity: Quantity | Component, at: float | str |
         where = section
     xs: list[float] = []
     values: list[float] = []
+    # At the section, the load at the probe counts in the quantity read there (just
+    # left of the section), the load one double beyond it does not (just right).
+    probe_load = where if side == "right" else math.nextafter(where, -math.inf)
+    beside = (probe_load, math.nextafter(probe_load, math.inf))
     for x in _positions(beam, span, n, points, section):
         if x == section:
-            # Just left of the section, then just right: the load at the probe counts
-            # in the quantity read there, the load one double beyond it does not.
-            probe_load = x if side == "right" else math.nextafter(x, -math.inf)
             xs += [x, x]
-            values += [read(probe_load), read(math.nextafter(probe_load, math.inf))]
+            values += [read(beside[0]), read(beside[1])]
         else:
             xs.append(x)
             values.append(read(x))
-    return InfluenceLine(quantity, where, xs, values)
+    return InfluenceLine(quantity, where, xs, values, Ordinates(read, span, section, beside))
 
 
 def _section(c: Checker, at: object, side: object, span: float) -> float | None:

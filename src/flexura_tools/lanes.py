@@ -27,12 +27,13 @@ from __future__ import annotations
 import math
 from collections.abc import Callable, Sequence
 from dataclasses import dataclass, field
-from typing import TYPE_CHECKING, Literal, cast
+from typing import TYPE_CHECKING, Any, Literal, cast
 
 from ._engine import SolvedBeam
 from .checks import Checker
 from .envelopes import Band, Envelope, EnvelopeExtreme, Range, ReactionRange
 from .errors import ModelError, Problem, show
+from .pointwise import EnvelopeValues, envelope_at
 from .result import Quantity
 from .solver import Solver
 
@@ -388,6 +389,7 @@ class LaneShare:
     w: float
     lines: Callable[[LaneQuantity], Areas]  # a quantity's areas at every entry, worked out once asked
     reactions: Areas
+    sections_areas: Callable[[LaneQuantity, Sequence[Section]], Areas]  # at any sections
     _known: dict[LaneQuantity, Areas] = field(default_factory=dict[LaneQuantity, Areas], repr=False)
 
     def areas(self, q: LaneQuantity) -> Areas:
@@ -433,7 +435,10 @@ def lane_share(solver: Solver, lane: Lane, x: Sequence[float], supports: Sequenc
 
     def lines(q: LaneQuantity) -> Areas:
         return areas(surface.lines(q, sections), len(sections))
-    return LaneShare(float(lane.w), lines, areas(surface.reactions(supports), 2 * len(supports)))
+
+    def anywhere(q: LaneQuantity, at: Sequence[Section]) -> Areas:
+        return areas(surface.lines(q, at), len(at))
+    return LaneShare(float(lane.w), lines, areas(surface.reactions(supports), 2 * len(supports)), anywhere)
 
 
 Which = Literal["max", "min"]
@@ -466,6 +471,26 @@ class LaneEnvelope(Envelope):
             i, j = band.max.index(top), band.min.index(bottom)
             out[q] = EnvelopeExtreme(top, self.x[i], band.max_member[i], bottom, self.x[j], band.min_member[j])
         return out
+
+    def at(self, x: Any, quantity: Quantity, side: Literal["left", "right"] = "right") -> EnvelopeValues[Any, Any]:
+        """The envelope at any positions (as Envelope.at()): the vehicle's largest and
+        smallest value there, each with the lane's adverse share at that section."""
+        import numpy as np
+        found: EnvelopeValues[Any, Any] = envelope_at(self.members, list(self.bands), x, quantity, side)
+        if quantity not in LANE_QUANTITIES:
+            return found
+        share = self.share()
+        flat = np.asarray(found.x, dtype=np.float64).reshape(-1)
+        below = math.nextafter
+        sections = [Section(float(p), float(p) if side == "right" else below(float(p), -math.inf)) for p in flat]
+        got = share.sections_areas(quantity, sections)
+        up, down = (got.positive, got.negative) if share.w >= 0 else (got.negative, got.positive)
+        shape = np.shape(found.max)
+        high = np.asarray(found.max) + share.w * up.reshape(shape)
+        low = np.asarray(found.min) + share.w * down.reshape(shape)
+        if not shape:
+            return EnvelopeValues(found.x, float(high), float(low), found.max_member, found.min_member)
+        return EnvelopeValues(found.x, high, low, found.max_member, found.min_member)
 
     def coincident(self, quantity: Quantity, which: Which = "max") -> dict[Quantity, list[float]]:
         """The other quantities acting with the band's max (or min) of `quantity`, per

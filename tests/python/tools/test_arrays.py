@@ -49,6 +49,9 @@ def test_arrays_are_eval_to_the_bit_on_both_sides(name, quantity):
     assert query(xs.tolist()).tobytes() == np.array(right).tobytes()  # a list reads the same
     order = np.argsort(xs)  # ascending positions take the core's other road: the same bits
     assert query(xs[order], side="left").tobytes() == np.array(left)[order].tobytes()
+    # Positions a double apart are sorted by argsort, the others by their keys: the same bits.
+    spread = xs[len(xs) - 500:]
+    assert query(spread).tobytes() == np.array(right[len(xs) - 500:]).tobytes()
     assert all(type(query(x)) is float and query(x) == v for x, v in zip(xs[:20].tolist(), right))
     at = result.at(xs, "left")
     assert at[quantity].tobytes() == np.array(left).tobytes() and at.x is not xs and (at.x == xs).all()

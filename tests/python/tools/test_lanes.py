@@ -117,3 +117,14 @@ def test_lane_problems_are_model_errors_with_their_paths(lane, path):
 def test_a_vehicle_lane_and_a_lane_together_are_refused():
     with pytest.raises(ft.ModelError, match="vehicle.lane"):
         ft.moving_load(spans(10.0), ft.lm1_lane1(), step=1.0, lane=Lane(w=1.0))
+
+
+def test_an_adverse_lane_envelope_read_anywhere_is_its_band_at_its_mesh():
+    env = ft.moving_load(spans(20.0, 25.0), ft.Vehicle(weights=[100.0, 50.0], spacings=[3.0]), step=0.5,
+                         lane=Lane(w=9.3)).envelope
+    entries = [e for e, x in enumerate(env.x) if 0 < x < 45.0 and env.x.count(x) == 1][::7]
+    read = env.at([env.x[e] for e in entries], "bm")
+    assert list(read.max) == pytest.approx([env.bm.max[e] for e in entries], rel=1e-12, abs=1e-9)
+    assert list(read.min) == pytest.approx([env.bm.min[e] for e in entries], rel=1e-12, abs=1e-9)
+    e = entries[3]
+    assert env.at(env.x[e], "sf", side="left").min == pytest.approx(env.sf.min[e], rel=1e-12)

@@ -13,6 +13,7 @@ pytest.importorskip("starlette")
 httpx = pytest.importorskip("httpx")
 
 import flexura_tools as ft  # noqa: E402
+from flexura_tools.web.api import dumps  # noqa: E402
 from flexura_tools.web.app import Settings, create_app  # noqa: E402
 
 ROOT = Path(__file__).resolve().parents[3]
@@ -91,6 +92,32 @@ async def test_workflows_give_the_layers_envelopes(app):
     assert moving["extremes"]["bm"]["max_position"]["axles"] == list(expected.position(top.max_member).axles)
     line = (await call(app, "influence", GIRDER_FILE, {"quantity": "ry", "at": "B", "points": "65"})).json()
     assert line["value"] == ft.influence_line(GIRDER, "ry", "B", n=65).value
+    shear = ft.influence_line(GIRDER, "sf", 32.5)
+    asked = [("quantity", "sf"), ("at", "32.5"), ("x", "32.5"), ("x", "7")]
+    line = (await call(app, "influence", GIRDER_FILE, asked)).json()
+    k = line["x"].index(32.5)
+    assert line["values"] == [{"x": 32.5, "left": shear.value[k], "right": shear.value[k + 1]},
+                              {"x": 7.0, "left": shear(7.0), "right": shear(7.0)}]
+    assert line["extremes"] == {"max": max(shear.value), "x_max": 32.5, "min": min(shear.value), "x_min": 32.5}
+
+
+@pytest.mark.anyio
+async def test_a_vehicle_is_converted_to_the_models_units(app):
+    # The girder in N and mm: every length times 1000, moments times 1e6, the same traffic.
+    in_mm = ft.to_json(ft.Beam(title="girder", span=65_000, E=3.6e4, I=2.9e12, A=6.1e6,
+                               unit_names={"length": "mm", "force": "N"},
+                               supports=[ft.Support.pin(0), *map(ft.Support.roller, (20_000, 45_000, 65_000))])).encode()
+    metres = (await call(app, "vehicle", GIRDER_FILE, {"vehicle": "hl93_truck", "step": "0.1"})).json()
+    millimetres = (await call(app, "vehicle", in_mm, {"vehicle": "hl93_truck", "step": "100"})).json()
+    assert millimetres["vehicle"]["weights"] == [w * 1000 for w in metres["vehicle"]["weights"]]
+    for q, factor in (("sf", 1e3), ("bm", 1e6)):
+        assert millimetres["extremes"][q]["max"] == pytest.approx(metres["extremes"][q]["max"] * factor, rel=1e-12)
+        assert millimetres["extremes"][q]["x_max"] == pytest.approx(metres["extremes"][q]["x_max"] * 1e3, rel=1e-12)
+    in_feet = json.dumps({**json.loads(GIRDER_FILE), "unit_names": {"length": "ft", "force": "kip"}}).encode()
+    lane = (await call(app, "vehicle", in_feet, {"vehicle": "lm1_lane1", "step": "1"})).json()["vehicle"]
+    kip, foot = 4.4482216152605, 0.3048  # in kN and m, exactly
+    assert [*lane["weights"], *lane["spacings"], lane["lane"]] == pytest.approx(
+        [300 / kip, 300 / kip, 1.2 / foot, 27 * foot / kip], rel=1e-15)
 
 
 @pytest.mark.anyio
@@ -101,7 +128,7 @@ async def test_model_is_the_text_save_writes(app):
     assert [v["key"] for v in info["vehicles"]] == ["hl93_truck", "hl93_tandem", "lm1_lane1"]
 
 
-WRONG_UNITS = model_with(unit_names={"length": "mm", "force": "N"})
+WRONG_UNITS = model_with(unit_names={"length": "cm", "force": "N"})
 BIG_ACROSS = json.dumps({**json.loads(THREE_SPAN), "supports": [{"type": "roller", "x": x / 10} for x in range(51)]})
 NESTED = json.dumps({**json.loads(THREE_SPAN), "title": json.loads("[" * 20 + "]" * 20)})
 
@@ -126,7 +153,8 @@ NESTED = json.dumps({**json.loads(THREE_SPAN), "title": json.loads("[" * 20 + "]
     ("values", THREE_SPAN, {"x": "20"}, JSON, 422, "query.x[0]", "from 0 to 19.5"),
     ("values", THREE_SPAN, [("x", "1")] * 101, JSON, 422, "query.x", "from 1 to 100 positions (the cap)"),
     ("combinations", THREE_SPAN, None, JSON, 422, "combinations", "the model has none"),
-    ("vehicle", WRONG_UNITS, None, JSON, 422, "unit_names.length", "is in kN and m"),
+    ("vehicle", WRONG_UNITS, None, JSON, 422, "unit_names.length", "name its length unit as one of m, mm, ft"),
+    ("influence", THREE_SPAN, {"x": "20"}, JSON, 422, "query.x[0]", "from 0 to 19.5"),
     ("vehicle", GIRDER_FILE, {"step": "0.01"}, JSON, 422, "query.step", "the cap is 2000: use a step of at least"),
     ("vehicle", GIRDER_FILE, {"vehicle": "truck"}, JSON, 422, "query.vehicle", "hl93_truck, hl93_tandem, lm1_lane1"),
     ("influence", THREE_SPAN, {"quantity": "ry", "at": "Z"}, JSON, 422, "query.at", "is not a support"),
@@ -201,3 +229,15 @@ def test_serve_without_the_extra_names_the_pip_line(monkeypatch, capsys):
     assert cli.main(["serve", "--port", "8123"]) == 2
     assert 'pip install "flexura[web]"' in capsys.readouterr().err
     assert serve.parser().parse_args([]).host == "127.0.0.1"
+
+
+@pytest.mark.parametrize("document", [{"a": [1.0, math.nan]}, {"a": [{"b": math.inf}]}, [1e308, 1e308, -math.inf],
+                                      {"a": -math.inf}])
+def test_an_answer_never_holds_a_number_that_is_not_finite(document):
+    with pytest.raises(ValueError, match="JSON compliant"):
+        dumps(document)
+
+
+def test_an_answer_keeps_every_number():
+    document = {"x": [0.1, 1e-5, -0.0, 5e-324, 1e308, 1e308], "big": 2 ** 70, "title": None, "é": [1, 2.5]}
+    assert json.loads(dumps(document)) == document and dumps(document) == dumps(json.loads(dumps(document)))

@@ -199,4 +199,21 @@ def test_workflows_tab_shows_the_envelopes(browser, server):
     assert "-14560.2 20 ULS" in combined, combined  # the README's hogging moment and who governs
     vehicle = browser.find_elements(By.CSS_SELECTOR, "#vehicle-results table")[0].text
     assert "3075.9" in vehicle and "axles at 33.6, 32.4" in vehicle, vehicle
+    # The influence lines at x = 32.5: the largest ordinate marked, the cursor at the
+    # section reading the exact ordinates, both sides of the shear's jump.
+    beam = ft.from_dict(girder)
+    for quantity, words in (("bm", "4.21196 kNm per kN"), ("sf", "-0.5 | 0.5 kN per kN (the load just left | just right of the section)")):
+        Select(browser.find_element(By.ID, "il-quantity")).select_by_value(quantity)
+        type_into(browser, "query.at", "32.5")
+        settle(browser, 60)
+        box = browser.find_element(By.ID, "influence-results")
+        line = ft.influence_line(beam, quantity, 32.5)
+        assert f"max {max(line.value):.6g} at" in box.text and f"min {min(line.value):.6g} at" in box.text, box.text
+        drawn = browser.find_element(By.ID, "influence-line")
+        scale = float(drawn.get_attribute("width")) - 56 - 24
+        ActionChains(browser).move_to_element_with_offset(
+            drawn, int(-drawn.size["width"] / 2 + 56 + 32.5 / 65 * scale), 0).perform()
+        settle(browser)
+        readout = browser.find_element(By.ID, "influence-readout").text
+        assert readout == f"unit load at x = 32.5 m: {words}", readout
     browser.save_screenshot(str(SHOTS / "workflows.png"))

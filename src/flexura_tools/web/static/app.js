@@ -572,10 +572,95 @@ const vehicleSoon = debounced(80, async () => {
   }
 });
 
+// The influence line: asked of the server on every change of the model or the
+// panel; the cursor over it reads the exact ordinate there (a solve under the unit
+// load at that x), both sides at the section, where the line jumps.
+const REACTIONS = new Set(["rx", "ry", "m"]);
+const IL_UNIT = { nf: "force", sf: "force", bm: "moment", d: "deflection", rx: "force", ry: "force", m: "moment" };
+const IL_NAMES = { ...NAMES, rx: "Reaction rx", ry: "Reaction ry", m: "Reaction m" };
+let influenceX = null;
+
+function influenceParams(extra = []) {
+  const q = $("#il-quantity").value, reaction = REACTIONS.has(q);
+  const support = $("#il-support"), chosen = support.value;
+  support.replaceChildren(...(state.model.supports || []).map((s) => new Option(
+    s.label ? `${s.label} (x = ${showValue(s.x)})` : `x = ${showValue(s.x)}`, s.label || showValue(s.x))));
+  if ([...support.options].some((o) => o.value === chosen)) support.value = chosen;
+  $("#il-at-field").hidden = reaction;
+  $("#il-support-field").hidden = !reaction;
+  // The problems of `at` stand beside the field shown.
+  $("#il-at").dataset.path = reaction ? "query.at-unused" : "query.at";
+  support.dataset.path = reaction ? "query.at" : "query.at-unused";
+  const at = reaction ? support.value : $("#il-at").value.trim();
+  return [["quantity", q], ["at", at], ["side", $("#il-side").value], ...extra];
+}
+
+function ordinateUnit(q) {
+  const [u, f] = [unitOf(IL_UNIT[q]), unitOf("force")];
+  return u && f ? `${u} per ${f}` : "";
+}
+
+function renderInfluence(box, data) {
+  box.replaceChildren();
+  const q = data.quantity;
+  const where = REACTIONS.has(q) ? `at the support at x = ${g6(data.at)}` : `at x = ${g6(data.at)}`;
+  const h = document.createElement("h3");
+  h.textContent = `Influence line of the ${IL_NAMES[q].toLowerCase()} ${where}`;
+  const readout = Object.assign(document.createElement("div"), { id: "influence-readout", className: "readout",
+    textContent: "Point at the line to read the exact ordinate with the unit load there." });
+  const svg = document.createElementNS("http://www.w3.org/2000/svg", "svg");
+  svg.id = "influence-line";
+  box.append(h, readout, svg);
+  const span = Number(state.model.span);
+  if (!(span > 0)) return;
+  state.influenceScale = scaleX(span, width(box));
+  drawDiagram(svg, state.influenceScale, data.x, data.value, data.extremes, "Ordinate (the effect of a unit load at x)",
+    ordinateUnit(q), unitOf("length"));
+  svg.addEventListener("pointermove", (event) => {
+    const sx = state.influenceScale, rect = svg.getBoundingClientRect();
+    influenceX = Math.min(span, Math.max(0, sx.x(event.clientX - rect.left)));
+    if (Math.abs(sx.at(influenceX) - sx.at(data.at)) < 6) influenceX = data.at;  // snaps to the section
+    const line = $(".cursor", svg);
+    line.setAttribute("x1", sx.at(influenceX));
+    line.setAttribute("x2", sx.at(influenceX));
+    line.setAttribute("visibility", "visible");
+    influenceReadSoon();
+  });
+}
+
+const influenceSoon = debounced(60, async () => {
+  const box = $("#influence-results");
+  const { status, data } = await post("influence", influenceParams());
+  if (status === 200) {
+    showProblems($("#influence"), [], box);
+    renderInfluence(box, data);
+  } else {
+    box.replaceChildren();
+    showProblems($("#influence"), data.problems || [], box);
+  }
+});
+
+const influenceReadSoon = debounced(0, async () => {
+  if (influenceX === null) return;
+  const x = influenceX;
+  const { status, data } = await post("influence", influenceParams([["points", "2"], ["x", String(x)]]));
+  const readout = $("#influence-readout");
+  if (status !== 200 || x !== influenceX || !readout) return;
+  const { left, right } = data.values[0];
+  const size = Math.max(Math.abs(data.extremes.max), Math.abs(data.extremes.min));
+  const jump = Math.abs(left - right) > 1e-9 * size;
+  const unit = ordinateUnit(data.quantity);
+  readout.textContent = `unit load at x = ${g6(x)}${unitOf("length") ? " " + unitOf("length") : ""}: `
+    + (jump ? `${g6(left, size)} | ${g6(right, size)}` : g6(right, size)) + (unit ? ` ${unit}` : "")
+    + (jump ? "  (the load just left | just right of the section)" : "");
+});
+
 function runFlows() {
   if (state.tab !== "flows") return;
+  for (const node of document.querySelectorAll(".length-unit")) node.textContent = bracket("length").trim();
   combinationsSoon();
   vehicleSoon();
+  influenceSoon();
 }
 
 // ---- the model as a file and as a link ----------------------------------------------
@@ -695,6 +780,9 @@ async function start() {
   });
   for (const id of ["#vehicle-key", "#vehicle-step", "#rear-spacing", "#vehicle-directions", "#vehicle-own"]) {
     $(id).addEventListener(id === "#vehicle-step" || id === "#rear-spacing" ? "input" : "change", vehicleSoon);
+  }
+  for (const id of ["#il-quantity", "#il-at", "#il-support", "#il-side"]) {
+    $(id).addEventListener(id === "#il-at" ? "input" : "change", influenceSoon);
   }
   $("#tab-beam").addEventListener("click", () => selectTab("beam"));
   $("#tab-flows").addEventListener("click", () => selectTab("flows"));
