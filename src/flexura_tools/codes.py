@@ -40,6 +40,9 @@ if TYPE_CHECKING:
 Which = Literal["max", "min"]
 Applies = Literal["all", "hogging"]
 KIP, FOOT = 4.4482216152605, 0.3048  # kN and m, exactly by definition of the pound-force and the foot
+# The most section-by-position values a case holds per direction (about 100 bytes each
+# while it runs): a step and n beyond it would fill memory.
+MAX_READINGS = 4_000_000
 # Positions of the front axle read at once: (sections, positions, axles) arrays stay a few MB.
 _BLOCK = 256
 
@@ -187,11 +190,21 @@ class LoadModel:
         span = float(beam.span)
         from .envelopes import check_points
         check_points(c, span, points)
-        if size is not None and (span + max(_length(case) for case in self.cases)) / size >= 100_000:
+        positions = (span + max(_length(case) for case in self.cases)) / size if size is not None else 0.0
+        if positions >= 100_000:
             c.add("step", f"{show(step)} makes more than 100,000 positions each way; give a longer step")
+        elif not c.problems:
+            # Every section is read at every position: an upper bound of the sections.
+            sections = int(n) + len(points) + 2 * len(beam.supports) + 2
+            if sections * positions > MAX_READINGS:
+                c.add("step", f"{show(step)} with n = {n} reads about {sections * positions:.3g} values per "
+                              f"case and direction, more than the {MAX_READINGS:,} held at once (a few hundred "
+                              f"MB); give a longer step or a smaller n")
         if c.problems:
             raise ModelError(c.problems)
-        return _Run(beam, self, cast(float, size), n, points).envelope()
+        import numpy as np
+        with np.errstate(over="ignore", invalid="ignore"):  # an overflow is told by the finiteness check
+            return _Run(beam, self, cast(float, size), n, points).envelope()
 
 
 def _length(case: Case) -> float:
@@ -498,6 +511,9 @@ class _Run:
                     j = int(where[i])
                     top_by[sign][i] = self._governing(case, direction, front, j, float(hairs[sign][i, j]),
                                                       float(places[sign][i, j]), int(seconds[sign][i, j]))
+        if not all(np.isfinite(top[sign]).all() for _, sign in sides):
+            raise ModelError([Problem(f"cases[{self.model.cases.index(case)}]",
+                                      f"({case.name}) its effect overflows a double: give smaller loads")])
         best: dict[Which, tuple[NDArray[np.float64], list[Governing]]] = {}
         for which, sign in sides:
             value_of = sign * top[sign]

@@ -403,7 +403,7 @@ class LaneShare:
         """The lane's contribution to the band's max (min) of q, per entry."""
         areas = self.areas(q)
         area = areas.positive if (which == "max") == (self.w >= 0) else areas.negative
-        return [float(self.w * v) for v in area]
+        return [self.w * float(v) for v in area]
 
     def sign(self, which: Literal["max", "min"]) -> float:
         """The sign of the influence line the lane stands on for max (min)."""
@@ -539,6 +539,8 @@ def with_lane(envelope: Envelope, share: LaneShare) -> LaneEnvelope:
             bands[q] = Band(high, low, band.max_member, band.min_member)
         else:
             bands[q] = band
+    if not all(math.isfinite(v) for band in bands.values() for column in (band.max, band.min) for v in column):
+        raise ModelError([Problem("lane.w", f"the lane's effect overflows a double: got {show(share.w)}")])
     reactions = share.reactions
     up, down = (reactions.positive, reactions.negative) if share.w >= 0 else (reactions.negative, reactions.positive)
     ranges: list[ReactionRange] = []

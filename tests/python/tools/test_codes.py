@@ -138,6 +138,9 @@ def test_lm1_lanes_follow_the_carriageway_width():
     (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1.0,)), clear=(-1.0, 0.0)),)).run(simple(5.0)),
      "cases[0].clear[0]"),
     (lambda: codes.LoadModel("own", ("a",)).run(simple(5.0)), "cases[0]"),  # type: ignore[arg-type]
+    (lambda: codes.hl93().run(simple(30.0), step=1e-3, n=2000), "step"),  # would fill memory
+    (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1e308, 1e308), (1.0,))),)).run(simple(30.0)),
+     "cases[0]"),  # overflows
 ])
 def test_parameters_outside_the_code_are_model_errors(make, path):
     with pytest.raises(ft.ModelError) as caught:

@@ -103,6 +103,7 @@ def test_whole_lane_with_a_clear_zone_is_each_position_solved_with_its_pieces():
 
 @pytest.mark.parametrize("lane, path", [
     (Lane(w=math.nan), "lane.w"),
+    (Lane(w=1e308), "lane.w"),  # its effect overflows
     (Lane(w=1.0, placement="some"), "lane.placement"),  # type: ignore[arg-type]
     (Lane(w=1.0, placement="whole", clearances=(-1.0, 0.0)), "lane.clearances[0]"),
     (Lane(w=1.0, clearances=(1.0, 1.0)), "lane.clearances"),
