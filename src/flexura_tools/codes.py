@@ -738,7 +738,7 @@ def hl93(dynamic_allowance: float = 0.33, rear_spacing: tuple[float, float] = (4
     axles only, not to the lane load (3.6.2.1). Multiple presence factors and the
     share of the lane a girder takes are the caller's."""
     problems: list[Problem] = []
-    if dynamic_allowance not in (0.33, 0.15, 0.75):
+    if not is_number(dynamic_allowance) or dynamic_allowance not in (0.33, 0.15, 0.75):
         problems.append(Problem("dynamic_allowance", f"Table 3.6.2.1-1 gives 0.33, 0.15 (fatigue) or 0.75 (deck "
                                                      f"joints), got {show(dynamic_allowance)}"))
     given = cast(object, rear_spacing)  # as given: the checks do not trust the types
@@ -802,8 +802,12 @@ def lm1(width: float, alpha_q: Sequence[float] = (1.0, 1.0, 1.0), alpha_udl: Seq
     def factor(values: Sequence[float], k: int) -> float:
         return float(values[min(k, len(values) - 1)])
     axle = math.fsum(factor(alpha_q, k) * _LM1_AXLES[k] for k in range(min(lanes, 3)))
-    udl = math.fsum(factor(alpha_udl, k) * _LM1_UDL[min(k, 2)] * lane_width for k in range(lanes))
-    udl += alpha_rest * _LM1_REST * rest
+    # Lanes beyond those with factors of their own (and beyond lane 2) all take the last
+    # factor and 2.5 kN/m2: counted at once, whatever the width.
+    own = min(lanes, max(len(alpha_udl), 2))
+    udl = math.fsum([*(factor(alpha_udl, k) * _LM1_UDL[min(k, 2)] * lane_width for k in range(own)),
+                     (lanes - own) * factor(alpha_udl, own) * _LM1_UDL[2] * lane_width,
+                     alpha_rest * _LM1_REST * rest])
     train = Train((axle, axle), (1.2,))
     return LoadModel(f"LM1 ({lanes} lane{'s' if lanes > 1 else ''})", (Case("tandem systems and UDL", train, 1.0, udl),))
 
@@ -819,7 +823,7 @@ def lm71(alpha: float = 1.0, dynamic_factor: float = 1.0) -> LoadModel:
     1.00, 1.10, 1.21, 1.33 or 1.46) and the dynamic factor Phi (6.4.5: 1.00 to 2.00;
     Phi_2 is at most 1.67, Phi_3 at most 2.0)."""
     problems: list[Problem] = []
-    if alpha not in _LM71_ALPHA:
+    if not is_number(alpha) or alpha not in _LM71_ALPHA:  # True would pass for 1.00
         problems.append(Problem("alpha", f"6.3.2(3)P gives {', '.join(map(str, _LM71_ALPHA))}, got {show(alpha)}"))
     if not (is_number(dynamic_factor) and 1.0 <= dynamic_factor <= 2.0):
         problems.append(Problem("dynamic_factor", f"Phi is 1.00 to 2.00 (6.4.5.2), got {show(dynamic_factor)}"))
@@ -869,7 +873,7 @@ def cl625(dynamic_allowance: float = 0.25) -> LoadModel:
     dynamic load allowance (3.8.4.5.3: 0.25 where three or more axles govern, 0.30 for
     two axles, 0.40 for one), or the CL-625 lane load (3.8.3.3: 80% of the truck with
     9 kN/m on the adverse parts; the allowance on neither, 3.8.4.5.3), the worse."""
-    if dynamic_allowance not in (0.25, 0.30, 0.40):
+    if not is_number(dynamic_allowance) or dynamic_allowance not in (0.25, 0.30, 0.40):
         raise _problem("dynamic_allowance", f"3.8.4.5.3 gives 0.25, 0.30 or 0.40, got {show(dynamic_allowance)}")
     truck = Train((50.0, 125.0, 125.0, 175.0, 150.0), (3.6, 1.2, 6.6, 6.6))
     return LoadModel("CL-625", (

@@ -119,6 +119,8 @@ def test_lm1_lanes_follow_the_carriageway_width():
     assert codes.lm1(5.6).name == "LM1 (2 lanes)"
     wide = codes.lm1(11.0).cases[0]
     assert (wide.train.weights[0], wide.lane) == (600.0, 27.0 + 7.5 + 7.5 + 2.5 * 2.0)
+    assert codes.lm1(30.0, alpha_udl=(0.6,)).cases[0].lane == pytest.approx(0.6 * (27.0 + 9 * 7.5))
+    assert codes.lm1(3e12).cases[0].lane == pytest.approx(2.5 * 3e12 + 6.5 * 3)  # counted at once
 
 
 @pytest.mark.parametrize("make, path", [
@@ -126,6 +128,7 @@ def test_lm1_lanes_follow_the_carriageway_width():
     (lambda: codes.hl93(rear_spacing=(4.0, 9.0)), "rear_spacing"),
     (lambda: codes.hl93(rear_spacing=(4.3, 12.0)), "rear_spacing"),
     (lambda: codes.lm71(alpha=1.2), "alpha"),
+    (lambda: codes.lm71(alpha=True), "alpha"),  # not 1.00
     (lambda: codes.lm71(dynamic_factor=2.5), "dynamic_factor"),
     (lambda: codes.lm1(0.0), "width"),
     (lambda: codes.lm1(9.0, alpha_q=(1.0, -1.0)), "alpha_q[1]"),
