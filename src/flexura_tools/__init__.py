@@ -24,7 +24,18 @@ from .envelopes import Band, BandArrays, Envelope, EnvelopeExtreme, Range, React
 from .errors import ModelError, Problem
 from .extremes import Extreme
 from .influence import InfluenceArrays, InfluenceLine, influence_line
-from .loads import Load, Moment, PointLoad, PolynomialLoad, TrapezoidalLoad, UniformLoad
+from .hinges import HingeJump
+from .loads import (
+    Curvature,
+    Load,
+    Moment,
+    PointLoad,
+    PolynomialLoad,
+    Settlement,
+    ThermalGradient,
+    TrapezoidalLoad,
+    UniformLoad,
+)
 from .model import Beam, Combination, Result
 from .modelfile import from_dict, from_json, from_toml, load, save, to_dict, to_json
 from .codes import CodeEnvelope, LoadModel
@@ -33,6 +44,7 @@ from .moving import MovingLoad, Vehicle, VehiclePosition, hl93_tandem, hl93_truc
 from .patterns import pattern_beams, pattern_envelope, spans
 from .pointwise import EnvelopeValues
 from .result import Diagram, Extremes, Quantity, Reaction, Reactions
+from .sections import Section
 from .solver import SolveArgs
 from .supports import Support
 
@@ -44,5 +56,6 @@ __all__ = [
     "spans", "pattern_beams", "pattern_envelope", "influence_line", "InfluenceLine",
     "Vehicle", "VehiclePosition", "MovingLoad", "moving_load", "hl93_truck", "hl93_tandem", "lm1_lane1", "plot",
     "solve_many", "Solved", "augment", "plus", "Query", "Values", "BandArrays", "InfluenceArrays",
+    "Section", "Settlement", "Curvature", "ThermalGradient", "HingeJump",
     "EnvelopeValues", "Lane", "LaneEnvelope", "codes", "LoadModel", "CodeEnvelope",
 ]

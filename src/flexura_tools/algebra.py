@@ -27,7 +27,7 @@ from .errors import ModelError, show
 from .model import Beam, Result, jumps_of
 from .lanes import LANE_PER_SECTION, LaneEnvelope
 from .moving import MovingLoad
-from .result import QUANTITIES, Quantity
+from .result import ALL_QUANTITIES, Quantity
 
 # What must agree for two envelopes (or an envelope and a result) to be of one beam.
 SAME_BEAM = ("span", "E", "I", "A", "G", "supports", "units", "unit_names")
@@ -315,15 +315,16 @@ class Superposed:
 
 class PlusMembers:
     """Each member of an envelope with a fixed result added (times a factor); the
-    members keep their names."""
+    members keep their names. `solved`: the fixed result's solve, one that holds the
+    rotation where the envelope has it."""
 
-    def __init__(self, members: Members, fixed: Result, factor: float) -> None:
-        self.members, self.fixed, self.factor = members, fixed, factor
+    def __init__(self, members: Members, fixed: Result, factor: float, solved: SolvedBeam) -> None:
+        self.members, self.fixed, self.factor, self.solved = members, fixed, factor, solved
         self.beam = members.beam
         self.degree = max(members.degree, fixed.beam.max_degree())
         self.axial = members.axial or any(load.axial() for load in fixed.beam.loads)
         self.complete = members.complete
-        self.fixed_jumps = jumps_of(fixed.beam.supports, fixed.beam.loads)
+        self.fixed_jumps = jumps_of(fixed.beam.supports, fixed.beam.loads, fixed.beam.hinges)
         self.fixed_features = fixed.solved.features()
 
     def __len__(self) -> int:
@@ -341,7 +342,7 @@ class PlusMembers:
 
     def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]:
         own = self.members.jumps(k)
-        return {q: sorted(set(own.get(q, ())).union(self.fixed_jumps.get(q, ()))) for q in QUANTITIES}
+        return {q: sorted(set(own.get(q, ())).union(self.fixed_jumps.get(q, ()))) for q in ALL_QUANTITIES}
 
     def standing(self, k: int) -> Mapping[float, float]:
         return self.members.standing(k)
@@ -349,7 +350,7 @@ class PlusMembers:
     def solve(self, k: int) -> SolvedBeam:
         # Read as a solved beam is read (values, reactions, features, jumps): all the
         # envelope asks of a member.
-        return cast(SolvedBeam, Superposed(self.members.solve(k), self.fixed.solved, self.factor))
+        return cast(SolvedBeam, Superposed(self.members.solve(k), self.solved, self.factor))
 
 
 def plus(envelope: Envelope | MovingLoad, result: Result, factor: float = 1.0) -> Envelope:
@@ -370,21 +371,22 @@ def plus(envelope: Envelope | MovingLoad, result: Result, factor: float = 1.0) -
     if c.problems or given is None or scale is None:
         raise ModelError(c.problems)
     span = float(given.members.beam.span)
-    fixed_jumps = jumps_of(result.beam.supports, result.beam.loads)
+    fixed_jumps = jumps_of(result.beam.supports, result.beam.loads, result.beam.hinges)
     union = _union([given.x, result.solved.features()], span)
     placed = _place(given, union)
-    jumping = {u for u in union for q in QUANTITIES for x in fixed_jumps[q] if abs(x - u) <= MERGE * span}
+    jumping = {u for u in union for q in ALL_QUANTITIES for x in fixed_jumps[q] if abs(x - u) <= MERGE * span}
     entries = _entries([placed.doubled[j] or (0.0 < u < span and u in jumping) for j, u in enumerate(union)])
-    members = PlusMembers(placed.envelope.members, result, scale)
+    solved = result.rotated if "rotation" in given.bands else result.solved
+    members = PlusMembers(placed.envelope.members, result, scale, solved)
     bands: dict[Quantity, Band] = {}
     screens: dict[Quantity, Sequence[Screen]] = {}
     for q, band in placed.envelope.bands.items():
-        added = [scale * v for v in result.solved.values(q, _fixed_reads(union, entries, fixed_jumps[q], span))]
+        added = [scale * v for v in solved.values(q, _fixed_reads(union, entries, fixed_jumps[q], span))]
         source = [_source(placed, j, left) for j, left in entries]
         bands[q] = Band([band.max[s] + a for s, a in zip(source, added)], [band.min[s] + a for s, a in zip(source, added)],
                         [band.max_member[s] for s in source], [band.min_member[s] for s in source])
         screens[q] = _screens(placed, q, entries, 0, added)
-    fixed = result.solved.reactions()
+    fixed = solved.reactions()
     reactions = tuple(ReactionRange(r.support, *(Range(part.max + scale * f[c], part.max_member,
                                                        part.min + scale * f[c], part.min_member)
                                                  for c, part in enumerate((r.rx, r.ry, r.m))))

@@ -9,8 +9,8 @@ from __future__ import annotations
 
 import math
 import sys
-from collections.abc import Sequence
-from dataclasses import dataclass
+from collections.abc import Callable, Sequence
+from dataclasses import dataclass, field
 from typing import TYPE_CHECKING, Any, Generic, Literal, TypeVar, overload
 
 from ._engine import SolvedBeam
@@ -24,7 +24,8 @@ if TYPE_CHECKING:
     Scalar = float | np.floating[Any] | np.integer[Any]
     Array = Sequence[float] | Sequence[Sequence[float]] | NDArray[Any]
 
-Quantity = Literal["nf", "sf", "bm", "d"]
+# The rotation (slope) is in radians, counter-clockwise positive, whatever the units.
+Quantity = Literal["nf", "sf", "bm", "d", "rotation"]
 Side = Literal["right", "left"]
 V = TypeVar("V")
 
@@ -180,7 +181,7 @@ class Query:
 
     @property
     def quantity(self) -> Quantity:
-        """The quantity read: "nf", "sf", "bm" or "d"."""
+        """The quantity read: "nf", "sf", "bm", "d" or "rotation"."""
         return self._quantity
 
     @overload
@@ -195,28 +196,78 @@ class Query:
         return f"<Query {self._quantity!r} of a beam of span {show(self._span)}>"
 
 
+class Later(Generic[V]):
+    """A value found on first use, then kept. A record's rotation is one: reading it
+    asks the core for a solve of its own, and most callers never read it."""
+
+    __slots__ = ("_find", "_value", "_found")
+
+    def __init__(self, find: Callable[[], V]) -> None:
+        self._find = find
+        self._found = False
+
+    def __call__(self) -> V:
+        if not self._found:
+            self._value = self._find()
+            self._found = True
+        return self._value
+
+    def __reduce__(self) -> tuple[Any, ...]:
+        """Pickled with its value, found now: what finds it (a solve) does not pickle."""
+        return (_unread_later, ()) if self._find is _unread else (_known, (self(),))
+
+
+def _known(value: V) -> Later[V]:
+    return Later(lambda: value)
+
+
+def _unread() -> Any:
+    raise ModelError([Problem("rotation", "this record was made without a way to read its rotation: "
+                                          "read it from the Result")])
+
+
+def _unread_later() -> Later[Any]:
+    return UNREAD
+
+
+# The rotation of a record made by its caller from the other quantities alone.
+UNREAD: Later[Any] = Later(_unread)
+
+
 @dataclass(frozen=True, slots=True)
 class Values(Generic[V]):
     """Every quantity at the same positions (Result.at()): floats for one position,
-    float64 arrays of the positions' shape for many."""
+    float64 arrays of the positions' shape for many. The rotation is read on first
+    use of `rotation`."""
 
     x: V
     nf: V
     sf: V
     bm: V
     d: V
+    read_rotation: Later[V] = field(default=UNREAD, repr=False, compare=False)
+
+    @property
+    def rotation(self) -> V:
+        """The rotation in radians, counter-clockwise positive (read on first use)."""
+        return self.read_rotation()
 
     def __getitem__(self, column: Quantity | Literal["x"]) -> V:
         """A column by name, as a Diagram's."""
+        if column == "rotation":
+            return self.rotation
         return {"x": self.x, "nf": self.nf, "sf": self.sf, "bm": self.bm, "d": self.d}[column]
 
 
-def values_at(solved: SolvedBeam, span: float, x: object, side: Side) -> Values[Any]:
-    """Result.at(): the positions checked once, each quantity read in one call."""
+def values_at(solved: SolvedBeam, rotated: Callable[[], SolvedBeam], span: float, x: object,
+              side: Side) -> Values[Any]:
+    """Result.at(): the positions checked once, each quantity read in one call; the
+    rotation from `rotated()`, a solve that holds it, on first use."""
     positions = checked(x, side, span)
     quantities: tuple[Quantity, ...] = ("nf", "sf", "bm", "d")
     given = positions.given if isinstance(positions, Positions) else positions
-    return Values(given, *(read(solved, q, positions, side) for q in quantities))
+    nf, sf, bm, d = (read(solved, q, positions, side) for q in quantities)
+    return Values(given, nf, sf, bm, d, Later(lambda: read(rotated(), "rotation", positions, side)))
 
 
 def floats(column: Sequence[float]) -> NDArray[np.float64]:

@@ -23,6 +23,7 @@ from .model import Beam
 from .modelfile import load
 from .extremes import Extreme
 from .model import Result
+from .arrays import Later
 from .result import QUANTITIES, Extremes, Reaction, Reactions
 
 Model = Union[Beam, str, "os.PathLike[str]"]
@@ -203,6 +204,13 @@ def _records(outcomes: list[Outcome], task: Task) -> Iterator[Solved]:
         if problems or beam is None:
             yield Solved(index, source, None, None, None, problems)
             continue
-        extremes = Extremes(*(Extreme(*numbers[k:k + 4]) for k in range(0, 16, 4)))
+        # The rotation's extremes are not sent (nor searched) by the workers: found here,
+        # from a solve of the same beam, when first read.
+        nf, sf, bm, d = (Extreme(*numbers[k:k + 4]) for k in range(0, 16, 4))
+        extremes = Extremes(nf, sf, bm, d, _rotation_extremes(beam))
         reactions = Reactions([Reaction(s, *numbers[16 + 3 * k:19 + 3 * k]) for k, s in enumerate(beam.supports)])
         yield Solved(index, source, beam, reactions, extremes)
+
+
+def _rotation_extremes(beam: Beam) -> Later[Extreme]:
+    return Later(lambda: beam.solve().extremes().rotation)

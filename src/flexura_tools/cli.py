@@ -16,6 +16,7 @@ from .envelopes import Envelope, envelope
 from .errors import ModelError
 from .model import Beam, Result
 from .modelfile import load
+from .result import ALL_QUANTITIES
 
 EXAMPLE = """\
 example:
@@ -79,7 +80,7 @@ class Solved:
         self.beam = beam
         self.result = beam.solve()
         self.combinations: dict[str, Result] = beam.solve_combinations() if beam.combinations else {}
-        self.envelope: Envelope | None = envelope(self.combinations) if self.combinations else None
+        self.envelope: Envelope | None = envelope(self.combinations, quantities=ALL_QUANTITIES) if self.combinations else None
 
     @property
     def own_loads(self) -> bool:
@@ -190,7 +191,7 @@ def _write_tables(solved: Solved, target: str, points: int) -> None:
         _save(target, lambda: export.result_to_csv(solved.result, target, points))
     if solved.envelope is not None:
         where = _combinations_file(solved, target)
-        meshed = envelope(solved.combinations, n=points)  # the mesh of --points intervals
+        meshed = envelope(solved.combinations, n=points, quantities=ALL_QUANTITIES)  # the mesh of --points intervals
         _save(where, lambda: export.envelope_to_csv(meshed, where, solved.combinations))
 
 

@@ -18,7 +18,7 @@ from typing import TYPE_CHECKING, Literal
 
 from ._engine import SolvedBeam
 from .errors import ModelError, Problem, show
-from .result import QUANTITIES, Quantity
+from .result import ALL_QUANTITIES, QUANTITIES, Quantity
 
 if TYPE_CHECKING:
     from .envelopes import Envelope, EnvelopeExtreme
@@ -29,9 +29,15 @@ WHICH: tuple[Which, Which] = ("max", "min")
 Table = dict[Quantity, dict[Which, dict[Quantity, list[float]]]]
 
 
-def others(quantity: Quantity) -> list[Quantity]:
-    """The quantities read with an extreme of `quantity`: every other one."""
-    return [q for q in QUANTITIES if q != quantity]
+def read(bands: Mapping[Quantity, object]) -> tuple[Quantity, ...]:
+    """The quantities an envelope's members give: the forces and the deflection, and
+    the rotation where it was enveloped (its members were solved for it then)."""
+    return ALL_QUANTITIES if "rotation" in bands else QUANTITIES
+
+
+def others(quantity: Quantity, bands: Mapping[Quantity, object]) -> list[Quantity]:
+    """The quantities read with an extreme of `quantity`: every other one the members give."""
+    return [q for q in read(bands) if q != quantity]
 
 
 def check_which(quantity: object, which: object, bands: Mapping[Quantity, object]) -> None:
@@ -90,13 +96,15 @@ def coincident_table(envelope: Envelope) -> Table:
         for governing in (band.max_member, band.min_member):
             for e, k in enumerate(governing):
                 wanted.setdefault(k, set()).add(e)
-    read: dict[int, dict[Quantity, dict[int, float]]] = {}
+    values: dict[int, dict[Quantity, dict[int, float]]] = {}
     for k, needed in wanted.items():
         solved, jumps, order = members.solve(k), members.jumps(k), sorted(needed)
-        read[k] = {q: dict(zip(order, solved.values(q, entries.reads(jumps.get(q, ()), order)))) for q in QUANTITIES}
+        values[k] = {q: dict(zip(order, solved.values(q, entries.reads(jumps.get(q, ()), order))))
+                     for q in read(envelope.bands)}
     table: Table = {}
     for q, band in envelope.bands.items():
-        table[q] = {which: {other: [read[k][other][e] for e, k in enumerate(governing)] for other in others(q)}
+        table[q] = {which: {other: [values[k][other][e] for e, k in enumerate(governing)]
+                            for other in others(q, envelope.bands)}
                     for which, governing in zip(WHICH, (band.max_member, band.min_member))}
     return table
 
@@ -117,4 +125,4 @@ def at_extreme(envelope: Envelope, quantity: Quantity, which: Which, extreme: En
     solved: SolvedBeam = envelope.members.solve(member)
     left, right = solved.values(quantity, x, "left"), solved.values(quantity, x)
     side: Literal["left", "right"] = "left" if (left > right if which == "max" else left < right) else "right"
-    return {q: solved.values(q, x, side) for q in others(quantity)}
+    return {q: solved.values(q, x, side) for q in others(quantity, envelope.bands)}

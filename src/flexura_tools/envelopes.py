@@ -43,7 +43,7 @@ from .loads import Load, degree_of
 from .model import Beam, Result, jumps_of
 from .pointwise import EnvelopeValues, envelope_at
 from .progress import Progress
-from .result import QUANTITIES, AtSupport, Quantity, reader
+from .result import ALL_QUANTITIES, QUANTITIES, AtSupport, Quantity, reader
 from .supports import Support, names
 
 if TYPE_CHECKING:
@@ -67,6 +67,7 @@ _INDEX: Callable[[tuple[float, ...], float], int] = tuple[float, ...].index
 MERGE = 1e-12
 # The least share of the largest value within which members are searched for the extremes.
 MARGIN = 1e-3
+NAMES = ", ".join(ALL_QUANTITIES)
 
 
 class Members(Protocol):
@@ -217,6 +218,12 @@ class Envelope:
         where features closer than 1e-12 of the span were merged, or an axle stands
         on a shear jump, where the band also holds the limits beside them."""
         return envelope_at(self.members, list(self.bands), x, quantity, side)
+
+    @property
+    def rotation(self) -> Band:
+        """The rotation's Band, radians (KeyError when it was not enveloped: ask for it
+        in `quantities`)."""
+        return self["rotation"]
 
     def reaction(self, key: str | float | Support) -> ReactionRange:
         """A support's reaction range, by label, position or Support (KeyError for a
@@ -440,7 +447,7 @@ class LoadMembers:
         return self.features(k)
 
     def jumps(self, k: int) -> Mapping[Quantity, Sequence[float]]:
-        return jumps_of(self.beam.supports, self.loads[k])
+        return jumps_of(self.beam.supports, self.loads[k], self.beam.hinges)
 
     def standing(self, k: int) -> Mapping[float, float]:
         return {}  # its loads stand still
@@ -451,7 +458,8 @@ def envelope(members: Mapping[str, Result] | Sequence[Result], *, n: int = 200, 
     """The envelope of solved beams of one geometry: a mapping of names to Results
     (as Beam.solve_combinations() gives), or a list of Results (named by their beams'
     titles, or their index). `n`: the mesh has no gap wider than span / n; `points`:
-    positions the mesh holds as well; `quantities`: which diagrams to envelope."""
+    positions the mesh holds as well; `quantities`: which diagrams to envelope (the
+    rotation, "rotation", only when asked: each member then solves once more)."""
     c = Checker()
     given = cast(object, members)  # as given: the checks do not trust the types
     results: list[object] = []
@@ -470,8 +478,9 @@ def envelope(members: Mapping[str, Result] | Sequence[Result], *, n: int = 200, 
     if c.problems or beam is None:
         raise ModelError(c.problems)
     checked = cast("list[Result]", results)
+    turning = "rotation" in quantities  # read from the solves that hold the rotation (the same bits)
     members_ = LoadMembers(beam, labels, [result.beam.loads for result in checked],
-                           [result.solved for result in checked])
+                           [result.rotated if turning else result.solved for result in checked])
     return build(members_, n=n, points=points, quantities=quantities, progress=progress)
 
 
@@ -558,13 +567,13 @@ def check_reading(c: Checker, span: float, n: object, points: object, quantities
     c.count(n, "n")
     check_points(c, span, points)
     if isinstance(quantities, (str, bytes)) or not isinstance(quantities, Sequence):
-        c.add("quantities", f"must be a list of nf, sf, bm, d, got {show(quantities)}")
+        c.add("quantities", f"must be a list of {NAMES}, got {show(quantities)}")
         return
     if not quantities:
-        c.add("quantities", "give at least one of nf, sf, bm, d")
+        c.add("quantities", f"give at least one of {NAMES}")
     for k, q in enumerate(cast("Sequence[object]", quantities)):
-        if q not in QUANTITIES:
-            c.add(f"quantities[{k}]", f"{show(q)} is not one of nf, sf, bm, d")
+        if q not in ALL_QUANTITIES:
+            c.add(f"quantities[{k}]", f"{show(q)} is not one of {NAMES}")
 
 
 def check_points(c: Checker, span: float, points: object) -> None:

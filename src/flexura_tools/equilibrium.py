@@ -23,7 +23,7 @@ from typing import NamedTuple
 
 from ._engine import SolvedBeam
 from .errors import Problem, show
-from .loads import Load, Moment, PointLoad, PolynomialLoad, RawLoad, TrapezoidalLoad, UniformLoad, degree_of
+from .loads import IMPOSED, Load, Moment, PointLoad, PolynomialLoad, RawLoad, TrapezoidalLoad, UniformLoad, degree_of
 from .supports import Support
 
 # The share of the loads that the residuals may reach. Rounding leaves about
@@ -45,6 +45,9 @@ class Scale(NamedTuple):
     def allowed(self) -> tuple[float, float]:
         return TOLERANCE * self.force, TOLERANCE * self.moment
 
+    def plus(self, other: Scale) -> Scale:
+        return Scale(self.force + other.force, self.moment + other.moment)
+
 
 def scale_of(loads: Sequence[RawLoad], span: float, units: Mapping[str, float] | None) -> Scale:
     """The loads' size from solve()'s raw loads: point forces, each distributed load's
@@ -62,12 +65,25 @@ def scale_of(loads: Sequence[RawLoad], span: float, units: Mapping[str, float] |
             forces += max(abs(p[0]), abs(p[1])) * abs(p[3] - p[2]) * per_length
         elif kind == "dist":
             forces += _polynomial_bound(p[3:], max(abs(p[0]), abs(p[1]))) * abs(p[1] - p[0]) * per_length
-        else:
+        elif kind == "torque":
             moments += abs(p[0])
     # A force times the span as a moment, an applied moment over the span as a force:
     # a moment alone is held by reactions of about its size over the span.
     lever = abs(span) * factor["force"] * factor["length"] / factor["moment"]
     return Scale(forces + moments / lever, moments + forces * lever)
+
+
+def reaction_scale(solved: SolvedBeam, span: float, units: Mapping[str, float] | None) -> Scale:
+    """What an imposed deformation (a settlement, a curvature), which brings no force,
+    is measured against: the largest shear and moment it makes, read either side of
+    every feature (the reactions' size, unrounded), each also as the other through
+    the span."""
+    factor = _factors(units)
+    lever = abs(span) * factor["force"] * factor["length"] / factor["moment"]
+    at = solved.features()
+    force = max(abs(v) for side in ("left", "right") for v in solved.values("sf", at, side))
+    moment = max(abs(v) for side in ("left", "right") for v in solved.values("bm", at, side))
+    return Scale(force + moment / lever, moment + force * lever)
 
 
 def _factors(units: Mapping[str, float] | None) -> dict[str, float]:
@@ -147,6 +163,8 @@ def overflow_problems(span: float, e: float, i: float, units: Mapping[str, float
     distributed = sizes.unit["distributed"] + sizes.lever  # an intensity times a length
     for k, load in enumerate(loads):
         # (field, value, its size as a force or moment, the integrations to a deflection)
+        if isinstance(load, IMPOSED):
+            continue  # a deformation, of the size it is given: no product of its own
         if isinstance(load, PointLoad):
             values = [("force", load.force, sizes.unit["force"], 3)]
         elif isinstance(load, Moment):
@@ -164,7 +182,7 @@ def overflow_problems(span: float, e: float, i: float, units: Mapping[str, float
             refuse(f"loads[{k}].{name}", value, size + sizes.lever, "its moment about the ends")
             refuse(f"loads[{k}].{name}", value, size + order * sizes.lever - sizes.stiffness, "its deflection")
     for k, support in enumerate(supports):
-        for name in ("kx", "ky"):
+        for name in ("kx", "ky", "km"):  # km: a rotational spring's flexibility 1 / km enters likewise
             k_value = float(getattr(support, name))
             if 0.0 < k_value < math.inf:
                 refuse(f"supports[{k}].{name}", k_value, -(_exponent(k_value) + sizes.unit["stiffness"]),

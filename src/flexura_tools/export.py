@@ -21,7 +21,7 @@ from .checks import Checker
 from .errors import ModelError
 from .report import envelope_extremes, heading, reaction_ranges, reaction_records, result_extremes
 from .model import Result
-from .result import QUANTITIES, Quantity
+from .result import ALL_QUANTITIES, Quantity
 
 if TYPE_CHECKING:
     from .envelopes import Envelope
@@ -39,7 +39,7 @@ def diagram_positions(beam: Beam, n: int) -> tuple[list[float], list[float]]:
     at it (the value just right); the end of the beam read just left of it."""
     span = float(beam.span)
     jumps = beam.jumps()
-    jumping = {x for q in QUANTITIES for x in jumps[q] if 0.0 < x < span}
+    jumping = {x for q in ALL_QUANTITIES for x in jumps[q] if 0.0 < x < span}
     grid = sorted(set(beam.features()) | {span * k / n for k in range(1, n)})
     below = math.nextafter
     xs: list[float] = []
@@ -78,12 +78,12 @@ def _checked_points(n: int) -> None:
 
 
 def result_columns(result: Result, n: int = 200) -> Columns:
-    """x, side and the four diagrams at the exact diagram positions (n even intervals,
-    every feature, both sides of every jump)."""
+    """x, side and the diagrams (nf, sf, bm, d, rotation) at the exact diagram positions
+    (n even intervals, every feature, both sides of every jump)."""
     _checked_points(n)
     xs, reads = diagram_positions(result.beam, n)
     columns: Columns = {"x": xs, "side": sides(xs, float(result.beam.span))}
-    for q in QUANTITIES:
+    for q in ALL_QUANTITIES:
         columns[q] = list(map(result.evaluator(q), reads))
     return columns
 

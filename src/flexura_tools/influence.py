@@ -18,7 +18,7 @@ from .errors import ModelError, Problem, show
 from .loads import PointLoad, RawLoad
 from .model import Beam, checked, solver_of
 from .pointwise import Ordinates
-from .result import QUANTITIES, Quantity
+from .result import ALL_QUANTITIES, Quantity
 from .supports import Support, names
 
 if TYPE_CHECKING:
@@ -99,7 +99,7 @@ def influence_line(beam: Beam, quantity: Quantity | Component, at: float | str |
     """The influence line of a quantity for a unit load along `angle` (degrees, as
     the loads: -90 points down, 0 along +x).
 
-    `quantity` "nf", "sf", "bm" or "d" is read at the section x = `at`, on its `side`
+    `quantity` "nf", "sf", "bm", "d" or "rotation" is read at the section x = `at`, on its `side`
     (the section just right of x, or just left: they differ where a support stands);
     "rx", "ry" or "m" is a reaction of the support `at` (its label, position or the
     Support). The beam's own loads take no part. The load positions hold the ends,
@@ -121,14 +121,16 @@ def influence_line(beam: Beam, quantity: Quantity | Component, at: float | str |
     support = -1
     if quantity in COMPONENTS:
         support = _support(c, beam, at)
-    elif quantity in QUANTITIES:
+    elif quantity in ALL_QUANTITIES:
         section = _section(c, at, side, span)
     else:
-        c.add("quantity", f"{show(quantity)} is not one of nf, sf, bm, d, rx, ry, m")
+        c.add("quantity", f"{show(quantity)} is not one of {', '.join(ALL_QUANTITIES + COMPONENTS)}")
     if c.problems:
         raise ModelError(c.problems)
     load_angle = cast(float, unit)
-    solver = solver_of(beam)  # the beam's arguments without its loads: the unit load alone
+    # The beam's arguments without its loads: the unit load alone (each solve asks the
+    # core for the rotation only for a line of the rotation).
+    solver = solver_of(beam, quantity == "rotation")
     scale = scale_of([("point", [1.0, 0.0, load_angle])], span, solver.units)
 
     def solve(x: float) -> SolvedBeam:

@@ -14,8 +14,12 @@ from typing import ClassVar, Literal, NamedTuple, Union, cast
 from ._engine import axial_factor, transverse_factor
 from .checks import Checker, converted, shape
 from .errors import show
+from .supports import Support
 
-RawKind = Literal["point", "udl", "trap", "torque", "dist"]
+RawKind = Literal["point", "udl", "trap", "torque", "dist", "settlement", "curvature"]
+# The loads that impose a deformation rather than a force: the core takes them apart
+# from the forces (see solver.py).
+IMPOSED_KINDS = ("settlement", "curvature")
 RawLoad = tuple[RawKind, list[float]]
 
 
@@ -258,8 +262,132 @@ class PolynomialLoad(LoadRecord):
         _check_range(c, path, span, self.x1, self.x2)
 
 
-Load = Union[PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment]
-LOAD_TYPES: tuple[type[Load], ...] = (PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment)
+@dataclass(frozen=True, slots=True, kw_only=True)
+class Settlement(LoadRecord):
+    """A support's base moving: by dy (deflection unit, up positive) and turning by
+    `rotation` (radians, counter-clockwise positive). `support` is the support's
+    label or its index in the beam's supports. Each part needs the restraint it
+    moves: dy a vertical one (a spring settles at its base), rotation a rotational one."""
+
+    TYPE: ClassVar[str] = "settlement"
+    support: str | int
+    dy: float = 0.0
+    rotation: float = 0.0
+
+    def raw(self, span: float) -> RawLoad:
+        """("settlement", [index, dy, rotation]) once the beam has put the support's
+        index in place of a label (see Beam.raw_loads)."""
+        if not isinstance(self.support, int):
+            raise TypeError(f"a settlement of support {self.support!r} is raw only on its beam (Beam.raw_loads)")
+        return ("settlement", [float(self.support), self.dy, self.rotation])
+
+    def positions(self, span: float) -> tuple[float, ...]:
+        return ()
+
+    def axial(self) -> bool:
+        return False
+
+    def scaled(self, factor: float) -> Settlement:
+        return replace(self, dy=factor * self.dy, rotation=factor * self.rotation)
+
+    def part(self, a: float, b: float, span: float) -> Settlement | None:
+        raise TypeError("a settlement belongs to a support, not to a stretch of the beam")
+
+    def check(self, c: Checker, path: str, span: float | None) -> None:
+        support = cast(object, self.support)
+        if isinstance(support, bool) or not isinstance(support, (str, int)) or support == "":
+            c.add(f"{path}.support", f"must be a support's label or its index, got {show(support)}")
+        c.finite(self.dy, f"{path}.dy")
+        c.finite(self.rotation, f"{path}.rotation")
+
+
+@dataclass(frozen=True, slots=True, kw_only=True)
+class Curvature(LoadRecord):
+    """An imposed curvature from k1 at x1 to k2 at x2, linear between (1 / length
+    unit; k2 None is k1): shrinkage, creep or a temperature difference through the
+    depth. Positive bends the beam as a sagging moment does (a simply supported span
+    under k sags by k L^2 / 8 mid-span); it makes moments only where the beam is
+    restrained against bending freely."""
+
+    TYPE: ClassVar[str] = "curvature"
+    x1: float
+    x2: float
+    k1: float
+    k2: float | None = None
+
+    def raw(self, span: float) -> RawLoad:
+        return ("curvature", [self.k1, self.k1 if self.k2 is None else self.k2, self.x1, self.x2])
+
+    def positions(self, span: float) -> tuple[float, ...]:
+        return (self.x1, self.x2)
+
+    def axial(self) -> bool:
+        return False
+
+    def scaled(self, factor: float) -> Curvature:
+        return replace(self, k1=factor * self.k1, k2=None if self.k2 is None else factor * self.k2)
+
+    def part(self, a: float, b: float, span: float) -> Curvature | None:
+        x1, x2 = max(self.x1, a), min(self.x2, b)
+        if not x1 < x2:
+            return None
+        k2 = self.k1 if self.k2 is None else self.k2
+        slope = (k2 - self.k1) / (self.x2 - self.x1)  # the curvature at the cuts, on the same line
+        return replace(self, k1=self.k1 + slope * (x1 - self.x1), k2=self.k1 + slope * (x2 - self.x1), x1=x1, x2=x2)
+
+    def check(self, c: Checker, path: str, span: float | None) -> None:
+        c.finite(self.k1, f"{path}.k1")
+        if self.k2 is not None:
+            c.finite(self.k2, f"{path}.k2")
+        _check_range(c, path, span, self.x1, self.x2)
+
+
+@dataclass(frozen=True, slots=True, kw_only=True)
+class ThermalGradient(LoadRecord):
+    """A temperature difference dT = T(bottom) - T(top) through the depth over
+    [x1, x2], with the coefficient of expansion alpha: the imposed curvature
+    alpha * dT / depth (a Curvature, 1 / length unit, depth in the length unit). A
+    deck heated from above has dT < 0 and hogs."""
+
+    TYPE: ClassVar[str] = "thermal"
+    x1: float
+    x2: float
+    alpha: float
+    dT: float  # noqa: N815 - the engineer's name for the temperature difference
+    depth: float
+
+    def curvature(self) -> Curvature:
+        """The imposed curvature alpha * dT / depth over [x1, x2]."""
+        return Curvature(x1=self.x1, x2=self.x2, k1=self.alpha * self.dT / self.depth)
+
+    def raw(self, span: float) -> RawLoad:
+        return self.curvature().raw(span)
+
+    def positions(self, span: float) -> tuple[float, ...]:
+        return (self.x1, self.x2)
+
+    def axial(self) -> bool:
+        return False
+
+    def scaled(self, factor: float) -> ThermalGradient:
+        return replace(self, dT=factor * self.dT)
+
+    def part(self, a: float, b: float, span: float) -> ThermalGradient | None:
+        x1, x2 = max(self.x1, a), min(self.x2, b)
+        return replace(self, x1=x1, x2=x2) if x1 < x2 else None
+
+    def check(self, c: Checker, path: str, span: float | None) -> None:
+        c.finite(self.alpha, f"{path}.alpha")
+        c.finite(self.dT, f"{path}.dT")
+        c.positive(self.depth, f"{path}.depth")
+        _check_range(c, path, span, self.x1, self.x2)
+
+
+Load = Union[PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment, Settlement, Curvature, ThermalGradient]
+LOAD_TYPES: tuple[type[Load], ...] = (PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment, Settlement,
+                                      Curvature, ThermalGradient)
+# The loads that impose a deformation: they bring no force of their own.
+IMPOSED: tuple[type[Load], ...] = (Settlement, Curvature, ThermalGradient)
 
 
 class Axial(NamedTuple):
@@ -270,7 +398,17 @@ class Axial(NamedTuple):
     restraints: int
 
 
-def check_loads(c: Checker, given: Sequence[Load], prefix: str, span: float | None, axial: Axial) -> None:
+class Frame(NamedTuple):
+    """What a settlement or a moment meets: the beam's supports (None when they are
+    not all Support records, then settlements are not checked against them) and
+    its checked hinges."""
+
+    supports: Sequence[Support] | None
+    hinges: Sequence[float]
+
+
+def check_loads(c: Checker, given: Sequence[Load], prefix: str, span: float | None, axial: Axial,
+                frame: Frame = Frame(None, ())) -> None:
     loads = cast("Sequence[object]", given)  # as given: the checks do not trust the types
     for k, load in enumerate(loads):
         path = f"{prefix}[{k}]"
@@ -280,7 +418,15 @@ def check_loads(c: Checker, given: Sequence[Load], prefix: str, span: float | No
             continue
         before = len(c.problems)
         load.check(c, path, span)
-        if len(c.problems) > before or not load.axial():
+        if len(c.problems) > before:
+            continue
+        if isinstance(load, Settlement) and frame.supports is not None:
+            _check_settlement(c, path, load, frame.supports)
+        if isinstance(load, Moment) and float(load.x) in frame.hinges:
+            c.add(f"{path}.x", f"{show(load.x)} is at hinges[{list(frame.hinges).index(float(load.x))}]: a "
+                               "concentrated moment there acts on one of the two parts, which is not said; "
+                               "put it just left or right of the hinge")
+        if not load.axial():
             continue
         if axial.unbalanced:
             c.add(path, "has a horizontal component, but no support restrains the beam horizontally "
@@ -288,6 +434,30 @@ def check_loads(c: Checker, given: Sequence[Load], prefix: str, span: float | No
         elif axial.restraints:
             c.add(path, f"has a horizontal component, which the {axial.restraints} horizontal restraints share "
                         "by the axial stiffness E*A: give the beam A")
+
+
+def settled_support(load: Settlement, supports: Sequence[Support]) -> int | None:
+    """The index of the support a settlement moves, None when no support is it."""
+    key = load.support
+    if isinstance(key, str):
+        return next((j for j, s in enumerate(supports) if s.label == key), None)
+    return key if 0 <= key < len(supports) else None
+
+
+def _check_settlement(c: Checker, path: str, load: Settlement, supports: Sequence[Support]) -> None:
+    index = settled_support(load, supports)
+    if index is None:
+        labels = ", ".join(repr(s.label) for s in supports if s.label is not None) or "none"
+        c.add(f"{path}.support", f"{show(load.support)} is no support: give a label ({labels}) or an index "
+                                 f"from 0 to {len(supports) - 1}")
+        return
+    support = supports[index]
+    if load.dy != 0 and support.ky == 0:
+        c.add(f"{path}.dy", f"supports[{index}] does not restrain vertical motion (ky = 0): nothing there "
+                            "settles; give dy = 0 or settle a vertical restraint")
+    if load.rotation != 0 and support.km == 0:
+        c.add(f"{path}.rotation", f"supports[{index}] does not restrain rotation (km = 0): nothing there "
+                                  "turns; give rotation = 0 or turn a rotational restraint")
 
 
 def degree_of(loads: Sequence[Load]) -> int:

@@ -23,9 +23,24 @@ from .arrays import Query, Values, values_at
 from .checks import UNIT_KEYS, Checker, converted, is_number, near_miss, shape
 from .equilibrium import overflow_problems
 from .errors import ModelError, Problem, show
-from .loads import Axial, Load, Moment, PointLoad, check_loads, degree_of, has_transverse_part
-from .result import QUANTITIES, Diagram, Extremes, Quantity, Reactions, diagram_of, extremes_of, reactions_of
-from .solver import SolveArgs, Solver
+from .hinges import HingeJump, check_hinge_supports, check_hinges, check_mechanism
+from .loads import (
+    IMPOSED,
+    Axial,
+    Frame,
+    Load,
+    Moment,
+    PointLoad,
+    RawLoad,
+    Settlement,
+    check_loads,
+    degree_of,
+    has_transverse_part,
+    settled_support,
+)
+from .result import ALL_QUANTITIES, QUANTITIES, Diagram, Extremes, Quantity, Reactions, diagram_of, extremes_of, reactions_of
+from .sections import Section, Stiffness, check_sections, raw_sections
+from .solver import Build, SolveArgs, Solver
 from .supports import INF, Support
 
 if TYPE_CHECKING:
@@ -89,6 +104,11 @@ class Beam:
     leaves out shear deformation, and then A is needed only between two or
     more horizontal restraints. `units` are solve()'s unit factors; `unit_names`
     name the units for printing (for instance {"force": "kN"}).
+
+    `sections` make the stiffnesses piecewise constant: Section records covering
+    [0, span] without gaps or overlaps, each taking the beam's E, I, A, G where it
+    gives none. `hinges` are the positions of internal moment releases: the moment
+    is zero there and the rotation may jump (Result.hinge_jumps).
     """
 
     span: float
@@ -103,11 +123,13 @@ class Beam:
     title: str = ""
     cases: Mapping[str, Sequence[Load]] = field(default_factory=dict[str, Sequence[Load]])
     combinations: Sequence[Combination] = ()
+    sections: Sequence[Section] = ()
+    hinges: Sequence[float] = ()
     # Set by check(): the model has been validated, so solve() does not do it again.
     _checked: bool = field(default=False, init=False, repr=False, compare=False)
 
     def __post_init__(self) -> None:
-        for name in ("supports", "loads", "combinations"):
+        for name in ("supports", "loads", "combinations", "sections", "hinges"):
             object.__setattr__(self, name, converted(tuple, getattr(self, name)))
         object.__setattr__(self, "units", converted(Frozen, self.units))
         object.__setattr__(self, "unit_names", converted(Frozen, self.unit_names))
@@ -117,13 +139,56 @@ class Beam:
         """The arguments for flexura.solve(), unchecked: flexura.solve(*beam.solve_args())
         gives the same bits as beam.solve().raw. A missing A is passed as 1, which then
         enters no result. A model whose fields are not records where the arguments need
-        them raises ModelError with its problems."""
+        them raises ModelError with its problems; so does a beam that flexura.solve()
+        does not model (see beyond_core())."""
+        beyond = self._read(self.beyond_core)
+        if beyond:
+            raise ModelError([Problem("", f"flexura.solve() does not model {', '.join(beyond)}: this beam is "
+                                          "solved by beam.solve() alone")])
+        return self.layer_args()
+
+    def layer_args(self) -> SolveArgs:
+        """The layer's own arguments for the core, unchecked: solve_args() where
+        flexura.solve() models the beam; beyond it the first section's stiffnesses and
+        the loads as the layer's solver takes them (settlements and curvatures among
+        them, see raw_loads())."""
         def args() -> SolveArgs:
-            span = self.span
-            return SolveArgs(span, self.E, self.I, 1.0 if self.A is None else self.A, self.G,
-                             [s.raw() for s in self.supports], [load.raw(span) for load in self.loads],
+            first = self._stiffness() if len(self.sections) < 2 else raw_sections(self.sections, self._stiffness())[0]
+            return SolveArgs(self.span, *first, [s.raw() for s in self.supports], self.raw_loads(self.loads),
                              dict(self.units) or None)
         return self._read(args)
+
+    def _stiffness(self) -> Stiffness:
+        """The beam's own E, I, A (1 when not given) and G; a single section's where it has one."""
+        own = Stiffness(self.E, self.I, 1.0 if self.A is None else self.A, self.G)
+        return own if len(self.sections) != 1 else self.sections[0].stiffness(own)
+
+    def beyond_core(self) -> list[str]:
+        """What of the model flexura.solve() does not model: changes of section, hinges,
+        rotational springs, settlements and imposed curvatures (empty: none)."""
+        found = ["changes of section"] if len(self.sections) > 1 else []
+        found += ["hinges"] if self.hinges else []
+        found += ["rotational springs"] if any(s.rotational_spring() for s in self.supports) else []
+        found += ["imposed deformations"] if any(isinstance(load, IMPOSED) for load in self.loads) else []
+        return found
+
+    def build(self) -> Build:
+        """The beam's changes of section, hinges and rotational springs as the core takes them."""
+        sections = raw_sections(self.sections, self._stiffness())[1] if len(self.sections) > 1 else []
+        return Build(sections, [float(x) for x in self.hinges], any(s.rotational_spring() for s in self.supports))
+
+    def raw_loads(self, loads: Sequence[Load]) -> list[RawLoad]:
+        """Loads valid on this beam as the layer's solver takes them: a settlement
+        names its support by index there."""
+        span = float(self.span)
+        return [load.raw(span) if not isinstance(load, Settlement) else self._settlement(load).raw(span)
+                for load in loads]
+
+    def _settlement(self, load: Settlement) -> Settlement:
+        index = settled_support(load, self.supports)
+        if index is None:
+            raise ValueError(f"{load.support!r} is no support")
+        return replace(load, support=index)
 
     def _read(self, read: Callable[[], T]) -> T:
         """read() of this beam, whose fields may not hold what it needs (a record
@@ -148,6 +213,10 @@ class Beam:
         units = self._mapped(c, self.units, "units", "a mapping of unit keys to factors")
         unit_names = self._mapped(c, self.unit_names, "unit_names", "a mapping of unit keys to names")
         cases = self._cases(c)
+        sections = self._listed(c, self.sections, "sections", "a list of Section records")
+        check_sections(c, sections, span, self.A is not None)
+        listed_hinges = self._listed(c, self.hinges, "hinges", "a list of hinge positions")
+        hinges = check_hinges(c, listed_hinges, span)
         if self.A is not None:
             c.positive(self.A, "A")
         elif g is not None and g != INF:
@@ -160,9 +229,16 @@ class Beam:
         horizontal = sum(1 for s in supports if isinstance(s, Support) and s.kx != 0) if countable else 0
         axial = Axial(unbalanced=countable and horizontal == 0,
                       restraints=horizontal if self.A is None and horizontal >= 2 else 0)
-        check_loads(c, cast("Sequence[Load]", loads), "loads", span, axial)
+        placed = cast("tuple[Support, ...]", supports)
+        # The hinges against the supports, once every support stands somewhere on the beam.
+        if countable and all(_finite(s.x) is not None for s in placed):
+            check_hinge_supports(c, hinges, placed)
+            if span is not None and hinges and len(hinges) == len(listed_hinges):
+                check_mechanism(c, hinges, span, placed)
+        frame = Frame(placed if countable else None, hinges)
+        check_loads(c, cast("Sequence[Load]", loads), "loads", span, axial, frame)
         for name, case_loads in cases.items():
-            check_loads(c, cast("Sequence[Load]", case_loads), f"cases.{name}", span, axial)
+            check_loads(c, cast("Sequence[Load]", case_loads), f"cases.{name}", span, axial, frame)
         self._check_combinations(c, cases)
         return c.problems
 
@@ -176,7 +252,7 @@ class Beam:
             return c.problems
         horizontal = sum(1 for s in self.supports if s.kx != 0)
         axial = Axial(unbalanced=horizontal == 0, restraints=horizontal if self.A is None and horizontal >= 2 else 0)
-        check_loads(c, loads, prefix, float(self.span), axial)
+        check_loads(c, loads, prefix, float(self.span), axial, Frame(self.supports, [float(x) for x in self.hinges]))
         return c.problems
 
     @staticmethod
@@ -301,8 +377,8 @@ class Beam:
         """Check the model (once per beam), then solve it. A result whose reactions do
         not balance the loads (an ill-conditioned model), or whose numbers overflow,
         is refused with ModelError, naming the input where one is to blame."""
-        args = self.check().solve_args()
-        solved = Solver.of(args).solve(args.loads, diagnose=lambda: self._overflow(self.loads))
+        args = self.check().layer_args()
+        solved = Solver.of(args, self.build()).solve(args.loads, diagnose=lambda: self._overflow(self.loads))
         return Result(self, solved)
 
     def _overflow(self, loads: Sequence[Load]) -> list[Problem]:
@@ -346,11 +422,10 @@ class Beam:
         """Every combination solved as one beam (its factored loads in one solve, so
         the result is exact, not a sum of rounded results), by name, in order."""
         solver = solver_of(self)
-        span = float(self.span)
         out: dict[str, Result] = {}
         for k, c in enumerate(self.combinations):
             beam = self.combination(c.name)
-            loads = [load.raw(span) for load in beam.loads]
+            loads = self.raw_loads(beam.loads)
             try:
                 # The checked loads of checked cases times checked factors are valid loads
                 # unless a product overflows: only then is the combination checked, which
@@ -370,9 +445,13 @@ class Beam:
 
     def features(self) -> list[float]:
         """Sorted positions in [0, span] where a diagram may jump or change its law:
-        the ends, the supports and the ends of every load (as the solved beam's
-        features, which the layer reads from the core once it has solved)."""
-        return self._read(lambda: features_of(float(self.span), self.supports, self.loads))
+        the ends, the supports, the ends of every load, the changes of section and
+        the hinges (as the solved beam's features, which the layer reads from the
+        core once it has solved)."""
+        def read() -> list[float]:
+            built = [float(s.x1) for s in self.sections] + [float(x) for x in self.hinges]
+            return sorted(set(features_of(float(self.span), self.supports, self.loads)).union(built))
+        return self._read(read)
 
     def spans(self) -> list[tuple[float, float]]:
         """The spans, left to right: the stretches between the ends and the vertical
@@ -385,9 +464,9 @@ class Beam:
     def jumps(self) -> dict[Quantity, list[float]]:
         """Positions where each diagram may jump: the shear force at transverse point loads
         and vertical restraints, the normal force at axial point loads and horizontal
-        restraints, the bending moment at moments and rotational restraints. The
-        deflection never jumps."""
-        return self._read(lambda: jumps_of(self.supports, self.loads))
+        restraints, the bending moment at moments and rotational restraints, the
+        rotation at hinges. The deflection never jumps."""
+        return self._read(lambda: jumps_of(self.supports, self.loads, self.hinges))
 
     def max_degree(self) -> int:
         """The highest polynomial degree of a distributed load's intensity (0 without one)."""
@@ -444,8 +523,9 @@ def features_of(span: float, supports: Sequence[Support], loads: Sequence[Load])
     return sorted(x for x in points if 0.0 <= x <= span)
 
 
-def jumps_of(supports: Sequence[Support], loads: Sequence[Load]) -> dict[Quantity, list[float]]:
-    """Beam.jumps() of these supports and loads."""
+def jumps_of(supports: Sequence[Support], loads: Sequence[Load],
+             hinges: Sequence[float] = ()) -> dict[Quantity, list[float]]:
+    """Beam.jumps() of these supports, loads and hinges."""
     nf = [float(s.x) for s in supports if s.kx != 0]
     sf = [float(s.x) for s in supports if s.ky != 0]
     bm = [float(s.x) for s in supports if s.km != 0]
@@ -457,7 +537,7 @@ def jumps_of(supports: Sequence[Support], loads: Sequence[Load]) -> dict[Quantit
                 nf.append(float(load.x))
         elif isinstance(load, Moment):
             bm.append(float(load.x))
-    return {"nf": nf, "sf": sf, "bm": bm, "d": []}
+    return {"nf": nf, "sf": sf, "bm": bm, "d": [], "rotation": [float(x) for x in hinges]}
 
 
 def checked(beam: object) -> Beam:
@@ -467,10 +547,11 @@ def checked(beam: object) -> Beam:
     return beam.check()
 
 
-def solver_of(beam: Beam) -> Solver:
+def solver_of(beam: Beam, rotation: bool = False) -> Solver:
     """The route into the core for this beam, once it is checked: its workflows solve
-    it under their loads through this (each load set valid on the checked beam)."""
-    return Solver.of(beam.check().solve_args())
+    it under their loads through this (each load set valid on the checked beam); with
+    `rotation`, solves that hold the rotation too."""
+    return Solver.of(beam.check().layer_args(), beam.build(), rotation)
 
 
 @dataclass(frozen=True)
@@ -480,20 +561,40 @@ class Result:
 
     `raw` is flexura's BeamResult for the same arguments, for exact point queries:
     solved on first use as flexura.solve(*beam.solve_args()), so it gives the same
-    bits as every value here; the layer itself never reads it."""
+    bits as every value here; the layer itself never reads it.
+
+    The rotation (slope, radians, counter-clockwise positive) comes from a second
+    solve that asks the core for it, made on the first read of a rotation: asking on
+    every solve would cost every caller about 1% of Beam.solve(), whether it reads
+    a rotation or not."""
 
     beam: Beam
     solved: SolvedBeam = field(repr=False)
 
     @cached_property
+    def rotated(self) -> SolvedBeam:
+        """The same solve, asked for the rotation too (its other values the same bits as
+        `solved`'s); made on first use."""
+        args = self.beam.layer_args()
+        return Solver.of(args, self.beam.build(), rotation=True).solve(args.loads)
+
+    @cached_property
     def raw(self) -> flexura.BeamResult:
         """flexura's BeamResult of the same arguments, solved on first use (the same bits)."""
-        return flexura.solve(*self.beam.solve_args())
+        return flexura.solve(*self.beam.solve_args())  # type: ignore[arg-type]  # no layer-only kinds here
 
     @cached_property
     def reactions(self) -> Reactions:
         """Each support's reaction, in the model's order, looked up by label or position."""
         return reactions_of(self.beam.supports, self.solved)
+
+    @cached_property
+    def hinge_jumps(self) -> tuple[HingeJump, ...]:
+        """Per hinge in the model's order, its position and the rotation just right of
+        it minus just left (radians, counter-clockwise positive); () without hinges."""
+        if not self.beam.hinges:
+            return ()
+        return tuple(HingeJump(float(x), jump) for x, jump in zip(self.beam.hinges, self.solved.hinge_jumps()))
 
     @cached_property
     def nf(self) -> Query:
@@ -517,20 +618,27 @@ class Result:
         """The deflection at positions: result.d(x, side="right"), as nf."""
         return Query(self.solved, float(self.beam.span), "d")
 
+    @cached_property
+    def rotation(self) -> Query:
+        """The rotation (slope) at positions in radians, counter-clockwise positive:
+        result.rotation(x, side="right"), as nf; both sides exact where it jumps."""
+        return Query(self.rotated, float(self.beam.span), "rotation")
+
     @overload
     def at(self, x: Scalar, side: Literal["right", "left"] = "right") -> Values[float]: ...
     @overload
     def at(self, x: Array, side: Literal["right", "left"] = "right") -> Values[NDArray[np.float64]]: ...
     def at(self, x: Scalar | Array, side: Literal["right", "left"] = "right") -> Values[Any]:
-        """Every quantity at positions x (checked once): `x`, `nf`, `sf`, `bm`, `d` as
-        floats for a number, as float64 arrays of x's shape otherwise; as nf(x, side)."""
-        return values_at(self.solved, float(self.beam.span), x, side)
+        """Every quantity at positions x (checked once): `x`, `nf`, `sf`, `bm`, `d` and
+        `rotation` (read on its first use) as floats for a number, as float64 arrays of
+        x's shape otherwise; as nf(x, side)."""
+        return values_at(self.solved, lambda: self.rotated, float(self.beam.span), x, side)
 
     def evaluator(self, quantity: Quantity) -> Callable[[float], float]:
         """The exact query of one quantity (the value just right of a jump)."""
-        if quantity not in QUANTITIES:
-            raise ModelError([Problem("quantity", f"{show(quantity)} is not one of {', '.join(QUANTITIES)}")])
-        solved = self.solved
+        if quantity not in ALL_QUANTITIES:
+            raise ModelError([Problem("quantity", f"{show(quantity)} is not one of {', '.join(ALL_QUANTITIES)}")])
+        solved = self.rotated if quantity == "rotation" else self.solved
 
         def value(x: float) -> float:
             return solved.values(quantity, x)
@@ -539,12 +647,12 @@ class Result:
     def diagram(self, n: int = 200) -> Diagram:
         """The diagrams on n evenly spaced positions and one either side of every feature
         (as flexura's plotting_vectors(n)); n from 0 to 100,000."""
-        return diagram_of(self.solved, n)
+        return diagram_of(self.solved, lambda: self.rotated, n)
 
     def extremes(self) -> Extremes:
         """Max and min of each quantity over the beam, with positions to 1e-9 of the span.
         At a jump the larger side counts, at the jump's position."""
-        return extremes_of(self.solved, self.beam.max_degree())
+        return extremes_of(self.solved, lambda: self.rotated, self.beam.max_degree())
 
     def to_dict(self, n: int = 200) -> dict[str, object]:
         """Plain JSON-ready data: the document of `flexura MODEL --json` (reactions,
@@ -553,7 +661,7 @@ class Result:
         return result_to_dict(self, n)
 
     def to_csv(self, path: str | os.PathLike[str], n: int = 200) -> None:
-        """The diagrams as CSV: x, side, nf, sf, bm, d; both sides of every jump."""
+        """The diagrams as CSV: x, side, nf, sf, bm, d, rotation; both sides of every jump."""
         from .export import result_to_csv
         return result_to_csv(self, path, n)
 

@@ -20,6 +20,17 @@ as version 1, which readers of either version read:
     "flexura_model": 2, ...,
     "cases": {"D": [{"type": "uniform", "w": -12.0}], "L": [...]},
     "combinations": [{"name": "ULS", "factors": {"D": 1.35, "L": 1.5}}]
+
+Version 3 adds sections, hinges, rotational springs (a finite km other than 0)
+and the loads "settlement", "curvature" and "thermal"; a model is written as
+the lowest version that holds it:
+
+    "flexura_model": 3, ...,
+    "sections": [{"x1": 0.0, "x2": 8.0}, {"x1": 8.0, "x2": 12.0, "I": 2e-4}],
+    "hinges": [4.0],
+    "supports": [..., {"x": 20.0, "ky": "inf", "km": 5e5}],
+    "loads": [{"type": "settlement", "support": "B", "dy": -20.0},
+              {"type": "thermal", "x1": 0.0, "x2": 20.0, "alpha": 1.2e-5, "dT": -10.0, "depth": 0.8}]
 """
 
 from __future__ import annotations
@@ -36,16 +47,19 @@ from typing import Any, TypeVar, cast
 
 from .checks import near_miss
 from .errors import ModelError, Problem, show
-from .loads import LOAD_TYPES, Load, PolynomialLoad
+from .loads import IMPOSED, LOAD_TYPES, Load, PolynomialLoad, Settlement
 from .model import Beam, Combination
+from .sections import Section
 from .supports import INF, KINDS, Support
 
 T = TypeVar("T")
 FORMAT_KEY = "flexura_model"
 VERSION = 1
 CASES_VERSION = 2  # the first version with load cases and combinations
+BUILD_VERSION = 3  # the first version with sections, hinges, rotational springs and imposed deformations
 _BEAM_KEYS = (FORMAT_KEY, "title", "span", "E", "I", "A", "G", "units", "unit_names", "supports", "loads",
-              "cases", "combinations")
+              "cases", "combinations", "sections", "hinges")
+_SECTION_KEYS = tuple(f.name for f in fields(Section))
 _LOADS: dict[str, type[Load]] = {cls.TYPE: cls for cls in LOAD_TYPES}
 _NON_FINITE = {"inf": INF, "-inf": -INF, "nan": math.nan}
 # A model file nests objects and lists five deep at most (cases, a case's loads, a
@@ -89,7 +103,7 @@ def _in(value: object) -> Any:
     return value
 
 
-def _record(item: Support | Load) -> dict[str, object]:
+def _record(item: Support | Load | Section) -> dict[str, object]:
     """The fields of a support or load that differ from their defaults."""
     out: dict[str, object] = {}
     for f in fields(item):
@@ -112,7 +126,7 @@ def _support(support: Support) -> dict[str, object]:
 
 def to_dict(beam: Beam) -> dict[str, object]:
     """The model as the file's object (JSON types; non-finite numbers as text)."""
-    data: dict[str, object] = {FORMAT_KEY: CASES_VERSION if beam.cases or beam.combinations else VERSION}
+    data: dict[str, object] = {FORMAT_KEY: _version(beam)}
     if beam.title:
         data["title"] = beam.title
     data.update({"span": encode(beam.span), "E": encode(beam.E), "I": encode(beam.I)})
@@ -130,7 +144,20 @@ def to_dict(beam: Beam) -> dict[str, object]:
     if beam.combinations:
         data["combinations"] = [{"name": c.name, "factors": {k: encode(v) for k, v in c.factors.items()}}
                                 for c in beam.combinations]
+    if beam.sections:
+        data["sections"] = [_record(section) for section in beam.sections]
+    if beam.hinges:
+        data["hinges"] = [encode(x) for x in beam.hinges]
     return data
+
+
+def _version(beam: Beam) -> int:
+    """The lowest version that holds the model."""
+    loads = [*beam.loads, *(load for loads in beam.cases.values() for load in loads)]
+    if beam.sections or beam.hinges or any(isinstance(load, IMPOSED) for load in loads) or any(
+            s.rotational_spring() for s in beam.supports):
+        return BUILD_VERSION
+    return CASES_VERSION if beam.cases or beam.combinations else VERSION
 
 
 def _load(load: Load) -> dict[str, object]:
@@ -277,6 +304,12 @@ class _Reader:
     def __init__(self) -> None:
         self.problems: list[Problem] = []
         self._bad: list[str] = []
+        self.version: object = BUILD_VERSION
+
+    def newer(self, path: str, since: int) -> None:
+        """Something that came with a later version than the file's: named, with the version to write."""
+        if isinstance(self.version, int) and self.version < since:
+            self.fail(path, f'came with version {since}: write "{FORMAT_KEY}": {since}')
 
     def fail(self, path: str, message: str) -> None:
         self.problems.append(Problem(path, message))
@@ -312,15 +345,18 @@ class _Reader:
         version = data.get(FORMAT_KEY)
         if FORMAT_KEY not in data:
             self.fail(FORMAT_KEY, f'is missing: a model file starts with "{FORMAT_KEY}": {VERSION}')
-        elif isinstance(version, bool) or version not in (VERSION, CASES_VERSION):
+        elif isinstance(version, bool) or version not in (VERSION, CASES_VERSION, BUILD_VERSION):
             self.fail(FORMAT_KEY, f"version {show(version)} is not known here; this reader knows "
-                                  f"{VERSION} and {CASES_VERSION}")
+                                  f"{VERSION}, {CASES_VERSION} and {BUILD_VERSION}")
             return None
+        self.version = version
         self.keys(data, "", _BEAM_KEYS, ("span", "E", "I", "supports"))
-        if version == VERSION:
-            for key in ("cases", "combinations"):
-                if key in data:
-                    self.fail(key, f'came with version {CASES_VERSION}: write "{FORMAT_KEY}": {CASES_VERSION}')
+        for key in ("cases", "combinations"):
+            if key in data:
+                self.newer(key, CASES_VERSION)
+        for key in ("sections", "hinges"):
+            if key in data:
+                self.newer(key, BUILD_VERSION)
         supports = [self.read(self.support, item, f"supports[{k}]")
                     for k, item in enumerate(self.items(data, "supports"))]
         loads = [self.read(self.load, item, f"loads[{k}]") for k, item in enumerate(self.items(data, "loads"))]
@@ -328,14 +364,24 @@ class _Reader:
                  for name, items in self.case_lists(data).items()}
         combinations = [self.read(self.combination, item, f"combinations[{k}]")
                         for k, item in enumerate(self.items(data, "combinations"))]
+        sections = [self.read(self.section, item, f"sections[{k}]") for k, item in enumerate(self.items(data, "sections"))]
+        hinges = [_in(x) for x in self.items(data, "hinges")]
         area = data.get("A")
-        unchecked: Any = (supports, loads, cases, combinations)  # None stands for a record that could not be read
+        # None stands for a record that could not be read
+        unchecked: Any = (supports, loads, cases, combinations, sections)
         return Beam(
             span=_in(data.get("span")), E=_in(data.get("E")), I=_in(data.get("I")),
             A=None if area is None else _in(area), G=_in(data.get("G", INF)),
             supports=unchecked[0], loads=unchecked[1],
             units=self.mapping(data, "units", _in), unit_names=self.mapping(data, "unit_names", _kept),
-            title=_kept(data.get("title", "")), cases=unchecked[2], combinations=unchecked[3])
+            title=_kept(data.get("title", "")), cases=unchecked[2], combinations=unchecked[3],
+            sections=unchecked[4], hinges=hinges)
+
+    def section(self, item: object, path: str) -> Section | None:
+        obj = self.record(item, path)
+        if obj is None or not self.keys(obj, path, _SECTION_KEYS, ("x1", "x2")):
+            return None
+        return Section(**{k: _in(v) for k, v in obj.items()})
 
     def read(self, build: Callable[[object, str], T | None], item: object, path: str) -> T | None:
         """One record, or None (its problems reported, and any others of it left out)."""
@@ -409,7 +455,10 @@ class _Reader:
             return None
         restraints: dict[str, Any] = KINDS[kind] if isinstance(kind, str) else {
             k: _in(obj.get(k, 0.0)) for k in ("kx", "ky", "km")}
-        return Support(x=_in(obj["x"]), label=_kept(obj.get("label")), **restraints)
+        support = Support(x=_in(obj["x"]), label=_kept(obj.get("label")), **restraints)
+        if isinstance(support.km, float) and support.rotational_spring():
+            self.newer(f"{path}.km", BUILD_VERSION)
+        return support
 
     def load(self, item: object, path: str) -> Load | None:
         obj = self.record(item, path)
@@ -430,6 +479,10 @@ class _Reader:
         if not self.keys(obj, path, ("type", *names), required):
             return None
         values: dict[str, Any] = {k: _in(v) for k, v in obj.items() if k in names}
+        if cls in IMPOSED:
+            self.newer(f"{path}.type", BUILD_VERSION)
+        if cls is Settlement:  # a support's index stays a whole number
+            values["support"] = _kept(obj["support"])
         if cls is PolynomialLoad:
             coefficients = obj["coefficients"]
             if not isinstance(coefficients, list):

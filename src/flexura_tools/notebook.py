@@ -21,7 +21,7 @@ from .loads import Moment, PointLoad, PolynomialLoad, TrapezoidalLoad, UniformLo
 from .plot import angle_text, intensity_along, noise_levels, with_unit
 from .report import QUANTITY_NAMES, QUANTITY_UNITS, number, unit_of
 from .model import Result
-from .result import QUANTITIES, Extremes, Quantity
+from .result import ALL_QUANTITIES, QUANTITIES, Extremes, Quantity
 
 if TYPE_CHECKING:
     from .envelopes import Envelope, EnvelopeExtreme
@@ -35,7 +35,7 @@ COLUMN = 3.0  # px: the width of one column of the outline
 POINTS = 100  # even intervals read for a result's diagrams
 MOST_DRAWN = 40  # loads in the sketch (the largest of each kind), so that it stays readable and small
 MOST_ROWS = 30  # rows of a table; the rest are counted
-COLOURS = {"nf": "#8c564b", "sf": "#2ca02c", "bm": "#9467bd", "d": "#ff7f0e"}
+COLOURS = {"nf": "#8c564b", "sf": "#2ca02c", "bm": "#9467bd", "d": "#ff7f0e", "rotation": "#d62728"}
 LOAD, SPREAD = "#d62728", "#1f77b4"
 STYLE = ("<style>.flexura table{border-collapse:collapse;margin:4px 0;font-size:12px}"
          ".flexura td,.flexura th{padding:1px 8px;text-align:right}</style>")
@@ -155,7 +155,7 @@ def _quantity(beam: Beam, q: Quantity) -> str:
 def _extremes_table(result: Result, extremes: Extremes) -> str:
     length = _units(result.beam, "length")
     rows = [[_quantity(result.beam, q), *_pair(extremes[q].max, extremes[q].min, extremes[q].x_max,
-                                                  extremes[q].x_min)] for q in QUANTITIES]
+                                                  extremes[q].x_min)] for q in ALL_QUANTITIES]
     return _table(["quantity", "max", f"at x{length}", "min", f"at x{length}"], rows)
 
 
@@ -279,6 +279,8 @@ def _size(load: Load, span: float) -> float:
         return abs(float(load.force))
     if isinstance(load, Moment):
         return abs(float(load.moment))
+    if not isinstance(load, (UniformLoad, TrapezoidalLoad, PolynomialLoad)):
+        return 0.0  # an imposed deformation, not drawn
     return max(map(abs, intensity_along(load, span)[1]))
 
 

@@ -26,7 +26,7 @@ from .checks import Checker
 from .envelopes import Envelope, LoadMembers, build, check_reading
 from .errors import ModelError
 from .extremes import Read, sample_positions, segments
-from .loads import Load, degree_of
+from .loads import Load, Settlement, degree_of
 from .model import Beam, checked, solver_of
 from .result import QUANTITIES, Quantity, reader
 
@@ -60,11 +60,11 @@ def governing(beam: Beam, parts: Sequence[tuple[Sequence[Load], Sequence[Load]]]
     governs somewhere is read between consecutive crossings. Where a difference is
     zero but for rounding, loading that span or not gives the same value: a pattern
     found elsewhere serves, so a span without parts adds no pattern."""
-    solver = solver_of(beam)
+    solver = solver_of(beam, "rotation" in quantities)
     effects: dict[int, SolvedBeam] = {}
     for k, (on, off) in enumerate(parts):
         if on or off:
-            raw = [load.raw(beam.span) for load in on] + [load.scaled(-1.0).raw(beam.span) for load in off]
+            raw = beam.raw_loads(on) + beam.raw_loads([load.scaled(-1.0) for load in off])
             effects[k] = solver.solve(raw, name=f"span {k + 1}'s loaded part less its unloaded part: ")
     signs: set[tuple[int, ...]] = set()
     rows = [solved.reactions() for solved in effects.values()]
@@ -101,7 +101,7 @@ def _patterns(signs: set[tuple[int, ...]], spans: list[int]) -> set[tuple[int, .
 # How far each diagram's degree lies above that of the distributed loads: between two
 # features a difference is a polynomial of that degree, crossing zero at most as many
 # times, and is sampled four times per degree.
-ABOVE_LOAD: dict[Quantity, int] = {"nf": 1, "sf": 1, "bm": 2, "d": 4}
+ABOVE_LOAD: dict[Quantity, int] = {"nf": 1, "sf": 1, "bm": 2, "d": 4, "rotation": 3}
 # A difference within this share of the largest of its kind (over the spans and the beam)
 # counts as zero. Where one is zero (a support's deflection, the moment at a free end)
 # rounding leaves up to some 1e-12 of the largest on long beams (7e-12 measured: the
@@ -295,8 +295,8 @@ def pattern_envelope(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load
     c = Checker()
     check_reading(c, float(checked(beam).span), n, points, quantities)
     patterns = _pattern_loads(beam, loaded, unloaded, all_patterns, quantities, c)
-    solver = solver_of(beam)
-    solved = [solver.solve([load.raw(beam.span) for load in loads], name=f"{title}: ")
+    solver = solver_of(beam, "rotation" in quantities)
+    solved = [solver.solve(beam.raw_loads(loads), name=f"{title}: ")
               for title, loads in patterns.items()]
     members = LoadMembers(beam, list(patterns), list(patterns.values()), solved)
     return build(members, n=n, points=points, quantities=quantities, progress=progress)
@@ -308,6 +308,11 @@ def _pattern_loads(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load],
     arguments (each problem added to those `c` holds, all raised at once)."""
     checked(beam)
     c.problems += beam.load_problems(loaded, "loaded") + beam.load_problems(unloaded, "unloaded")
+    for given, path in ((loaded, "loaded"), (unloaded, "unloaded")):
+        for k, load in enumerate(given):
+            if isinstance(load, Settlement):  # a support's, in no span: a pattern cannot switch it by span
+                c.add(f"{path}[{k}]", "is a settlement, which belongs to a support, not to a span: give it "
+                                      "as a load case of its own and combine or envelope the cases")
     stretches = beam.spans()
     if all_patterns and len(stretches) > MAX_EVERY:
         c.add("all_patterns", f"every pattern of {len(stretches)} spans would be {2 ** len(stretches)} beams; "

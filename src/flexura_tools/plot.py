@@ -18,13 +18,13 @@ from collections.abc import Mapping, Sequence
 from typing import TYPE_CHECKING
 
 from .checks import MAX_COUNT, Checker
-from .equilibrium import TOLERANCE, scale_of
+from .equilibrium import TOLERANCE, reaction_scale, scale_of
 from .errors import ModelError, Problem
 from .influence import InfluenceLine
 from .loads import Load, Moment, PointLoad, PolynomialLoad, TrapezoidalLoad, UniformLoad
 from .model import Beam, Result
-from .report import QUANTITY_NAMES, QUANTITY_UNITS, number
-from .result import QUANTITIES, Quantity
+from .report import QUANTITY_NAMES, QUANTITY_UNITS, RADIAN, number, unit_of
+from .result import ALL_QUANTITIES, QUANTITIES, Quantity
 from .supports import Support
 
 if TYPE_CHECKING:
@@ -34,7 +34,7 @@ if TYPE_CHECKING:
     from .envelopes import Envelope
 
 INSTALL_HINT = "pictures need matplotlib: pip install 'flexura[plot]'"
-COLOURS = {"nf": "tab:brown", "sf": "tab:green", "bm": "tab:purple", "d": "tab:orange"}
+COLOURS = {"nf": "tab:brown", "sf": "tab:green", "bm": "tab:purple", "d": "tab:orange", "rotation": "tab:red"}
 LOAD_COLOUR, DISTRIBUTED_COLOUR = "tab:red", "tab:blue"
 WIDTH = 9.0  # inches: a page's width at the default dpi
 ARROW = 30.0  # points: a point load's arrow; the arrows inside a distributed load are a third of it
@@ -60,7 +60,8 @@ def diagrams(result: Result, quantities: Quantity | Sequence[Quantity] | None = 
              figure: Figure | None = None) -> Figure:
     """The sketch of the beam above the diagrams of `quantities` (by default the shear
     force, the bending moment and the deflection, and the normal force first where
-    there is one), each extreme marked with its value and position.
+    there is one; the rotation, "rotation", on request), each extreme marked with its
+    value and position.
 
     `points` evenly spaced positions are read, plus both sides of every jump. The
     sketch is drawn by default on a figure made here, not into given axes; `ax`
@@ -70,7 +71,7 @@ def diagrams(result: Result, quantities: Quantity | Sequence[Quantity] | None = 
     _require()
     wanted = _listed(quantities) if quantities is not None else _shown(result)
     with_sketch = (ax is None) if sketch is None else sketch
-    _check_arguments(wanted, QUANTITIES, ax, figure, len(wanted) + with_sketch, points)
+    _check_arguments(wanted, ALL_QUANTITIES, ax, figure, len(wanted) + with_sketch, points)
     fig, axes = _panels(len(wanted), with_sketch, ax, figure)
     if with_sketch:
         _sketch(axes.pop(0), result)
@@ -136,13 +137,13 @@ def influence(line: InfluenceLine, beam: Beam | None = None, *, ax: Axes | None 
     bottom = min(range(len(line.value)), key=lambda k: line.value[k])
     _marks(panel, colour, [(line.value[k], line.x[k], "") for k in (top, bottom)], 8)
     panel.margins(y=0.22)
-    if quantity in QUANTITIES:
+    if quantity in ALL_QUANTITIES:
         panel.axvline(line.at, color="0.4", lw=0.8, ls=":")
     names: Mapping[str, str] = beam.unit_names if beam is not None else {}
     if beam is not None:
         for support in beam.supports:
             panel.plot([float(support.x)], [0.0], "^", ms=7, color="k", clip_on=False)
-    name = QUANTITY_NAMES[quantity] if quantity in QUANTITIES else COMPONENT_NAMES[quantity]
+    name = QUANTITY_NAMES[quantity] if quantity in ALL_QUANTITIES else COMPONENT_NAMES[quantity]
     panel.set_title(f"Influence line of the {name} at x = {number(line.at)}", fontsize=10)
     panel.set_ylabel("ordinate" + _per_unit_load(quantity, names), fontsize=9)
     panel.grid(True, alpha=0.3)
@@ -271,16 +272,19 @@ def noise_levels(result: Result) -> dict[Quantity, float]:
     the loads as forces, as moments, and as the bending deflection they give over the
     span (F L^3 / E I), as the equilibrium check measures the residuals."""
     beam = result.beam
-    args = beam.solve_args()
+    args = beam.layer_args()
     scale = scale_of(args.loads, float(args.span), args.units)
+    if beam.beyond_core():  # an imposed deformation is measured by what it makes, as the balance check does
+        scale = scale.plus(reaction_scale(result.solved, float(args.span), args.units))
     factor = {k: float((args.units or {}).get(k, 1.0)) for k in ("force", "length", "E", "I", "deflection")}
     length = float(args.span) * factor["length"]
     stiffness = float(args.e) * factor["E"] * float(args.i) * factor["I"]
-    bending = scale.force * factor["force"] * length**3 / stiffness / factor["deflection"]
+    turning = scale.force * factor["force"] * length**2 / stiffness  # radians: F L^2 / E I
+    bending = turning * length / factor["deflection"]
     if not math.isfinite(bending):  # out of the double range: no diagram is taken for zero
-        bending = 0.0
+        bending = turning = 0.0
     return {"nf": TOLERANCE * scale.force, "sf": TOLERANCE * scale.force, "bm": TOLERANCE * scale.moment,
-            "d": TOLERANCE * bending}
+            "d": TOLERANCE * bending, "rotation": TOLERANCE * turning}
 
 
 def _is_zero(values: Sequence[float], noise: float) -> bool:
@@ -341,8 +345,7 @@ def _band(ax: Axes, envelope: Envelope, q: Quantity, members: Mapping[str, Resul
 
 
 def _label(ax: Axes, q: Quantity, names: Mapping[str, str]) -> None:
-    name = names.get(QUANTITY_UNITS[q])
-    ax.set_ylabel(QUANTITY_NAMES[q] + (f" [{name}]" if name else ""), fontsize=9)
+    ax.set_ylabel(QUANTITY_NAMES[q] + unit_of(names, QUANTITY_UNITS[q]), fontsize=9)
     ax.grid(True, alpha=0.3)
 
 
@@ -360,8 +363,8 @@ def _x_labels(axes: list[Axes], given: bool, names: Mapping[str, str]) -> None:
 def _per_unit_load(quantity: str, names: Mapping[str, str]) -> str:
     """The unit of an ordinate: the quantity's unit per unit of force; nothing for a
     force per force."""
-    kind = {"bm": "moment", "m": "moment", "d": "deflection"}.get(quantity)
-    top, force = names.get(kind or ""), names.get("force")
+    kind = {"bm": "moment", "m": "moment", "d": "deflection", "rotation": "rotation"}.get(quantity)
+    top, force = RADIAN if kind == "rotation" else names.get(kind or ""), names.get("force")
     return f" [{top}/{force}]" if top and force else ""
 
 
@@ -447,7 +450,7 @@ def _arrow(ax: Axes, x: float, y: float, direction: tuple[float, float], length:
 
 def _draw_loads(ax: Axes, beam: Beam) -> None:
     span = float(beam.span)
-    distributed = [load for load in beam.loads if not isinstance(load, (PointLoad, Moment))]
+    distributed = [load for load in beam.loads if isinstance(load, (UniformLoad, TrapezoidalLoad, PolynomialLoad))]
     largest = max((abs(w) for load in distributed for w in intensity_along(load, span)[1]), default=0.0) or 1.0
     tops: list[tuple[float, float, float]] = []  # (x1, x2, top) of the blocks drawn so far, to stack on
     for spread in distributed:

@@ -6,12 +6,18 @@ import json
 from collections.abc import Mapping, Sequence
 
 from .envelopes import Envelope, EnvelopeExtreme, Range
+from .loads import Curvature, Settlement, ThermalGradient
 from .modelfile import encode
 from .model import Beam, Result
-from .result import QUANTITIES, Quantity
+from .result import ALL_QUANTITIES, Quantity
 
-QUANTITY_NAMES: dict[Quantity, str] = {"nf": "normal force", "sf": "shear force", "bm": "bending moment", "d": "deflection"}
-QUANTITY_UNITS: dict[Quantity, str] = {"nf": "force", "sf": "force", "bm": "moment", "d": "deflection"}
+QUANTITY_NAMES: dict[Quantity, str] = {"nf": "normal force", "sf": "shear force", "bm": "bending moment",
+                                       "d": "deflection", "rotation": "rotation"}
+# The kind of unit of each quantity, named by the model's unit_names; the rotation's is
+# the radian whatever the units.
+QUANTITY_UNITS: dict[Quantity, str] = {"nf": "force", "sf": "force", "bm": "moment", "d": "deflection",
+                                       "rotation": "rotation"}
+RADIAN = "rad"
 RESULTS_KEY = "flexura_results"
 
 
@@ -46,16 +52,59 @@ def text(result: Result) -> str:
     lines = [beam.title, ""] if beam.title else []
     lines.append("Reactions (forces the supports apply: rx along +x, ry upwards, m counter-clockwise)")
     lines += table(["support", f"x{length}", "type", f"rx{force}", f"ry{force}", f"m{moment}"], rows, "lrlrrr")
+    lines += _imposed_text(result) + _hinges_text(result)
     extremes = result.extremes()
     rows.clear()
-    for q in QUANTITIES:
+    for q in ALL_QUANTITIES:
         e = extremes[q]
         size = max(abs(e.max), abs(e.min))
         rows.append([QUANTITY_NAMES[q] + unit(result, QUANTITY_UNITS[q]),
                      number(e.max, size), number(e.x_max), number(e.min, size), number(e.x_min)])
-    lines += ["", "Extremes (normal force: compression positive; bending moment: sagging positive)"]
+    lines += ["", "Extremes (normal force: compression positive; bending moment: sagging positive; "
+                  "rotation: counter-clockwise positive)"]
     lines += table(["quantity", "max", f"at x{length}", "min", f"at x{length}"], rows, "lrrrr")
     return "\n".join(lines)
+
+
+def _imposed_text(result: Result) -> list[str]:
+    """The settlements and imposed curvatures among the loads, as given."""
+    beam = result.beam
+    length, deflection = unit(result, "length"), unit(result, "deflection")
+    settled = [[_support_name(beam, load), number(load.dy), number(load.rotation)]
+               for load in beam.loads if isinstance(load, Settlement)]
+    curved = [[number(load.x1), number(load.x2), number(load.k1), number(load.k1 if load.k2 is None else load.k2)]
+              for load in (_as_curvature(item) for item in beam.loads) if load is not None]
+    lines: list[str] = []
+    if settled:
+        lines += ["", "Settlements (each support's base: dy upwards, rotation counter-clockwise in radians)"]
+        lines += table(["support", f"dy{deflection}", "rotation"], settled, "lrr")
+    if curved:
+        lines += ["", "Imposed curvatures (sagging positive; a temperature difference as alpha dT / depth)"]
+        lines += table([f"x1{length}", f"x2{length}", "k1", "k2"], curved, "rrrr")
+    return lines
+
+
+def _as_curvature(load: object) -> Curvature | None:
+    if isinstance(load, ThermalGradient):
+        return load.curvature()
+    return load if isinstance(load, Curvature) else None
+
+
+def _support_name(beam: Beam, load: Settlement) -> str:
+    """A settled support as the model names it: its label, else its index and position."""
+    key = load.support
+    if isinstance(key, str):
+        return key
+    return beam.supports[key].label or f"supports[{key}] at {number(float(beam.supports[key].x))}"
+
+
+def _hinges_text(result: Result) -> list[str]:
+    jumps = result.hinge_jumps
+    if not jumps:
+        return []
+    rows = [[number(j.x), number(j.jump)] for j in jumps]
+    return ["", "Hinges (the rotation just right of each minus just left, radians, counter-clockwise)",
+            *table([f"x{unit(result, 'length')}", "rotation jump"], rows, "rr")]
 
 
 def envelope_text(envelope: Envelope, heading: str) -> str:
@@ -84,7 +133,9 @@ def envelope_text(envelope: Envelope, heading: str) -> str:
 
 
 def unit_of(names: Mapping[str, str], kind: str) -> str:
-    name = names.get(kind)
+    """' [kN]': the name `names` give a kind of unit ('' when they give none); the
+    rotation's is always the radian."""
+    name = RADIAN if kind == "rotation" else names.get(kind)
     return f" [{name}]" if name else ""
 
 
@@ -100,10 +151,18 @@ def document(result: Result, points: int = 200) -> dict[str, object]:
 
 def _results(result: Result, points: int) -> dict[str, object]:
     diagram = result.diagram(points)
+    out: dict[str, object] = {"reactions": reaction_records(result)}
+    settled = [load for load in result.beam.loads if isinstance(load, Settlement)]
+    if settled:  # the imposed movements, as given: what the reactions answer
+        out["settlements"] = [{"support": _support_name(result.beam, load), "dy": load.dy, "rotation": load.rotation}
+                              for load in settled]
+    if result.hinge_jumps:
+        out["hinge_jumps"] = [{"x": j.x, "jump": j.jump} for j in result.hinge_jumps]
     return {
-        "reactions": reaction_records(result),
+        **out,
         "extremes": result_extremes(result),
-        "diagram": {"x": diagram.x, "nf": diagram.nf, "sf": diagram.sf, "bm": diagram.bm, "d": diagram.d},
+        "diagram": {"x": diagram.x, "nf": diagram.nf, "sf": diagram.sf, "bm": diagram.bm, "d": diagram.d,
+                    "rotation": diagram.rotation},
     }
 
 
@@ -116,7 +175,7 @@ def result_extremes(result: Result) -> dict[str, object]:
     """Per quantity: max, x_max, min, x_min."""
     extremes = result.extremes()
     return {q: {"max": extremes[q].max, "x_max": extremes[q].x_max,
-                "min": extremes[q].min, "x_min": extremes[q].x_min} for q in QUANTITIES}
+                "min": extremes[q].min, "x_min": extremes[q].x_min} for q in ALL_QUANTITIES}
 
 
 def combinations_document(results: Mapping[str, Result], envelope: Envelope, points: int = 200) -> dict[str, object]:

@@ -3,13 +3,13 @@ from the solve of flexura_tools._engine over many positions at once."""
 
 from __future__ import annotations
 
-from collections.abc import Iterator, Sequence
-from dataclasses import dataclass
+from collections.abc import Callable, Iterator, Sequence
+from dataclasses import dataclass, field
 from typing import TYPE_CHECKING, Literal
 
 from ._engine import SolvedBeam
 from .arrays import Quantity as Quantity  # defined beside the queries, named here with the other records
-from .arrays import Values, floats
+from .arrays import UNREAD, Later, Values, floats
 from .checks import MAX_COUNT, Checker
 from .errors import ModelError
 from .extremes import Extreme, Read, find_extreme, samples_for
@@ -19,7 +19,10 @@ if TYPE_CHECKING:
     import numpy as np
     from numpy.typing import NDArray
 
+# The forces and the deflection: what the envelopes take unless told otherwise, and what
+# every solve holds. The rotation needs the core to be asked for it (see Result).
 QUANTITIES: tuple[Quantity, ...] = ("nf", "sf", "bm", "d")
+ALL_QUANTITIES: tuple[Quantity, ...] = (*QUANTITIES, "rotation")
 
 
 def reader(solved: SolvedBeam, quantity: Quantity) -> Read:
@@ -91,49 +94,74 @@ def reactions_of(supports: Sequence[Support], solved: SolvedBeam) -> Reactions:
 @dataclass(frozen=True, slots=True)
 class Diagram:
     """The diagrams sampled for plotting: n evenly spaced positions plus one either
-    side of every support and load, with the exact values there."""
+    side of every support and load, with the exact values there. The rotation's
+    column is read on first use of `rotation`."""
 
     x: list[float]
     nf: list[float]
     sf: list[float]
     bm: list[float]
     d: list[float]
+    read_rotation: Later[list[float]] = field(default=UNREAD, repr=False, compare=False)
+
+    @property
+    def rotation(self) -> list[float]:
+        """The rotation in radians, counter-clockwise positive (read on first use)."""
+        return self.read_rotation()
 
     def __getitem__(self, column: Quantity | Literal["x"]) -> list[float]:
         """A column by name."""
+        if column == "rotation":
+            return self.rotation
         return {"x": self.x, "nf": self.nf, "sf": self.sf, "bm": self.bm, "d": self.d}[column]
 
     def arrays(self) -> Values[NDArray[np.float64]]:
         """The columns as float64 arrays (the same bits), as Result.at() gives them."""
-        return Values(*map(floats, (self.x, self.nf, self.sf, self.bm, self.d)))
+        x, nf, sf, bm, d = map(floats, (self.x, self.nf, self.sf, self.bm, self.d))
+        return Values(x, nf, sf, bm, d, Later(lambda: floats(self.rotation)))
 
 
-def diagram_of(solved: SolvedBeam, n: int) -> Diagram:
-    """The diagrams on the mesh of flexura's plotting_vectors(n), the same bits."""
+def diagram_of(solved: SolvedBeam, rotated: Callable[[], SolvedBeam], n: int) -> Diagram:
+    """The diagrams on the mesh of flexura's plotting_vectors(n), the same bits; the
+    rotation from `rotated()`, a solve that holds it, on first use."""
     c = Checker()
     count = c.count(n, "n", least=0, most=MAX_COUNT)
     if count is None:
         raise ModelError(c.problems)
     mesh = solved.mesh(count)
-    return Diagram(mesh, *(solved.values(q, mesh) for q in QUANTITIES))
+    nf, sf, bm, d = (solved.values(q, mesh) for q in QUANTITIES)
+    return Diagram(mesh, nf, sf, bm, d, Later(lambda: rotated().values("rotation", mesh)))
 
 
 @dataclass(frozen=True, slots=True)
 class Extremes:
-    """Largest and smallest normal force, shear force, bending moment and deflection."""
+    """Largest and smallest normal force, shear force, bending moment, deflection
+    and rotation. The rotation's are found on first use of `rotation`: their search
+    costs as much as another quantity's, and a solve of its own."""
 
     nf: Extreme
     sf: Extreme
     bm: Extreme
     d: Extreme
+    find_rotation: Later[Extreme] = field(default=UNREAD, repr=False, compare=False)
+
+    @property
+    def rotation(self) -> Extreme:
+        """The rotation's extremes in radians, counter-clockwise positive (found on first use)."""
+        return self.find_rotation()
 
     def __getitem__(self, quantity: Quantity) -> Extreme:
+        if quantity == "rotation":
+            return self.rotation
         return {"nf": self.nf, "sf": self.sf, "bm": self.bm, "d": self.d}[quantity]
 
 
-def extremes_of(solved: SolvedBeam, degree: int) -> Extremes:
+def extremes_of(solved: SolvedBeam, rotated: Callable[[], SolvedBeam], degree: int) -> Extremes:
     """Max and min of each quantity over the beam, sampled between the features the
-    core reports (more samples for distributed loads of a higher `degree`)."""
+    core reports (more samples for distributed loads of a higher `degree`); the
+    rotation's from `rotated()`, a solve that holds it, on first use. The rotation's
+    degree is one below the deflection's, so the deflection's samples serve it."""
     features = solved.features()
     count = samples_for(degree)
-    return Extremes(*(find_extreme(reader(solved, q), features, count) for q in QUANTITIES))
+    nf, sf, bm, d = (find_extreme(reader(solved, q), features, count) for q in QUANTITIES)
+    return Extremes(nf, sf, bm, d, Later(lambda: find_extreme(reader(rotated(), "rotation"), features, count)))

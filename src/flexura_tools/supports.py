@@ -23,9 +23,9 @@ KINDS: dict[str, dict[str, float]] = {
 
 @dataclass(frozen=True, slots=True, kw_only=True)
 class Support:
-    """A support at x. kx and ky restrain horizontal and vertical displacement:
-    0 is free, inf rigid, a positive number a spring of that stiffness; km
-    restrains rotation: 0 free, inf fixed. Use the named constructors."""
+    """A support at x. kx and ky restrain horizontal and vertical displacement,
+    km the rotation: 0 is free, inf rigid, a positive number a spring of that
+    stiffness (km in moment units per radian). Use the named constructors."""
 
     x: float
     kx: float = 0.0
@@ -49,19 +49,26 @@ class Support:
         return cls(x=x, label=label, **KINDS["fixed"])
 
     @classmethod
-    def spring(cls, x: float, *, ky: float = 0.0, kx: float = 0.0, label: str | None = None) -> Support:
-        """Springs of stiffness ky (vertical) and kx (horizontal), free to turn."""
-        return cls(x=x, kx=kx, ky=ky, label=label)
+    def spring(cls, x: float, *, ky: float = 0.0, kx: float = 0.0, km: float = 0.0,
+               label: str | None = None) -> Support:
+        """Springs of stiffness ky (vertical), kx (horizontal) and km (rotational,
+        moment per radian); free to turn unless km is given."""
+        return cls(x=x, kx=kx, ky=ky, km=km, label=label)
 
     @property
     def kind(self) -> str:
-        """'pin', 'roller', 'fixed', 'spring' or 'support' (any other combination)."""
+        """'pin', 'roller', 'fixed', 'spring' (a spring, and the rotation not fixed) or 'support'
+        (any other combination)."""
         restraints = {"kx": self.kx, "ky": self.ky, "km": self.km}
         for name, kind in KINDS.items():
             if restraints == kind:
                 return name
-        springs = [k for k in (self.kx, self.ky) if k not in (0.0, INF)]
-        return "spring" if springs and self.km == 0.0 else "support"
+        springs = [k for k in (self.kx, self.ky, self.km) if k not in (0.0, INF)]
+        return "spring" if springs and self.km != INF else "support"
+
+    def rotational_spring(self) -> bool:
+        """Whether km is a finite rotational spring rather than free or fixed."""
+        return 0.0 < self.km < INF
 
     def raw(self) -> RawSupport:
         """The support as flexura.solve() takes it: (x, kx, ky, km)."""
@@ -71,16 +78,13 @@ class Support:
         """Reports every problem of the support's fields to `c`, under `path` (supports[1])."""
         c.position(self.x, f"{path}.x", span)
         restraints: list[float | None] = []
-        for name, value in (("kx", self.kx), ("ky", self.ky)):
+        for name, value in (("kx", self.kx), ("ky", self.ky), ("km", self.km)):
             k = c.number(value, f"{path}.{name}")
             if k is not None and not k >= 0.0:
                 c.add(f"{path}.{name}", f"must be 0 (free), a spring stiffness above 0 or inf (rigid), "
                                         f"got {show(k)}")
             restraints.append(k)
-        km = c.number(self.km, f"{path}.km")
-        if km is not None and km not in (0.0, INF):
-            c.add(f"{path}.km", f"rotational springs are not modelled; use 0 or inf, got {show(km)}")
-        if restraints + [km] == [0.0, 0.0, 0.0]:
+        if restraints == [0.0, 0.0, 0.0]:
             c.add(path, "restrains nothing: kx, ky and km are all 0")
         label = cast(object, self.label)
         if label is not None and not (isinstance(label, str) and label):

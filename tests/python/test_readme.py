@@ -45,7 +45,11 @@ def test_interactive_examples_print_what_the_readme_shows():
     ("Beam models for engineers", ["A: ry = 22.570 kN at x = 0.0", "ry at C: 127.997, at x = 6: 115.567",
                                    "max moment 83.057 kNm at x = 9.750 m", "-17.188 mm at x = 9.7345 m",
                                    # Arrays: the moments along the beam, the shear either side of B, the problems.
-                                   "(10001,) 83.057", "shear at B: -49.430 | 66.137", "(2, 2) 83.057", "x[1] x[2]"]),
+                                   "(10001,) 83.057", "shear at B: -49.430 | 66.137", "(2, 2) 83.057", "x[1] x[2]",
+                                   # The stepped girder: its ULS, with traffic on top, and the closed forms.
+                                   "pier reaction 1182.2 kN, pier moment -1022.4 kNm",
+                                   "-4050.2 kNm at x = 20, 5050.9 kNm at x = 8.3",
+                                   "-76.5000 -76.5000; -102.0000 -102.0000"]),
     # Combination, pattern and vehicle envelopes of the girder, each with what governs; an influence line.
     ("Engineering workflows", ["hogging -14560.2 kNm at x = 20 (ULS)", "sagging 9388.2 kNm at x = 32.5 (span 2)",
                                "from 4350.2 (span 3) to 7268.8 kN", "LM1: 3075.9 kNm at x = 32.4, axles at (33.6, 32.4)",

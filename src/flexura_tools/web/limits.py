@@ -28,6 +28,8 @@ class Limits:
     coefficients: int = 10  # of one polynomial load
     cases: int = 10
     combinations: int = 10
+    sections: int = 50  # each change of section adds terms to every deflection
+    hinges: int = 20  # each hinge adds an unknown to the solve, as a support does
     points: int = 1000  # diagram, envelope and influence-line intervals
     positions: int = 100  # exact values asked for at once
     vehicle_positions: int = 2000  # both directions together (the README girder at 0.1 m: 1,326)
@@ -105,4 +107,6 @@ def model_problems(data: object, limits: Limits) -> list[Problem]:
     if total > limits.loads and not found:
         found.append(Problem("cases", f"{total} loads in loads and the cases together; the cap is {limits.loads}"))
     _count(found, model.get("combinations"), "combinations", limits.combinations, "combinations")
+    _count(found, model.get("sections"), "sections", limits.sections, "sections")
+    _count(found, model.get("hinges"), "hinges", limits.hinges, "hinges")
     return found

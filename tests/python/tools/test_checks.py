@@ -43,10 +43,10 @@ def problems_of(**changes):
     ({"loads": [ft.PolynomialLoad(coefficients=[], x1=0, x2=1, angle=INF)]},
      [("loads[0].coefficients", "needs at least one coefficient"), ("loads[0].angle", "must be finite, got inf")]),
     ({"loads": [("point", [-10, 5, 90])]},
-     [("loads[0]", "is not a load (PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment): "
-                   "got ('point', [-10, 5, 90])")]),
-    ({"supports": [PIN, ft.Support(x=10, ky=INF, km=5)]},
-     [("supports[1].km", "rotational springs are not modelled; use 0 or inf, got 5")]),
+     [("loads[0]", "is not a load (PointLoad, UniformLoad, TrapezoidalLoad, PolynomialLoad, Moment, Settlement, "
+                   "Curvature, ThermalGradient): got ('point', [-10, 5, 90])")]),
+    ({"supports": [PIN, ft.Support(x=10, ky=INF, km=-5)]},
+     [("supports[1].km", "must be 0 (free), a spring stiffness above 0 or inf (rigid), got -5")]),
     ({"supports": [PIN, ft.Support.spring(10, ky=-3e3)]},
      [("supports[1].ky", "must be 0 (free), a spring stiffness above 0 or inf (rigid), got -3000")]),
     ({"supports": [PIN, ft.Support(x=10)]}, [("supports[1]", "restrains nothing: kx, ky and km are all 0"),
@@ -94,14 +94,14 @@ def test_loads_without_horizontal_part_need_no_horizontal_restraint(load):
 
 
 def test_five_problems_are_reported_at_once():
-    beam = ft.Beam(span=10, E=0, I=1, units={"Force": 1e3}, supports=[ft.Support(x=3, ky=INF, km=5), ROLLER],
+    beam = ft.Beam(span=10, E=0, I=1, units={"Force": 1e3}, supports=[ft.Support(x=3, ky=INF, km=-5), ROLLER],
                    loads=[ft.PointLoad(x=15, force=-1), ft.UniformLoad(w=1, x1=8, x2=2)])
     with pytest.raises(ft.ModelError) as info:
         beam.check()
     assert str(info.value).splitlines() == [
         "5 problems in the model", "  E: must be positive and finite, got 0",
         "  units.Force: is not a unit key; did you mean 'force'? " + KEYS,
-        "  supports[0].km: rotational springs are not modelled; use 0 or inf, got 5",
+        "  supports[0].km: must be 0 (free), a spring stiffness above 0 or inf (rigid), got -5",
         "  loads[0].x: 15 is beyond the span 10", "  loads[1]: " + REVERSED]
 
 
@@ -109,6 +109,8 @@ def test_five_problems_are_reported_at_once():
     ({"supports": [ft.Support.spring(0, ky=5e-324, kx=INF), ft.Support.spring(10, ky=5e-324)]},
      [("supports[0].ky", "5e-324 takes the spring's flexibility 1 / k to about 1e323"),
       ("supports[1].ky", "5e-324 takes the spring's flexibility 1 / k to about 1e323")]),
+    ({"supports": [ft.Support(x=0, kx=INF, ky=INF, km=5e-324), ft.Support.roller(10)]},
+     [("supports[0].km", "5e-324 takes the spring's flexibility 1 / k to about 1e323")]),
     ({"loads": [ft.PointLoad(x=5, force=-1e308)]}, [("loads[0].force", "-1e+308 takes its moment about the ends")]),
     ({"E": 1e308, "I": 1e10}, [("E", "1e+308 takes E * I to about 1e318")]),
     ({"E": 1e-300, "I": 1e-20}, [("E", "1e-300 takes the flexibility 1 / (E * I) to about 1e320")]),
@@ -141,7 +143,7 @@ GOOD = ('"flexura_model": 1, "span": 10, "E": 1e4, "I": 1, "supports": [{"type":
     ('{"span": 10, "E": 1e4, "I": 1, "supports": []}',
      [("flexura_model", 'is missing: a model file starts with "flexura_model": 1'),
       ("supports", "nothing restrains the beam vertically: give a pin, a roller, a fixed end or a vertical spring")]),
-    ('{"flexura_model": 3, "spam": 1}', [("flexura_model", "version 3 is not known here; this reader knows 1 and 2")]),
+    ('{"flexura_model": 4, "spam": 1}', [("flexura_model", "version 4 is not known here; this reader knows 1, 2 and 3")]),
     ('{"flexura_model": 1, "spna": 10, "E": 1e4, "E": 2e4, "supports": {}}',
      [("spna", "is not a known key; did you mean 'span'?"), ("E", "is given more than once"),
       ("span", "is missing"), ("I", "is missing"), ("supports", "must be a list [...], got {}")]),
@@ -160,7 +162,7 @@ GOOD = ('"flexura_model": 1, "span": 10, "E": 1e4, "I": 1, "supports": [{"type":
     ("{" + GOOD + ', "loads": [{"x": 5}, {"type": "point", "x": 5, "forse": -1}, 7,'
                   ' {"type": "point", "x": "ten", "force": -1}, {"type": "polynomial", "x1": 0, "x2": 1,'
                   ' "coefficients": 3}, {"type": "uniform", "w": -1, "x2": null}]}',
-     [("loads[0].type", "is missing (point, uniform, trapezoidal, polynomial, moment)"),
+     [("loads[0].type", "is missing (point, uniform, trapezoidal, polynomial, moment, settlement, curvature, thermal)"),
       ("loads[1].forse", "is not a known key; did you mean 'force'?"), ("loads[1].force", "is missing"),
       ("loads[2]", "must be an object {...}"), ("loads[4].coefficients", "must be a list of numbers, got 3"),
       ("loads[3].x", "is not a number: got 'ten'")]),

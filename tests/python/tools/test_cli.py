@@ -43,7 +43,7 @@ def test_json_output_reads_back_as_the_results(tmp_path):
         [(r.label, r.x, r.rx, r.ry, r.m) for r in result.reactions]
     bm = result.extremes().bm
     assert data["extremes"]["bm"] == {"max": bm.max, "x_max": bm.x_max, "min": bm.min, "x_min": bm.x_min}
-    assert data["diagram"] == {k: result.diagram(50)[k] for k in ("x", "nf", "sf", "bm", "d")}
+    assert data["diagram"] == {k: result.diagram(50)[k] for k in ("x", "nf", "sf", "bm", "d", "rotation")}
 
 
 def test_model_problems_are_all_listed_with_status_1(tmp_path):
@@ -157,3 +157,18 @@ def test_version_and_where_it_wrote(tmp_path):
     assert flexura("--version").stdout.startswith("flexura ")
     done = flexura(EXAMPLE, "--json", tmp_path / "o.json")
     assert done.stderr == f"flexura: wrote {tmp_path / 'o.json'}\n"
+
+
+def test_the_extended_model_prints_and_exports_its_settlements_and_hinge_jumps(tmp_path):
+    girder = ROOT / "examples" / "stepped_girder.json"
+    done = flexura(girder, "--json", tmp_path / "out.json")
+    assert done.returncode == 0, done.stderr
+    result = ft.load(girder).solve()
+    lines = done.stdout.splitlines()
+    hinge = lines[lines.index("Hinges (the rotation just right of each minus just left, radians, counter-clockwise)") + 2]
+    assert [float(v) for v in hinge.split()] == pytest.approx([14.0, result.hinge_jumps[0].jump], rel=1e-5)
+    assert "Settlements" in done.stdout and "Imposed curvatures" in done.stdout
+    data = json.loads((tmp_path / "out.json").read_text())
+    assert data["hinge_jumps"] == [{"x": 14.0, "jump": result.hinge_jumps[0].jump}]
+    assert data["settlements"] == [{"support": "B", "dy": -0.02, "rotation": 0.0}]
+    assert data["reactions"][2]["m"] == result.reactions["C"].m != 0.0  # the rotational spring's moment

@@ -141,22 +141,30 @@ SUPPORTS = st.builds(ft.Support, x=NUMBERS, kx=NUMBERS, ky=NUMBERS, km=NUMBERS, 
 LOADS = st.one_of(st.builds(ft.PointLoad, x=NUMBERS, force=NUMBERS, angle=NUMBERS),
                   st.builds(ft.UniformLoad, w=NUMBERS, x1=NUMBERS, x2=NUMBERS),
                   st.builds(ft.PolynomialLoad, coefficients=NUMBERS | st.lists(NUMBERS, max_size=3), x1=NUMBERS,
-                            x2=NUMBERS), NUMBERS)
+                            x2=NUMBERS),
+                  st.builds(ft.Settlement, support=NUMBERS, dy=NUMBERS, rotation=NUMBERS),
+                  st.builds(ft.Curvature, x1=NUMBERS, x2=NUMBERS, k1=NUMBERS, k2=NUMBERS),
+                  st.builds(ft.ThermalGradient, x1=NUMBERS, x2=NUMBERS, alpha=NUMBERS, dT=NUMBERS, depth=NUMBERS),
+                  NUMBERS)
+SECTIONS = st.builds(ft.Section, x1=NUMBERS, x2=NUMBERS, E=NUMBERS, I=NUMBERS, A=NUMBERS, G=NUMBERS)
 MANY = st.one_of(NUMBERS, st.lists(st.one_of(SUPPORTS, LOADS), max_size=3))
 BEAMS = st.builds(ft.Beam, span=NUMBERS, E=NUMBERS, I=NUMBERS, A=NUMBERS, G=NUMBERS, supports=MANY, loads=MANY,
                   units=NUMBERS | st.dictionaries(st.sampled_from(["force", "deflection", "x"]), NUMBERS),
                   unit_names=NUMBERS, title=NUMBERS, cases=NUMBERS | st.dictionaries(st.text(max_size=2), MANY, max_size=2),
                   combinations=NUMBERS | st.lists(st.builds(ft.Combination, name=NUMBERS, factors=NUMBERS | st.dictionaries(
-                      st.text(max_size=2), NUMBERS)), max_size=2))
+                      st.text(max_size=2), NUMBERS)), max_size=2),
+                  sections=NUMBERS | st.lists(st.one_of(SECTIONS, NUMBERS), max_size=3),
+                  hinges=NUMBERS | st.lists(NUMBERS, max_size=3))
 KEYS = st.sampled_from(["flexura_model", "span", "E", "I", "A", "supports", "loads", "type", "x", "force", "w",
-                        "cases", "combinations", "name", "factors", "units", "unit_names", "coefficients", ""])
+                        "cases", "combinations", "name", "factors", "units", "unit_names", "coefficients", "sections",
+                        "hinges", "support", "dy", "k1", "x1", "x2", "km", ""])
 JSON = st.recursive(st.one_of(st.none(), st.booleans(), st.integers(), st.floats(), st.sampled_from(
-    ["pin", "point", "uniform", "polynomial", "inf", "x"])), lambda inner: st.lists(inner, max_size=3) |
+    ["pin", "point", "uniform", "polynomial", "settlement", "curvature", "thermal", "inf", "x"])), lambda inner: st.lists(inner, max_size=3) |
     st.dictionaries(KEYS, inner, max_size=5), max_leaves=20)
 
 
 @settings(max_examples=300, deadline=None, suppress_health_check=[HealthCheck.too_slow])
-@given(beam=BEAMS, data=st.dictionaries(KEYS, JSON, max_size=8) | JSON, version=st.sampled_from([1, 2]))
+@given(beam=BEAMS, data=st.dictionaries(KEYS, JSON, max_size=8) | JSON, version=st.sampled_from([1, 2, 3]))
 def test_constructors_and_the_model_file_raise_only_model_errors(beam, data, version):
     for call in (beam.check, beam.solve, lambda: ft.from_dict({"flexura_model": version, **data}
                                                               if isinstance(data, dict) else data)):

@@ -115,6 +115,11 @@ def test_lane_problems_are_model_errors_with_their_paths(lane, path):
     assert path in [p.path for p in caught.value.problems]
 
 
+def test_the_rotation_with_an_adverse_lane_is_refused():
+    with pytest.raises(ft.ModelError, match="rotation"):
+        ft.moving_load(spans(10.0), NOTHING, step=1.0, lane=Lane(w=1.0), quantities=["bm", "rotation"])
+
+
 def test_a_vehicle_lane_and_a_lane_together_are_refused():
     with pytest.raises(ft.ModelError, match="vehicle.lane"):
         ft.moving_load(spans(10.0), ft.lm1_lane1(), step=1.0, lane=Lane(w=1.0))

@@ -147,6 +147,7 @@ NESTED = json.dumps({**json.loads(THREE_SPAN), "title": json.loads("[" * 20 + "]
     ("solve", model_with(loads=[{"type": "polynomial", "coefficients": [1] * 11, "x1": 0, "x2": 1}]), None, JSON,
      422, "loads[0].coefficients", "11 coefficients; the cap is 10"),
     ("solve", NESTED.encode(), None, JSON, 422, "", "nested more than 8 deep"),
+    ("solve", model_with(flexura_model=3, hinges=[1.0] * 21), None, JSON, 422, "hinges", "21 hinges; the cap is 20"),
     ("solve", model_with(units={f"k{i}": 1 for i in range(65)}), None, JSON, 422, "", "65 keys; the cap is 64"),
     ("solve", THREE_SPAN, {"points": "1001"}, JSON, 422, "query.points", "from 2 to 1000 (the cap)"),
     ("solve", THREE_SPAN, {"pionts": "10"}, JSON, 422, "query.pionts", "is not a parameter here"),
