@@ -16,6 +16,14 @@ each run by both libraries with its result read as an envelope:
   pattern    12 kN/m permanent and 6 kN/m variable, the variable load patterned
              span by span (pycba: LoadPattern.analyze, 1.35/1.0 and 1.5/0;
              flexura_tools: pattern_envelope on the same factored loads)
+  lane       a lane-loaded load model on the README girder: LM1's tandem (two 300 kN
+             axles 1.2 m apart) with its 27 kN/m lane on the whole beam but for a
+             clear zone 2 m behind and 3 m ahead of the tandem, both ways at 0.1 m,
+             sf and bm (pycba: BridgeAnalysis.run_load_model with w_lane and
+             clearances, once per direction; flexura_tools: moving_load with
+             Lane(placement="whole", clearances=...)); also flexura_tools alone with
+             the lane on the adverse parts of each section's influence line, and the
+             HL-93 code model (codes.hl93().run), which pycba cannot express
   influence  the influence line of the moment at x = 32.5 for a unit load at 101
              positions (pycba: InfluenceLines.create_ils and get_il; flexura_tools:
              influence_line with n = 100)
@@ -101,6 +109,27 @@ def flexura_readme_coincident() -> object:
     return envelope.extremes_coincident(envelope.extremes())
 
 
+LANE_CLEAR = (2.0, 3.0)
+
+
+def readme_girder() -> ft.Beam:
+    return ft.Beam(span=65, E=README_E, I=README_I, A=6.1, supports=[
+        ft.Support.pin(0, "A"), ft.Support.roller(20, "B"), ft.Support.roller(45, "C"), ft.Support.roller(65, "D")])
+
+
+def flexura_lane(placement: str = "whole") -> Callable[[], ft.MovingLoad]:
+    def job() -> ft.MovingLoad:
+        lane = ft.Lane(w=LM1_LANE, placement="whole", clearances=LANE_CLEAR) if placement == "whole" \
+            else ft.Lane(w=LM1_LANE)
+        return ft.moving_load(readme_girder(), ft.Vehicle(weights=[300.0, 300.0], spacings=[1.2]), step=STEP,
+                              lane=lane, quantities=("sf", "bm"))
+    return job
+
+
+def flexura_hl93() -> object:
+    return ft.codes.hl93().run(readme_girder(), step=STEP)
+
+
 def flexura_pattern() -> ft.Envelope:
     beam = girder()
     return ft.pattern_envelope(beam, [ft.UniformLoad(w=-1.35 * G), ft.UniformLoad(w=-1.5 * Q)],
@@ -114,7 +143,7 @@ def flexura_influence() -> ft.InfluenceLine:
 ONLY: dict[str, Job] = {"vehicle": flexura_vehicle(quantities=("sf", "bm")),
         "vehicle-n325": flexura_vehicle(quantities=("sf", "bm"), axle_points=False, n=325),
         "vehicle-all": flexura_vehicle(), "vehicle-extremes": flexura_vehicle_extremes, "readme": flexura_readme,
-        "readme-coincident": flexura_readme_coincident,
+        "readme-coincident": flexura_readme_coincident, "lane": flexura_lane(),
         "pattern": flexura_pattern, "influence": flexura_influence}
 
 
@@ -138,6 +167,14 @@ def pycba_jobs(cba: ModuleType) -> dict[str, Job]:
         env.augment(one_way())  # backward: LM1 is its own reverse
         return env
 
+    def lane() -> object:
+        def one_way(vehicle: Any) -> Any:
+            beam = cba.BeamAnalysis(list(SPANS), README_E * README_I, restraints)
+            return cba.BridgeAnalysis(beam, vehicle).run_load_model(STEP, LM1_LANE, clearances=LANE_CLEAR)
+        env = one_way(cba.Vehicle([1.2], [300.0, 300.0]))
+        env.augment(one_way(cba.Vehicle([1.2], [300.0, 300.0])))  # backward: the tandem is its own reverse
+        return env
+
     def pattern() -> object:
         lp = cba.LoadPattern(cba.BeamAnalysis(list(SPANS), EI, restraints))
         lp.set_dead_loads([[k, 1, G] for k in (1, 2, 3)], 1.35, 1.0)
@@ -149,7 +186,7 @@ def pycba_jobs(cba: ModuleType) -> dict[str, Job]:
         il.create_ils(step=65.0 / 100)
         return il.get_il(32.5, "M")
 
-    return {"vehicle": vehicle, "readme": readme, "pattern": pattern, "influence": influence}
+    return {"vehicle": vehicle, "readme": readme, "lane": lane, "pattern": pattern, "influence": influence}
 
 
 def timed(job: Job) -> float:
@@ -183,6 +220,9 @@ def main(argv: list[str] | None = None) -> int:
                     ("nf, sf, bm, d and extremes()", flexura_vehicle_extremes)],
         "readme": [("LM1, default settings, and extremes()", flexura_readme),
                    ("the same and every coincident value", flexura_readme_coincident)],
+        "lane": [("the same: whole lane with its clear zone, sf and bm", flexura_lane()),
+                 ("lane on the adverse parts instead (not in pycba)", flexura_lane("adverse")),
+                 ("HL-93 code model, codes.hl93().run (not in pycba)", flexura_hl93)],
         "pattern": [("sf, bm", flexura_pattern)],
         "influence": [("bm at 32.5", flexura_influence)],
     }

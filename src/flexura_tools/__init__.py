@@ -16,7 +16,7 @@ import pkgutil
 # package over every flexura_tools folder on the path.
 __path__ = pkgutil.extend_path(__path__, __name__)
 
-from . import plot
+from . import codes, plot
 from .algebra import augment, plus
 from .arrays import Query, Values
 from .batch import Solved, solve_many
@@ -38,6 +38,8 @@ from .loads import (
 )
 from .model import Beam, Combination, Result
 from .modelfile import from_dict, from_json, from_toml, load, save, to_dict, to_json
+from .codes import CodeEnvelope, LoadModel
+from .lanes import Lane, LaneEnvelope
 from .moving import MovingLoad, Vehicle, VehiclePosition, hl93_tandem, hl93_truck, lm1_lane1, moving_load
 from .patterns import pattern_beams, pattern_envelope, spans
 from .pointwise import EnvelopeValues
@@ -55,5 +57,5 @@ __all__ = [
     "Vehicle", "VehiclePosition", "MovingLoad", "moving_load", "hl93_truck", "hl93_tandem", "lm1_lane1", "plot",
     "solve_many", "Solved", "augment", "plus", "Query", "Values", "BandArrays", "InfluenceArrays",
     "Section", "Settlement", "Curvature", "ThermalGradient", "HingeJump",
-    "EnvelopeValues",
+    "EnvelopeValues", "Lane", "LaneEnvelope", "codes", "LoadModel", "CodeEnvelope",
 ]

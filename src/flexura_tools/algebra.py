@@ -25,6 +25,7 @@ from .checks import Checker
 from .envelopes import MERGE, Band, Envelope, Members, Range, ReactionRange, Screen, build
 from .errors import ModelError, show
 from .model import Beam, Result, jumps_of
+from .lanes import LANE_PER_SECTION, LaneEnvelope
 from .moving import MovingLoad
 from .result import ALL_QUANTITIES, Quantity
 
@@ -161,6 +162,8 @@ def augment(*envelopes: Envelope | MovingLoad, names: Sequence[str] | None = Non
     for k, item in enumerate(given):
         if item is None:
             c.add(f"envelopes[{k}]", f"is not an Envelope (or a MovingLoad): got {show(envelopes[k])}")
+        elif isinstance(item, LaneEnvelope):
+            c.add(f"envelopes[{k}]", LANE_PER_SECTION)
     labels = _names(c, names, len(given))
     found = [e for e in given if e is not None]
     if not c.problems:
@@ -358,6 +361,8 @@ def plus(envelope: Envelope | MovingLoad, result: Result, factor: float = 1.0) -
     given = _envelope_of(envelope)
     if given is None:
         c.add("envelope", f"is not an Envelope (or a MovingLoad): got {show(envelope)}")
+    elif isinstance(given, LaneEnvelope):
+        c.add("envelope", LANE_PER_SECTION)
     if not isinstance(cast(object, result), Result):
         c.add("result", f"is not a Result (of Beam.solve()): got {show(result)}")
     scale = c.finite(factor, "factor")

@@ -19,6 +19,7 @@ from .checks import MAX_COUNT, Checker, converted, is_number, shape
 from .envelopes import MERGE, Envelope, EnvelopeExtreme, build, check_reading
 from .equilibrium import scale_of
 from .errors import ModelError, Problem, show
+from .lanes import Lane, lane_share, with_lane
 from .loads import IMPOSED, RawLoad, UniformLoad
 from .model import Beam, checked, solver_of
 from .result import QUANTITIES, Quantity
@@ -73,8 +74,10 @@ class Vehicle:
 def hl93_truck(rear_spacing: float = 4.3) -> Vehicle:
     """AASHTO LRFD bridge design code, articles 3.6.1.2.2 and 3.6.1.3.1: the design
     truck (35, 145 and 145 kN; 4.3 m, then 4.3 to 9.0 m) with the design lane load
-    of 9.3 kN/m (the values are reproduced in the FHWA's free LRFD design examples).
-    A rear spacing outside 4.3 to 9.0 m raises ModelError."""
+    of 9.3 kN/m (the values are reproduced in the FHWA's free LRFD design examples),
+    here on the whole beam and without the dynamic allowance; codes.hl93() places the
+    lane where adverse and applies the rules of article 3.6.1.3.1. A rear spacing
+    outside 4.3 to 9.0 m raises ModelError."""
     if not (is_number(rear_spacing) and 4.3 <= rear_spacing <= 9.0):
         raise ModelError([Problem("rear_spacing", f"the design truck's rear axles are 4.3 to 9.0 m apart, "
                                                   f"got {show(rear_spacing)}")])
@@ -109,17 +112,25 @@ class VehicleMembers:
     """The positions of a vehicle as envelope members."""
 
     def __init__(self, beam: Beam, vehicle: Vehicle, step: float, start: float,
-                 directions: Sequence[Direction], axle_points: bool = True, rotation: bool = False) -> None:
+                 directions: Sequence[Direction], axle_points: bool = True, rotation: bool = False,
+                 lane: Lane | None = None) -> None:
         self.axle_points = self.complete = axle_points
-        lane = [UniformLoad(w=-vehicle.lane)] if vehicle.lane else []
-        static = beam.with_loads([*beam.loads, *lane])
+        weight = lane.w if lane is not None and lane.placement == "whole" else vehicle.lane
+        # A lane with a clear zone moves with the vehicle: each position has its own pieces.
+        self.clearances = lane.clearances if lane is not None and lane.placement == "whole" else None
+        if self.clearances is not None:
+            self.complete = False  # the zone's ends are not in the mesh
+        self.lane_w = float(weight)
+        lane_loads = [UniformLoad(w=-weight)] if weight and self.clearances is None else []
+        static = beam.with_loads([*beam.loads, *lane_loads])
         self.solver = solver_of(static, rotation)  # with it, each position's solve holds the rotation too
         self.static: list[RawLoad] = static.raw_loads(static.loads)
         # Whether the beam's own loads impose a deformation, told once: the axles never do
         # (saves 0.35% of the README's vehicle job: 1,115.0M instructions against 1,118.9M).
         self.imposed = any(isinstance(load, IMPOSED) for load in static.loads)
         # The loads' size with every axle on the beam: the balance is checked against it.
-        self.scale = scale_of(self.static + [("point", [w, 0.0, 90.0]) for w in vehicle.weights],
+        whole: list[RawLoad] = [("udl", [-weight, 0.0, float(beam.span), 90.0])] if self.clearances else []
+        self.scale = scale_of(self.static + whole + [("point", [w, 0.0, 90.0]) for w in vehicle.weights],
                               float(beam.span), self.solver.units)
         self.beam = beam
         self.span = float(beam.span)
@@ -181,8 +192,24 @@ class VehicleMembers:
         axles, touching = self._axles(direction, front)
         return [(x, w) for x, w in zip(axles, self.weights) if 0.0 <= x <= span], touching
 
+    def lane_pieces(self, k: int) -> list[tuple[float, float]]:
+        """The lane's stretches in position k, outside the clear zone (none without one)."""
+        if self.clearances is None:
+            return []
+        behind, ahead = self.clearances
+        direction, front = self.positions[k]
+        axles, _ = self._axles(direction, front)
+        if direction == "forward":
+            lo, hi = axles[-1] - behind, axles[0] + ahead
+        else:
+            lo, hi = axles[0] - ahead, axles[-1] + behind
+        span = self.span
+        pieces = [(0.0, min(lo, span)), (max(hi, 0.0), span)]
+        return [(a, b) for a, b in pieces if b > a]
+
     def features(self, k: int) -> list[float]:
-        return sorted(set(self.static_features).union(x for x, _ in self.on[k]))
+        ends = [x for piece in self.lane_pieces(k) for x in piece]
+        return sorted(set(self.static_features).union(x for x, _ in self.on[k]).union(ends))
 
     def mesh_features(self, k: int) -> list[float]:
         # The mesh holds the union over the members: the beam's own features once.
@@ -205,7 +232,8 @@ class VehicleMembers:
 
     def solve(self, k: int) -> SolvedBeam:
         axles: list[RawLoad] = [("point", [-w, x, 90.0]) for x, w in self.on[k]]
-        return self.solver.solve(self.static + axles, scale=self.scale, name=f"{self.name(k)}: ",
+        lane: list[RawLoad] = [("udl", [-self.lane_w, a, b, 90.0]) for a, b in self.lane_pieces(k)]
+        return self.solver.solve(self.static + axles + lane, scale=self.scale, name=f"{self.name(k)}: ",
                                  imposed=self.imposed)
 
 
@@ -231,7 +259,8 @@ class MovingLoad:
 def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0,
                 directions: Sequence[Direction] = ("forward", "backward"), n: int = 200,
                 points: Sequence[float] = (), axle_points: bool = True,
-                quantities: Sequence[Quantity] = QUANTITIES, progress: bool = False) -> MovingLoad:
+                quantities: Sequence[Quantity] = QUANTITIES, progress: bool = False,
+                lane: Lane | None = None) -> MovingLoad:
     """Drive the vehicle across the beam and envelope every position.
 
     Forward, the front axle stands at x = start, start + step, ... until the rear axle
@@ -246,7 +275,18 @@ def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0
     every position an axle stands at, both sides of it for the shear (see envelope());
     with `axle_points` False it holds only the beam's own features, `points` and the
     evenly spaced positions: for a step much finer than span / n, about half the
-    reading. The extremes are refined on each member's own features either way."""
+    reading. The extremes are refined on each member's own features either way.
+
+    `lane` (a Lane) accompanies the vehicle: placement "whole" on the whole beam in
+    every position, less its clear zone around the vehicle if it has `clearances`
+    (each position then solves with its own lane pieces); "adverse" at each section
+    of the mesh and for each of sf, bm, d and the reactions on exactly the parts where
+    that effect's influence line has the sign sought: each band's max is the largest
+    over the positions of the vehicle's value, plus the lane on the parts where the
+    line is positive (w downwards), its min with the parts where it is negative. The
+    envelope is then a LaneEnvelope (see lanes.py): where the lane stood for each
+    value is `envelope.lane.parts(q, which, e)`. A vehicle's own `lane` and `lane`
+    are not given together."""
     checked(beam)
     c = Checker()
     if not isinstance(cast(object, vehicle), Vehicle):  # as given: the checks do not trust the types
@@ -268,9 +308,22 @@ def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0
     if not directions:
         c.add("directions", "give 'forward', 'backward' or both")
     check_reading(c, float(beam.span), n, points, quantities)
+    if lane is not None:
+        if not isinstance(cast(object, lane), Lane):
+            c.add("lane", f"is not a Lane: got {show(lane)}")
+        else:
+            lane.check(c)
+            if vehicle.lane:
+                c.add("lane", "the vehicle has a lane load of its own (vehicle.lane): give one or the other")
+            if lane.placement == "adverse" and "rotation" in cast("Sequence[object]", quantities):
+                c.add("quantities", "the rotation with a lane on its adverse parts is not built: envelope "
+                                    "nf, sf, bm and d with it")
     if c.problems:
         raise ModelError(c.problems)
-    members = VehicleMembers(beam, vehicle, step, start, directions, axle_points, "rotation" in quantities)
+    members = VehicleMembers(beam, vehicle, step, start, directions, axle_points, "rotation" in quantities, lane)
     label = vehicle.name or "vehicle"
     found = build(members, n=n, points=points, quantities=quantities, progress=progress, label=label)
+    if lane is not None and lane.placement == "adverse":
+        supports = [(float(s.x), 1.0 if s.km != 0 else 0.0) for s in beam.supports]
+        found = with_lane(found, lane_share(solver_of(beam.with_loads([])), lane, found.x, supports))
     return MovingLoad(found, members)

@@ -58,7 +58,10 @@ def test_interactive_examples_print_what_the_readme_shows():
                                "right of B: shear 3177.9 kN with -10802.6 kNm",
                                "models[0]: hogging -8280.0 kNm, B carries 4554.0 kN",
                                "[('left', -3563.0095108695623), ('right', 3543.749999999989)]",
-                               "-14560.1902173915 ULS", "kB of HTML"]),
+                               "-14560.1902173915 ULS", "kB of HTML",
+                               # Lane loads where adverse and the HL-93 code model.
+                               "LM1 at B: -2878.8 kNm with the lane on [(0.0, 45.0)], shear -413.9 kN with it",
+                               "HL-93: -1855.4 kNm at x = 45 (90% of two trucks and lane)"]),
     # Peak moment at the 45 kN load; shear just left and right of it; the envelope.
     ("Recipes", ["max |bm| = 81.97", "35.6745", "-9.3254", "sagging up to 86.05", "[-1.88"]),
     ("Serving untrusted input", ["cut off"]),

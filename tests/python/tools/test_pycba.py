@@ -292,3 +292,20 @@ def comparison():
 
 if __name__ == "__main__":
     print("\n".join(comparison()))
+
+
+@pytest.mark.parametrize("count", [2, 3])
+@pytest.mark.parametrize("quantity, pycba_max, pycba_min", [("sf", "Vmax", "Vmin"), ("bm", "Mmax", "Mmin")])
+def test_lane_with_a_clear_zone_agrees_with_run_load_model(count, quantity, pycba_max, pycba_min):
+    # pycba's lane runs under the whole deck but for (back, front) around the vehicle,
+    # as Lane(placement="whole", clearances=(behind, ahead)) does; forward only.
+    w, clear = 9.3, (2.0, 3.0)
+    env = cba.BridgeAnalysis(pycba_beam(count), cba.Vehicle(SPACINGS, WEIGHTS)).run_load_model(
+        STEP, w, clearances=clear, pos_start=START)
+    points = stations(env.vResults[0])
+    found = ft.moving_load(beam_of(count), ft.Vehicle(weights=WEIGHTS, spacings=SPACINGS), step=STEP, start=START,
+                           directions=["forward"], points=sorted({x for x, _ in points}),
+                           lane=ft.Lane(w=w, placement="whole", clearances=clear))
+    top, bottom = read(found.envelope, quantity, points, clip=True)
+    assert_close(top, real(getattr(env, pycba_max), env.vResults[0]), EXACT)
+    assert_close(bottom, real(getattr(env, pycba_min), env.vResults[0]), EXACT)

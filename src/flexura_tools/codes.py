@@ -1,0 +1,882 @@
+"""Code load models: the design vehicles and lane loads of bridge design codes, with
+the rules that combine them, each run over a beam as an envelope of shear, moment
+and reactions.
+
+A model is a list of cases; each case is a train of axles (one of its spacings
+possibly free within a range), a factor on its axles (the dynamic allowance), a lane
+load on the adverse parts of each influence line (optionally cleared around the
+train), a trailing load behind the train, a second train behind the first at a
+least headway, and where the case applies (every effect, or only the hogging
+moment between the points of contraflexure and the reactions at interior supports).
+
+Each case is read from the beam's influence lines (lanes.Surface: exact cubic
+pieces from a few solves), not from one solve per position: the train's effect at
+every section for every position is the sum of its axles' ordinates, so that an
+axle that would relieve the effect can be left out (where the code says so), a free
+spacing takes its worst value exactly (the line's extreme over the window the axle
+can stand in), and a second train its worst headway. The front axle steps along the
+beam as in moving_load (from x = 0 forwards, from the span backwards); an axle on
+the section where a line jumps counts on either side, as the train a hair further
+on or back puts it.
+"""
+
+from __future__ import annotations
+
+import math
+from collections.abc import Sequence
+from dataclasses import dataclass, field
+from typing import TYPE_CHECKING, Literal, cast
+
+from .checks import Checker, is_number
+from .errors import ModelError, Problem, show
+from .lanes import Areas, LaneQuantity, Lines, Section, Surface, areas
+from .model import Beam, checked, solver_of
+from .moving import Direction
+
+if TYPE_CHECKING:
+    import numpy as np
+    from numpy.typing import NDArray
+
+Which = Literal["max", "min"]
+Applies = Literal["all", "hogging"]
+KIP, FOOT = 4.4482216152605, 0.3048  # kN and m, exactly by definition of the pound-force and the foot
+# The most section-by-position values a case holds per direction (about 100 bytes each
+# while it runs): a step and n beyond it would fill memory.
+MAX_READINGS = 4_000_000
+# Positions of the front axle read at once: (sections, positions, axles) arrays stay a few MB.
+_BLOCK = 256
+
+
+@dataclass(frozen=True, slots=True)
+class Train:
+    """Axle weights from the front axle back (positive: downwards) and the spacings
+    between them; `free`: the last spacing takes any value in this range instead of
+    spacings[-1] (the worst for each effect, exactly); `neglect_relieving`: an axle whose effect has the
+    other sign than the one sought is left out."""
+
+    weights: tuple[float, ...]
+    spacings: tuple[float, ...] = ()
+    free: tuple[float, float] | None = None
+    neglect_relieving: bool = False
+
+    def offsets(self) -> list[float]:
+        return [math.fsum(self.spacings[:k]) for k in range(len(self.weights))]
+
+
+@dataclass(frozen=True, slots=True)
+class Case:
+    """One arrangement a code combines: `train` with its axles times `axle_factor`;
+    `lane` (per length, downwards) on the adverse parts of each line, removed from
+    `clear[0]` behind the rear axle to `clear[1]` ahead of the front one where given;
+    `trailing` (per length) from `trailing_gap` behind the rear axle backwards without
+    end; a second train `headway` or more behind the first (rear axle to front axle);
+    `applies`: "all", or "hogging": the moment where a uniform load on the whole beam
+    hogs it (between the points of contraflexure) and the reactions of interior supports."""
+
+    name: str
+    train: Train
+    axle_factor: float = 1.0
+    lane: float = 0.0
+    clear: tuple[float, float] | None = None
+    trailing: float = 0.0
+    trailing_gap: float = 0.0
+    headway: float | None = None
+    applies: Applies = "all"
+
+
+@dataclass(frozen=True, slots=True)
+class Governing:
+    """What gives a value: the case, the direction, the front axle's position and, for a
+    free spacing or a second train, the spacing or headway taken."""
+
+    case: str
+    direction: Direction
+    front: float
+    detail: str = ""
+    # Every axle of the arrangement: (position, weight times the case's factor, side), the
+    # second train's too; an axle on the section counts as just left of it (side < 0),
+    # just right (side > 0), or on the worse side (0: a free spacing's axle, which a
+    # hair more or less puts on either). Relieving axles are among them where the case
+    # leaves them out: they are left out again when the arrangement is read.
+    axles: tuple[tuple[float, float, float], ...] = field(default=(), repr=False)
+    hair: float = field(default=-1.0, repr=False)
+    case_index: int = field(default=0, repr=False)
+
+
+@dataclass(frozen=True, slots=True)
+class CodeBand:
+    """One quantity over the mesh: the largest and smallest values and what gives each."""
+
+    max: list[float]
+    min: list[float]
+    max_by: list[Governing]
+    min_by: list[Governing]
+
+
+@dataclass(frozen=True, slots=True)
+class CodeExtreme:
+    """The largest and smallest value of a quantity over the mesh, where, and what gives it."""
+
+    max: float
+    x_max: float
+    max_by: Governing
+    min: float
+    x_min: float
+    min_by: Governing
+
+
+@dataclass(frozen=True)
+class CodeEnvelope:
+    """A load model's envelope: `x` the mesh (a support's position twice, left then
+    right), `bands` of "sf" and "bm" on it, `reactions` of each support's ry by label
+    (or position), each with what gives it. `lane_parts(q, which, e)`: where the lane
+    stands for a value (on the adverse parts of the line at that entry)."""
+
+    model: str
+    x: list[float]
+    bands: dict[LaneQuantity, CodeBand]
+    reactions: dict[str, CodeBand]
+    areas: dict[LaneQuantity, Areas] = field(repr=False)
+    lane_sign: float = field(default=1.0, repr=False)
+    reader: _Run | None = field(default=None, repr=False, compare=False)
+
+    def coincident(self, quantity: LaneQuantity, which: Which = "max") -> dict[LaneQuantity, list[float]]:
+        """The other quantity (the moment with a shear, the shear with a moment) acting with
+        the band's max (min) of `quantity` at each entry: the governing arrangement read
+        again (the same axles, relieving ones left out as for `quantity`, the lane on
+        `quantity`'s adverse parts)."""
+        if quantity not in self.bands or which not in ("max", "min"):
+            raise ModelError([Problem("quantity", f"give 'sf' or 'bm' and 'max' or 'min', got {show(quantity)}, "
+                                                  f"{show(which)}")])
+        assert self.reader is not None
+        band = self.bands[quantity]
+        governing = band.max_by if which == "max" else band.min_by
+        other: LaneQuantity = "sf" if quantity == "bm" else "bm"
+        return {other: [self.reader.reading(quantity, other, which, e, g) for e, g in enumerate(governing)]}
+
+    def extremes(self) -> dict[LaneQuantity, CodeExtreme]:
+        """Per quantity the mesh's largest and smallest value (the leftmost of equal ones)."""
+        out: dict[LaneQuantity, CodeExtreme] = {}
+        for q, band in self.bands.items():
+            i, j = band.max.index(max(band.max)), band.min.index(min(band.min))
+            out[q] = CodeExtreme(band.max[i], self.x[i], band.max_by[i], band.min[j], self.x[j], band.min_by[j])
+        return out
+
+    def lane_parts(self, q: LaneQuantity, which: Which, entry: int) -> list[tuple[float, float]]:
+        """Where the lane stands for the max (min) of q at an entry."""
+        return self.areas[q].parts(entry, self.lane_sign if which == "max" else -self.lane_sign)
+
+
+@dataclass(frozen=True)
+class LoadModel:
+    """A code's load model: its cases, the envelope of which is the model's (see Case)."""
+
+    name: str
+    cases: tuple[Case, ...]
+
+    def run(self, beam: Beam, *, step: float = 0.1, n: int = 200, points: Sequence[float] = ()) -> CodeEnvelope:
+        """The envelope of every case over the beam (its own loads take no part): the
+        front axle at every `step` both ways, the mesh as an envelope's (`n`, `points`)."""
+        checked(beam)
+        c = Checker()
+        if not self.cases:
+            c.add("cases", "a load model needs at least one case")
+        for k, case in enumerate(self.cases):
+            _check_case(c, case, f"cases[{k}]")
+        if c.problems:
+            raise ModelError(c.problems)
+        size = c.positive(step, "step")
+        c.count(n, "n")
+        span = float(beam.span)
+        from .envelopes import check_points
+        check_points(c, span, points)
+        positions = (span + max(_length(case) for case in self.cases)) / size if size is not None else 0.0
+        if positions >= 100_000:
+            c.add("step", f"{show(step)} makes more than 100,000 positions each way; give a longer step")
+        elif not c.problems:
+            # Every section is read at every position: an upper bound of the sections.
+            sections = int(n) + len(points) + 2 * len(beam.supports) + 2
+            if sections * positions > MAX_READINGS:
+                c.add("step", f"{show(step)} with n = {n} reads about {sections * positions:.3g} values per "
+                              f"case and direction, more than the {MAX_READINGS:,} held at once (a few hundred "
+                              f"MB); give a longer step or a smaller n")
+        if c.problems:
+            raise ModelError(c.problems)
+        import numpy as np
+        with np.errstate(over="ignore", invalid="ignore"):  # an overflow is told by the finiteness check
+            return _Run(beam, self, cast(float, size), n, points).envelope()
+
+
+def _length(case: Case) -> float:
+    """From the front axle to the rear one at their furthest apart."""
+    train = case.train
+    return math.fsum(train.spacings[:-1]) + train.free[1] if train.free else math.fsum(train.spacings)
+
+
+def _check_case(c: Checker, case: object, path: str) -> None:
+    """Every problem of one case of a model of the caller's, under `path`."""
+    if not isinstance(case, Case):
+        c.add(path, f"is not a codes.Case: got {show(case)}")
+        return
+    train = cast(object, case.train)
+    if not isinstance(train, Train):
+        c.add(f"{path}.train", f"is not a codes.Train: got {show(train)}")
+        return
+    if not train.weights:
+        c.add(f"{path}.train.weights", "needs at least one axle")
+    for k, weight in enumerate(train.weights):
+        c.finite(weight, f"{path}.train.weights[{k}]")
+    if len(train.spacings) != max(len(train.weights) - 1, 0):
+        c.add(f"{path}.train.spacings", f"{len(train.weights)} axles need {len(train.weights) - 1} spacings, "
+                                        f"got {len(train.spacings)}")
+    for k, spacing in enumerate(train.spacings):
+        c.positive(spacing, f"{path}.train.spacings[{k}]")
+    if train.free is not None:
+        low, high = (c.positive(v, f"{path}.train.free[{k}]") for k, v in enumerate(train.free))
+        if low is not None and high is not None and low > high:
+            c.add(f"{path}.train.free", f"(least, largest) in that order, got {show(train.free)}")
+        if len(train.weights) < 2:
+            c.add(f"{path}.train.free", "a free spacing needs two axles or more")
+        if case.clear is not None or case.trailing or case.headway is not None:
+            c.add(f"{path}.train.free", "a free spacing with a clear zone, a trailing load or a second train "
+                                        "is not built")
+    for name in ("axle_factor", "lane", "trailing"):
+        c.finite(getattr(case, name), f"{path}.{name}")
+    for name in ("trailing_gap",) + (("headway",) if case.headway is not None else ()):
+        value = c.finite(getattr(case, name), f"{path}.{name}")
+        if value is not None and value < 0:
+            c.add(f"{path}.{name}", f"must be 0 or more, got {show(value)}")
+    if case.clear is not None:
+        for k, value in enumerate(case.clear):
+            distance = c.finite(value, f"{path}.clear[{k}]")
+            if distance is not None and distance < 0:
+                c.add(f"{path}.clear[{k}]", f"must be 0 or more, got {show(value)}")
+    if case.applies not in ("all", "hogging"):
+        c.add(f"{path}.applies", f"must be 'all' or 'hogging', got {show(case.applies)}")
+
+
+# --- evaluation ------------------------------------------------------------------------------
+
+
+class _Lines:
+    """Influence lines of many sections (or reactions) as cubics per piece between the
+    beam's features, one for the load left of the section and one for it right of it."""
+
+    def __init__(self, features: list[float], left: NDArray[np.float64], right: NDArray[np.float64],
+                 at: NDArray[np.float64], span: float) -> None:
+        import numpy as np
+        from .lanes import _coefficients  # pyright: ignore[reportPrivateUsage]
+        self.bp = np.array(features)
+        self.mid = (self.bp[1:] + self.bp[:-1]) / 2
+        self.half = (self.bp[1:] - self.bp[:-1]) / 2
+        count, pieces = left.shape[:2]
+        self.cl = _coefficients(left.reshape(-1, 4)).reshape(count, pieces, 4)
+        self.cr = _coefficients(right.reshape(-1, 4)).reshape(count, pieces, 4)
+        self.at = at[:, None, None]  # each section's position (NaN: a reaction, no section)
+        self.span = span
+
+    def values(self, x: NDArray[np.float64], hair: float) -> NDArray[np.float64]:
+        """Ordinates (sections, *x.shape) of loads at x; a load on its section counts as
+        just left of it for hair < 0, just right for hair > 0; off the beam 0. Piece by
+        piece, each cubic evaluated for every section at once."""
+        import numpy as np
+        flat = x.reshape(-1)
+        out = np.zeros((len(self.at), flat.size))
+        at = self.at.reshape(-1, 1)
+        last = len(self.mid) - 1
+        # A load on a feature belongs to the piece on its side: where the section stands
+        # on a support, the line jumps there.
+        piece = np.clip(np.searchsorted(self.bp, flat, side="left" if hair < 0 else "right") - 1, 0, last)
+        on = (flat >= self.bp[0]) & (flat <= self.bp[-1])  # off the beam: 0
+        for p in range(last + 1):
+            inside = (piece == p) & on
+            index = np.flatnonzero(inside)
+            if not index.size:
+                continue
+            where = flat[index]
+            u = ((where - self.mid[p]) / self.half[p])[None, :]
+            left, right = self.cl[:, p, :], self.cr[:, p, :]
+            value_left = left[:, :1] + u * (left[:, 1:2] + u * (left[:, 2:3] + u * left[:, 3:4]))
+            value_right = right[:, :1] + u * (right[:, 1:2] + u * (right[:, 2:3] + u * right[:, 3:4]))
+            use_left = (where[None, :] < at) | ((where[None, :] == at) & (hair < 0))
+            out[:, index] = np.where(use_left, value_left, value_right)
+        return out.reshape((len(at), *x.shape))
+
+    def at_section(self, e: int, x: float, hair: float) -> float:
+        """Section e's line at one load position, as values() reads it."""
+        import bisect
+        if not 0.0 <= x <= self.span:
+            return 0.0
+        find = bisect.bisect_left if hair < 0 else bisect.bisect_right
+        p = min(max(find(self.bp.tolist(), x) - 1, 0), len(self.mid) - 1)
+        u = (x - float(self.mid[p])) / float(self.half[p])
+        s = float(self.at[e, 0, 0])
+        c = self.cl[e, p] if x < s or (x == s and hair < 0) else self.cr[e, p]
+        return float(c[0] + u * (c[1] + u * (c[2] + u * c[3])))
+
+    def candidates(self) -> tuple[NDArray[np.float64], NDArray[np.float64], NDArray[np.float64]]:
+        """Per section, the positions where its line can take its extreme over a window
+        besides the window's ends (the pieces' ends, the section, the cubics' turning
+        points) and the largest and smallest ordinate there (both sides of a jump)."""
+        import numpy as np
+        count = len(self.at)
+        xs = [np.broadcast_to(self.bp, (count, len(self.bp))), self.at.reshape(-1, 1)]
+        for c in (self.cl, self.cr):
+            qa, qb, qc = 3 * c[:, :, 3], 2 * c[:, :, 2], c[:, :, 1]
+            with np.errstate(divide="ignore", invalid="ignore"):
+                disc = qb * qb - 4 * qa * qc
+                root = np.sqrt(np.where(disc >= 0, disc, np.nan))
+                for r in ((-qb + root) / (2 * qa), (-qb - root) / (2 * qa), -qc / qb):
+                    r = np.where((r > -1) & (r < 1), r, np.nan)
+                    xs.append(self.mid[None, :] + self.half[None, :] * r)
+        where = np.concatenate(xs, axis=1)
+        where = np.where(np.isnan(where), -1.0, where)  # off the beam: ordinate 0, harmless
+        before, after = self.values_rows(where, -1.0), self.values_rows(where, 1.0)
+        return where, np.maximum(before, after), np.minimum(before, after)
+
+    def values_rows(self, where: NDArray[np.float64], hair: float) -> NDArray[np.float64]:
+        """Each section's line at its own positions (sections, k)."""
+        import numpy as np
+        out = np.empty_like(where)
+        for i in range(len(where)):
+            out[i] = self.values(where[i], hair)[i]
+        return out
+
+
+def _mesh(beam: Beam, features: list[float], n: int, points: Sequence[float]) -> tuple[list[float], list[Section]]:
+    """Positions: the beam's features, points, evenly spaced ones no further apart than
+    span / n; an interior support held twice (left, then right)."""
+    span = float(beam.span)
+    positions = set(features) | {float(p) for p in points}
+    for a, b in zip(features, features[1:]):
+        parts = math.ceil((b - a) / (span / n) - 1e-9)
+        positions.update(a + (b - a) * i / parts for i in range(1, parts))
+    twice = {float(s.x) for s in beam.supports if (s.ky != 0 or s.km != 0) and 0 < float(s.x) < span}
+    x: list[float] = []
+    for p in sorted(positions):
+        x += [p, p] if p in twice else [p]
+    below = math.nextafter
+    sections = [Section(p, below(p, -math.inf) if p == span or (e + 1 < len(x) and x[e + 1] == p) else p)
+                for e, p in enumerate(x)]
+    return x, sections
+
+
+class _Run:
+    def __init__(self, beam: Beam, model: LoadModel, step: float, n: int, points: Sequence[float]) -> None:
+        import numpy as np
+        self.beam, self.model, self.step = beam, model, step
+        self.span = float(beam.span)
+        solver = solver_of(beam.with_loads([]))
+        self.surface = Surface(solver, "the beam alone: ")
+        self.x, self.sections = _mesh(beam, self.surface.features, n, points)
+        at = np.array([s.x for s in self.sections])
+        self.lines: dict[LaneQuantity, _Lines] = {}
+        self.areas: dict[LaneQuantity, Areas] = {}
+        for q in ("sf", "bm"):
+            left, right = self.surface.tensor(q, self.sections)
+            self.lines[q] = _Lines(self.surface.features, left, right, at, self.span)
+            self.areas[q] = areas(self.surface.lines(q, self.sections), len(self.sections))
+        self.supports = [s for s in beam.supports if s.ky != 0]
+        reaction_lines = self.surface.reactions([(float(s.x), 0.0) for s in self.supports])
+        rows = reaction_lines.ordinates.reshape(len(self.surface.pieces), 2 * len(self.supports), 4)[:, 0::2, :]
+        ry = np.ascontiguousarray(rows.transpose(1, 0, 2))
+        self.lines_ry = _Lines(self.surface.features, ry, ry, np.full(len(self.supports), np.nan), self.span)
+        self.areas_ry = areas(_only_ry(reaction_lines), len(self.supports))
+        # Where a uniform load on the whole beam hogs it, between points of contraflexure:
+        # the hogging cases' sections. A stretch reaching a free end (an overhang) has
+        # no point of contraflexure on that side and is left out.
+        uniform = solver.solve([("udl", [-1.0, 0.0, self.span, 90.0])], name="a uniform load: ")
+        self.hogging = _between_contraflexures(uniform.values("bm", [s.read for s in self.sections]),
+                                               {float(s.x) for s in beam.supports}, self.x, self.span)
+        self.interior = np.array([0 < float(s.x) < self.span for s in self.supports])
+
+    def envelope(self) -> CodeEnvelope:
+        bands: dict[LaneQuantity, CodeBand] = {}
+        for q in ("sf", "bm"):
+            results = [self._case(case, self.lines[q], self.areas[q], self._mask(case, q)) for case in self.model.cases]
+            bands[q] = _combined(results)
+        reactions: dict[str, CodeBand] = {}
+        results = [self._case(case, self.lines_ry, self.areas_ry,
+                              (self.interior, self.interior) if case.applies == "hogging" else None)
+                   for case in self.model.cases]
+        combined = _combined(results)
+        for k, support in enumerate(self.supports):
+            label = support.label or f"{float(support.x):g}"
+            reactions[label] = CodeBand([combined.max[k]], [combined.min[k]], [combined.max_by[k]], [combined.min_by[k]])
+        lane = next((case.lane for case in self.model.cases if case.lane), 1.0)
+        return CodeEnvelope(self.model.name, self.x, bands, reactions, self.areas, 1.0 if lane >= 0 else -1.0, self)
+
+    def reading(self, q: LaneQuantity, other: LaneQuantity, which: Which, e: int, governing: Governing) -> float:
+        """`other` at entry e under the arrangement that gives q's max (min) there."""
+        case = self.model.cases[governing.case_index]
+        sign = 1.0 if which == "max" else -1.0
+        sought, read = self.lines[q], self.lines[other]
+        total = 0.0
+        for x, weight, side in governing.axles:
+            if side == 0.0:  # the worse of the two sides
+                side = max((-1.0, 1.0), key=lambda h: sign * weight * sought.at_section(e, x, h))
+            if case.train.neglect_relieving and not sign * weight * sought.at_section(e, x, side) > 0:
+                continue
+            total += weight * read.at_section(e, x, side)
+        back = -1.0 if governing.direction == "forward" else 1.0
+        length = math.fsum(case.train.spacings)
+        if case.lane:
+            stretches = self.areas[q].parts(e, sign if case.lane > 0 else -sign)
+            if case.clear is not None:
+                behind, ahead = case.clear
+                ends = (governing.front - back * ahead, governing.front + back * (length + behind))
+                stretches = _outside(stretches, min(ends), max(ends))
+            total += case.lane * self.areas[other].over(e, stretches)
+        if case.trailing:
+            start = governing.front + back * (length + case.trailing_gap)
+            behind_train = (0.0, start) if back < 0 else (start, self.span)
+            total += case.trailing * self.areas[other].over(e, [behind_train])
+        return total
+
+    def _mask(self, case: Case, q: LaneQuantity) -> tuple[NDArray[np.bool_], NDArray[np.bool_]] | None:
+        """Where a case counts, for max and for min (None: everywhere)."""
+        import numpy as np
+        if case.applies == "all":
+            return None
+        none = np.zeros(len(self.sections), dtype=bool)
+        return (none, self.hogging) if q == "bm" else (none, none)
+
+    def _case(self, case: Case, lines: _Lines, lane_areas: Areas,
+              mask: tuple[NDArray[np.bool_], NDArray[np.bool_]] | None) -> _Result:
+        import numpy as np
+        train = case.train
+        weights = np.array(train.weights) * case.axle_factor
+        offsets = np.array(train.offsets())
+        fixed = weights[:-1] if train.free else weights
+        fixed_offsets = offsets[:-1] if train.free else offsets
+        length = _length(case)
+        count = math.floor((self.span + length) / self.step + 1e-9) + 1
+        k = np.arange(count)
+        sections = len(lines.at)
+        window = lines.candidates() if train.free else None
+        sides: tuple[tuple[Which, float], ...] = (("max", 1.0), ("min", -1.0))
+        top = {sign: np.full(sections, -np.inf) for _, sign in sides}
+        top_by = {sign: [Governing(case.name, "forward", 0.0)] * sections for _, sign in sides}
+        # Where an axle (or a free axle's window end) stands exactly on a section or a
+        # feature, the train a hair further on differs: only those positions are read
+        # again for that side (the others are the same; half the reading measured).
+        special = np.union1d(lines.at.reshape(-1), lines.bp)
+        special = special[~np.isnan(special)]
+        for direction in ("forward", "backward"):
+            front: NDArray[np.float64] = (k * self.step if direction == "forward"
+                                          else self.span - k * self.step).astype(np.float64)
+            back = -1.0 if direction == "forward" else 1.0
+            reach = fixed_offsets if not train.free else np.concatenate(
+                [fixed_offsets, offsets[-2:-1] + np.array(train.free)])
+            touching = np.flatnonzero(np.isin(front[:, None] + back * reach[None, :], special).any(axis=1))
+            effect = {sign: np.full((sections, count), -np.inf) for _, sign in sides}
+            hairs = {sign: np.full((sections, count), -1.0) for _, sign in sides}
+            places = {sign: np.zeros((sections, count)) for _, sign in sides}
+            seconds = {sign: np.full((sections, count), -1, dtype=np.int_) for _, sign in sides}
+            first: dict[float, tuple[NDArray[np.float64], NDArray[np.float64]]] = {}
+            for hair in (-1.0, 1.0):
+                columns = np.arange(count) if hair < 0 else touching
+                value = {sign: first[sign][0].copy() if hair > 0 else np.zeros((sections, count)) for _, sign in sides}
+                place = {sign: first[sign][1].copy() if hair > 0 else np.zeros((sections, count)) for _, sign in sides}
+                for block in range(0, len(columns), _BLOCK):
+                    part = columns[block:block + _BLOCK]
+                    axles = front[part, None] + back * fixed_offsets[None, :]
+                    ordinates = lines.values(axles, hair) * fixed[None, None, :]
+                    for _, sign in sides:
+                        kept = np.maximum(sign * ordinates, 0.0) * sign if train.neglect_relieving else ordinates
+                        value[sign][:, part] = kept.sum(axis=2)
+                        if train.free and window is not None:
+                            extra, place[sign][:, part] = self._free(train, lines, window, front[part], back,
+                                                                     weights[-1], sign, hair, offsets[-2])
+                            value[sign][:, part] += extra
+                if hair < 0:
+                    first = {sign: (value[sign].copy(), place[sign].copy()) for _, sign in sides}
+                for _, sign in sides:
+                    total, second = value[sign], np.full((sections, count), -1, dtype=np.int_)
+                    if case.headway is not None:  # the second train's axles; the lane once
+                        gap = math.ceil((math.fsum(train.spacings) + case.headway) / self.step - 1e-9)
+                        total, second = _two_trains(total, sign, gap)
+                    total = total + self._lane(case, lane_areas, lines, front, back, train, sign)
+                    better = (sign * total > sign * effect[sign]) | np.isinf(effect[sign])
+                    effect[sign] = np.where(better, total, effect[sign])
+                    hairs[sign] = np.where(better, hair, hairs[sign])
+                    places[sign] = np.where(better, place[sign], places[sign])
+                    seconds[sign] = np.where(better, second, seconds[sign])
+            for _, sign in sides:
+                signed = sign * effect[sign]
+                where = signed.argmax(axis=1)
+                got = signed[np.arange(sections), where]
+                for i in np.flatnonzero(got > top[sign]):
+                    top[sign][i] = got[i]
+                    j = int(where[i])
+                    top_by[sign][i] = self._governing(case, direction, front, j, float(hairs[sign][i, j]),
+                                                      float(places[sign][i, j]), int(seconds[sign][i, j]))
+        if not all(np.isfinite(top[sign]).all() for _, sign in sides):
+            raise ModelError([Problem(f"cases[{self.model.cases.index(case)}]",
+                                      f"({case.name}) its effect overflows a double: give smaller loads")])
+        best: dict[Which, tuple[NDArray[np.float64], list[Governing]]] = {}
+        for which, sign in sides:
+            value_of = sign * top[sign]
+            if mask is not None:
+                value_of = np.where(mask[0] if which == "max" else mask[1], value_of, np.nan)
+            best[which] = (value_of, top_by[sign])
+        return _Result(best["max"][0], best["min"][0], best["max"][1], best["min"][1])
+
+    def _governing(self, case: Case, direction: Direction, front: NDArray[np.float64], j: int, hair: float,
+                   place: float, second: int) -> Governing:
+        """What gives a value: the case's arrangement with its front axle at front[j]."""
+        train = case.train
+        back = -1.0 if direction == "forward" else 1.0
+        factor = case.axle_factor
+        at = float(front[j])
+        offsets = train.offsets()
+        count = len(train.weights) - (1 if train.free else 0)
+        axles = [(at + back * offsets[i], factor * train.weights[i], hair) for i in range(count)]
+        detail = ""
+        if train.free:
+            axles.append((place, factor * train.weights[-1], 0.0))
+            detail = f"last spacing {abs(place - (at + back * offsets[-2])):.4g}"
+        if case.headway is not None:
+            detail = f"a second train {case.headway:g} or more behind"
+            if second >= 0:
+                lead = float(front[second])
+                axles += [(lead + back * offset, factor * weight, hair) for offset, weight in zip(offsets, train.weights)]
+                detail = f"a second train {abs(at - lead) - math.fsum(train.spacings):.4g} behind"
+        index = self.model.cases.index(case)
+        return Governing(case.name, direction, at, detail, tuple(axles), hair, index)
+
+    def _free(self, train: Train, lines: _Lines,
+              window: tuple[NDArray[np.float64], NDArray[np.float64], NDArray[np.float64]],
+              front: NDArray[np.float64], back: float, weight: float, sign: float, hair: float,
+              before: float) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+        """The last axle's worst ordinate over the window its free spacing allows, times its
+        weight, and where it stands: the line's extreme over a window is at its ends
+        or at one of its candidates inside."""
+        import numpy as np
+        assert train.free is not None
+        low, high = train.free
+        where, top, bottom = window
+        anchor = front + back * before
+        ends = [anchor + back * low, anchor + back * high]
+        lo, hi = np.minimum(*ends), np.maximum(*ends)
+        best = np.full((len(where), len(front)), -np.inf)
+        place = np.zeros_like(best)
+        for end in ends:
+            v = sign * weight * lines.values(end, hair)
+            better = v > best
+            best, place = np.where(better, v, best), np.where(better, end[None, :], place)
+        ordinate = top if sign * weight > 0 else bottom
+        for c in range(where.shape[1]):
+            inside = (where[:, c:c + 1] >= lo[None, :]) & (where[:, c:c + 1] <= hi[None, :])
+            v = np.where(inside, sign * weight * ordinate[:, c:c + 1], -np.inf)
+            better = v > best
+            best, place = np.where(better, v, best), np.where(better, where[:, c:c + 1], place)
+        if train.neglect_relieving:
+            best = np.maximum(best, 0.0)
+        return sign * best, place
+
+    def _lane(self, case: Case, lane_areas: Areas, lines: _Lines, front: NDArray[np.float64], back: float,
+              train: Train, sign: float) -> NDArray[np.float64]:
+        """The lane on the parts of the sign sought, less its part in the clear zone, and the
+        trailing load: per section and position."""
+        import numpy as np
+        sections = len(lines.at)
+        out = np.zeros((sections, len(front)))
+        length = math.fsum(train.spacings)
+        if case.lane:
+            lane_sign = sign if case.lane > 0 else -sign
+            area = lane_areas.positive if lane_sign > 0 else lane_areas.negative
+            out += case.lane * area[:, None]
+            if case.clear is not None:
+                behind, ahead = case.clear
+                ends = (front - back * ahead, front + back * (length + behind))
+                lo, hi = np.minimum(*ends), np.maximum(*ends)
+                cleared = _primitive(lane_areas, hi, lane_sign) - _primitive(lane_areas, lo, lane_sign)
+                out -= case.lane * cleared
+        if case.trailing:
+            start = front + back * (length + case.trailing_gap)
+            whole = _primitive(lane_areas, np.full_like(front, self.span), 0.0)
+            before = _primitive(lane_areas, np.clip(start, 0.0, self.span), 0.0)
+            out += case.trailing * (before if back < 0 else whole - before)
+        return out
+
+
+def _primitive(lane_areas: Areas, x: NDArray[np.float64], sign: float) -> NDArray[np.float64]:
+    """Per section, the area of its line from 0 to each x where it has `sign` (0: all of it)."""
+    import numpy as np
+    from .lanes import _coefficients  # pyright: ignore[reportPrivateUsage]
+    lines = lane_areas.lines
+    sections = int(lines.section.max()) + 1
+    out = np.zeros((sections, len(x)))
+    c = _coefficients(lines.ordinates)
+    for piece in range(len(lines.a)):
+        a, b = float(lines.a[piece]), float(lines.b[piece])
+        mid, half = (a + b) / 2, (b - a) / 2
+        cuts = [float(v) for v in lane_areas.cuts[piece] if not math.isnan(v)]
+        for (lo, hi), s in zip(zip(cuts, cuts[1:]), lane_areas.signs[piece]):
+            if sign != 0 and s != sign:
+                continue
+            top = np.clip(x, lo, hi)
+            u0, u1 = (lo - mid) / half, (top - mid) / half
+            out[lines.section[piece]] += half * (_primitive_of(c[piece], u1) - _primitive_of(c[piece], u0))
+    return out
+
+
+def _between_contraflexures(moments: Sequence[float], supported: set[float], x: Sequence[float],
+                            span: float) -> NDArray[np.bool_]:
+    """The entries where the moments are negative, but for a run of them that reaches an
+    end of the beam with no support there."""
+    import numpy as np
+    hogging = np.array(moments) < 0
+    runs: list[list[int]] = []
+    for e, negative in enumerate(hogging):
+        if negative and runs and runs[-1][-1] == e - 1:
+            runs[-1].append(e)
+        elif negative:
+            runs.append([e])
+    for run in runs:
+        free_start = run[0] == 0 and 0.0 not in supported
+        free_end = run[-1] == len(x) - 1 and span not in supported
+        if free_start or free_end:
+            hogging[run] = False
+    return hogging
+
+
+def _outside(stretches: Sequence[tuple[float, float]], lo: float, hi: float) -> list[tuple[float, float]]:
+    """The stretches less [lo, hi]."""
+    out: list[tuple[float, float]] = []
+    for a, b in stretches:
+        out += [(a, min(b, lo))] if a < min(b, lo) else []
+        out += [(max(a, hi), b)] if max(a, hi) < b else []
+    return out
+
+
+def _primitive_of(c: NDArray[np.float64], u: NDArray[np.float64] | float) -> NDArray[np.float64]:
+    """The primitive of the cubic c (in u), zero at u = 0."""
+    import numpy as np
+    return np.asarray(u * (c[0] + u * (c[1] / 2 + u * (c[2] / 3 + u * c[3] / 4))), dtype=np.float64)
+
+
+def _two_trains(value: NDArray[np.float64], sign: float, gap: int) -> tuple[NDArray[np.float64], NDArray[np.int_]]:
+    """A second train `gap` or more positions behind the first: the first's value plus the
+    worst of the second's over those positions (none of it on the beam: 0), and that
+    position's index (-1: none adds)."""
+    import numpy as np
+    signed = np.maximum(sign * value, 0.0)
+    count = int(signed.shape[1])
+    running = np.maximum.accumulate(signed, axis=1)
+    # The latest position reaching the running worst: its index, carried forward.
+    positions = np.arange(count)[None, :]
+    reached = np.maximum.accumulate(np.where(signed == running, positions, -1), axis=1)
+    shifted = np.zeros_like(signed)
+    index = np.full(signed.shape, -1)
+    if gap < count:
+        shifted[:, gap:] = running[:, :count - gap]
+        index[:, gap:] = np.where(running[:, :count - gap] > 0, reached[:, :count - gap], -1)
+    return value + sign * shifted, index
+
+
+def _only_ry(lines: Lines) -> Lines:
+    """The reaction lines of ry alone (every other line of Surface.reactions)."""
+    keep = lines.section % 2 == 0
+    return Lines(lines.section[keep] // 2, lines.a[keep], lines.b[keep], lines.ordinates[keep])
+
+
+@dataclass(frozen=True)
+class _Result:
+    max: NDArray[np.float64]
+    min: NDArray[np.float64]
+    max_by: list[Governing]
+    min_by: list[Governing]
+
+
+def _combined(results: Sequence[_Result]) -> CodeBand:
+    """The worst of the cases per entry (a case that does not apply there: NaN, skipped)."""
+    import math as m
+    count = len(results[0].max)
+    high: list[float] = []
+    low: list[float] = []
+    high_by: list[Governing] = []
+    low_by: list[Governing] = []
+    for e in range(count):
+        tops = [(float(r.max[e]), r.max_by[e]) for r in results if not m.isnan(float(r.max[e]))]
+        bottoms = [(float(r.min[e]), r.min_by[e]) for r in results if not m.isnan(float(r.min[e]))]
+        value, by = max(tops, key=lambda t: t[0])
+        high.append(value)
+        high_by.append(by)
+        value, by = min(bottoms, key=lambda t: t[0])
+        low.append(value)
+        low_by.append(by)
+    return CodeBand(high, low, high_by, low_by)
+
+
+# --- the models ----------------------------------------------------------------------------------
+
+
+def _problem(path: str, message: str) -> ModelError:
+    return ModelError([Problem(path, message)])
+
+
+def hl93(dynamic_allowance: float = 0.33, rear_spacing: tuple[float, float] = (4.3, 9.0)) -> LoadModel:
+    """AASHTO LRFD Bridge Design Specifications, HL-93 on one lane (kN, m), by
+    article 3.6.1.3.1 the worst of:
+
+    - the design truck (3.6.1.2.2: 35, 145 and 145 kN; 4.3 m, then 4.3 to 9.0 m,
+      "varied ... to produce extreme force effects": here the worst spacing in
+      `rear_spacing` for each effect, exactly) with the design lane load;
+    - the design tandem (3.6.1.2.3: two 110 kN axles 1.2 m apart) with the lane load;
+    - for the negative moment between points of contraflexure under a uniform load on
+      all spans (an overhang's hogging, which reaches a free end, is not between two),
+      and the reactions at interior piers only: 90% of two design trucks
+      (rear spacing 4.3 m) at least 15 m apart (lead axle of one to rear axle of the
+      other) with 90% of the lane load.
+
+    The design lane load is 9.3 kN/m (3.6.1.2.4) on the adverse parts of each
+    influence line; axles that do not contribute to the effect are neglected
+    (3.6.1.3.1). The dynamic load allowance (3.6.2.1, Table 3.6.2.1-1: 33% for all
+    limit states but fatigue, 15% for fatigue, 75% for deck joints) applies to the
+    axles only, not to the lane load (3.6.2.1). Multiple presence factors and the
+    share of the lane a girder takes are the caller's."""
+    problems: list[Problem] = []
+    if not is_number(dynamic_allowance) or dynamic_allowance not in (0.33, 0.15, 0.75):
+        problems.append(Problem("dynamic_allowance", f"Table 3.6.2.1-1 gives 0.33, 0.15 (fatigue) or 0.75 (deck "
+                                                     f"joints), got {show(dynamic_allowance)}"))
+    given = cast(object, rear_spacing)  # as given: the checks do not trust the types
+    pair = cast("tuple[object, object]", given) if isinstance(given, tuple) and len(cast("tuple[object, ...]", given)) == 2 \
+        else (0.0, 0.0)
+    low, high = (float(v) if is_number(v) else math.nan for v in pair)  # type: ignore[arg-type]
+    if not 4.3 <= low <= high <= 9.0:
+        problems.append(Problem("rear_spacing", f"the design truck's rear axles are 4.3 to 9.0 m apart: give "
+                                                f"(least, largest) within it, got {show(rear_spacing)}"))
+    if problems:
+        raise ModelError(problems)
+    im = 1.0 + dynamic_allowance
+    lane = 9.3
+    truck = Train((35.0, 145.0, 145.0), (4.3, float(low)), free=(float(low), float(high)), neglect_relieving=True)
+    tandem = Train((110.0, 110.0), (1.2,), neglect_relieving=True)
+    fixed = Train((35.0, 145.0, 145.0), (4.3, 4.3), neglect_relieving=True)
+    return LoadModel("HL-93", (
+        Case("design truck and lane", truck, im, lane),
+        Case("design tandem and lane", tandem, im, lane),
+        Case("90% of two trucks and lane", fixed, 0.9 * im, 0.9 * lane, headway=15.0, applies="hogging"),
+    ))
+
+
+# EN 1991-2:2003 Table 4.2: per lane the tandem system's axle load Q_ik (kN) and the
+# uniformly distributed load q_ik (kN/m2); the remaining area takes 2.5 kN/m2.
+_LM1_AXLES = (300.0, 200.0, 100.0)
+_LM1_UDL = (9.0, 2.5, 2.5)
+_LM1_REST = 2.5
+
+
+def lm1(width: float, alpha_q: Sequence[float] = (1.0, 1.0, 1.0), alpha_udl: Sequence[float] = (1.0, 1.0, 1.0),
+        alpha_rest: float = 1.0) -> LoadModel:
+    """EN 1991-2:2003 Load Model 1 (kN, m) for a carriageway `width` wide, carried
+    whole by the beam: the notional lanes of 4.2.3 (Table 4.1: 1 lane of 3 m below
+    5.4 m, 2 lanes of w/2 from 5.4 to 6 m, Int(w/3) lanes of 3 m from 6 m), each
+    lane's tandem system (4.3.2(1)a, Table 4.2: two axles of alpha_Q Q_k 1.2 m apart,
+    Q_k 300, 200 and 100 kN in lanes 1 to 3, none beyond) at one cross-section, and the
+    uniformly distributed loads (Table 4.2: alpha_q 9 kN/m2 on lane 1, 2.5 on the other
+    lanes and on the remaining area) on the adverse parts (4.3.2(1)b). Only complete
+    tandem systems count (4.3.2(1)a); the dynamic amplification is included (4.3.1).
+    The alpha factors are the National Annex's: positive, one per lane."""
+    c = Checker()
+    w = c.positive(width, "width")
+    for name, given in (("alpha_q", alpha_q), ("alpha_udl", alpha_udl)):
+        if isinstance(given, (str, bytes)) or not isinstance(cast(object, given), Sequence) or len(given) < 1:
+            c.add(name, f"must be a list of factors, lane 1 first, got {show(given)}")
+            continue
+        for k, value in enumerate(given):
+            c.positive(value, f"{name}[{k}]")
+    c.positive(alpha_rest, "alpha_rest")
+    if c.problems or w is None:
+        raise ModelError(c.problems)
+    if w < 5.4:
+        lanes, lane_width = 1, 3.0
+    elif w < 6.0:
+        lanes, lane_width = 2, w / 2
+    else:
+        lanes, lane_width = int(w // 3.0), 3.0
+    rest = max(w - lanes * lane_width, 0.0)
+
+    def factor(values: Sequence[float], k: int) -> float:
+        return float(values[min(k, len(values) - 1)])
+    axle = math.fsum(factor(alpha_q, k) * _LM1_AXLES[k] for k in range(min(lanes, 3)))
+    # Lanes beyond those with factors of their own (and beyond lane 2) all take the last
+    # factor and 2.5 kN/m2: counted at once, whatever the width.
+    own = min(lanes, max(len(alpha_udl), 2))
+    udl = math.fsum([*(factor(alpha_udl, k) * _LM1_UDL[min(k, 2)] * lane_width for k in range(own)),
+                     (lanes - own) * factor(alpha_udl, own) * _LM1_UDL[2] * lane_width,
+                     alpha_rest * _LM1_REST * rest])
+    train = Train((axle, axle), (1.2,))
+    return LoadModel(f"LM1 ({lanes} lane{'s' if lanes > 1 else ''})", (Case("tandem systems and UDL", train, 1.0, udl),))
+
+
+# EN 1991-2:2003 6.3.2(3)P: the factor alpha of Load Model 71 takes one of these values.
+_LM71_ALPHA = (0.75, 0.83, 0.91, 1.00, 1.10, 1.21, 1.33, 1.46)
+
+
+def lm71(alpha: float = 1.0, dynamic_factor: float = 1.0) -> LoadModel:
+    """EN 1991-2:2003 Load Model 71 (kN, m), 6.3.2 and Figure 6.1: four axles of
+    250 kN 1.6 m apart and 80 kN/m on the adverse parts either side of them, none
+    within 0.8 m of the outer axles; both times alpha (6.3.2(3)P: 0.75, 0.83, 0.91,
+    1.00, 1.10, 1.21, 1.33 or 1.46) and the dynamic factor Phi (6.4.5: 1.00 to 2.00;
+    Phi_2 is at most 1.67, Phi_3 at most 2.0)."""
+    problems: list[Problem] = []
+    if not is_number(alpha) or alpha not in _LM71_ALPHA:  # True would pass for 1.00
+        problems.append(Problem("alpha", f"6.3.2(3)P gives {', '.join(map(str, _LM71_ALPHA))}, got {show(alpha)}"))
+    if not (is_number(dynamic_factor) and 1.0 <= dynamic_factor <= 2.0):
+        problems.append(Problem("dynamic_factor", f"Phi is 1.00 to 2.00 (6.4.5.2), got {show(dynamic_factor)}"))
+    if problems:
+        raise ModelError(problems)
+    scale = alpha * dynamic_factor
+    train = Train((250.0,) * 4, (1.6,) * 3)
+    return LoadModel("LM71", (Case("four axles and 80 kN/m", train, scale, 80.0 * scale, clear=(0.8, 0.8)),))
+
+
+# AREMA Manual for Railway Engineering, Chapter 8 Part 2 (2.2.3) and Chapter 15 Part 1
+# (1.3.3, Figure 15-1-2): Cooper E80, two locomotives (kips, feet), then 8 kips/ft.
+_E80_AXLES = (40.0, 80.0, 80.0, 80.0, 80.0, 52.0, 52.0, 52.0, 52.0) * 2
+_E80_SPACINGS = (8.0, 5.0, 5.0, 5.0, 9.0, 5.0, 6.0, 5.0, 8.0, 8.0, 5.0, 5.0, 5.0, 9.0, 5.0, 6.0, 5.0)
+_E80_TRAILING, _E80_GAP = 8.0, 5.0
+_E80_ALTERNATE, _E80_ALTERNATE_SPACINGS = (100.0,) * 4, (5.0, 6.0, 5.0)
+
+
+def cooper(rating: float = 80.0, units: Literal["kN-m", "kip-ft"] = "kN-m") -> LoadModel:
+    """AREMA Cooper E-series (Chapter 15, 1.3.3, Figure 15-1-2; Chapter 8, 2.2.3): the
+    E80 load (two locomotives: 40 kips, four 80 kips drivers, four 52 kips tender
+    axles each; spacings 8, 5, 5, 5, 9, 5, 6, 5, 8 ft and again; then 8 kips/ft from
+    5 ft behind the last axle), or the alternate live load (four 100 kips axles 5, 6
+    and 5 ft apart), whichever is worse, scaled by rating / 80 (E-n). In kN and m
+    (1 kip = 4.4482216152605 kN, 1 ft = 0.3048 m) or kips and feet. The impact of
+    Chapter 15, 1.3.5 is the caller's."""
+    c = Checker()
+    e = c.positive(rating, "rating")
+    if units not in ("kN-m", "kip-ft"):
+        c.add("units", f"must be 'kN-m' or 'kip-ft', got {show(units)}")
+    if c.problems or e is None:
+        raise ModelError(c.problems)
+    force, length = (KIP, FOOT) if units == "kN-m" else (1.0, 1.0)
+    k = e / 80.0
+    main = Train(tuple(w * k * force for w in _E80_AXLES), tuple(s * length for s in _E80_SPACINGS))
+    alternate = Train(tuple(w * k * force for w in _E80_ALTERNATE), tuple(s * length for s in _E80_ALTERNATE_SPACINGS))
+    return LoadModel(f"Cooper E{e:g}", (
+        Case("locomotives and trailing load", main, trailing=_E80_TRAILING * k * force / length,
+             trailing_gap=_E80_GAP * length),
+        Case("alternate live load", alternate),
+    ))
+
+
+def cl625(dynamic_allowance: float = 0.25) -> LoadModel:
+    """CSA S6 CL-625 (kN, m), 3.8.3.2 and Figure 3.8.3.2: the CL-W truck with W = 625
+    kN (axles of 50, 125, 125, 175 and 150 kN; 3.6, 1.2, 6.6 and 6.6 m), with its
+    dynamic load allowance (3.8.4.5.3: 0.25 where three or more axles govern, 0.30 for
+    two axles, 0.40 for one), or the CL-625 lane load (3.8.3.3: 80% of the truck with
+    9 kN/m on the adverse parts; the allowance on neither, 3.8.4.5.3), the worse."""
+    if not is_number(dynamic_allowance) or dynamic_allowance not in (0.25, 0.30, 0.40):
+        raise _problem("dynamic_allowance", f"3.8.4.5.3 gives 0.25, 0.30 or 0.40, got {show(dynamic_allowance)}")
+    truck = Train((50.0, 125.0, 125.0, 175.0, 150.0), (3.6, 1.2, 6.6, 6.6))
+    return LoadModel("CL-625", (
+        Case("truck", truck, 1.0 + dynamic_allowance),
+        Case("lane load", truck, 0.8, 9.0),
+    ))

@@ -1,0 +1,552 @@
+"""Lane loads: a uniform load per length that accompanies a vehicle, on the whole
+beam (less an optional clear zone around the vehicle) or on exactly the parts of
+the beam where it is adverse to the effect sought.
+
+Where it is adverse is told by the influence line of each effect at each section.
+For a load travelling along a straight beam the line is a polynomial of degree at
+most three in the load's position between the beam's own features (the ends, the
+supports, section changes, hinges) and the section itself: four exact ordinates
+give each piece, its zeros are found on the polynomial to rounding, and the lane's
+effect on the parts of one sign is the exact area of the polynomial there, not a
+sum over samples.
+
+The ordinates come from few solves. A unit load at four nodes of each piece between
+the beam's features, each solve read at every section at once, gives the line of
+every section outside that piece. For a section inside the piece, the moment and
+shear on either side of the load are linear and constant along the beam (nothing
+else acts between them), so the same four solves give the polynomial on either
+side of the section: M(s) = M(xi+) + V(xi+) (s - xi) for the load left of s, and
+with the values just left of the load for the load right of it. The deflection's
+line at a section inside a piece is, by reciprocity, the deflected shape under a
+unit load at the section: one solve each. A reaction's line is the jump of the
+shear (and of the moment for a restrained rotation) at its support.
+"""
+
+from __future__ import annotations
+
+import math
+from collections.abc import Callable, Sequence
+from dataclasses import dataclass, field
+from typing import TYPE_CHECKING, Any, Literal, cast
+
+from ._engine import SolvedBeam
+from .checks import Checker
+from .envelopes import Band, Envelope, EnvelopeExtreme, Range, ReactionRange
+from .errors import ModelError, Problem, show
+from .pointwise import EnvelopeValues, envelope_at
+from .result import Quantity
+from .solver import Solver
+
+if TYPE_CHECKING:
+    import numpy as np
+    from numpy.typing import NDArray
+
+Placement = Literal["whole", "adverse"]
+PLACEMENTS: tuple[Placement, ...] = ("whole", "adverse")
+LaneQuantity = Literal["sf", "bm", "d"]
+# The normal force takes no share of a vertical lane.
+LANE_QUANTITIES: tuple[LaneQuantity, ...] = ("sf", "bm", "d")
+# The Chebyshev nodes of [-1, 1] for a cubic: well spread, none at an end (where the
+# section or a support may stand and a line may jump).
+_NODES = tuple(math.cos((2 * j + 1) * math.pi / 8) for j in range(4))
+# Halvings of a root's bracket in [-1, 1]: 2^-60 is below a double's resolution there.
+_HALVINGS = 60
+
+
+@dataclass(frozen=True, slots=True, kw_only=True)
+class Lane:
+    """A uniform lane load of `w` per length (positive: acting downwards).
+
+    placement "adverse": at each section and for each effect, on exactly the parts of
+    the beam where that effect's influence line has the sign sought (the largest value
+    takes the parts where the line is positive, the smallest where it is negative);
+    "whole": on the whole beam in every position of the vehicle. `clearances`
+    (behind, ahead), for "whole" only: the lane is removed from `behind` behind the
+    vehicle's rear axle to `ahead` in front of its front axle (the wheelbase always
+    clear); None leaves the lane under the vehicle."""
+
+    w: float
+    placement: Placement = "adverse"
+    clearances: tuple[float, float] | None = None
+
+    def check(self, c: Checker, path: str = "lane") -> None:
+        """Reports every problem of the lane's fields to `c`, under `path`."""
+        c.finite(self.w, f"{path}.w")
+        if self.placement not in PLACEMENTS:
+            c.add(f"{path}.placement", f"must be 'whole' or 'adverse', got {show(self.placement)}")
+        given = cast(object, self.clearances)  # as given: the checks do not trust the types
+        if given is None:
+            return
+        if not (isinstance(given, tuple) and len(cast("tuple[object, ...]", given)) == 2):
+            c.add(f"{path}.clearances", f"must be (behind, ahead), two distances, got {show(self.clearances)}")
+            return
+        pair = cast("tuple[object, object]", given)
+        for k, (name, value) in enumerate(zip(("behind", "ahead"), pair)):
+            distance = c.finite(value, f"{path}.clearances[{k}]")
+            if distance is not None and distance < 0:
+                c.add(f"{path}.clearances[{k}]", f"{name} must be 0 or more, got {show(value)}")
+        if self.placement == "adverse":
+            c.add(f"{path}.clearances", "a clear zone around the vehicle is taken with placement='whole' only; for "
+                                        "the lane where adverse and cleared around the axles, run "
+                                        "codes.LoadModel(name, (codes.Case(name, codes.Train(weights, spacings), "
+                                        "lane=w, clear=(behind, ahead)),)).run(beam)")
+
+
+@dataclass(frozen=True, slots=True)
+class Section:
+    """Where an influence line is read: a section's position and where its value is
+    read (just left of the position for the left side of a jump)."""
+
+    x: float
+    read: float
+
+
+@dataclass(frozen=True)
+class Lines:
+    """Influence lines of one quantity at many sections, each as polynomial pieces:
+    per piece its section's index, its ends a < b along the beam and its ordinates at
+    the Chebyshev nodes of [a, b]."""
+
+    section: NDArray[np.intp]
+    a: NDArray[np.float64]
+    b: NDArray[np.float64]
+    ordinates: NDArray[np.float64]  # (pieces, 4)
+
+
+@dataclass(frozen=True)
+class Areas:
+    """Per section, the area of its influence line where positive and where negative,
+    and per piece the stretches of each sign (their ends along the beam)."""
+
+    positive: NDArray[np.float64]
+    negative: NDArray[np.float64]
+    lines: Lines
+    cuts: NDArray[np.float64]  # (pieces, 5): a, the zeros in order (NaN where none), b
+    signs: NDArray[np.float64]  # (pieces, 4): the sign between consecutive cuts
+
+    def parts(self, section: int, sign: float) -> list[tuple[float, float]]:
+        """The stretches of the beam where section's line has `sign`, merged, left to right."""
+        import numpy as np
+        out: list[tuple[float, float]] = []
+        # A zero within rounding of a piece's end (a line vanishing at a support) bounds
+        # no part: stretches narrower than this share of the beam are left out.
+        sliver = 1e-12 * float(self.lines.b.max() - self.lines.a.min())
+        for piece in np.flatnonzero(self.lines.section == section):
+            a, b = float(self.lines.a[piece]), float(self.lines.b[piece])
+            cuts = [a if c - a <= sliver else b if b - c <= sliver else c
+                    for c in map(float, self.cuts[piece]) if not math.isnan(c)]
+            signs = [float(s) for s in self.signs[piece]]
+            for (lo, hi), s in zip(zip(cuts, cuts[1:]), signs):
+                if s == sign and hi - lo > sliver:
+                    if out and lo - out[-1][1] <= sliver:
+                        out[-1] = (out[-1][0], hi)
+                    else:
+                        out.append((lo, hi))
+        return out
+
+    def over(self, section: int, stretches: Sequence[tuple[float, float]]) -> float:
+        """The area of section's line over the stretches (the lane's effect per unit w)."""
+        import numpy as np
+        total = 0.0
+        for piece in np.flatnonzero(self.lines.section == section):
+            a, b = float(self.lines.a[piece]), float(self.lines.b[piece])
+            c = _coefficients(self.lines.ordinates[piece:piece + 1])[0]
+            for lo, hi in stretches:
+                lo, hi = max(lo, a), min(hi, b)
+                if hi > lo:
+                    total += _integral(c, a, b, lo, hi)
+        return total
+
+
+def _vandermonde_inverse() -> NDArray[np.float64]:
+    import numpy as np
+    nodes = np.array(_NODES)
+    return np.linalg.inv(np.vander(nodes, 4, increasing=True))
+
+
+def _coefficients(ordinates: NDArray[np.float64]) -> NDArray[np.float64]:
+    """Each piece's cubic c0 + c1 u + c2 u^2 + c3 u^3 in u in [-1, 1] from its nodes' ordinates."""
+    return ordinates @ _vandermonde_inverse().T
+
+
+def _integral(c: NDArray[np.float64], a: float, b: float, lo: float, hi: float) -> float:
+    """The area of the cubic c (on [a, b], in u) from lo to hi along the beam."""
+    half, mid = (b - a) / 2, (a + b) / 2
+
+    def primitive(x: float) -> float:
+        u = (x - mid) / half
+        return float(u * (c[0] + u * (c[1] / 2 + u * (c[2] / 3 + u * c[3] / 4))))
+    return half * (primitive(hi) - primitive(lo))
+
+
+def areas(lines: Lines, sections: int) -> Areas:
+    """The positive and negative areas of every section's line, each piece split at its
+    zeros: between the zeros of the cubic's derivative it is monotone, so each sign
+    change there brackets one zero, halved down to rounding."""
+    import numpy as np
+    c = _coefficients(lines.ordinates)
+    count = len(c)
+    # The derivative's zeros in (-1, 1): 3 c3 u^2 + 2 c2 u + c1, solved stably.
+    qa, qb, qc = 3 * c[:, 3], 2 * c[:, 2], c[:, 1]
+    with np.errstate(divide="ignore", invalid="ignore"):
+        disc = qb * qb - 4 * qa * qc
+        root = np.sqrt(np.where(disc > 0, disc, np.nan))
+        big = -(qb + np.copysign(root, qb)) / 2
+        r1, r2 = big / qa, qc / big
+        linear = -qc / qb
+    r1 = np.where(qa == 0, linear, r1)
+    r2 = np.where(qa == 0, np.nan, r2)
+    turns = np.sort(np.stack([r1, r2], axis=1), axis=1)
+    turns = np.where((turns > -1) & (turns < 1), turns, np.nan)
+    ends = np.concatenate([np.full((count, 1), -1.0), turns, np.full((count, 1), 1.0)], axis=1)
+    ends = np.sort(ends, axis=1)  # NaN last
+    zeros = np.full((count, 3), np.nan)
+    for k in range(3):
+        lo, hi = ends[:, k], ends[:, k + 1]
+        flo, fhi = _value(c, lo), _value(c, hi)
+        changes = (flo * fhi < 0) & ~np.isnan(hi)
+        lo, hi = np.where(changes, lo, 0.0), np.where(changes, hi, 0.0)
+        rising = _value(c, hi) > 0
+        for _ in range(_HALVINGS):
+            mid = (lo + hi) / 2
+            up = (_value(c, mid) > 0) == rising
+            hi, lo = np.where(up, mid, hi), np.where(up, lo, mid)
+        zeros[:, k] = np.where(changes, (lo + hi) / 2, np.nan)
+    u = np.sort(np.concatenate([np.full((count, 1), -1.0), zeros, np.full((count, 1), 1.0)], axis=1), axis=1)
+    # NaN sort last: move the end 1.0 before them.
+    u = np.where(np.isnan(u), np.nan, u)
+    half, mid = (lines.b - lines.a) / 2, (lines.a + lines.b) / 2
+    prim = u * (c[:, :1] + u * (c[:, 1:2] / 2 + u * (c[:, 2:3] / 3 + u * c[:, 3:4] / 4)))
+    widths = np.diff(u, axis=1)
+    parts = np.diff(prim, axis=1) * half[:, None]
+    centre = _value_rows(c, (u[:, :-1] + u[:, 1:]) / 2)
+    signs = np.where(np.isnan(widths), 0.0, np.sign(centre))
+    parts = np.where(np.isnan(parts), 0.0, parts)
+    positive = np.bincount(lines.section, weights=np.where(signs > 0, parts, 0.0).sum(axis=1),
+                           minlength=sections).astype(np.float64)
+    negative = np.bincount(lines.section, weights=np.where(signs < 0, parts, 0.0).sum(axis=1),
+                           minlength=sections).astype(np.float64)
+    cuts = np.where(np.isnan(u), np.nan, mid[:, None] + half[:, None] * u)
+    cuts[:, 0] = lines.a
+    last = np.sum(~np.isnan(u), axis=1) - 1
+    cuts[np.arange(count), last] = lines.b
+    return Areas(positive, negative, lines, cuts, signs)
+
+
+def _value(c: NDArray[np.float64], u: NDArray[np.float64]) -> NDArray[np.float64]:
+    return c[:, 0] + u * (c[:, 1] + u * (c[:, 2] + u * c[:, 3]))
+
+
+def _value_rows(c: NDArray[np.float64], u: NDArray[np.float64]) -> NDArray[np.float64]:
+    return c[:, :1] + u * (c[:, 1:2] + u * (c[:, 2:3] + u * c[:, 3:4]))
+
+
+class Surface:
+    """The influence lines of a beam (without its loads) at many sections, from the
+    solves described in the module's docstring."""
+
+    def __init__(self, solver: Solver, scale_name: str = "") -> None:
+        self.solver = solver
+        self.span = solver.span
+        self.features: list[float] = solver.solve([], name=scale_name).features()
+        self.pieces = list(zip(self.features, self.features[1:]))
+        self.nodes = [[(a + b) / 2 + (b - a) / 2 * u for u in _NODES] for a, b in self.pieces]
+        self.solved = [[self._unit(x) for x in nodes] for nodes in self.nodes]
+
+    def _unit(self, x: float) -> SolvedBeam:
+        return self.solver.solve([("point", [-1.0, x, 90.0])], name=f"a unit load at x = {x!r}: ")
+
+    def _piece_of(self, x: float) -> int:
+        """The piece holding x strictly inside, or -1 when x is a feature."""
+        import bisect
+        k = bisect.bisect_left(self.features, x)
+        if k < len(self.features) and self.features[k] == x:
+            return -1
+        return k - 1
+
+    def lines(self, q: LaneQuantity, sections: Sequence[Section]) -> Lines:
+        """The lines of q at the sections, piece by piece."""
+        import numpy as np
+        reads = [s.read for s in sections]
+        inside = [self._piece_of(s.x) for s in sections]
+        section_ids: list[int] = []
+        a_list: list[float] = []
+        b_list: list[float] = []
+        rows: list[list[float]] = []
+        for p, ((a, b), nodes, solves) in enumerate(zip(self.pieces, self.nodes, self.solved)):
+            # Each node's solve read at every section: the line of sections outside the piece.
+            direct = [solve.values(q, reads) for solve in solves]
+            right: list[tuple[float, float]] = []
+            left: list[tuple[float, float]] = []
+            if q != "d":
+                right = [(solve.values("bm", x), solve.values("sf", x)) for solve, x in zip(solves, nodes)]
+                left = [(solve.values("bm", x, "left"), solve.values("sf", x, "left")) for solve, x in zip(solves, nodes)]
+            for i, s in enumerate(sections):
+                if inside[i] != p:
+                    section_ids.append(i)
+                    a_list.append(a)
+                    b_list.append(b)
+                    rows.append([column[i] for column in direct])
+                    continue
+                if q == "d":
+                    for lo, hi, ordinates in self._deflection_sides(s.x, a, b):
+                        section_ids.append(i)
+                        a_list.append(lo)
+                        b_list.append(hi)
+                        rows.append(ordinates)
+                    continue
+                # The load left of the section reads the values just right of it, and so on.
+                for lo, hi, side in ((a, s.x, right), (s.x, b, left)):
+                    on_piece = [m + v * (s.x - x) if q == "bm" else v for (m, v), x in zip(side, nodes)]
+                    section_ids.append(i)
+                    a_list.append(lo)
+                    b_list.append(hi)
+                    rows.append(_refit(on_piece, a, b, lo, hi))
+        return Lines(np.array(section_ids, dtype=np.intp), np.array(a_list), np.array(b_list), np.array(rows))
+
+    def tensor(self, q: Literal["sf", "bm"], sections: Sequence[Section]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+        """Per section and piece between the beam's features, the line's ordinates at the
+        piece's nodes (sections, pieces, 4): for the load left of the section, and for the
+        load right of it (the same for a section outside the piece). Each is one cubic
+        over the whole piece: its part on the section's side is the line."""
+        import numpy as np
+        reads = [s.read for s in sections]
+        inside = [self._piece_of(s.x) for s in sections]
+        left_of = np.zeros((len(sections), len(self.pieces), 4))
+        for p, (nodes, solves) in enumerate(zip(self.nodes, self.solved)):
+            left_of[:, p, :] = np.array([solve.values(q, reads) for solve in solves]).T
+        right_of = left_of.copy()
+        for p, (nodes, solves) in enumerate(zip(self.nodes, self.solved)):
+            right = [(solve.values("bm", x), solve.values("sf", x)) for solve, x in zip(solves, nodes)]
+            left = [(solve.values("bm", x, "left"), solve.values("sf", x, "left")) for solve, x in zip(solves, nodes)]
+            for i, s in enumerate(sections):
+                if inside[i] == p:
+                    # The load left of the section: the values just right of the load, carried to s.
+                    left_of[i, p] = [m + v * (s.x - x) if q == "bm" else v for (m, v), x in zip(right, nodes)]
+                    right_of[i, p] = [m + v * (s.x - x) if q == "bm" else v for (m, v), x in zip(left, nodes)]
+        return left_of, right_of
+
+    def _deflection_sides(self, x: float, a: float, b: float) -> list[tuple[float, float, list[float]]]:
+        """The deflection's line at a section x inside the piece [a, b]: by reciprocity,
+        the deflected shape under a unit load at x, on [a, x] and [x, b]."""
+        solved = self._unit(x)
+        out: list[tuple[float, float, list[float]]] = []
+        for lo, hi in ((a, x), (x, b)):
+            out.append((lo, hi, solved.values("d", [(lo + hi) / 2 + (hi - lo) / 2 * u for u in _NODES])))
+        return out
+
+    def reactions(self, supports: Sequence[tuple[float, float]]) -> Lines:
+        """The lines of every support's ry and m (support k's ry is line 2k, its m 2k + 1),
+        each the jump of the shear (the moment) at the support under the unit load:
+        exact, where the core's reactions() are rounded to 10 decimals."""
+        import numpy as np
+        section_ids: list[int] = []
+        a_list: list[float] = []
+        b_list: list[float] = []
+        rows: list[list[float]] = []
+        for (a, b), solves in zip(self.pieces, self.solved):
+            per_node = [_support_jumps(solve, supports, self.span) for solve in solves]
+            for line in range(2 * len(supports)):
+                section_ids.append(line)
+                a_list.append(a)
+                b_list.append(b)
+                rows.append([jumps[line] for jumps in per_node])
+        return Lines(np.array(section_ids, dtype=np.intp), np.array(a_list), np.array(b_list), np.array(rows))
+
+
+def _support_jumps(solve: SolvedBeam, supports: Sequence[tuple[float, float]], span: float) -> list[float]:
+    """Per support (x, km restrained: 1.0 or 0.0): ry = V(x+) - V(x-), m = M(x-) - M(x+)."""
+    out: list[float] = []
+    for x, restrained in supports:
+        left = math.nextafter(x, -math.inf)
+        v_right = solve.values("sf", x) if x < span else 0.0
+        v_left = solve.values("sf", left) if x > 0 else 0.0
+        m_right = solve.values("bm", x) if x < span else 0.0
+        m_left = solve.values("bm", left) if x > 0 else 0.0
+        out += [v_right - v_left, (m_left - m_right) if restrained else 0.0]
+    return out
+
+
+def _refit(values: list[float], a: float, b: float, lo: float, hi: float) -> list[float]:
+    """A cubic given by its ordinates at the nodes of [a, b], at the nodes of [lo, hi]."""
+    import numpy as np
+    c = _coefficients(np.array([values]))[0]
+    mid, half = (a + b) / 2, (b - a) / 2
+    out: list[float] = []
+    for u in _NODES:
+        t = ((lo + hi) / 2 + (hi - lo) / 2 * u - mid) / half
+        out.append(float(c[0] + t * (c[1] + t * (c[2] + t * c[3]))))
+    return out
+
+
+@dataclass(frozen=True)
+class LaneShare:
+    """The lane's adverse share of an envelope: per enveloped quantity (sf, bm, d) the
+    areas of each mesh entry's influence line, and per support those of ry and m.
+    The lane adds w times the positive area to the largest value and w times the
+    negative one to the smallest (the other way round for an upward lane)."""
+
+    w: float
+    lines: Callable[[LaneQuantity], Areas]  # a quantity's areas at every entry, worked out once asked
+    reactions: Areas
+    sections_areas: Callable[[LaneQuantity, Sequence[Section]], Areas]  # at any sections
+    _known: dict[LaneQuantity, Areas] = field(default_factory=dict[LaneQuantity, Areas], repr=False)
+
+    def areas(self, q: LaneQuantity) -> Areas:
+        """The areas of q's lines at every entry (worked out on first use: the deflection's
+        cost one solve per section)."""
+        if q not in self._known:
+            self._known[q] = self.lines(q)
+        return self._known[q]
+
+    def added(self, q: LaneQuantity, which: Literal["max", "min"]) -> list[float]:
+        """The lane's contribution to the band's max (min) of q, per entry."""
+        areas = self.areas(q)
+        area = areas.positive if (which == "max") == (self.w >= 0) else areas.negative
+        return [self.w * float(v) for v in area]
+
+    def sign(self, which: Literal["max", "min"]) -> float:
+        """The sign of the influence line the lane stands on for max (min)."""
+        return 1.0 if (which == "max") == (self.w >= 0) else -1.0
+
+    def parts(self, q: LaneQuantity, which: Literal["max", "min"], entry: int) -> list[tuple[float, float]]:
+        """Where the lane stands for the band's max (min) of q at an entry."""
+        return self.areas(q).parts(entry, self.sign(which))
+
+    def with_parts(self, q: LaneQuantity, which: Literal["max", "min"], entry: int) -> dict[LaneQuantity, float]:
+        """The lane on q's adverse parts at an entry: its effect on every other quantity there."""
+        stretches = self.parts(q, which, entry)
+        return {other: float(self.w * self.areas(other).over(entry, stretches)) for other in LANE_QUANTITIES
+                if other != q}
+
+
+def sections_of(x: Sequence[float], span: float) -> list[Section]:
+    """The sections of an envelope's mesh: the first of a position held twice (and the
+    end of the beam) read just left of it, as the envelope reads its members."""
+    below = math.nextafter
+    return [Section(p, below(p, -math.inf) if p == span or (e + 1 < len(x) and x[e + 1] == p) else p)
+            for e, p in enumerate(x)]
+
+
+def lane_share(solver: Solver, lane: Lane, x: Sequence[float], supports: Sequence[tuple[float, float]]) -> LaneShare:
+    """The adverse lane's share at every entry of a mesh x, and at the supports."""
+    surface = Surface(solver, "the beam alone: ")
+    sections = sections_of(x, solver.span)
+
+    def lines(q: LaneQuantity) -> Areas:
+        return areas(surface.lines(q, sections), len(sections))
+
+    def anywhere(q: LaneQuantity, at: Sequence[Section]) -> Areas:
+        return areas(surface.lines(q, at), len(at))
+    return LaneShare(float(lane.w), lines, areas(surface.reactions(supports), 2 * len(supports)), anywhere)
+
+
+Which = Literal["max", "min"]
+LANE_PER_SECTION = ("has a lane on its adverse parts, placed section by section rather than by member: it is not "
+                    "combined with other envelopes or results")
+
+
+@dataclass(frozen=True)
+class LaneEnvelope(Envelope):
+    """A vehicle's envelope with its lane on the adverse parts at each section: each
+    band's value is the vehicle position's (its member) plus the lane's share there,
+    `lane.parts(q, which, e)` tells where the lane stands for it. The extremes are the
+    mesh's (give points or a finer n to read between); envelopes with an adverse lane
+    are not combined with others (augment, plus)."""
+
+    lane: LaneShare | None = None
+
+    def share(self) -> LaneShare:
+        """The lane's share (areas of each entry's line, w): always set by with_lane()."""
+        assert self.lane is not None
+        return self.lane
+
+    def extremes(self) -> dict[Quantity, EnvelopeExtreme]:
+        """Max and min of each enveloped quantity over the mesh, with position and member
+        (the leftmost of equal values): the lane's share is known at the mesh's entries."""
+        out: dict[Quantity, EnvelopeExtreme] = {}
+        for q, band in self.bands.items():
+            top = max(band.max)
+            bottom = min(band.min)
+            i, j = band.max.index(top), band.min.index(bottom)
+            out[q] = EnvelopeExtreme(top, self.x[i], band.max_member[i], bottom, self.x[j], band.min_member[j])
+        return out
+
+    def at(self, x: Any, quantity: Quantity, side: Literal["left", "right"] = "right") -> EnvelopeValues[Any, Any]:
+        """The envelope at any positions (as Envelope.at()): the vehicle's largest and
+        smallest value there, each with the lane's adverse share at that section."""
+        import numpy as np
+        found: EnvelopeValues[Any, Any] = envelope_at(self.members, list(self.bands), x, quantity, side)
+        if quantity not in LANE_QUANTITIES:
+            return found
+        share = self.share()
+        flat = np.asarray(found.x, dtype=np.float64).reshape(-1)
+        below = math.nextafter
+        sections = [Section(float(p), float(p) if side == "right" else below(float(p), -math.inf)) for p in flat]
+        got = share.sections_areas(quantity, sections)
+        up, down = (got.positive, got.negative) if share.w >= 0 else (got.negative, got.positive)
+        shape = np.shape(found.max)
+        high = np.asarray(found.max) + share.w * up.reshape(shape)
+        low = np.asarray(found.min) + share.w * down.reshape(shape)
+        if not shape:
+            return EnvelopeValues(found.x, float(high), float(low), found.max_member, found.min_member)
+        return EnvelopeValues(found.x, high, low, found.max_member, found.min_member)
+
+    def coincident(self, quantity: Quantity, which: Which = "max") -> dict[Quantity, list[float]]:
+        """The other quantities acting with the band's max (or min) of `quantity`, per
+        entry: the governing position's, plus the lane on `quantity`'s adverse parts."""
+        vehicle: dict[Quantity, list[float]] = {q: list(column) for q, column
+                                                in super().coincident(quantity, which).items()}
+        if quantity not in ("sf", "bm", "d"):
+            return vehicle
+        share = self.share()
+        for e in range(len(self.x)):
+            for other, value in share.with_parts(quantity, which, e).items():
+                if other in vehicle:
+                    vehicle[other][e] += value
+        return vehicle
+
+    def extremes_coincident(self, extremes: object = None) -> dict[Quantity, dict[Which, dict[Quantity, float]]]:
+        """The other quantities acting with each of extremes(): those of its mesh entry."""
+        found = self.extremes()
+        out: dict[Quantity, dict[Which, dict[Quantity, float]]] = {}
+        for q, extreme in found.items():
+            band = self.bands[q]
+            out[q] = {}
+            pairs: tuple[tuple[Which, float], ...] = (("max", extreme.max), ("min", extreme.min))
+            for which, value in pairs:
+                e = (band.max if which == "max" else band.min).index(value)
+                table = self.coincident(q, which)
+                out[q][which] = {other: column[e] for other, column in table.items()}
+        return out
+
+    def augment(self, *others: Envelope, names: Sequence[str] | None = None) -> Envelope:
+        """Refused (ModelError): the lane is placed per section, so no member gives a value."""
+        raise ModelError([Problem("envelope", LANE_PER_SECTION)])
+
+    def plus(self, result: object, factor: float = 1.0) -> Envelope:
+        """Refused (ModelError), as augment()."""
+        return self.augment()
+
+
+def with_lane(envelope: Envelope, share: LaneShare) -> LaneEnvelope:
+    """The vehicle's envelope with the lane's adverse share added to each band and range."""
+    bands: dict[Quantity, Band] = {}
+    for q, band in envelope.bands.items():
+        if q in LANE_QUANTITIES:
+            high = [v + a for v, a in zip(band.max, share.added(q, "max"))]
+            low = [v + a for v, a in zip(band.min, share.added(q, "min"))]
+            bands[q] = Band(high, low, band.max_member, band.min_member)
+        else:
+            bands[q] = band
+    if not all(math.isfinite(v) for band in bands.values() for column in (band.max, band.min) for v in column):
+        raise ModelError([Problem("lane.w", f"the lane's effect overflows a double: got {show(share.w)}")])
+    reactions = share.reactions
+    up, down = (reactions.positive, reactions.negative) if share.w >= 0 else (reactions.negative, reactions.positive)
+    ranges: list[ReactionRange] = []
+    for k, item in enumerate(envelope.reactions):
+        def grown(r: Range, line: int) -> Range:
+            return Range(r.max + share.w * float(up[line]), r.max_member, r.min + share.w * float(down[line]),
+                         r.min_member)
+        ranges.append(ReactionRange(item.support, item.rx, grown(item.ry, 2 * k), grown(item.m, 2 * k + 1)))
+    return LaneEnvelope(envelope.names, envelope.x, bands, tuple(ranges), envelope.members, {}, lane=share)

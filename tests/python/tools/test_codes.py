@@ -1,0 +1,224 @@
+"""Code load models against closed forms: HL-93 on a simple span (the greatest moment
+under the middle axle where mid-span halves its distance to the axles' resultant),
+HL-93's two trucks over two equal spans (the support moment's influence line in
+closed form), Cooper E80 on a 10 ft span, LM71 beside moving_load with its lane;
+and their parameters refused outside what the codes allow."""
+import math
+
+import pytest
+
+import flexura_tools as ft
+from flexura_tools import codes
+from flexura_tools.lanes import Lane
+
+
+def simple(span):
+    return ft.Beam(span=span, E=3.0e7, I=0.4, supports=[ft.Support.pin(0.0, "A"), ft.Support.roller(span, "B")])
+
+
+def moment_line(span, s, xi):
+    """A simple span's moment at s for a unit load at xi (sagging positive)."""
+    return 0.0 if not 0 <= xi <= span else xi * (span - s) / span if xi <= s else s * (span - xi) / span
+
+
+def test_hl93_on_a_simple_span_is_the_truck_rule_plus_the_lane():
+    span = 30.0
+    d = (145.0 * 4.3 - 35.0 * 4.3) / 325.0  # the resultant behind the middle axle
+    s = span / 2 + d / 2  # the middle axle's section
+    step = (s + 4.3) / 250  # puts the front axle (4.3 m ahead of it) on the step grid
+    env = codes.hl93().run(simple(span), step=step, points=[s])
+    e = env.x.index(s)
+    truck = sum(p * moment_line(span, s, x) for p, x in ((35.0, s + 4.3), (145.0, s), (145.0, s - 4.3)))
+    assert env.bands["bm"].max[e] == pytest.approx(1.33 * truck + 9.3 * s * (span - s) / 2, rel=1e-12)
+    assert env.bands["bm"].max_by[e].case == "design truck and lane"
+    assert env.bands["bm"].max_by[e].detail == "last spacing 4.3"
+    assert env.lane_parts("bm", "max", e) == [(0.0, span)]
+    # The shear at the end: the rear axle on the support, the lane on the whole span.
+    env = codes.hl93().run(simple(span), step=0.1)
+    assert env.bands["sf"].max[0] == pytest.approx(
+        1.33 * (145.0 + 145.0 * 25.7 / 30 + 35.0 * 21.4 / 30) + 9.3 * 15.0, rel=1e-12)
+
+
+def two_spans(span):
+    return ft.Beam(span=2 * span, E=3.0e7, I=0.4, supports=[ft.Support.pin(0.0, "A"), ft.Support.roller(span, "B"),
+                                                            ft.Support.roller(2 * span, "C")])
+
+
+def support_moment_line(span, xi):
+    """M at the middle support of two equal spans for a unit load: -a (L^2 - a^2) / (4 L^2)."""
+    a = xi if xi <= span else 2 * span - xi
+    return 0.0 if not 0 <= xi <= 2 * span else -a * (span * span - a * a) / (4 * span * span)
+
+
+def test_a_free_rear_spacing_takes_its_worst_value_exactly():
+    span, step = 10.0, 0.25  # the line is lowest 5.77 m from either end, 8.45 m apart
+    truck = codes.Train((35.0, 145.0, 145.0), (4.3, 4.3), free=(4.3, 9.0), neglect_relieving=True)
+    env = codes.LoadModel("truck", (codes.Case("truck", truck),)).run(two_spans(span), step=step)
+    found = env.bands["bm"].min[env.x.index(span)]
+    # Brute force on a 5 mm grid of spacings: never worse than the exact window, and close to it.
+    fronts = [k * step for k in range(int((2 * span + 13.3) / step) + 1)]
+    grid = [4.3 + 0.005 * j for j in range(941)]
+    brute = min(sum(min(p * support_moment_line(span, x), 0.0) for p, x in ((35.0, f), (145.0, f - 4.3),
+                                                                           (145.0, f - 4.3 - g)))
+                for f in fronts for g in grid)
+    assert brute - 1e-3 <= found <= brute + 1e-9 * abs(brute)
+    spacing = float(env.bands["bm"].min_by[env.x.index(span)].detail.split()[-1])
+    assert 7.0 < spacing <= 9.0  # far from the least spacing, where the code lets it go
+
+
+def test_hl93_two_trucks_govern_the_support_moment_of_two_equal_spans():
+    span, step = 20.0, 0.1
+    env = codes.hl93().run(two_spans(span), step=step)
+    e = env.x.index(span)
+
+    def line(xi):
+        return support_moment_line(span, xi)
+
+    def truck(front):  # one truck forward, its relieving axles left out
+        return sum(min(p * line(front - o), 0.0) for p, o in ((35.0, 0.0), (145.0, 4.3), (145.0, 8.6)))
+    fronts = [k * step for k in range(int((2 * span + 8.6) / step + 1e-9) + 1)]
+    single = [truck(f) for f in fronts]
+    gap = math.ceil((8.6 + 15.0) / step - 1e-9)
+    pairs = min(single[k] + min([0.0] + single[:max(k - gap + 1, 0)]) for k in range(len(fronts)))
+    lane = -9.3 * (2 * span) ** 2 / 32  # the whole beam: -w L^2 / 8 with L = 20
+    expected = 0.9 * (1.33 * pairs + lane)
+    assert env.bands["bm"].min[e] == pytest.approx(expected, rel=1e-9)
+    assert env.bands["bm"].min_by[e].case == "90% of two trucks and lane"
+    assert env.bands["bm"].min[e] < 1.33 * min(single) + 9.3 * lane / 9.3  # worse than one truck
+    # Not at mid-span, where a uniform load sags the beam: one truck or the tandem there.
+    assert env.bands["bm"].max_by[env.x.index(8.0)].case != "90% of two trucks and lane"
+
+
+def test_cooper_e80_on_a_ten_foot_span():
+    model = codes.cooper(80, units="kip-ft")
+    # Two 80 kips drivers 5 ft apart, one at 3.75 ft: 160 (3.75)^2 / 10 = 225 kip-ft; the
+    # alternate load's two 100 kips axles 5 ft apart there: 281.25 kip-ft, which governs.
+    drivers = codes.LoadModel("E80 locomotives", model.cases[:1]).run(simple(10.0), step=0.25, points=[3.75])
+    assert max(drivers.bands["bm"].max) == pytest.approx(225.0, rel=1e-12)
+    env = model.run(simple(10.0), step=0.25, points=[3.75])
+    assert env.extremes()["bm"].max == pytest.approx(281.25, rel=1e-12)
+    assert env.extremes()["bm"].max_by.case == "alternate live load"
+
+
+def test_lm71_on_a_simple_span_is_the_vehicle_with_its_lane_cleared_around_it():
+    beam = simple(25.0)
+    env = codes.lm71(alpha=1.33).run(beam, step=0.2, n=50)
+    moving = ft.moving_load(beam, ft.Vehicle(weights=[250.0 * 1.33] * 4, spacings=[1.6] * 3), step=0.2, n=50,
+                            lane=Lane(w=80.0 * 1.33, placement="whole", clearances=(0.8, 0.8)))
+    common = set(env.x) & set(moving.envelope.x)
+    assert len(common) > 20
+    for e, x in enumerate(env.x):
+        if x not in common:
+            continue
+        other = moving.envelope.x.index(x)
+        assert env.bands["bm"].max[e] == pytest.approx(moving.envelope.bm.max[other], rel=1e-9, abs=1e-9)
+
+
+def test_lm1_lanes_follow_the_carriageway_width():
+    assert codes.lm1(5.0).cases[0].lane == 27.0 + 2.5 * 2.0  # one lane and 2 m of remaining area
+    assert codes.lm1(5.6).name == "LM1 (2 lanes)"
+    wide = codes.lm1(11.0).cases[0]
+    assert (wide.train.weights[0], wide.lane) == (600.0, 27.0 + 7.5 + 7.5 + 2.5 * 2.0)
+    assert codes.lm1(30.0, alpha_udl=(0.6,)).cases[0].lane == pytest.approx(0.6 * (27.0 + 9 * 7.5))
+    assert codes.lm1(3e12).cases[0].lane == pytest.approx(2.5 * 3e12 + 6.5 * 3)  # counted at once
+
+
+@pytest.mark.parametrize("make, path", [
+    (lambda: codes.hl93(dynamic_allowance=0.2), "dynamic_allowance"),
+    (lambda: codes.hl93(rear_spacing=(4.0, 9.0)), "rear_spacing"),
+    (lambda: codes.hl93(rear_spacing=(4.3, 12.0)), "rear_spacing"),
+    (lambda: codes.lm71(alpha=1.2), "alpha"),
+    (lambda: codes.lm71(alpha=True), "alpha"),  # not 1.00
+    (lambda: codes.lm71(dynamic_factor=2.5), "dynamic_factor"),
+    (lambda: codes.lm1(0.0), "width"),
+    (lambda: codes.lm1(9.0, alpha_q=(1.0, -1.0)), "alpha_q[1]"),
+    (lambda: codes.cooper(-80), "rating"),
+    (lambda: codes.cl625(dynamic_allowance=0.5), "dynamic_allowance"),
+    (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1.0, 2.0), (0.0,))),)).run(simple(5.0)),
+     "cases[0].train.spacings[0]"),
+    (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1.0, 2.0), (1.0,), free=(3.0, 2.0))),)).run(
+        simple(5.0)), "cases[0].train.free"),
+    (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1.0,)), clear=(-1.0, 0.0)),)).run(simple(5.0)),
+     "cases[0].clear[0]"),
+    (lambda: codes.LoadModel("own", ("a",)).run(simple(5.0)), "cases[0]"),  # type: ignore[arg-type]
+    (lambda: codes.hl93().run(simple(30.0), step=1e-3, n=2000), "step"),  # would fill memory
+    (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1e308, 1e308), (1.0,))),)).run(simple(30.0)),
+     "cases[0]"),  # overflows
+])
+def test_parameters_outside_the_code_are_model_errors(make, path):
+    with pytest.raises(ft.ModelError) as caught:
+        make()
+    assert path in [p.path for p in caught.value.problems]
+
+
+def test_lm71_lane_where_hogging_cleared_around_its_axles_on_two_spans():
+    span, step = 15.0, 0.2
+    env = codes.lm71().run(two_spans(span), step=step)
+    found = env.bands["bm"].min[env.x.index(span)]
+
+    def hogging_area(lo, hi, parts=3000):  # the line is negative everywhere: Simpson's rule
+        if hi <= lo:
+            return 0.0
+        h = (hi - lo) / parts
+        return h / 3 * sum((1 if k in (0, parts) else 4 if k % 2 else 2) * support_moment_line(span, lo + k * h)
+                           for k in range(parts + 1))
+    whole = hogging_area(0.0, 2 * span)
+    best = 0.0
+    for k in range(int((2 * span + 4.8) / step) + 1):
+        front = k * step
+        axles = sum(250.0 * support_moment_line(span, front - 1.6 * i) for i in range(4))
+        cleared = hogging_area(max(front - 4.8 - 0.8, 0.0), min(front + 0.8, 2 * span))
+        best = min(best, axles + 80.0 * (whole - cleared))
+    assert found == pytest.approx(best, rel=1e-9)
+
+
+def girder():
+    return ft.Beam(span=65.0, E=3.6e7, I=2.9, supports=[ft.Support.pin(0.0, "A"), ft.Support.roller(20.0, "B"),
+                                                         ft.Support.roller(45.0, "C"), ft.Support.roller(65.0, "D")])
+
+
+@pytest.mark.parametrize("model", [codes.hl93(), codes.lm71(), codes.cooper(), codes.lm1(9.0), codes.cl625()],
+                         ids=lambda m: m.name)
+def test_what_governs_each_value_gives_it_again(model):
+    env = model.run(girder(), step=0.25, n=60)
+    for q, band in env.bands.items():
+        scale = max(map(abs, band.max + band.min))
+        for which, values, governing in (("max", band.max, band.max_by), ("min", band.min, band.min_by)):
+            for e, (value, by) in enumerate(zip(values, governing)):
+                if not math.isnan(value):
+                    assert env.reader.reading(q, q, which, e, by) == pytest.approx(value, abs=1e-12 * scale)
+
+
+def test_hl93_shear_with_the_hogging_moment_is_the_governing_arrangement_solved():
+    beam = girder()
+    env = codes.hl93().run(beam, step=0.25, n=60)
+    b = env.x.index(20.0)  # left of B
+    by = env.bands["bm"].min_by[b]
+    left = math.nextafter(20.0, 0.0)
+    moment = shear = 0.0
+    for x, weight, _ in by.axles:  # each axle solved alone: those that relieve the hogging left out
+        if 0 <= x <= 65.0:
+            alone = beam.with_loads([ft.PointLoad(x=x, force=-weight)]).solve().solved
+            if alone.values("bm", left) < 0:
+                moment += alone.values("bm", left)
+                shear += alone.values("sf", left)
+    lane = beam.with_loads([ft.UniformLoad(w=-0.9 * 9.3, x1=a, x2=c) for a, c in env.lane_parts("bm", "min", b)])
+    lane_solved = lane.solve().solved
+    assert moment + lane_solved.values("bm", left) == pytest.approx(env.bands["bm"].min[b], rel=1e-9)
+    assert env.coincident("bm", "min")["sf"][b] == pytest.approx(shear + lane_solved.values("sf", left), rel=1e-9)
+
+
+def test_an_axle_on_a_support_counts_on_either_side_of_it():
+    one = codes.LoadModel("one axle", (codes.Case("P", codes.Train((100.0,))),))
+    env = one.run(two_spans(20.0), step=0.5, n=8)
+    b = env.x.index(20.0)  # left of B, then right: the axle a hair either side of the support
+    assert (env.bands["sf"].min[b], env.bands["sf"].max[b + 1]) == (pytest.approx(-100.0), pytest.approx(100.0))
+
+
+def test_hl93_two_trucks_not_on_an_overhang():
+    beam = ft.Beam(span=70.0, E=3.0e7, I=0.4, supports=[ft.Support.pin(0.0, "A"), ft.Support.roller(30.0, "B"),
+                                                         ft.Support.roller(60.0, "C")])
+    env = codes.hl93().run(beam, step=0.5, n=70)
+    governing = env.bands["bm"].min_by
+    assert governing[env.x.index(30.0)].case == "90% of two trucks and lane"  # between contraflexures
+    assert "90% of two trucks and lane" not in {governing[e].case for e, x in enumerate(env.x) if x > 60.0}

@@ -1,0 +1,143 @@
+"""Lane loads with a vehicle: on the adverse parts of each influence line (closed
+forms on two spans, and the lane solved directly on the parts a dense influence line
+gives), and on the whole beam less a clear zone (the same positions solved by hand)."""
+import math
+
+import pytest
+
+import flexura_tools as ft
+from flexura_tools.lanes import Lane
+
+NOTHING = ft.Vehicle(weights=[0.0])  # the lane's effect alone
+
+
+def spans(*lengths):
+    xs = [sum(lengths[:k]) for k in range(len(lengths) + 1)]
+    return ft.Beam(span=xs[-1], E=3.0e7, I=0.4,
+                   supports=[ft.Support.pin(0.0, "A")] + [ft.Support.roller(x, "BCDE"[k]) for k, x in enumerate(xs[1:])])
+
+
+def test_two_equal_spans_lane_on_the_adverse_parts_matches_the_closed_forms():
+    L, w = 10.0, 9.3
+    env = ft.moving_load(spans(L, L), NOTHING, step=1.0, lane=Lane(w=w)).envelope
+    b = env.x.index(L)
+    assert env.bm.min[b] == pytest.approx(-w * L * L / 8, rel=1e-12)  # both spans loaded
+    assert env.lane.parts("bm", "min", b) == [(0.0, 2 * L)]
+    assert abs(env.bm.max[b]) < 1e-12 * w * L * L
+    # 0.4 L in span 1: span 1 alone sags it (7wL/16 x - w x^2 / 2), span 2 alone hogs it.
+    e = env.x.index(4.0)
+    assert env.bm.max[e] == pytest.approx(w * (7 * L / 16 * 4 - 8), rel=1e-12)
+    assert env.bm.min[e] == pytest.approx(-w * L / 16 * 4, rel=1e-12)
+    assert env.lane.parts("bm", "max", e) == [(0.0, pytest.approx(L, rel=1e-14))]
+    # Reactions: the middle one 5wL/4 with both spans; an end one 7wL/16 and -wL/16.
+    assert env.reaction("B").ry.max == pytest.approx(5 * w * L / 4, rel=1e-12)
+    assert (env.reaction("A").ry.max, env.reaction("A").ry.min) == (
+        pytest.approx(7 * w * L / 16, rel=1e-12), pytest.approx(-w * L / 16, rel=1e-12))
+    # The shear acting with the hogging moment at B (left of it): -5wL/8.
+    assert env.coincident("bm", "min")["sf"][b] == pytest.approx(-5 * w * L / 8, rel=1e-12)
+
+
+def test_coincident_values_take_the_lane_whatever_was_enveloped():
+    beam, truck = spans(20.0, 25.0), ft.Vehicle(weights=[100.0, 100.0], spacings=[4.0])
+    every = ft.moving_load(beam, truck, step=0.5, lane=Lane(w=9.3)).envelope
+    moment = ft.moving_load(beam, truck, step=0.5, lane=Lane(w=9.3), quantities=["bm"]).envelope
+    assert moment.x == every.x
+    assert moment.coincident("bm", "min")["sf"] == every.coincident("bm", "min")["sf"]
+    assert moment.coincident("bm", "max")["d"] == every.coincident("bm", "max")["d"]
+
+
+def test_an_envelope_with_an_adverse_lane_is_not_combined():
+    beam = spans(20.0, 25.0)
+    lane = ft.moving_load(beam, NOTHING, step=1.0, lane=Lane(w=9.3))
+    other = ft.moving_load(beam, ft.Vehicle(weights=[100.0]), step=1.0)
+    for combine in (lambda: ft.augment(other, lane), lambda: other.envelope | lane.envelope,
+                    lambda: lane.envelope | other.envelope, lambda: beam.with_loads([]).solve() + lane.envelope,
+                    lambda: ft.plus(lane, beam.with_loads([]).solve())):
+        with pytest.raises(ft.ModelError, match="section by section"):
+            combine()
+
+
+def direct(beam, quantity, x, side, sign, w, n=4000):
+    """The lane solved directly on the parts where a dense influence line has the sign."""
+    line = ft.influence_line(beam, quantity, x, side=side, n=n)
+    loads = []  # between two samples: the part where the line, taken as linear, has the sign
+    for (p, u), (q, v) in zip(zip(line.x, line.value), zip(line.x[1:], line.value[1:])):
+        u, v = sign * u, sign * v
+        if q > p and max(u, v) > 0:
+            a, b = (p, q) if min(u, v) >= 0 else (p + (q - p) * u / (u - v), q) if v > 0 else (p, p + (q - p) * u / (u - v))
+            if b > a:
+                loads.append(ft.UniformLoad(w=-w, x1=a, x2=b))
+    if not loads:
+        return 0.0
+    result = beam.with_loads(loads).solve()
+    return result.solved.values(quantity, x if side == "right" else math.nextafter(x, -math.inf))
+
+
+GERBER = ft.Beam(span=40.0, E=3e7, I=0.4, hinges=[18.0],
+                 supports=[ft.Support.pin(0.0), ft.Support.roller(15.0), ft.Support.roller(25.0), ft.Support.roller(40.0)],
+                 sections=[ft.Section(x1=0, x2=20), ft.Section(x1=20, x2=40, I=0.8)])
+
+
+@pytest.mark.parametrize("quantity", ["sf", "bm", "d"])
+@pytest.mark.parametrize("beam, sections", [(spans(20.0, 25.0, 20.0), (7.3, 31.1, 52.9)),
+                                            (GERBER, (5.3, 17.0, 19.0, 22.1, 33.3))], ids=["three spans", "hinged"])
+def test_adverse_lane_against_the_lane_solved_on_sampled_parts(quantity, beam, sections):
+    w = 27.0
+    env = ft.moving_load(beam, NOTHING, step=5.0, lane=Lane(w=w), points=sections).envelope
+    band = env[quantity]
+    scale = max(map(abs, band.max + band.min))
+    for x in sections:
+        e = env.x.index(x)
+        for sign, value in ((1, band.max[e]), (-1, band.min[e])):
+            # Sampling misplaces each zero by up to span/n: the area is off by its square.
+            assert value == pytest.approx(direct(beam, quantity, x, "right", sign, w), abs=1e-6 * scale)
+
+
+def test_whole_lane_with_a_clear_zone_is_each_position_solved_with_its_pieces():
+    beam = spans(20.0, 25.0)
+    truck = ft.Vehicle(weights=[50.0, 100.0], spacings=[4.0])
+    lane = Lane(w=9.3, placement="whole", clearances=(2.0, 3.0))
+    moving = ft.moving_load(beam, truck, step=0.5, lane=lane, directions=["forward"])
+    env = moving.envelope
+    for k in (10, 40, 60):
+        front = moving.position(k).front
+        lo, hi = front - 4.0 - 2.0, front + 3.0
+        loads = [ft.PointLoad(x=x, force=-f) for x, f in ((front, 50.0), (front - 4.0, 100.0)) if 0 <= x <= 45]
+        loads += [ft.UniformLoad(w=-9.3, x1=a, x2=b) for a, b in ((0.0, min(lo, 45.0)), (max(hi, 0.0), 45.0)) if b > a]
+        alone = beam.with_loads(loads).solve()
+        assert env.members.solve(k).values("bm", 30.0) == pytest.approx(alone.solved.values("bm", 30.0), rel=1e-12)
+
+
+@pytest.mark.parametrize("lane, path", [
+    (Lane(w=math.nan), "lane.w"),
+    (Lane(w=1e308), "lane.w"),  # its effect overflows
+    (Lane(w=1.0, placement="some"), "lane.placement"),  # type: ignore[arg-type]
+    (Lane(w=1.0, placement="whole", clearances=(-1.0, 0.0)), "lane.clearances[0]"),
+    (Lane(w=1.0, clearances=(1.0, 1.0)), "lane.clearances"),
+    ("9.3", "lane"),
+])
+def test_lane_problems_are_model_errors_with_their_paths(lane, path):
+    with pytest.raises(ft.ModelError) as caught:
+        ft.moving_load(spans(10.0), NOTHING, step=1.0, lane=lane)
+    assert path in [p.path for p in caught.value.problems]
+
+
+def test_the_rotation_with_an_adverse_lane_is_refused():
+    with pytest.raises(ft.ModelError, match="rotation"):
+        ft.moving_load(spans(10.0), NOTHING, step=1.0, lane=Lane(w=1.0), quantities=["bm", "rotation"])
+
+
+def test_a_vehicle_lane_and_a_lane_together_are_refused():
+    with pytest.raises(ft.ModelError, match="vehicle.lane"):
+        ft.moving_load(spans(10.0), ft.lm1_lane1(), step=1.0, lane=Lane(w=1.0))
+
+
+def test_an_adverse_lane_envelope_read_anywhere_is_its_band_at_its_mesh():
+    env = ft.moving_load(spans(20.0, 25.0), ft.Vehicle(weights=[100.0, 50.0], spacings=[3.0]), step=0.5,
+                         lane=Lane(w=9.3)).envelope
+    entries = [e for e, x in enumerate(env.x) if 0 < x < 45.0 and env.x.count(x) == 1][::7]
+    read = env.at([env.x[e] for e in entries], "bm")
+    assert list(read.max) == pytest.approx([env.bm.max[e] for e in entries], rel=1e-12, abs=1e-9)
+    assert list(read.min) == pytest.approx([env.bm.min[e] for e in entries], rel=1e-12, abs=1e-9)
+    e = entries[3]
+    assert env.at(env.x[e], "sf", side="left").min == pytest.approx(env.sf.min[e], rel=1e-12)
