@@ -103,3 +103,34 @@ def test_zero_diagram_is_flat_and_a_small_one_is_not(factor):
     assert fig.axes[1].get_ylim() == (-1.0, 1.0) and "zero along the whole beam" in texts(fig.axes[1])
     bottom, top = plot.diagrams(real, ["d"]).axes[1].get_ylim()
     assert -1e-3 * factor < bottom < 0 < top < 1e-3 * factor
+
+
+FIXED_ENDS = [ft.Support.fixed(0, "A"), ft.Support.roller(6, "B"), ft.Support.fixed(10, "C")]
+ROTATIONAL_SPRING = [ft.Support.pin(0, "A"), ft.Support(x=10, ky=math.inf, km=3e4, label="C")]
+
+
+@pytest.mark.parametrize("supports, extended, written", [
+    (FIXED_ENDS, {"hinges": [3.0], "loads": [ft.UniformLoad(w=-12)]}, []),
+    (FIXED_ENDS, {"loads": [ft.Settlement(support="B", dy=-0.02)]}, ["\u03b4 = 0.02 m"]),
+    (FIXED_ENDS, {"loads": [ft.Settlement(support="A", rotation=0.001)]}, ["\u03b8 = 0.001 rad"]),
+    (ROTATIONAL_SPRING, {"loads": [ft.UniformLoad(w=-12)]}, ["km = 30000 kNm/rad"]),
+    (None, {"loads": [ft.Curvature(x1=2, x2=8, k1=1e-4, k2=2e-4)]}, ["\u03ba = 0.0001 \u2192 0.0002 1/m"]),
+    (FIXED_ENDS, {"loads": [ft.ThermalGradient(x1=0, x2=10, alpha=1e-5, dT=-10, depth=0.5)]},
+     ["\u0394T = -10, \u03b1 = 1e-05, depth 0.5 m"]),
+    (FIXED_ENDS, {"sections": [ft.Section(x1=0, x2=5), ft.Section(x1=5, x2=10, I=2e-4)],
+                  "loads": [ft.UniformLoad(w=-12)]}, ["I = 8e-05", "I = 0.0002"]),
+])
+def test_extended_model_drawn_with_its_values(supports, extended, written):
+    model = ft.Beam(span=10, E=2.1e8, I=8e-5, supports=supports or [ft.Support.pin(0), ft.Support.roller(10)],
+                    unit_names=NAMES, **extended)
+    fig = plot.diagrams(model.solve(), ["bm", "rotation"])
+    sketch, moment, rotation = fig.axes
+    assert set(written) <= set(texts(sketch))
+    hinges = [line for line in sketch.lines if line.get_marker() == "o" and list(line.get_ydata()) == [0.0]]
+    assert [list(h.get_xdata()) for h in hinges] == [[x] for x in extended.get("hinges", [])]
+    widths = {line.get_linewidth() for line in sketch.lines if list(line.get_ydata()) == [0.0, 0.0]}
+    assert widths == ({3.0, 7.5} if "sections" in extended else {3.0})  # I twice as large: 2.5 times as wide
+    for x in extended.get("hinges", []):  # the moment vanishes at a hinge, and the rotation is read on both sides
+        xs, ys = rotation.lines[0].get_data()
+        k = max(j for j in range(len(xs)) if xs[j] < x)  # the diagram's mesh reads just either side
+        assert xs[k + 1] - xs[k] < 1e-6 and abs(ys[k + 1] - ys[k]) > 1e-3 and abs(model.solve().bm(x)) < 1e-9
