@@ -292,7 +292,7 @@ def _section_labels(beam: Beam, level: float) -> list[str]:
     for x1, text in section_texts(beam):
         if x1 > 0.0:
             parts.append(_line([(_across(beam, x1), level - 6), (_across(beam, x1), level + 6)], SECTION_COLOUR))
-        x, anchor = clear_place(x1, ends[x1], len(text) * CHARACTER * per_px, 10.0 * per_px, marks)
+        _, x, anchor = clear_place(x1, ends[x1], [len(text) * CHARACTER * per_px], 10.0 * per_px, marks)
         parts.append(_text(_across(beam, x), level + 14, text, ANCHORS[anchor], SECTION_COLOUR))
     return parts
 

@@ -129,7 +129,7 @@ def influence(line: InfluenceLine, beam: Beam | None = None, *, ax: Axes | None 
               figure: Figure | None = None) -> Figure:
     """The influence line: its ordinate against the unit load's position, the largest
     and the smallest ordinate marked, the section dotted. With the `beam` it was
-    computed on, its supports are marked on the axis and the units named."""
+    computed on, its supports and hinges are marked on the axis and the units named."""
     _require()
     _check_arguments([], (), ax, figure, 1)
     fig, (panel,) = _panels(1, False, ax, figure, panel_height=3.2)
@@ -148,6 +148,8 @@ def influence(line: InfluenceLine, beam: Beam | None = None, *, ax: Axes | None 
     if beam is not None:
         for support in beam.supports:
             panel.plot([float(support.x)], [0.0], "^", ms=7, color="k", clip_on=False)
+        for x in beam.hinges:  # where the line may kink
+            panel.plot([float(x)], [0.0], "o", ms=6, mfc="white", mec="k", zorder=5)
     name = QUANTITY_NAMES[quantity] if quantity in ALL_QUANTITIES else COMPONENT_NAMES[quantity]
     panel.set_title(f"Influence line of the {name} at x = {number(line.at)}", fontsize=10)
     panel.set_ylabel("ordinate" + _per_unit_load(quantity, names), fontsize=9)
@@ -433,24 +435,29 @@ def _section_labels(ax: Axes, beam: Beam) -> None:
     for x1, text in section_texts(beam):
         if x1 > 0.0:
             ax.plot([x1, x1], [-0.09, 0.09], color="0.35", lw=0.9, zorder=4)
-        x, ha = clear_place(x1, ends[x1], len(text) * TEXT_SHARE * span, 0.012 * span, marks)
-        ax.text(x, -0.1, text, fontsize=7, color="0.3", va="top", ha=ha)
+        broken = text.replace(", ", ",\n").replace(" = ", " =\n")  # a narrower label, where one line does not fit
+        widths = [max(map(len, t.split("\n"))) * TEXT_SHARE * span for t in (text, broken)]
+        k, x, ha = clear_place(x1, ends[x1], widths, 0.012 * span, marks)
+        ax.text(x, -0.1, (text, broken)[k], fontsize=7, color="0.3", va="top", ha=ha, linespacing=1.0)
 
 
-TEXT_SHARE = 0.0075  # of the span: the width of one character of a small label in the sketch
+TEXT_SHARE = 0.0095  # of the span: the width of one character of a small label in the sketch
 
 
-def clear_place(x1: float, x2: float, width: float, gap: float, marks: Sequence[float]) -> tuple[float, str]:
-    """Where a label of `width` goes in the stretch [x1, x2] without covering a mark
-    (a support, a hinge, `gap` wide either side): at the start of the first free part
-    wide enough, else in the middle of the widest."""
+def clear_place(x1: float, x2: float, widths: Sequence[float], gap: float,
+                marks: Sequence[float]) -> tuple[int, float, str]:
+    """Where a label goes in the stretch [x1, x2] without covering a mark (a support, a
+    hinge, `gap` wide either side), given the widths of its forms, widest first: the
+    first form that fits, at the start of the first free part wide enough; else the
+    last form in the middle of the widest part."""
     cuts = [x1 - gap] + sorted(m for m in marks if x1 - gap < m < x2 + gap) + [x2 + gap]
     free = [(a + gap, b - gap) for a, b in zip(cuts, cuts[1:])]
-    for a, b in free:
-        if b - a >= width:
-            return a + 0.4 * gap, "left"
+    for k, width in enumerate(widths):
+        for a, b in free:
+            if b - a >= width:
+                return k, a + 0.4 * gap, "left"
     a, b = max(free, key=lambda part: part[1] - part[0])
-    return 0.5 * (a + b), "center"
+    return len(widths) - 1, 0.5 * (a + b), "center"
 
 
 def _supports_only(ax: Axes, beam: Beam, title: str) -> None:
@@ -635,7 +642,7 @@ def _block(ax: Axes, load: UniformLoad | TrapezoidalLoad | PolynomialLoad, span:
     its intensity written at the ends (or at its largest, for a polynomial)."""
     xs, ws = intensity_along(load, span)
     x1, x2 = xs[0], xs[-1]
-    base = max([0.08] + [top for a, b, top in below if a < x2 and x1 < b])
+    base = _base(below, x1, x2)
     heights = [base + BLOCK * abs(w) / largest for w in ws]
     ax.fill_between(xs, base, heights, color=DISTRIBUTED_COLOUR, alpha=0.22, lw=0)
     ax.plot(xs, heights, color=DISTRIBUTED_COLOUR, lw=0.8)
@@ -670,10 +677,15 @@ def _curvature_band(ax: Axes, load: Curvature | ThermalGradient, below: list[tup
     """An imposed curvature as a hatched band over [x1, x2] (on top of the loads it
     overlaps), labelled with its values at its left end."""
     x1, x2 = float(load.x1), float(load.x2)
-    base = max([0.08] + [top for a, b, top in below if a < x2 and x1 < b])
+    base = _base(below, x1, x2) + 0.06  # clear of the label of a load below
     ax.fill_between([x1, x2], base, base + BAND, facecolor="none", edgecolor=IMPOSED_COLOUR, hatch="///", lw=0.8)
     ax.text(x1, base + BAND + 0.03, curvature_text(load, beam), color=IMPOSED_COLOUR, fontsize=8, va="bottom")
     return x1, x2, base + BAND + 0.26
+
+
+def _base(below: list[tuple[float, float, float]], x1: float, x2: float) -> float:
+    """Where a block or band over [x1, x2] starts: on top of those drawn that it overlaps."""
+    return max([0.08] + [top for a, b, top in below if a < x2 and x1 < b])
 
 
 def _labelled(load: UniformLoad | TrapezoidalLoad | PolynomialLoad, ws: list[float]) -> list[int]:
