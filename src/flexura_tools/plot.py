@@ -557,11 +557,11 @@ def _settlement(ax: Axes, load: Settlement, beam: Beam) -> None:
         return
     x, span = float(beam.supports[index].x), float(beam.span)
     side = inward(x, span)
-    at, y = x + side * 0.03 * span, -0.5
+    at, y = x + side * 0.03 * span, -0.6  # under a rotational spring's coil
     if load.dy != 0.0:
-        down = load.dy < 0
-        ax.annotate("", xy=(at, y), xytext=(0, 16 if down else -16), textcoords="offset points",
-                    arrowprops={"arrowstyle": "-|>", "color": IMPOSED_COLOUR, "lw": 1.3, "shrinkA": 0, "shrinkB": 0})
+        style = "-|>" if load.dy < 0 else "<|-"  # down to y, or up from it
+        ax.annotate("", xy=(at, y), xytext=(0, 13), textcoords="offset points",
+                    arrowprops={"arrowstyle": style, "color": IMPOSED_COLOUR, "lw": 1.3, "shrinkA": 0, "shrinkB": 0})
         at += side * 0.02 * span
     if load.rotation != 0.0:  # an arc over the top: from right to left turns counter-clockwise
         ccw, half = load.rotation > 0, 0.016 * span
