@@ -382,8 +382,9 @@ def _loads(beam: Beam, level: float) -> list[str]:
 
 
 def _drawn(loads: Sequence[Load], span: float) -> list[Load]:
-    """All loads when they are few; else the MOST_DRAWN largest, each measured against
-    the largest of its kind (forces, moments and intensities do not compare), in order."""
+    """All loads when they are few; else the imposed deformations and the largest of the
+    rest, MOST_DRAWN in all, each measured against the largest of its kind (forces,
+    moments and intensities do not compare), in order."""
     if len(loads) <= MOST_DRAWN:
         return list(loads)
     sizes = [_size(load, span) for load in loads]
@@ -391,7 +392,8 @@ def _drawn(loads: Sequence[Load], span: float) -> list[Load]:
     for load, size in zip(loads, sizes):
         largest[type(load)] = max(largest.get(type(load), 0.0), size)
     share = [size / (largest[type(load)] or 1.0) for load, size in zip(loads, sizes)]
-    kept = sorted(sorted(range(len(loads)), key=lambda k: -share[k])[:MOST_DRAWN])
+    imposed = [isinstance(load, IMPOSED) for load in loads]  # few, and of no size comparable with a force
+    kept = sorted(sorted(range(len(loads)), key=lambda k: (not imposed[k], -share[k]))[:MOST_DRAWN])
     return [loads[k] for k in kept]
 
 
@@ -400,10 +402,8 @@ def _size(load: Load, span: float) -> float:
         return abs(float(load.force))
     if isinstance(load, Moment):
         return abs(float(load.moment))
-    if isinstance(load, IMPOSED):
-        return 1.0  # an imposed deformation: as large as the largest of its kind, so always drawn
     if not isinstance(load, (UniformLoad, TrapezoidalLoad, PolynomialLoad)):
-        return 0.0
+        return 0.0  # an imposed deformation: kept whatever its size (see _drawn)
     return max(map(abs, intensity_along(load, span)[1]))
 
 

@@ -150,6 +150,9 @@ def test_html_views_draw_and_list_the_extended_model():
         assert "\u0394T = -10, \u03b1 = 1.2e-05, depth 0.8 m" in text
     assert "hinge at x [m]" in beam_text and "section from [m]" in beam_text and "Settlement" in beam_text
     assert number(girder.solve().hinge_jumps[0].jump) in result_text
+    crowded = girder.with_loads([ft.PointLoad(x=20 * k / 61, force=-1) for k in range(1, 61)] + list(girder.loads[1:]))
+    text = parsed(crowded._repr_html_())  # the sketch keeps the 40 largest loads, and every imposed deformation
+    assert "the 40 largest of 62 loads" in text and "\u03b4 = 0.02 m" in text and "\u0394T = -10" in text
 
 
 def test_html_escapes_every_text_of_the_model():

@@ -134,3 +134,36 @@ def test_extended_model_drawn_with_its_values(supports, extended, written):
         xs, ys = rotation.lines[0].get_data()
         k = max(j for j in range(len(xs)) if xs[j] < x)  # the diagram's mesh reads just either side
         assert xs[k + 1] - xs[k] < 1e-6 and abs(ys[k + 1] - ys[k]) > 1e-3 and abs(model.solve().bm(x)) < 1e-9
+
+
+@pytest.mark.parametrize("dy, rotation", [(-0.02, 0.0), (0.02, 0.0), (0.0, 0.001), (0.0, -0.001), (-0.01, -0.002)])
+def test_settlement_arrows_point_the_way_the_base_moves_and_turns(dy, rotation):
+    fig, ax = plt.subplots()
+    plot.sketch(ax, ft.Beam(span=10, E=2.1e8, I=8e-5, supports=FIXED_ENDS, unit_names=NAMES,
+                            loads=[ft.Settlement(support="C", dy=dy, rotation=rotation)]))
+    arrows = [a for a in ax.texts if a.get_text() == "" and a.arrow_patch is not None]
+    straight = [a for a in arrows if "connectionstyle" not in a.arrowprops]
+    curved = [a for a in arrows if "connectionstyle" in a.arrowprops]
+    assert len(straight) == (dy != 0) and len(curved) == (rotation != 0)
+    for a in straight:  # the far end is 13 points above; the head at it points up
+        assert a.xyann == (0, 13) and (a.arrowprops["arrowstyle"] == "<|-") == (dy > 0)
+    for a in curved:  # an arc over the top, from its tail to its head: leftward turns counter-clockwise
+        (tail_x, _), (head_x, _) = a.xyann, a.xy
+        bulge = float(a.arrowprops["connectionstyle"].split("rad=")[1])
+        assert (head_x < tail_x) == (rotation > 0) and bulge * (tail_x - head_x) > 0
+
+
+@pytest.mark.parametrize("x1, x2, widths, marks, form", [
+    (6, 10, [1.9, 1.2], [8], 1),    # one line fits on neither side of the pier: two lines do
+    (0, 6, [1.0], [0, 3], 0),       # a support at the start: the label after it
+    (16, 24, [1.5, 0.8], [20], 0),  # room before the pier
+    (0, 2, [3.0], [1], None),       # nothing fits: the middle of the widest part
+])
+def test_section_labels_are_placed_clear_of_supports(x1, x2, widths, marks, form):
+    gap = 0.24
+    k, x, ha = plot.clear_place(x1, x2, widths, gap, marks)
+    if form is None:
+        assert ha == "center" and k == len(widths) - 1
+        return
+    assert (k, ha) == (form, "left") and x1 <= x and x + widths[k] <= x2
+    assert not any(x - gap < m < x + widths[k] + gap for m in marks)
