@@ -12,13 +12,15 @@ from __future__ import annotations
 
 import math
 from collections.abc import Mapping, Sequence
-from dataclasses import fields
+from dataclasses import fields, replace
 from html import escape
 from typing import TYPE_CHECKING, cast
 
 from .export import envelope_columns, result_columns
-from .loads import Moment, PointLoad, PolynomialLoad, TrapezoidalLoad, UniformLoad
-from .plot import angle_text, intensity_along, noise_levels, with_unit
+from .loads import (IMPOSED, Curvature, Moment, PointLoad, PolynomialLoad, Settlement, ThermalGradient,
+                    TrapezoidalLoad, UniformLoad, settled_support)
+from .plot import (angle_text, clear_place, curvature_text, intensity_along, inward, noise_levels, rotational_unit,
+                   section_texts, section_widths, settlement_text, with_unit)
 from .report import QUANTITY_NAMES, QUANTITY_UNITS, number, unit_of
 from .model import Result
 from .result import ALL_QUANTITIES, QUANTITIES, Extremes, Quantity
@@ -31,12 +33,14 @@ if TYPE_CHECKING:
 
 WIDTH, LEFT, RIGHT = 680.0, 70.0, 610.0  # px: the picture, and where the beam starts and ends
 SKETCH, PANEL = 110.0, 80.0  # px: the height of the sketch and of each diagram's panel
+ROW = 14.0  # px: the row of one imposed curvature's band, over the loads
+CHARACTER = 5.5  # px: the width of one character of a label
 COLUMN = 3.0  # px: the width of one column of the outline
 POINTS = 100  # even intervals read for a result's diagrams
 MOST_DRAWN = 40  # loads in the sketch (the largest of each kind), so that it stays readable and small
 MOST_ROWS = 30  # rows of a table; the rest are counted
 COLOURS = {"nf": "#8c564b", "sf": "#2ca02c", "bm": "#9467bd", "d": "#ff7f0e", "rotation": "#d62728"}
-LOAD, SPREAD = "#d62728", "#1f77b4"
+LOAD, SPREAD, IMPOSED_COLOUR, SECTION_COLOUR = "#d62728", "#1f77b4", "#ff8c00", "#555"
 STYLE = ("<style>.flexura table{border-collapse:collapse;margin:4px 0;font-size:12px}"
          ".flexura td,.flexura th{padding:1px 8px;text-align:right}</style>")
 
@@ -48,8 +52,9 @@ def beam_html(beam: Beam) -> str:
     if problems:
         rows = [[escape(p.path), escape(p.message)] for p in problems]
         return _block(_title(beam.title) + "<p>The model has problems:</p>" + _table(["where", "problem"], rows))
-    svg = _svg(SKETCH, _sketch(beam, 0.0))
-    return _block(_title(beam.title) + svg + _supports_table(beam) + _loads_table(beam))
+    svg = _svg(_sketch_height(beam), _sketch(beam, 0.0))
+    tables = _supports_table(beam) + _sections_table(beam) + _hinges_table(beam) + _loads_table(beam)
+    return _block(_title(beam.title) + svg + tables)
 
 
 def result_html(result: Result) -> str:
@@ -60,12 +65,14 @@ def result_html(result: Result) -> str:
     noise = noise_levels(result)
     shown: list[Quantity] = [q for q in QUANTITIES if q != "nf" or any(abs(v) > noise["nf"] for v in columns["nf"])]
     parts = _sketch(beam, 0.0)
+    height = _sketch_height(beam)
     for k, q in enumerate(shown):
-        top = SKETCH + k * PANEL
+        top = height + k * PANEL
         values = [0.0 if all(abs(v) <= noise[q] for v in columns[q]) else v for v in columns[q]]
         parts += _panel(beam, q, top, columns["x"], [(values, COLOURS[q])], extremes[q].max, extremes[q].min)
-    svg = _svg(SKETCH + len(shown) * PANEL, parts)
-    return _block(_title(beam.title) + svg + _reactions_table(result) + _extremes_table(result, extremes))
+    svg = _svg(height + len(shown) * PANEL, parts)
+    tables = _reactions_table(result) + _hinge_jumps_table(result) + _extremes_table(result, extremes)
+    return _block(_title(beam.title) + svg + tables)
 
 
 def envelope_html(envelope: Envelope) -> str:
@@ -118,6 +125,39 @@ def _supports_table(beam: Beam) -> str:
     rows = [[escape(s.label or ""), number(float(s.x)), s.kind, number(float(s.kx)), number(float(s.ky)),
              number(float(s.km))] for s in beam.supports]
     return _table(["support", f"x{_units(beam, 'length')}", "type", "kx", "ky", "km"], rows)
+
+
+def _sections_table(beam: Beam) -> str:
+    """The sections, each with its stiffnesses (the beam's where it gives none); nothing
+    for a prismatic beam."""
+    if len(beam.sections) < 2:
+        return ""
+    rows = [[number(float(s.x1)), number(float(s.x2)),
+             *(_given(getattr(s, name), getattr(beam, name)) for name in ("E", "I", "A", "G"))]
+            for s in sorted(beam.sections, key=lambda s: float(s.x1))]
+    length = _units(beam, "length")
+    return _table([f"section from{length}", f"to{length}", f"E{_units(beam, 'E')}", f"I{_units(beam, 'I')}",
+                   f"A{_units(beam, 'A')}", f"G{_units(beam, 'G')}"], rows)
+
+
+def _given(own: float | None, beam: float | None) -> str:
+    """A section's stiffness, the beam's where it gives none; blank where neither does."""
+    value = beam if own is None else own
+    return "" if value is None else number(float(value))
+
+
+def _hinges_table(beam: Beam) -> str:
+    if not beam.hinges:
+        return ""
+    return _table([f"hinge at x{_units(beam, 'length')}"], [[number(float(x))] for x in sorted(beam.hinges)])
+
+
+def _hinge_jumps_table(result: Result) -> str:
+    """Each hinge with the jump of the rotation across it (right minus left)."""
+    rows = [[number(j.x), number(j.jump)] for j in result.hinge_jumps]
+    if not rows:
+        return ""
+    return _table([f"hinge at x{_units(result.beam, 'length')}", "rotation jump [rad]"], rows)
 
 
 def _loads_table(beam: Beam) -> str:
@@ -203,24 +243,103 @@ def _line(points: Sequence[tuple[float, float]], colour: str, width: float = 1.0
     return f'<polyline points="{joined}" fill="{fill}" stroke="{colour}" stroke-width="{width:g}"/>'
 
 
+def _bands(beam: Beam) -> list[Curvature | ThermalGradient]:
+    """The imposed curvatures drawn, each in a row of its own over the loads."""
+    return [load for load in _drawn(beam.loads, float(beam.span)) if isinstance(load, (Curvature, ThermalGradient))]
+
+
+def _sketch_height(beam: Beam) -> float:
+    return SKETCH + ROW * len(_bands(beam))
+
+
 def _sketch(beam: Beam, top: float) -> list[str]:
-    """The beam at 70 px below `top`, its supports under it and its loads over it."""
-    level = top + 70.0
-    return _supports(beam, level) + _loads(beam, level)
+    """The beam 70 px below `top` (and a row lower for each imposed curvature's band,
+    drawn over the loads), its supports under it and its loads over it."""
+    bands = _bands(beam)
+    level = top + 70.0 + ROW * len(bands)
+    parts = _supports(beam, level) + _loads(beam, level)
+    for k, band in enumerate(bands):
+        parts += _band(beam, band, top + 4.0 + ROW * k)
+    for load in beam.loads:
+        if isinstance(load, Settlement):
+            parts += _settlement(beam, load, level)
+    return parts
 
 
 def _supports(beam: Beam, level: float) -> list[str]:
-    parts = [_line([(LEFT, level), (RIGHT, level)], "#000", 3.0)]
+    """The beam, as wide as the matplotlib sketch draws each section, the sections'
+    I under it, its supports and its hinges (open circles on the axis)."""
+    stretches = section_widths(beam)
+    parts = [_line([(_across(beam, x1), level), (_across(beam, x2), level)], "#000", width)
+             for x1, x2, width in stretches]
+    if len(stretches) > 1:
+        parts += _section_labels(beam, level)
     for support in beam.supports:
         parts += _support(beam, support, level)
+    parts += [f'<circle class="hinge" cx="{_across(beam, float(x)):.1f}" cy="{level:.1f}" r="3.5" fill="#fff" '
+              'stroke="#000" stroke-width="1.2"/>' for x in beam.hinges]
     return parts
+
+
+def _section_labels(beam: Beam, level: float) -> list[str]:
+    """A tick at each change of section and each section's I under the beam, clear of
+    the supports and hinges."""
+    span = float(beam.span)
+    per_px = span / (RIGHT - LEFT)
+    marks = [float(s.x) for s in beam.supports] + [float(x) for x in beam.hinges]
+    ends = {float(s.x1): float(s.x2) for s in beam.sections}
+    parts: list[str] = []
+    for x1, text in section_texts(beam):
+        if x1 > 0.0:
+            parts.append(_line([(_across(beam, x1), level - 6), (_across(beam, x1), level + 6)], SECTION_COLOUR))
+        _, x, anchor = clear_place(x1, ends[x1], [len(text) * CHARACTER * per_px], 10.0 * per_px, marks)
+        parts.append(_text(_across(beam, x), level + 14, text, ANCHORS[anchor], SECTION_COLOUR))
+    return parts
+
+
+ANCHORS = {"left": "start", "center": "middle", "right": "end"}
+
+
+def _band(beam: Beam, load: Curvature | ThermalGradient, row: float) -> list[str]:
+    """An imposed curvature as a band over [x1, x2], its values written on it."""
+    a, b = _across(beam, float(load.x1)), _across(beam, float(load.x2))
+    band = (f'<rect x="{a:.1f}" y="{row + 8:.1f}" width="{b - a:.1f}" height="4" fill="#ff8c0033" '
+            f'stroke="{IMPOSED_COLOUR}"/>')
+    return [band, _text(a, row + 5, curvature_text(load, beam), "start", IMPOSED_COLOUR)]
+
+
+def _settlement(beam: Beam, load: Settlement, level: float) -> list[str]:
+    """A settlement under the beam beside its support, towards the middle: arrows the
+    way its base moves and turns, and its values."""
+    index = settled_support(load, beam.supports)
+    if index is None:
+        return []
+    x = float(beam.supports[index].x)
+    side = inward(x, float(beam.span))
+    glyphs = ("\u2193" if load.dy < 0 else "\u2191" if load.dy > 0 else "") + \
+             ("\u21ba" if load.rotation > 0 else "\u21bb" if load.rotation < 0 else "")
+    text = f"{glyphs} {settlement_text(load, beam)}" if side > 0 else f"{settlement_text(load, beam)} {glyphs}"
+    return [_text(_across(beam, x) + side * 12, level + 24, text, "start" if side > 0 else "end", IMPOSED_COLOUR)]
+
+
+def _coil(beam: Beam, support: Support, level: float) -> list[str]:
+    """A rotational spring as a spiral beside its support, towards the middle, its
+    stiffness written by it."""
+    x = _across(beam, float(support.x))
+    side = inward(float(support.x), float(beam.span))
+    cx, cy = x + side * 14, level + 9
+    spiral = [(cx + t / 5 * math.cos(t * math.pi / 10), cy + t / 5 * math.sin(t * math.pi / 10)) for t in range(31)]
+    label = f"km = {with_unit(float(support.km), rotational_unit(beam))}"
+    return [_line(spiral, "#000"), _text(cx + side * 10, cy + 4, label, "start" if side > 0 else "end")]
 
 
 def _support(beam: Beam, support: Support, level: float) -> list[str]:
     """A pin as a triangle on the ground, a roller as a triangle on a wheel, a fixed
     end as a wall, a spring as a zigzag, any other restraint as a square."""
     x = _across(beam, float(support.x))
-    kind = support.kind
+    coil = _coil(beam, support, level) if support.rotational_spring() else []
+    held = replace(support, km=0.0) if coil else support  # its translational restraints drawn as such
+    kind = held.kind if (held.kx, held.ky, held.km) != (0.0, 0.0, 0.0) else "none"
     y = level + 2.0
     if kind in ("pin", "roller"):
         parts = [_line([(x, y), (x - 7, y + 12), (x + 7, y + 12), (x, y)], "#000", 1.0, "#fff")]
@@ -232,11 +351,13 @@ def _support(beam: Beam, support: Support, level: float) -> list[str]:
     elif kind == "spring":
         zig = [(x + (4.0 if j % 2 else -4.0) * (0 < j < 8), y + 2.5 * j) for j in range(9)]
         parts = [_line(zig, "#000"), _line([(x - 10, y + 20), (x + 10, y + 20)], "#000")]
-    else:
+    elif kind != "none":
         parts = [f'<rect x="{x - 5:.1f}" y="{y:.1f}" width="10" height="10" fill="#000"/>']
+    else:
+        parts = []
     if support.label:
         parts.append(_text(x, level + 34, support.label))
-    return parts
+    return parts + coil
 
 
 def _loads(beam: Beam, level: float) -> list[str]:
@@ -261,8 +382,9 @@ def _loads(beam: Beam, level: float) -> list[str]:
 
 
 def _drawn(loads: Sequence[Load], span: float) -> list[Load]:
-    """All loads when they are few; else the MOST_DRAWN largest, each measured against
-    the largest of its kind (forces, moments and intensities do not compare), in order."""
+    """All loads when they are few; else the imposed deformations and the largest of the
+    rest, MOST_DRAWN in all, each measured against the largest of its kind (forces,
+    moments and intensities do not compare), in order."""
     if len(loads) <= MOST_DRAWN:
         return list(loads)
     sizes = [_size(load, span) for load in loads]
@@ -270,7 +392,8 @@ def _drawn(loads: Sequence[Load], span: float) -> list[Load]:
     for load, size in zip(loads, sizes):
         largest[type(load)] = max(largest.get(type(load), 0.0), size)
     share = [size / (largest[type(load)] or 1.0) for load, size in zip(loads, sizes)]
-    kept = sorted(sorted(range(len(loads)), key=lambda k: -share[k])[:MOST_DRAWN])
+    imposed = [isinstance(load, IMPOSED) for load in loads]  # few, and of no size comparable with a force
+    kept = sorted(sorted(range(len(loads)), key=lambda k: (not imposed[k], -share[k]))[:MOST_DRAWN])
     return [loads[k] for k in kept]
 
 
@@ -280,7 +403,7 @@ def _size(load: Load, span: float) -> float:
     if isinstance(load, Moment):
         return abs(float(load.moment))
     if not isinstance(load, (UniformLoad, TrapezoidalLoad, PolynomialLoad)):
-        return 0.0  # an imposed deformation, not drawn
+        return 0.0  # an imposed deformation: kept whatever its size (see _drawn)
     return max(map(abs, intensity_along(load, span)[1]))
 
 

@@ -15,13 +15,15 @@ import importlib.util
 import math
 import os
 from collections.abc import Mapping, Sequence
+from dataclasses import replace
 from typing import TYPE_CHECKING
 
 from .checks import MAX_COUNT, Checker
 from .equilibrium import TOLERANCE, reaction_scale, scale_of
 from .errors import ModelError, Problem
 from .influence import InfluenceLine
-from .loads import Load, Moment, PointLoad, PolynomialLoad, TrapezoidalLoad, UniformLoad
+from .loads import (Curvature, Load, Moment, PointLoad, PolynomialLoad, Settlement, ThermalGradient,
+                    TrapezoidalLoad, UniformLoad, settled_support)
 from .model import Beam, Result
 from .report import QUANTITY_NAMES, QUANTITY_UNITS, RADIAN, number, unit_of
 from .result import ALL_QUANTITIES, QUANTITIES, Quantity
@@ -30,15 +32,18 @@ from .supports import Support
 if TYPE_CHECKING:
     from matplotlib.axes import Axes
     from matplotlib.figure import Figure
+    from matplotlib.path import Path
 
     from .envelopes import Envelope
 
 INSTALL_HINT = "pictures need matplotlib: pip install 'flexura[plot]'"
 COLOURS = {"nf": "tab:brown", "sf": "tab:green", "bm": "tab:purple", "d": "tab:orange", "rotation": "tab:red"}
-LOAD_COLOUR, DISTRIBUTED_COLOUR = "tab:red", "tab:blue"
+LOAD_COLOUR, DISTRIBUTED_COLOUR, IMPOSED_COLOUR = "tab:red", "tab:blue", "darkorange"
 WIDTH = 9.0  # inches: a page's width at the default dpi
 ARROW = 30.0  # points: a point load's arrow; the arrows inside a distributed load are a third of it
 BLOCK = 0.32  # sketch units: the height of the largest distributed load
+BAND = 0.07  # sketch units: the height of an imposed curvature's band
+BEAM_WIDTH, STIFFEST_WIDTH = 3.0, 8.0  # points: the beam's line where it is least and most stiff
 COMPONENT_NAMES = {"rx": "reaction rx", "ry": "reaction ry", "m": "reaction m"}
 
 
@@ -124,7 +129,7 @@ def influence(line: InfluenceLine, beam: Beam | None = None, *, ax: Axes | None 
               figure: Figure | None = None) -> Figure:
     """The influence line: its ordinate against the unit load's position, the largest
     and the smallest ordinate marked, the section dotted. With the `beam` it was
-    computed on, its supports are marked on the axis and the units named."""
+    computed on, its supports and hinges are marked on the axis and the units named."""
     _require()
     _check_arguments([], (), ax, figure, 1)
     fig, (panel,) = _panels(1, False, ax, figure, panel_height=3.2)
@@ -143,6 +148,8 @@ def influence(line: InfluenceLine, beam: Beam | None = None, *, ax: Axes | None 
     if beam is not None:
         for support in beam.supports:
             panel.plot([float(support.x)], [0.0], "^", ms=7, color="k", clip_on=False)
+        for x in beam.hinges:  # where the line may kink
+            panel.plot([float(x)], [0.0], "o", ms=6, mfc="white", mec="k", zorder=5)
     name = QUANTITY_NAMES[quantity] if quantity in ALL_QUANTITIES else COMPONENT_NAMES[quantity]
     panel.set_title(f"Influence line of the {name} at x = {number(line.at)}", fontsize=10)
     panel.set_ylabel("ordinate" + _per_unit_load(quantity, names), fontsize=9)
@@ -174,8 +181,11 @@ def sketch(ax: Axes, model: Beam | Result) -> None:
 def _sketch(ax: Axes, model: Beam | Result) -> None:
     beam = model.beam if isinstance(model, Result) else model
     _beam_line(ax, beam)
-    _draw_loads(ax, beam)
-    ax.set_ylim(-1.0, 1.45)
+    top = _draw_loads(ax, beam)
+    for load in beam.loads:
+        if isinstance(load, Settlement):
+            _settlement(ax, load, beam)
+    ax.set_ylim(-1.0, max(1.45, top + 0.1))
     ax.axis("off")
     if beam.title:
         ax.set_title(beam.title, fontsize=10)
@@ -372,9 +382,82 @@ def _per_unit_load(quantity: str, names: Mapping[str, str]) -> str:
 
 
 def _beam_line(ax: Axes, beam: Beam) -> None:
-    ax.plot([0.0, float(beam.span)], [0.0, 0.0], color="k", lw=3, solid_capstyle="butt", zorder=3)
+    """The beam's axis, thicker where it is stiffer, its supports and its hinges (for an
+    envelope too: its loads vary, so its settlements are drawn with the loads)."""
+    stretches = section_widths(beam)
+    for x1, x2, width in stretches:
+        ax.plot([x1, x2], [0.0, 0.0], color="k", lw=width, solid_capstyle="butt", zorder=3)
+    if len(stretches) > 1:
+        _section_labels(ax, beam)
     for support in beam.supports:
         _support(ax, support, beam)
+    for x in beam.hinges:  # a release: an open circle on the axis
+        ax.plot([float(x)], [0.0], "o", ms=7, mfc="white", mec="k", mew=1.2, zorder=5)
+
+
+def section_widths(beam: Beam) -> list[tuple[float, float, float]]:
+    """Each section's stretch and the width of its line: in proportion to its bending
+    stiffness E*I, from BEAM_WIDTH at the least stiff to at most STIFFEST_WIDTH, so that
+    a girder deeper over its pier reads so at a glance. One stretch for a prismatic beam."""
+    span = float(beam.span)
+    if len(beam.sections) < 2:
+        return [(0.0, span, BEAM_WIDTH)]
+    own = (float(beam.E), float(beam.I))
+    stiffness = [_ei(s.E, s.I, own) for s in beam.sections]
+    least = min(stiffness)
+    return sorted((float(s.x1), float(s.x2), min(BEAM_WIDTH * ei / least, STIFFEST_WIDTH))
+                  for s, ei in zip(beam.sections, stiffness))
+
+
+def _ei(e: float | None, i: float | None, own: tuple[float, float]) -> float:
+    return (own[0] if e is None else float(e)) * (own[1] if i is None else float(i))
+
+
+def section_texts(beam: Beam) -> list[tuple[float, str]]:
+    """Where each section starts and what it is written as: its I (and its E where the
+    sections' E differ), with their units where the model names them."""
+    own = {"E": float(beam.E), "I": float(beam.I)}
+    ordered = sorted(beam.sections, key=lambda s: float(s.x1))
+    values = [{name: own[name] if getattr(s, name) is None else float(getattr(s, name)) for name in own}
+              for s in ordered]
+    shown = [name for name in ("E", "I") if len({v[name] for v in values}) > 1 or name == "I"]
+    names = beam.unit_names
+    return [(float(s.x1), ", ".join(f"{name} = {with_unit(v[name], names.get(name))}" for name in shown))
+            for s, v in zip(ordered, values)]
+
+
+def _section_labels(ax: Axes, beam: Beam) -> None:
+    """At each change of section a tick across the beam, and each section's I written
+    under the beam where it is clear of the supports and hinges."""
+    span = float(beam.span)
+    marks = [float(s.x) for s in beam.supports] + [float(x) for x in beam.hinges]
+    ends = {float(s.x1): float(s.x2) for s in beam.sections}
+    for x1, text in section_texts(beam):
+        if x1 > 0.0:
+            ax.plot([x1, x1], [-0.09, 0.09], color="0.35", lw=0.9, zorder=4)
+        broken = text.replace(", ", ",\n").replace(" = ", " =\n")  # a narrower label, where one line does not fit
+        widths = [max(map(len, t.split("\n"))) * TEXT_SHARE * span for t in (text, broken)]
+        k, x, ha = clear_place(x1, ends[x1], widths, 0.012 * span, marks)
+        ax.text(x, -0.1, (text, broken)[k], fontsize=7, color="0.3", va="top", ha=ha, linespacing=1.0)
+
+
+TEXT_SHARE = 0.0095  # of the span: the width of one character of a small label in the sketch
+
+
+def clear_place(x1: float, x2: float, widths: Sequence[float], gap: float,
+                marks: Sequence[float]) -> tuple[int, float, str]:
+    """Where a label goes in the stretch [x1, x2] without covering a mark (a support, a
+    hinge, `gap` wide either side), given the widths of its forms, widest first: the
+    first form that fits, at the start of the first free part wide enough; else the
+    last form in the middle of the widest part."""
+    cuts = [x1 - gap] + sorted(m for m in marks if x1 - gap < m < x2 + gap) + [x2 + gap]
+    free = [(a + gap, b - gap) for a, b in zip(cuts, cuts[1:])]
+    for k, width in enumerate(widths):
+        for a, b in free:
+            if b - a >= width:
+                return k, a + 0.4 * gap, "left"
+    a, b = max(free, key=lambda part: part[1] - part[0])
+    return len(widths) - 1, 0.5 * (a + b), "center"
 
 
 def _supports_only(ax: Axes, beam: Beam, title: str) -> None:
@@ -391,7 +474,10 @@ def _support(ax: Axes, support: Support, beam: Beam) -> None:
     (a horizontal spring, a fixed roller) as a square."""
     x, span = float(support.x), float(beam.span)
     tick = 0.018 * span
-    kind = support.kind
+    if support.rotational_spring():  # its translational restraints drawn as such, and a coil beside
+        _coil(ax, support, beam)
+        support = replace(support, km=0.0)
+    kind = support.kind if (support.kx, support.ky, support.km) != (0.0, 0.0, 0.0) else "none"
     if kind in ("pin", "roller"):
         ax.plot([x], [-0.2], marker="^", ms=12, color="k", clip_on=False)
         level = -0.42
@@ -410,10 +496,84 @@ def _support(ax: Axes, support: Support, beam: Beam) -> None:
         unit = beam.unit_names.get("stiffness")
         ax.text(x + tick * 0.9, -0.35, f"k = {number(float(support.ky))}" + (f" {unit}" if unit else ""),
                 fontsize=7, va="center")
-    else:
+    elif kind != "none":
         ax.plot([x], [-0.22], marker="s", ms=9, color="k", clip_on=False)
     if support.label:
         ax.text(x, -0.85, support.label, ha="center", fontsize=9)
+
+
+def inward(x: float, span: float) -> float:
+    """The side of a support on which its spring and settlement are drawn: towards the
+    middle of the beam (+1 to the right), so that nothing is drawn beyond its ends."""
+    return 1.0 if x <= 0.5 * span else -1.0
+
+
+def _coil(ax: Axes, support: Support, beam: Beam) -> None:
+    """A rotational spring as a spiral beside its support, its stiffness written by it."""
+    x, span = float(support.x), float(beam.span)
+    side = inward(x, span)
+    ax.plot([x + side * 0.03 * span], [-0.16], marker=_spiral(), ms=15, mfc="none", mec="k", mew=1.0, zorder=4)
+    ax.text(x + side * 0.048 * span, -0.16, f"km = {with_unit(float(support.km), rotational_unit(beam))}",
+            fontsize=7, va="center", ha="left" if side > 0 else "right")
+
+
+def _spiral() -> Path:
+    """A spiral of two turns, as a marker (drawn in points, so round at any aspect)."""
+    from matplotlib.path import Path
+
+    turns = [(t / 40 * math.cos(t * math.pi / 10), t / 40 * math.sin(t * math.pi / 10)) for t in range(41)]
+    return Path(turns)
+
+
+def rotational_unit(beam: Beam) -> str | None:
+    """The unit of a rotational stiffness: the model's moment per radian."""
+    moment = beam.unit_names.get("moment")
+    return f"{moment}/{RADIAN}" if moment else None
+
+
+def deflection_unit(beam: Beam) -> str | None:
+    """The name of the unit of deflections and settlements: the model's deflection unit,
+    else its length unit where the unit factors make the two the same."""
+    names, units = beam.unit_names, beam.units
+    if "deflection" in names:
+        return names["deflection"]
+    same = float(units.get("deflection", 1.0)) == float(units.get("length", 1.0))
+    return names.get("length") if same else None
+
+
+def settlement_text(load: Settlement, beam: Beam) -> str:
+    """A settlement as written by its support: 'δ = 0.02 m' down or up as its arrow
+    shows, 'θ = 0.001 rad' turning as its curved arrow shows."""
+    parts = [f"\u03b4 = {with_unit(abs(float(load.dy)), deflection_unit(beam))}"] if load.dy != 0.0 else []
+    parts += [f"\u03b8 = {with_unit(abs(float(load.rotation)), RADIAN)}"] if load.rotation != 0.0 else []
+    return ", ".join(parts)
+
+
+def _settlement(ax: Axes, load: Settlement, beam: Beam) -> None:
+    """A settlement under the beam beside its support: a short arrow the way the base
+    moves, a curved arrow the way it turns (counter-clockwise positive), and its values."""
+    index = settled_support(load, beam.supports)
+    if index is None:
+        return
+    x, span = float(beam.supports[index].x), float(beam.span)
+    side = inward(x, span)
+    at, y = x + side * 0.03 * span, -0.6  # under a rotational spring's coil
+    if load.dy != 0.0:
+        style = "-|>" if load.dy < 0 else "<|-"  # down to y, or up from it
+        ax.annotate("", xy=(at, y), xytext=(0, 13), textcoords="offset points",
+                    arrowprops={"arrowstyle": style, "color": IMPOSED_COLOUR, "lw": 1.3, "shrinkA": 0, "shrinkB": 0})
+        at += side * 0.02 * span
+    if load.rotation != 0.0:  # an arc over the top: from right to left turns counter-clockwise
+        ccw, half = load.rotation > 0, 0.016 * span
+        middle = at + side * half
+        ends = ((middle + half, y), (middle - half, y))
+        tail, head = ends if ccw else ends[::-1]
+        ax.annotate("", xy=head, xytext=tail,
+                    arrowprops={"arrowstyle": "-|>", "color": IMPOSED_COLOUR, "lw": 1.2, "shrinkA": 0, "shrinkB": 0,
+                                "connectionstyle": f"arc3,rad={0.7 if ccw else -0.7}"})
+        at = middle + side * half
+    ax.text(at + side * 0.008 * span, y + 0.06, settlement_text(load, beam), color=IMPOSED_COLOUR, fontsize=8,
+            va="center", ha="left" if side > 0 else "right")
 
 
 def _ground(ax: Axes, xs: list[float], ys: list[float]) -> None:
@@ -448,7 +608,8 @@ def _arrow(ax: Axes, x: float, y: float, direction: tuple[float, float], length:
                     ha="center", va="bottom" if far[1] >= 0 else "top")
 
 
-def _draw_loads(ax: Axes, beam: Beam) -> None:
+def _draw_loads(ax: Axes, beam: Beam) -> float:
+    """The loads over the beam; returns the top of the highest block or band drawn."""
     span = float(beam.span)
     distributed = [load for load in beam.loads if isinstance(load, (UniformLoad, TrapezoidalLoad, PolynomialLoad))]
     largest = max((abs(w) for load in distributed for w in intensity_along(load, span)[1]), default=0.0) or 1.0
@@ -456,7 +617,11 @@ def _draw_loads(ax: Axes, beam: Beam) -> None:
     for spread in distributed:
         tops.append(_block(ax, spread, span, largest, tops, beam.unit_names))
     for load in beam.loads:
+        if isinstance(load, (Curvature, ThermalGradient)):
+            tops.append(_curvature_band(ax, load, tops, beam))
+    for load in beam.loads:
         _concentrated(ax, load, beam.unit_names)
+    return max((top for _, _, top in tops), default=0.0)
 
 
 def _concentrated(ax: Axes, load: Load, names: Mapping[str, str]) -> None:
@@ -477,7 +642,7 @@ def _block(ax: Axes, load: UniformLoad | TrapezoidalLoad | PolynomialLoad, span:
     its intensity written at the ends (or at its largest, for a polynomial)."""
     xs, ws = intensity_along(load, span)
     x1, x2 = xs[0], xs[-1]
-    base = max([0.08] + [top for a, b, top in below if a < x2 and x1 < b])
+    base = _base(below, x1, x2)
     heights = [base + BLOCK * abs(w) / largest for w in ws]
     ax.fill_between(xs, base, heights, color=DISTRIBUTED_COLOUR, alpha=0.22, lw=0)
     ax.plot(xs, heights, color=DISTRIBUTED_COLOUR, lw=0.8)
@@ -494,6 +659,33 @@ def _block(ax: Axes, load: UniformLoad | TrapezoidalLoad | PolynomialLoad, span:
         ha = "left" if k == 0 else "right" if k == len(xs) - 1 else "center"
         ax.text(xs[k], heights[k] + 0.04, text, color=DISTRIBUTED_COLOUR, fontsize=8, ha=ha, va="bottom")
     return x1, x2, max(heights) + 0.22
+
+
+def curvature_text(load: Curvature | ThermalGradient, beam: Beam) -> str:
+    """An imposed curvature as written over its band: 'κ = 0.0001 1/m' (two values of a
+    linear one), or a temperature difference with alpha and the depth."""
+    length = beam.unit_names.get("length")
+    if isinstance(load, ThermalGradient):
+        return (f"\u0394T = {number(float(load.dT))}, \u03b1 = {number(float(load.alpha))}, "
+                f"depth {with_unit(float(load.depth), length)}")
+    values = number(float(load.k1)) + ("" if load.k2 is None else f" \u2192 {number(float(load.k2))}")
+    return f"\u03ba = {values}" + (f" 1/{length}" if length else "")
+
+
+def _curvature_band(ax: Axes, load: Curvature | ThermalGradient, below: list[tuple[float, float, float]],
+                    beam: Beam) -> tuple[float, float, float]:
+    """An imposed curvature as a hatched band over [x1, x2] (on top of the loads it
+    overlaps), labelled with its values at its left end."""
+    x1, x2 = float(load.x1), float(load.x2)
+    base = _base(below, x1, x2) + 0.06  # clear of the label of a load below
+    ax.fill_between([x1, x2], base, base + BAND, facecolor="none", edgecolor=IMPOSED_COLOUR, hatch="///", lw=0.8)
+    ax.text(x1, base + BAND + 0.03, curvature_text(load, beam), color=IMPOSED_COLOUR, fontsize=8, va="bottom")
+    return x1, x2, base + BAND + 0.26
+
+
+def _base(below: list[tuple[float, float, float]], x1: float, x2: float) -> float:
+    """Where a block or band over [x1, x2] starts: on top of those drawn that it overlaps."""
+    return max([0.08] + [top for a, b, top in below if a < x2 and x1 < b])
 
 
 def _labelled(load: UniformLoad | TrapezoidalLoad | PolynomialLoad, ws: list[float]) -> list[int]:

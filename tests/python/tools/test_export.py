@@ -5,6 +5,7 @@ import math
 import sys
 from dataclasses import replace
 from html.parser import HTMLParser
+from pathlib import Path
 
 import pytest
 
@@ -137,6 +138,21 @@ def test_html_views_are_well_formed_and_show_reactions_and_extremes():
     assert all(number(r.ry.max) in text for r in combined.reactions) and "ULS" in text
     assert "inf" in parsed(BEAM._repr_html_())  # the rigid restraints in the supports' table
     assert "beyond the span" in parsed(BEAM.with_loads([ft.PointLoad(x=15, force=-1)])._repr_html_())
+
+
+def test_html_views_draw_and_list_the_extended_model():
+    girder = ft.load(Path(__file__).resolve().parents[3] / "examples" / "stepped_girder.json")
+    beam_html, result_html = girder._repr_html_(), girder.solve()._repr_html_()
+    beam_text, result_text = parsed(beam_html), parsed(result_html)
+    for html, text in ((beam_html, beam_text), (result_html, result_text)):
+        assert html.count('class="hinge"') == 1  # the hinge at 14 as an open circle on the axis
+        assert "\u03b4 = 0.02 m" in text and "km = 30000 kNm/rad" in text and "I = 0.00025" in text
+        assert "\u0394T = -10, \u03b1 = 1.2e-05, depth 0.8 m" in text
+    assert "hinge at x [m]" in beam_text and "section from [m]" in beam_text and "Settlement" in beam_text
+    assert number(girder.solve().hinge_jumps[0].jump) in result_text
+    crowded = girder.with_loads([ft.PointLoad(x=20 * k / 61, force=-1) for k in range(1, 61)] + list(girder.loads[1:]))
+    text = parsed(crowded._repr_html_())  # the sketch keeps the 40 largest loads, and every imposed deformation
+    assert "the 40 largest of 62 loads" in text and "\u03b4 = 0.02 m" in text and "\u0394T = -10" in text
 
 
 def test_html_escapes_every_text_of_the_model():
