@@ -41,7 +41,9 @@ def solve(
         replace the ones before (e, i, a, g are the first section's).
     hinges: [x]: internal moment releases; the rotation may jump there. No moment at
         a hinge means none just right of it: a concentrated moment at a hinge's very
-        position acts on the part to its left.
+        position acts on the part to its left. Hinges that leave a part free to move
+        or turn, two at one place, or one where a support restrains rotation: the
+        ValueError of an unstable beam.
     settlements: [(dy, rotation)], one per support in the order given: its base moves
         by dy (deflection unit, up positive) and turns by rotation (radians,
         counter-clockwise positive); a direction it does not restrain ignores its part.

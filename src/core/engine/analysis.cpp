@@ -26,6 +26,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/hinges.hpp"
 #include "engine/loads.hpp"
 #include "engine/sections.hpp"
 #include "interrupt/sort.hpp"
@@ -905,6 +906,13 @@ Outcome Solve<Extended>::run(ResultStorage& storage) {
     }
     auto settled = sorted_settlements(in, sup, arena, check);
     if (auto* failure = std::get_if<Failure>(&settled)) return std::move(*failure);
+    // A part between hinges that can move makes the system singular, yet
+    // its pivots come out as rounding rather than zeros: refused by count.
+    if (!in.extensions.hinges.empty()) {
+        const std::optional<bool> held = hinged_parts_held(in.extensions.hinges, sup, in.supports.size(), arena, check);
+        if (!held) return Failure::stopped();
+        if (!*held) return Failure::invalid(unsolvable);
+    }
     return Solve<true>(in, loads, sup, changes ? *changes : prismatic, std::get<const Settlement*>(settled), arena, check)
         .run(storage);
 }

@@ -206,6 +206,20 @@ TEST(Extensions, CombinedGirderMeetsEveryCondition) {
     }
 }
 
+// Hinges placed as only the core sees them (the layer refuses them first).
+TEST(Extensions, MechanismsAreRefused) {
+    struct Hinged { std::vector<Support> supports; std::vector<double> hinges; bool stable; };
+    for (const auto& [supports, hinges, stable] : std::vector<Hinged>{
+             {{fixed(0), roller(10)}, {4, 4}, false},                      // twice at one place
+             {{fixed(0), roller(6)}, {8}, false},                          // past the supports
+             {{pin(0), fixed(5), roller(10)}, {5}, false},                 // a moment restraint at the hinge
+             {{pin(0), fixed(5), roller(10)}, {5.5}, true},
+             {{pin(0), roller(2), roller(7), roller(9)}, {3, 5}, true}}) {  // a drop-in span
+        const auto r = solve({supports, {W}, L, {}, kInf, {.hinges = hinges}});
+        EXPECT_EQ(r->ok(), stable) << hinges[0] << (r->ok() ? "" : r->failure().message);
+    }
+}
+
 // A check that says stop, or storage that gives nothing, ends an extended
 // solve as it ends a plain one.
 TEST(Extensions, StopsAndRunsOutOfMemoryAsPlainSolves) {

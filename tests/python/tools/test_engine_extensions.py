@@ -3,13 +3,16 @@ springs, settlements and imposed curvature, and the rotation, against closed for
 without them, flexura's bits."""
 import json
 import math
+import random
 from pathlib import Path
 
 import pytest
 
 import flexura
 from shared import ARGS, INF
-from flexura_tools import _engine
+from flexura_tools import Support, _engine
+from flexura_tools.checks import Checker
+from flexura_tools.hinges import check_mechanism
 
 GOLDEN = Path(__file__).resolve().parents[2] / "golden"
 CORPUS = [c for c in json.loads((GOLDEN / "corpus.json").read_text())["cases"] if "error" not in c["expected"]]
@@ -91,3 +94,28 @@ def test_rotation_is_read_only_when_asked_for():
     # Asked for, the simple span's end rotation: P L^2 / (16 EI).
     asked = _engine.solve(*ARGS, rotation=True)
     assert close(asked.values("rotation", [0.0, 10.0]), [-1000 / 16e4, 1000 / 16e4]) and asked.jumps("rotation") == []
+
+
+def test_the_core_refuses_the_mechanisms_the_layer_names():
+    # A chain of links past a roller, a hinge in a simply supported span, two in a propped span's middle,
+    # a Gerber beam; then random beams on a grid, one support per place and none turning at a hinge.
+    beams = [([(1, INF, INF, INF), (2.5, 0, INF, 0), (10, 0, 1e3, 0)], [3, 4, 5]), (list(ARGS[5]), [5]),
+             ([FIXED, ROLLER], [4, 6]), ([FIXED, ROLLER], [4])]
+    rng = random.Random(28)
+    kinds = [(INF, INF, 0), (0, INF, 0), (INF, INF, INF), (0, 5e3, 0), (0, 0, 2e4), (0, 5e3, 2e4)]
+    for _ in range(400):
+        hinges = rng.sample([0.5 * k for k in range(1, 20)], rng.randint(1, 4))
+        supports = [(0.5 * x, *rng.choice(kinds)) for x in rng.sample(range(21), rng.randint(1, 4))]
+        beams.append(([s for s in supports if not (s[3] != 0 and s[0] in hinges)], hinges))
+    refused = []
+    for supports, hinges in beams:
+        c = Checker()
+        check_mechanism(c, hinges, L, [Support(x=x, kx=kx, ky=ky, km=km) for x, kx, ky, km in supports])
+        try:
+            bm = _engine.solve(*SECTION, supports, [UDL], hinges=hinges, rotational_springs=True).values("bm", hinges)
+        except ValueError as e:
+            assert "unstable / singular" in str(e)
+            bm = None
+        refused.append(bm is None)
+        assert bool(c.problems) == refused[-1] and (bm is None or close(bm, [0.0] * len(hinges))), (supports, hinges)
+    assert refused[:4] == [True, True, True, False] and 50 < sum(refused) < 350
