@@ -718,7 +718,7 @@ def _problem(path: str, message: str) -> ModelError:
 
 
 def hl93(dynamic_allowance: float = 0.33, rear_spacing: tuple[float, float] = (4.3, 9.0)) -> LoadModel:
-    """AASHTO LRFD Bridge Design Specifications, HL-93 on one lane (kN, m), by
+    """AASHTO LRFD bridge design code, HL-93 on one lane (kN, m), by
     article 3.6.1.3.1 the worst of:
 
     - the design truck (3.6.1.2.2: 35, 145 and 145 kN; 4.3 m, then 4.3 to 9.0 m,
@@ -834,7 +834,7 @@ def lm71(alpha: float = 1.0, dynamic_factor: float = 1.0) -> LoadModel:
     return LoadModel("LM71", (Case("four axles and 80 kN/m", train, scale, 80.0 * scale, clear=(0.8, 0.8)),))
 
 
-# AREMA Manual for Railway Engineering, Chapter 8 Part 2 (2.2.3) and Chapter 15 Part 1
+# AREMA Manual for Railway Engineering, Chapter 8 (2.2.3) and Chapter 15
 # (1.3.3, Figure 15-1-2): Cooper E80, two locomotives (kips, feet), then 8 kips/ft.
 _E80_AXLES = (40.0, 80.0, 80.0, 80.0, 80.0, 52.0, 52.0, 52.0, 52.0) * 2
 _E80_SPACINGS = (8.0, 5.0, 5.0, 5.0, 9.0, 5.0, 6.0, 5.0, 8.0, 8.0, 5.0, 5.0, 5.0, 9.0, 5.0, 6.0, 5.0)

@@ -63,7 +63,7 @@ def check_hinge_supports(c: Checker, hinges: Sequence[float], supports: Sequence
 
 def check_mechanism(c: Checker, hinges: Sequence[float], span: float, supports: Sequence[Support]) -> None:
     """The parts between hinges (sorted) that nothing holds, each named by the hinges
-    that bound it: 'hinges[0] at 4 makes the part 0 to 4 a mechanism'."""
+    that bound it: 'hinges[0] at 4 makes the stretch 0 to 4 a mechanism'."""
     order = sorted(range(len(hinges)), key=lambda k: hinges[k])
     cuts = [0.0] + [hinges[k] for k in order] + [span]
     parts = len(cuts) - 1
@@ -94,6 +94,6 @@ def check_mechanism(c: Checker, hinges: Sequence[float], span: float, supports: 
             ends = [f"hinges[{order[p - 1]}] at {show(cuts[p])}" if p > 0 else "",
                     f"hinges[{order[p]}] at {show(cuts[p + 1])}" if p < parts - 1 else ""]
             by = " and ".join(e for e in ends if e)
-            c.add(by.split(" at ")[0], f"{by} make{'s' if ' and ' not in by else ''} the part {show(cuts[p])} to "
+            c.add(by.split(" at ")[0], f"{by} make{'s' if ' and ' not in by else ''} the stretch {show(cuts[p])} to "
                             f"{show(cuts[p + 1])} a mechanism: nothing holds it against moving or turning; "
                             "support it or remove a hinge")

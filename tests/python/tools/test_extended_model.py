@@ -49,15 +49,15 @@ SECTIONS = [Section(x1=0, x2=6), Section(x1=5, x2=L)]
     (beam([PIN, ROLLER], hinges=[0.0, 11.0]),
      [("hinges[0]", "0 is an end of the beam, where the moment is free already"),
       ("hinges[1]", "11 is beyond the span 10")]),
-    (beam([PIN, ROLLER], hinges=[4.0]), [("hinges[0]", "hinges[0] at 4 makes the part 0 to 4 a mechanism"),
-                                         ("hinges[0]", "hinges[0] at 4 makes the part 4 to 10 a mechanism")]),
+    (beam([PIN, ROLLER], hinges=[4.0]), [("hinges[0]", "hinges[0] at 4 makes the stretch 0 to 4 a mechanism"),
+                                         ("hinges[0]", "hinges[0] at 4 makes the stretch 4 to 10 a mechanism")]),
     (beam([FIXED, Support.roller(6)], hinges=[6.0]),  # the part right of it has one point held, the hinge's
-     [("hinges[0]", "hinges[0] at 6 makes the part 6 to 10 a mechanism")]),
+     [("hinges[0]", "hinges[0] at 6 makes the stretch 6 to 10 a mechanism")]),
     (beam([FIXED, Support.fixed(6), ROLLER], hinges=[6.0]), [("hinges[0]", "6 is at supports[1], which restrains "
                                                                            "rotation (km)")]),
     (beam([FIXED, ROLLER], hinges=[3.0, 7.0]),
-     [("hinges[0]", "hinges[0] at 3 and hinges[1] at 7 make the part 3 to 7 a mechanism"),
-      ("hinges[1]", "hinges[1] at 7 makes the part 7 to 10 a mechanism")]),
+     [("hinges[0]", "hinges[0] at 3 and hinges[1] at 7 make the stretch 3 to 7 a mechanism"),
+      ("hinges[1]", "hinges[1] at 7 makes the stretch 7 to 10 a mechanism")]),
     (beam([Support.pin("0"), ROLLER], hinges=[4.0]), [("supports[0].x", "is not a number")]),  # no mechanism read
     (beam([PIN, Support(x=L, ky=INF, km=-5.0)]),
      [("supports[1].km", "must be 0 (free), a spring stiffness above 0 or inf (rigid), got -5")]),

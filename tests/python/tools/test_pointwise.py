@@ -9,20 +9,11 @@ import numpy as np
 import pytest
 
 import flexura_tools as ft
+from test_workflows import CASES, overhang  # the beam whose every diagram jumps, and its cases
 
 INF = math.inf
 
 
-def overhang(*loads):
-    """Fixed at 0, a spring with a horizontal part at 5, a roller at 10, 2 m of overhang:
-    every diagram jumps somewhere."""
-    return ft.Beam(span=12.0, E=2e4, I=0.5, A=0.01, loads=loads, supports=[
-        ft.Support.fixed(0, "A"), ft.Support.spring(5.0, ky=800.0, kx=50.0, label="B"), ft.Support.roller(10.0, "C")])
-
-
-CASES = {"D": [ft.UniformLoad(w=-2.0), ft.Moment(x=7.5, moment=4.0)],
-         "L": [ft.PointLoad(x=2.0, force=-3.0, angle=30.0), ft.PointLoad(x=12.0, force=-5.0)],
-         "W": [ft.PointLoad(x=0.0, force=1.0, angle=0.0), ft.TrapezoidalLoad(w1=0.0, w2=-1.5, x1=6.0, x2=12.0)]}
 FACTORS = [{"D": 1.35, "L": 1.5}, {"D": 1.0}, {"D": 1.35, "L": 1.5}, {"D": 0.0, "W": 0.0}, {"W": 1.0, "L": -0.5}]
 COMBINED = dataclasses.replace(overhang(), cases=CASES, combinations=[
     ft.Combination(name=f"c{k}", factors=f) for k, f in enumerate(FACTORS)]).solve_combinations()
