@@ -1,0 +1,122 @@
+"""A vehicle's envelope folded in the core: each chunk of positions is one call
+that solves every position (the beam's own loads, its axles, its lane's stretches)
+and folds it into running envelopes held here in bytearrays, to the bits of the
+layer's own fold (envelopes.build), which it replaces for the vehicle: no
+position becomes a Python object, and no column is sorted.
+
+The mesh, the beam's own jumps and the axles' places come from the layer as
+before; the core reads each position on the mesh, beside its own jumps, and
+takes the limits of an axle standing on a support.
+"""
+
+from __future__ import annotations
+
+import itertools
+from array import array
+from collections.abc import Sequence
+from typing import TYPE_CHECKING
+
+from . import _engine
+from .envelopes import CHUNK, FEW, Band, Envelope, Range, ReactionRange, Screen, _mesh
+from .errors import ModelError, Problem
+from .progress import Progress
+from .result import Quantity
+from .solver import Build
+
+if TYPE_CHECKING:
+    from .envelopes import _Mesh
+    from .moving import VehicleMembers
+
+_CODE: dict[Quantity, int] = {"nf": 0, "sf": 1, "bm": 2, "d": 3, "rotation": 4}
+_INF = float("inf")
+
+
+class _RunningBand:
+    """One quantity's envelope so far, per mesh entry, as the core reads and raises it."""
+
+    def __init__(self, q: Quantity, entries: int, jumps: Sequence[float], axle_jumps: bool) -> None:
+        self.q = q
+        self.hi = bytearray(array("d", [-_INF]) * entries)
+        self.lo = bytearray(array("d", [_INF]) * entries)
+        self.hi_member = bytearray(8 * entries)
+        self.lo_member = bytearray(8 * entries)
+        self.screens: list[Screen] = []
+        self.plan = (_CODE[q], array("d", jumps).tobytes(), axle_jumps, self.hi, self.lo, self.hi_member,
+                     self.lo_member)
+
+    def band(self) -> Band:
+        return Band(_floats(self.hi), _floats(self.lo), _ints(self.hi_member), _ints(self.lo_member))
+
+
+def _floats(data: bytearray) -> list[float]:
+    return array("d", bytes(data)).tolist()
+
+
+def _ints(data: bytearray) -> list[int]:
+    return array("q", bytes(data)).tolist()
+
+
+def _flat(items: Sequence[Sequence[tuple[float, float]]]) -> tuple[bytes, bytes]:
+    """Pairs of every position in one float64 list, and where each position's end."""
+    values = array("d", itertools.chain.from_iterable(itertools.chain.from_iterable(items)))
+    ends = array("q", itertools.accumulate(2 * len(pairs) for pairs in items))
+    return values.tobytes(), ends.tobytes()
+
+
+def _mesh_plan(mesh: _Mesh) -> tuple[bytes, ...]:
+    keys = sorted(mesh.index.items())
+    return (array("d", mesh.position).tobytes(), mesh.read_bytes, array("q", mesh.left).tobytes(),
+            array("q", mesh.right).tobytes(), array("d", [k for k, _ in keys]).tobytes(),
+            array("q", [j for _, j in keys]).tobytes())
+
+
+def fold_vehicle(members: VehicleMembers, quantities: Sequence[Quantity], n: int, points: Sequence[float],
+                 progress: bool, label: str) -> Envelope:
+    """The envelope of every position of the vehicle, as envelopes.build() gives it."""
+    count = len(members)
+    jumps = [members.jumps(k) for k in range(count)]
+    mesh = _mesh(members, jumps, n, points)
+    entries = len(mesh.x)
+    running = {q: _RunningBand(q, entries, members.static_jumps.get(q, ()), q == "sf" and members.axle_points)
+               for q in dict.fromkeys(quantities)}
+    read = [running[q] for q in running if q != "nf" or members.axial]
+    supports = members.beam.supports
+    ranges = (bytearray(array("d", [-_INF]) * (3 * len(supports))), bytearray(array("d", [_INF]) * (3 * len(supports))),
+              bytearray(24 * len(supports)), bytearray(24 * len(supports)))
+    solver = members.solver
+    build = solver.build or Build()
+    beam = (*solver.head, members.static, solver.units, build.sections or None, build.hinges or None, None, None,
+            build.rotational_springs, solver.rotation or bool(build.hinges))
+    force, moment = members.scale.allowed()
+    fixed = (members.lane_w, force, moment, _mesh_plan(mesh), tuple(b.plan for b in read), ranges)
+    size = CHUNK if count > FEW else count
+    bar = Progress(count, label, progress)
+    for base in range(0, count, size):
+        chunk = range(base, min(base + size, count))
+        axles = _flat([members.on[k] for k in chunk])
+        pieces = _flat([members.lane_pieces(k) for k in chunk]) if members.clearances else (b"", bytes(8 * len(chunk)))
+        standing = _flat([list(members.standing(k).items()) for k in chunk])
+        failed, screens = _engine.fold_positions(*beam, (base, *axles, *pieces, *standing, *fixed))  # type: ignore[arg-type]
+        if failed is not None:
+            members.solve(base + failed)  # raises the layer's own ModelError for that position
+            raise ModelError([Problem("", f"{members.name(base + failed)}: the core refused this position")])
+        if count > FEW:  # a few members are read again whole by extremes(): no screens
+            for b, (top, bottom) in zip(read, screens):
+                b.screens.append(Screen(base, array("d", top), array("d", bottom)))
+        bar.update(chunk.stop)
+    bar.close()
+    bands = {q: b.band() for q, b in running.items()}
+    if "nf" in bands and not members.axial:
+        bands["nf"] = Band([0.0] * entries, [0.0] * entries, [0] * entries, [0] * entries)
+    return Envelope([members.name(k) for k in range(count)], mesh.x, bands, _ranges(supports, ranges), members,
+                    {b.q: b.screens for b in read if b.screens})
+
+
+def _ranges(supports: Sequence[object], ranges: tuple[bytearray, ...]) -> tuple[ReactionRange, ...]:
+    hi, lo = _floats(ranges[0]), _floats(ranges[1])
+    hi_member, lo_member = _ints(ranges[2]), _ints(ranges[3])
+
+    def of(k: int) -> Range:
+        return Range(hi[k], hi_member[k], lo[k], lo_member[k])
+    return tuple(ReactionRange(support, of(3 * s), of(3 * s + 1), of(3 * s + 2))  # type: ignore[arg-type]
+                 for s, support in enumerate(supports))
