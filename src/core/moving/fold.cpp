@@ -7,6 +7,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
 #include "engine/loads.hpp"
 #include "results/read.hpp"
 #include "sing/sing.hpp"
@@ -49,7 +53,7 @@ struct Standing {
 };
 
 // A load entry as the caller's list gives it: its kind and parameters.
-engine::LoadInput entry(engine::LoadName name, std::initializer_list<double> params) {
+engine::LoadInput load_entry(engine::LoadName name, std::initializer_list<double> params) {
     engine::LoadInput out;
     out.name = name;
     for (double v : params) engine::add_param(out, v);
@@ -64,20 +68,31 @@ struct Limit {
     double value;
 };
 
+// The chunk's largest and smallest value at each entry (the band's screen)
+// and the members giving them.
+struct Chunk {
+    double* top;
+    double* bottom;
+    std::vector<std::int64_t> top_member;
+    std::vector<std::int64_t> bottom_member;
+};
+
 struct Folder {
     const Run& run;
     const Mesh& mesh;
     std::span<const Band> bands;
     const Ranges& ranges;
     interrupt::Check& check;
-    std::vector<std::vector<char>> here;  // per band and entry: its top was raised in this chunk
-    std::vector<double> row;
-    std::vector<Own> owns;
-    std::vector<Standing> standing;
-    std::vector<Limit> limits;
-    std::vector<engine::LoadInput> loads;
-    std::vector<std::size_t> order;  // the caller's index of each reaction
-    Reused result;
+    std::vector<Chunk> chunks{};  // per band
+    std::vector<double> row{};    // a member's values at the mesh positions
+    std::vector<double> entry{};  // and at the entries
+    bool ascending = true;      // the mesh positions are read in ascending order
+    std::vector<Own> owns{};
+    std::vector<Standing> standing{};
+    std::vector<Limit> limits{};
+    std::vector<engine::LoadInput> loads{};
+    std::vector<std::size_t> order{};  // the caller's index of each reaction
+    Reused result{};
 
     // The mesh position of a jump's exact position.
     bool mesh_position(double x, std::size_t& j) const {
@@ -123,36 +138,68 @@ struct Folder {
                 standing.push_back({j, x == own->first ? jump : 0.0, x == own->last ? jump : 0.0});
             }
         }
-        std::sort(owns.begin(), owns.end(), [](const Own& a, const Own& b) { return a.j < b.j; });
         return true;
     }
 
-    // A member's value into entry e: a larger top, the last of equal tops of
-    // this chunk (its sign of zero), a smaller bottom.
-    static void raise(const Band& b, char* raised, std::size_t e, double v, std::int64_t member) {
-        if (v > b.hi[e]) {
-            b.hi[e] = v;
-            b.hi_member[e] = member;
-            raised[e] = 1;
-        } else if (v == b.hi[e] && raised[e] != 0) {
-            b.hi[e] = v;
+    // Every entry's value of one member into the chunk's range: its top the
+    // last of equal largest values (its sign of zero) and its member the first
+    // of them, its bottom the first of equal smallest values. Two entries at a
+    // time where the processor has SSE2: the compiler vectorises no select of
+    // a stored value.
+    static void take(Chunk& c, const double* values, std::size_t n, std::int64_t member) {
+        double* const top = c.top;
+        double* const bottom = c.bottom;
+        std::int64_t* const top_member = c.top_member.data();
+        std::int64_t* const bottom_member = c.bottom_member.data();
+        std::size_t e = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+        const __m128i who = _mm_set1_epi64x(member);
+        for (; e + 2 <= n; e += 2) {
+            const __m128d v = _mm_loadu_pd(values + e), t = _mm_loadu_pd(top + e), u = _mm_loadu_pd(bottom + e);
+            auto* const tm = reinterpret_cast<__m128i*>(top_member + e);
+            auto* const um = reinterpret_cast<__m128i*>(bottom_member + e);
+            const __m128d at_least = _mm_cmpge_pd(v, t), above = _mm_cmpgt_pd(v, t), below = _mm_cmplt_pd(v, u);
+            _mm_storeu_pd(top + e, _mm_or_pd(_mm_and_pd(at_least, v), _mm_andnot_pd(at_least, t)));
+            _mm_storeu_pd(bottom + e, _mm_or_pd(_mm_and_pd(below, v), _mm_andnot_pd(below, u)));
+            const __m128i up = _mm_castpd_si128(above), down = _mm_castpd_si128(below);
+            _mm_storeu_si128(tm, _mm_or_si128(_mm_and_si128(up, who), _mm_andnot_si128(up, _mm_loadu_si128(tm))));
+            _mm_storeu_si128(um, _mm_or_si128(_mm_and_si128(down, who), _mm_andnot_si128(down, _mm_loadu_si128(um))));
         }
-        if (v < b.lo[e]) {
-            b.lo[e] = v;
-            b.lo_member[e] = member;
+#endif
+        for (; e < n; ++e) {
+            const double v = values[e];
+            if (v >= top[e]) {
+                if (v > top[e]) top_member[e] = member;
+                top[e] = v;
+            }
+            if (v < bottom[e]) {
+                bottom[e] = v;
+                bottom_member[e] = member;
+            }
         }
-        if (v > b.top[e]) b.top[e] = v;
-        if (v < b.bottom[e]) b.bottom[e] = v;
+    }
+
+    // The chunk's range into the envelope: a later chunk raises an entry only
+    // with a larger top, or a smaller bottom.
+    static void merge(const Band& b, const Chunk& c, std::size_t n) {
+        for (std::size_t e = 0; e < n; ++e) {
+            if (c.top[e] > b.hi[e]) {
+                b.hi[e] = c.top[e];
+                b.hi_member[e] = c.top_member[e];
+            }
+            if (c.bottom[e] < b.lo[e]) {
+                b.lo[e] = c.bottom[e];
+                b.lo_member[e] = c.bottom_member[e];
+            }
+        }
     }
 
     void limit(std::size_t band, std::size_t entry, std::int64_t member, double value) {
         limits.push_back({band, entry, member, value});
     }
 
-    // One member's values at a mesh position where it jumps.
+    // One member's values at a mesh position where it jumps, into its entries.
     void fold_jump(std::size_t b, const Own& own, sing::Terms terms, std::int64_t member) {
-        const Band& band = bands[b];
-        char* raised = here[b].data();
         const std::size_t j = own.j, left = static_cast<std::size_t>(mesh.left[j]),
                           right = static_cast<std::size_t>(mesh.right[j]);
         const double p = mesh.position[j];
@@ -161,15 +208,15 @@ struct Folder {
         if (left == right) {  // an end: right of x = 0, left of the far end
             const bool far_end = j + 1 == mesh.position.size();
             const double v = far_end ? (own.first != p ? leftmost : row[j]) : rightmost;
-            raise(band, raised, left, v, member);
+            entry[left] = v;
             for (const Standing& s : standing) {
                 const double jump = far_end ? s.at_first : s.at_last;
                 if (s.j == j && jump != 0.0) limit(b, left, member, far_end ? v + jump : v - jump);
             }
             return;
         }
-        raise(band, raised, right, rightmost, member);
-        raise(band, raised, left, leftmost, member);
+        entry[right] = rightmost;
+        entry[left] = leftmost;
         for (const Standing& s : standing) {
             if (s.j != j) continue;
             if (s.at_last != 0.0) limit(b, right, member, rightmost - s.at_last);
@@ -181,22 +228,22 @@ struct Folder {
         const Band& band = bands[b];
         const sing::Terms terms = engine::terms_of(a, band.quantity);
         const std::size_t count = mesh.read_at.size();
-        for (std::size_t start = 0; start < count; start += results::block_points) {
-            const std::size_t n = std::min(results::block_points, count - start);
-            results::read_block(terms, mesh.read_at.subspan(start, n), results::Read::at, row.data() + start);
+        if (ascending) {  // read_block's way for ascending positions, without its test each time
+            std::fill(row.begin(), row.end(), -0.0);
+            results::add_terms(terms, mesh.read_at, row.data());
+        } else {
+            for (std::size_t start = 0; start < count; start += results::block_points) {
+                const std::size_t n = std::min(results::block_points, count - start);
+                results::read_block(terms, mesh.read_at.subspan(start, n), results::Read::at, row.data() + start);
+            }
         }
         if (!find_jumps(band, p)) return false;
-        char* raised = here[b].data();
-        auto own = owns.begin();
         for (std::size_t j = 0; j < count; ++j) {
-            if (own != owns.end() && own->j == j) {
-                fold_jump(b, *own++, terms, member);
-                continue;
-            }
-            const auto left = static_cast<std::size_t>(mesh.left[j]), right = static_cast<std::size_t>(mesh.right[j]);
-            raise(band, raised, left, row[j], member);
-            if (right != left) raise(band, raised, right, row[j], member);
+            entry[static_cast<std::size_t>(mesh.left[j])] = row[j];
+            entry[static_cast<std::size_t>(mesh.right[j])] = row[j];
         }
+        for (const Own& own : owns) fold_jump(b, own, terms, member);
+        take(chunks[b], entry.data(), entry.size(), member);
         return !check.stop(count * (terms.size() + 1));
     }
 
@@ -230,10 +277,10 @@ struct Folder {
     void place(const Placed& p) {
         loads.resize(run.beam->loads.size());
         for (std::size_t k = 0; k + 1 < p.axles.size(); k += 2) {
-            loads.push_back(entry(engine::LoadName::point, {-p.axles[k + 1], p.axles[k], 90.0}));
+            loads.push_back(load_entry(engine::LoadName::point, {-p.axles[k + 1], p.axles[k], 90.0}));
         }
         for (std::size_t k = 0; k + 1 < p.pieces.size(); k += 2) {
-            loads.push_back(entry(engine::LoadName::udl, {-run.lane, p.pieces[k], p.pieces[k + 1], 90.0}));
+            loads.push_back(load_entry(engine::LoadName::udl, {-run.lane, p.pieces[k], p.pieces[k + 1], 90.0}));
         }
     }
 
@@ -264,6 +311,7 @@ struct Folder {
                 }
             }
         }
+        for (std::size_t b = 0; b < bands.size(); ++b) merge(bands[b], chunks[b], entry.size());
         for (const Limit& l : limits) {  // in the order the chunk gave them
             const Band& band = bands[l.band];
             if (l.value > band.hi[l.entry] || (l.value == band.hi[l.entry] && l.member < band.hi_member[l.entry])) {
@@ -290,14 +338,18 @@ std::size_t entries_of(const Mesh& mesh) {
 Folded fold_positions(const Run& run, std::span<const Placed> placed, const Mesh& mesh, std::span<const Band> bands,
                       const Ranges& ranges, interrupt::Check& check) {
     try {
-        Folder folder{run, mesh, bands, ranges, check, {}, {}, {}, {}, {}, {}, {}, {}};
+        Folder folder{run, mesh, bands, ranges, check};
         const std::size_t entries = entries_of(mesh);
         for (const Band& band : bands) {
-            folder.here.emplace_back(entries, 0);
+            folder.chunks.push_back({band.top, band.bottom, std::vector<std::int64_t>(entries),
+                                     std::vector<std::int64_t>(entries)});
             std::fill(band.top, band.top + entries, -std::numeric_limits<double>::infinity());
             std::fill(band.bottom, band.bottom + entries, std::numeric_limits<double>::infinity());
         }
         folder.row.resize(mesh.read_at.size());
+        folder.entry.resize(entries);
+        folder.ascending = std::is_sorted(mesh.read_at.begin(), mesh.read_at.end()) &&
+                           std::none_of(mesh.read_at.begin(), mesh.read_at.end(), [](double x) { return std::isnan(x); });
         folder.loads.resize(run.beam->loads.size());
         const std::span<const engine::Support> supports = run.beam->supports;
         folder.order.resize(supports.size());
