@@ -75,9 +75,10 @@ def fold_positions(
     rotational_springs: bool,
     rotation: bool,
     plan: _Plan,
-) -> tuple[int | None, tuple[tuple[bytes, bytes], ...]]:
+) -> tuple[int | None, object]:
     """Solves the beam once per position of a vehicle and folds each into running
-    envelopes held in the plan's bytearrays. Not public API."""
+    envelopes held in the plan's bytearrays; with watches (a 14th item), reports
+    where they are reached instead. Not public API."""
 
 def axial_factor(angle: _Float, /) -> float:
     """The share of a load along the beam for an angle in degrees: its cosine, 0.0

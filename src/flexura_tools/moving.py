@@ -10,7 +10,7 @@ from __future__ import annotations
 
 import bisect
 import math
-from collections.abc import Mapping, Sequence
+from collections.abc import Callable, Mapping, Sequence
 from dataclasses import dataclass
 from typing import Literal, cast
 
@@ -116,6 +116,9 @@ class VehicleMembers:
                  directions: Sequence[Direction], axle_points: bool = True, rotation: bool = False,
                  lane: Lane | None = None) -> None:
         self.axle_points = self.complete = axle_points
+        # Set by the core's fold: solves a chunk again and reads it where extremes() asks.
+        self.reach: Callable[[int, int, list[tuple[Quantity, float, list[float], float]]],
+                             list[tuple[int, int, int]]] | None = None
         weight = lane.w if lane is not None and lane.placement == "whole" else vehicle.lane
         # A lane with a clear zone moves with the vehicle: each position has its own pieces.
         self.clearances = lane.clearances if lane is not None and lane.placement == "whole" else None

@@ -14,14 +14,17 @@ from __future__ import annotations
 import itertools
 from array import array
 from collections.abc import Sequence
-from typing import TYPE_CHECKING
+from typing import TYPE_CHECKING, cast
 
 from . import _engine
 from .envelopes import CHUNK, FEW, Band, Envelope, Range, ReactionRange, Screen, _mesh
 from .errors import ModelError, Problem
+from .loads import RawLoad
 from .progress import Progress
 from .result import Quantity
+from .sections import RawSection
 from .solver import Build
+from .supports import RawSupport, Support
 
 if TYPE_CHECKING:
     from .envelopes import _Mesh
@@ -83,28 +86,20 @@ def fold_vehicle(members: VehicleMembers, quantities: Sequence[Quantity], n: int
     supports = members.beam.supports
     ranges = (bytearray(array("d", [-_INF]) * (3 * len(supports))), bytearray(array("d", [_INF]) * (3 * len(supports))),
               bytearray(24 * len(supports)), bytearray(24 * len(supports)))
-    solver = members.solver
-    build = solver.build or Build()
-    beam = (*solver.head, members.static, solver.units, build.sections or None, build.hinges or None, None, None,
-            build.rotational_springs, solver.rotation or bool(build.hinges))
+    beam = _beam(members)
     force, moment = members.scale.allowed()
     fixed = (members.lane_w, force, moment, _mesh_plan(mesh), tuple(b.plan for b in read), ranges)
     size = CHUNK if count > FEW else count
     bar = Progress(count, label, progress)
     for base in range(0, count, size):
         chunk = range(base, min(base + size, count))
-        axles = _flat([members.on[k] for k in chunk])
-        pieces = _flat([members.lane_pieces(k) for k in chunk]) if members.clearances else (b"", bytes(8 * len(chunk)))
-        standing = _flat([list(members.standing(k).items()) for k in chunk])
-        failed, screens = _engine.fold_positions(*beam, (base, *axles, *pieces, *standing, *fixed))  # type: ignore[arg-type]
-        if failed is not None:
-            members.solve(base + failed)  # raises the layer's own ModelError for that position
-            raise ModelError([Problem("", f"{members.name(base + failed)}: the core refused this position")])
+        screens = cast("tuple[tuple[bytes, bytes], ...]", _call(members, beam, base, (*_placed(members, chunk), *fixed)))
         if count > FEW:  # a few members are read again whole by extremes(): no screens
             for b, (top, bottom) in zip(read, screens):
                 b.screens.append(Screen(base, array("d", top), array("d", bottom)))
         bar.update(chunk.stop)
     bar.close()
+    members.reach = _Reach(members, beam, fixed, [b.q for b in read])
     bands = {q: b.band() for q, b in running.items()}
     if "nf" in bands and not members.axial:
         bands["nf"] = Band([0.0] * entries, [0.0] * entries, [0] * entries, [0] * entries)
@@ -112,11 +107,75 @@ def fold_vehicle(members: VehicleMembers, quantities: Sequence[Quantity], n: int
                     {b.q: b.screens for b in read if b.screens})
 
 
-def _ranges(supports: Sequence[object], ranges: tuple[bytearray, ...]) -> tuple[ReactionRange, ...]:
+# solve()'s arguments for the core, the beam's own loads included, without imposed deformations.
+BeamArgs = tuple[float, float, float, float, float, list[RawSupport], list[RawLoad], "dict[str, float] | None",
+                 "list[RawSection] | None", "list[float] | None", None, None, bool, bool]
+
+
+def _call(members: VehicleMembers, beam: BeamArgs, base: int, plan: tuple[object, ...]) -> object:
+    """One call of the core for the chunk from `base` on: its screens, or its watches' hits.
+    A position it refuses is solved again by the layer, for the layer's own error."""
+    failed, out = _engine.fold_positions(*beam, (base, *plan))  # type: ignore[arg-type]  # forces only
+    if failed is not None:
+        members.solve(base + failed)  # raises the layer's own ModelError for that position
+        raise ModelError([Problem("", f"{members.name(base + failed)}: the core refused this position")])
+    return out
+
+
+def _beam(members: VehicleMembers) -> BeamArgs:
+    """The beam and its own loads as the core's solve takes them, as Solver.solve()
+    passes them for loads without imposed deformations."""
+    solver = members.solver
+    build = solver.build or Build()
+    return (*solver.head, members.static, solver.units, build.sections or None, build.hinges or None, None, None,
+            build.rotational_springs, solver.rotation or bool(build.hinges))
+
+
+def _placed(members: VehicleMembers, chunk: range) -> tuple[bytes, ...]:
+    """The chunk's axles, lane pieces and axles standing on a support, for the core."""
+    pieces = _flat([members.lane_pieces(k) for k in chunk]) if members.clearances else (b"", bytes(8 * len(chunk)))
+    return (*_flat([members.on[k] for k in chunk]), *pieces,
+            *_flat([list(members.standing(k).items()) for k in chunk]))
+
+
+# A request of Envelope._reaching: a quantity, a sign, where to read and the least value.
+Ask = tuple[Quantity, float, list[float], float]
+
+
+class _Reach:
+    """A chunk of positions solved again in the core and read where extremes() asks,
+    reporting (ask, index, member) where sign * value reaches the ask's least value, in
+    the order of the asks, their positions and the members (as a loop over them would)."""
+
+    def __init__(self, members: VehicleMembers, beam: BeamArgs, fixed: tuple[object, ...],
+                 quantities: list[Quantity]) -> None:
+        self.members, self.beam, self.fixed, self.quantities = members, beam, fixed, quantities
+
+    def __call__(self, base: int, end: int, asks: Sequence[Ask]) -> list[tuple[int, int, int]]:
+        at: list[list[float]] = [[] for _ in self.quantities]
+        signs: list[list[float]] = [[] for _ in self.quantities]
+        least: list[list[float]] = [[] for _ in self.quantities]
+        owner: list[list[tuple[int, int]]] = [[] for _ in self.quantities]
+        for a, (q, sign, where, bound) in enumerate(asks):
+            b = self.quantities.index(q)
+            at[b] += where
+            signs[b] += [sign] * len(where)
+            least[b] += [bound] * len(where)
+            owner[b] += [(a, i) for i in range(len(where))]
+        if not any(at):
+            return []
+        watches = tuple((array("d", x).tobytes(), array("d", s).tobytes(), array("d", v).tobytes())
+                        for x, s, v in zip(at, signs, least))
+        hits = _call(self.members, self.beam, base, (*_placed(self.members, range(base, end)), *self.fixed, watches))
+        flat = array("q", cast(bytes, hits))
+        return sorted((*owner[b][k], member) for b, k, member in zip(flat[::3], flat[1::3], flat[2::3]))
+
+
+def _ranges(supports: Sequence[Support], ranges: tuple[bytearray, ...]) -> tuple[ReactionRange, ...]:
     hi, lo = _floats(ranges[0]), _floats(ranges[1])
     hi_member, lo_member = _ints(ranges[2]), _ints(ranges[3])
 
     def of(k: int) -> Range:
         return Range(hi[k], hi_member[k], lo[k], lo_member[k])
-    return tuple(ReactionRange(support, of(3 * s), of(3 * s + 1), of(3 * s + 2))  # type: ignore[arg-type]
+    return tuple(ReactionRange(support, of(3 * s), of(3 * s + 1), of(3 * s + 2))
                  for s, support in enumerate(supports))

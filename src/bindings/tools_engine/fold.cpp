@@ -149,6 +149,31 @@ struct Plan {
         return true;
     }
 
+    std::vector<moving::Watch> watches;
+    bool watch = false;
+
+    // Per band (the first ones), its positions, signs and least values watched.
+    bool read_watches(PyObject* obj) {
+        watch = true;
+        if (!PyTuple_Check(obj) || static_cast<std::size_t>(PyTuple_Size(obj)) > bands.size()) {
+            return fail("watches: a tuple of (at, sign, least) per band");
+        }
+        watches.resize(static_cast<std::size_t>(PyTuple_Size(obj)));
+        for (std::size_t b = 0; b < watches.size(); ++b) {
+            PyObject* w = item(obj, static_cast<Py_ssize_t>(b));
+            moving::Watch& out = watches[b];
+            if (!tuple_of(w, 3, "a watch: (at, sign, least)") || !view(item(w, 0), out.at, "watched positions: float64") ||
+                !view(item(w, 1), out.sign, "watched signs: float64") ||
+                !view(item(w, 2), out.least, "watched least values: float64")) {
+                return false;
+            }
+            if (out.sign.size() != out.at.size() || out.least.size() != out.at.size()) {
+                return fail("a watch's lists differ in length");
+            }
+        }
+        return true;
+    }
+
     bool read_band(PyObject* obj, bool rotation, HeldBand& h, moving::Band& band) {
         if (!tuple_of(obj, 7, "band: (quantity, jumps, axle_jumps, hi, lo, hi_member, lo_member)")) return false;
         const long q = PyLong_AsLong(item(obj, 0));
@@ -178,7 +203,8 @@ struct Plan {
     }
 
     bool read(PyObject* plan, const engine::Input& input) {
-        if (!tuple_of(plan, 13, "plan: a tuple of 13 items")) return false;
+        const bool watching = PyTuple_Check(plan) && PyTuple_Size(plan) == 14;
+        if (!watching && !tuple_of(plan, 13, "plan: a tuple of 13 items, or 14 with watches")) return false;
         first = PyLong_AsLongLong(item(plan, 0));
         if (first < 0 || PyErr_Occurred()) return fail("plan[0]: the first member's index");
         lane = PyFloat_AsDouble(item(plan, 7));
@@ -195,6 +221,7 @@ struct Plan {
                 return false;
             }
         }
+        if (watching && !read_watches(item(plan, 13))) return false;
         PyObject* ranges = item(plan, 12);
         const std::size_t cells = 3 * input.supports.size();
         return tuple_of(ranges, 4, "ranges: (hi, lo, hi_member, lo_member)") &&
@@ -230,6 +257,32 @@ struct Plan {
     }
 };
 
+// The positions' hits of the plan's watches: (k, bytes of int64 triples
+// (band, index, member)).
+PyObject* watch(const moving::Run& run, const Plan& plan, interrupt::Check& check) {
+    std::vector<moving::Hit> hits;
+    const moving::Folded folded = moving::watch_positions(run, plan.placed, plan.bands, plan.watches, hits, check);
+    switch (folded.status) {
+        case moving::Folded::Status::stopped: return nullptr;  // the signal's exception is set
+        case moving::Folded::Status::out_of_memory:
+        case moving::Folded::Status::not_in_mesh: return PyErr_NoMemory();
+        case moving::Folded::Status::failed:
+        case moving::Folded::Status::done: break;
+    }
+    std::vector<std::int64_t> flat;
+    flat.reserve(3 * hits.size());
+    for (const moving::Hit& h : hits) {
+        flat.insert(flat.end(), {static_cast<std::int64_t>(h.band), static_cast<std::int64_t>(h.k), h.member});
+    }
+    python::Ref out(PyBytes_FromStringAndSize(reinterpret_cast<const char*>(flat.data()),
+                                              static_cast<Py_ssize_t>(flat.size() * sizeof(std::int64_t))));
+    if (!out) return nullptr;
+    if (folded.status == moving::Folded::Status::failed) {
+        return Py_BuildValue("(nO)", static_cast<Py_ssize_t>(folded.position), out.get());
+    }
+    return Py_BuildValue("(OO)", Py_None, out.get());
+}
+
 }  // namespace
 
 const char fold_positions_doc[] =
@@ -242,7 +295,9 @@ const char fold_positions_doc[] =
     "standing axles (x, jump), their ends, lane intensity, allowed force and moment\n"
     "residuals, mesh, bands, reaction ranges). Returns (k, screens): k the first\n"
     "position (of this call) that did not solve or balance, else None; screens per\n"
-    "band (top, bottom) of the chunk. Not public API.";
+    "band (top, bottom) of the chunk. With a 14th item, watches ((at, sign, least) per\n"
+    "band), the positions are solved again and, instead of screens, bytes of int64\n"
+    "triples (band, index, member) where sign * value at reaches least. Not public API.";
 
 PyObject* fold_positions(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return python::guarded([&]() -> PyObject* {
@@ -261,6 +316,7 @@ PyObject* fold_positions(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
         moving::Ranges ranges{plan.range_hi.values.data(), plan.range_lo.values.data(),
                               plan.range_hi_member.values.data(), plan.range_lo_member.values.data()};
         const moving::Run run{&call.input, plan.lane, {plan.force, plan.moment}, plan.first};
+        if (plan.watch) return watch(run, plan, call.check);
         const moving::Folded folded = moving::fold_positions(run, plan.placed, plan.mesh, plan.bands, ranges, call.check);
         switch (folded.status) {
             case moving::Folded::Status::stopped: return nullptr;  // the signal's exception is set

@@ -284,8 +284,12 @@ struct Folder {
         }
     }
 
-    Folded fold(std::span<const Placed> placed) {
+    // Each placed position solved as a single solve would be, balanced, and
+    // handed to `use`; false from `use` is a jump outside the mesh (or a stop).
+    template <class Use>
+    Folded each_solved(std::span<const Placed> placed, Use&& use) {
         const engine::Input& beam = *run.beam;
+        loads.resize(beam.loads.size());
         std::copy(beam.loads.begin(), beam.loads.end(), loads.begin());
         for (std::size_t k = 0; k < placed.size(); ++k) {
             place(placed[k]);
@@ -303,14 +307,22 @@ struct Folder {
             }
             const engine::Analysis& a = *std::get<const engine::Analysis*>(outcome);
             if (!balanced(a)) return {Folded::Status::failed, k};
-            const std::int64_t member = run.first_member + static_cast<std::int64_t>(k);
-            fold_reactions(a, member);
-            for (std::size_t b = 0; b < bands.size(); ++b) {
-                if (!fold_band(b, a, placed[k], member)) {
-                    return {check.stopped() ? Folded::Status::stopped : Folded::Status::not_in_mesh, k};
-                }
+            if (!use(a, placed[k], run.first_member + static_cast<std::int64_t>(k))) {
+                return {check.stopped() ? Folded::Status::stopped : Folded::Status::not_in_mesh, k};
             }
         }
+        return {Folded::Status::done, placed.size()};
+    }
+
+    Folded fold(std::span<const Placed> placed) {
+        const Folded folded = each_solved(placed, [&](const engine::Analysis& a, const Placed& p, std::int64_t member) {
+            fold_reactions(a, member);
+            for (std::size_t b = 0; b < bands.size(); ++b) {
+                if (!fold_band(b, a, p, member)) return false;
+            }
+            return true;
+        });
+        if (folded.status != Folded::Status::done) return folded;
         for (std::size_t b = 0; b < bands.size(); ++b) merge(bands[b], chunks[b], entry.size());
         for (const Limit& l : limits) {  // in the order the chunk gave them
             const Band& band = bands[l.band];
@@ -323,7 +335,21 @@ struct Folder {
                 band.lo_member[l.entry] = l.member;
             }
         }
-        return {Folded::Status::done, placed.size()};
+        return folded;
+    }
+
+    Folded watch(std::span<const Placed> placed, std::span<const Watch> watches, std::vector<Hit>& hits) {
+        return each_solved(placed, [&](const engine::Analysis& a, const Placed&, std::int64_t member) {
+            for (std::size_t b = 0; b < watches.size(); ++b) {
+                const sing::Terms terms = engine::terms_of(a, bands[b].quantity);
+                const Watch& w = watches[b];
+                for (std::size_t k = 0; k < w.at.size(); ++k) {
+                    if (w.sign[k] * sing::eval_terms(terms, w.at[k]) >= w.least[k]) hits.push_back({b, k, member});
+                }
+                if (check.stop(w.at.size() * (terms.size() + 1))) return false;
+            }
+            return true;
+        });
     }
 };
 
@@ -350,7 +376,6 @@ Folded fold_positions(const Run& run, std::span<const Placed> placed, const Mesh
         folder.entry.resize(entries);
         folder.ascending = std::is_sorted(mesh.read_at.begin(), mesh.read_at.end()) &&
                            std::none_of(mesh.read_at.begin(), mesh.read_at.end(), [](double x) { return std::isnan(x); });
-        folder.loads.resize(run.beam->loads.size());
         const std::span<const engine::Support> supports = run.beam->supports;
         folder.order.resize(supports.size());
         std::vector<std::size_t> scratch(supports.size());
@@ -358,6 +383,19 @@ Folded fold_positions(const Run& run, std::span<const Placed> placed, const Mesh
             return {Folded::Status::stopped, 0};
         }
         return folder.fold(placed);
+    } catch (const std::bad_alloc&) {
+        return {Folded::Status::out_of_memory, 0};
+    }
+}
+
+Folded watch_positions(const Run& run, std::span<const Placed> placed, std::span<const Band> bands,
+                       std::span<const Watch> watches, std::vector<Hit>& hits, interrupt::Check& check) {
+    if (watches.size() > bands.size()) return {Folded::Status::not_in_mesh, 0};
+    try {
+        const Mesh none{};
+        const Ranges unused{};
+        Folder folder{run, none, bands, unused, check};
+        return folder.watch(placed, watches, hits);
     } catch (const std::bad_alloc&) {
         return {Folded::Status::out_of_memory, 0};
     }

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "engine/analysis.hpp"
 #include "engine/model.hpp"
@@ -83,6 +84,20 @@ struct Run {
     std::int64_t first_member = 0;  // the index of placed[0] among all positions
 };
 
+// A quantity's values watched at some positions (not the mesh): a position
+// whose value at[k] times sign[k] reaches least[k] is reported, as a Hit.
+struct Watch {
+    std::span<const double> at;
+    std::span<const double> sign;
+    std::span<const double> least;
+};
+
+struct Hit {
+    std::size_t band;  // the watch's index
+    std::size_t k;
+    std::int64_t member;
+};
+
 // What became of a call: every position folded; or the first position
 // (index into `placed`) whose solve failed or left its loads unbalanced,
 // the envelope then partly folded; or stopped by the check; or a jump at a
@@ -97,5 +112,11 @@ struct Folded {
 // the ranges are read and raised; the screens written whole.
 Folded fold_positions(const Run& run, std::span<const Placed> placed, const Mesh& mesh, std::span<const Band> bands,
                       const Ranges& ranges, interrupt::Check& check);
+
+// Solves every placed position again and reports, in order of position,
+// where each watch (one per band, in the band's quantity) is reached; the
+// bands and the mesh are not read.
+Folded watch_positions(const Run& run, std::span<const Placed> placed, std::span<const Band> bands,
+                       std::span<const Watch> watches, std::vector<Hit>& hits, interrupt::Check& check);
 
 }  // namespace moving
