@@ -25,7 +25,8 @@ struct SimpleSpan {
     std::vector<std::int64_t> range_hi_member = std::vector<std::int64_t>(6), range_lo_member = range_hi_member;
 
     moving::Band band(engine::Quantity q) {
-        return {q, own_jumps, q == engine::Quantity::sf, hi.data(), lo.data(), hi_member.data(), lo_member.data(),
+        const bool shear = q == engine::Quantity::sf;  // the supports' steps are the shear's only
+        return {q, shear ? std::span<const double>(own_jumps) : std::span<const double>(), shear, hi.data(), lo.data(), hi_member.data(), lo_member.data(),
                 top.data(), bottom.data()};
     }
     std::vector<moving::Placed> placed(std::size_t from, std::size_t to) {
@@ -95,7 +96,7 @@ TEST(VehicleFold, RefusedPositionsAndForeignMeshesAreReported) {
     EXPECT_EQ(unbalanced.position, 1u);
     SimpleSpan t;
     t.own_jumps[1] = 9.0;  // no mesh position there
-    EXPECT_EQ(t.fold(engine::Quantity::bm, 0, 1).status, moving::Folded::Status::not_in_mesh);
+    EXPECT_EQ(t.fold(engine::Quantity::sf, 0, 1).status, moving::Folded::Status::not_in_mesh);
 }
 
 }  // namespace
