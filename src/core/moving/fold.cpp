@@ -7,9 +7,6 @@
 #include <new>
 #include <vector>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
 
 #include "engine/loads.hpp"
 #include "results/read.hpp"
@@ -152,30 +149,13 @@ struct Folder {
 
     // Every entry's value of one member into the chunk's range: its top the
     // last of equal largest values (its sign of zero) and its member the first
-    // of them, its bottom the first of equal smallest values. Two entries at a
-    // time where the processor has SSE2: the compiler vectorises no select of
-    // a stored value.
+    // of them, its bottom the first of equal smallest values.
     static void take(Chunk& c, const double* values, std::size_t n, std::int64_t member) {
         double* const top = c.top.data();
         double* const bottom = c.bottom.data();
         std::int64_t* const top_member = c.top_member.data();
         std::int64_t* const bottom_member = c.bottom_member.data();
-        std::size_t e = 0;
-#if defined(__SSE2__) || defined(_M_X64)
-        const __m128i who = _mm_set1_epi64x(member);
-        for (; e + 2 <= n; e += 2) {
-            const __m128d v = _mm_loadu_pd(values + e), t = _mm_loadu_pd(top + e), u = _mm_loadu_pd(bottom + e);
-            auto* const tm = reinterpret_cast<__m128i*>(top_member + e);
-            auto* const um = reinterpret_cast<__m128i*>(bottom_member + e);
-            const __m128d at_least = _mm_cmpge_pd(v, t), above = _mm_cmpgt_pd(v, t), below = _mm_cmplt_pd(v, u);
-            _mm_storeu_pd(top + e, _mm_or_pd(_mm_and_pd(at_least, v), _mm_andnot_pd(at_least, t)));
-            _mm_storeu_pd(bottom + e, _mm_or_pd(_mm_and_pd(below, v), _mm_andnot_pd(below, u)));
-            const __m128i up = _mm_castpd_si128(above), down = _mm_castpd_si128(below);
-            _mm_storeu_si128(tm, _mm_or_si128(_mm_and_si128(up, who), _mm_andnot_si128(up, _mm_loadu_si128(tm))));
-            _mm_storeu_si128(um, _mm_or_si128(_mm_and_si128(down, who), _mm_andnot_si128(down, _mm_loadu_si128(um))));
-        }
-#endif
-        for (; e < n; ++e) {
+        for (std::size_t e = 0; e < n; ++e) {
             const double v = values[e];
             if (v >= top[e]) {
                 if (v > top[e]) top_member[e] = member;
