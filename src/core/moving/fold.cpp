@@ -7,7 +7,6 @@
 #include <new>
 #include <vector>
 
-
 #include "engine/loads.hpp"
 #include "results/read.hpp"
 #include "sing/sing.hpp"
@@ -69,7 +68,7 @@ struct Limit {
 // and the members giving them; per mesh position instead where the band's
 // quantity jumps nowhere, so that both entries of a position held twice
 // have the same values (the moment and the deflection of a vehicle's
-// positions: a third fewer instructions for the README's vehicle job's fold).
+// positions: the README's vehicle job 437M instructions to 393M).
 struct Chunk {
     bool by_position;
     std::vector<double> top, bottom;
@@ -92,7 +91,7 @@ struct Folder {
     std::vector<Chunk> chunks{};  // per band
     std::vector<double> row{};    // a member's values at the mesh positions
     std::vector<double> entry{};  // and at the entries
-    bool ascending = true;      // the mesh positions are read in ascending order
+    bool ascending = true;        // the mesh positions are read in ascending order
     std::vector<Own> owns{};
     std::vector<Standing> standing{};
     std::vector<Limit> limits{};
