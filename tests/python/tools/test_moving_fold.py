@@ -31,8 +31,15 @@ VEHICLES = {
 }
 
 
+CHUNKS = {"default chunks": None, "chunks of 3": 3}
+
+
+@pytest.mark.parametrize("chunk", CHUNKS.values(), ids=CHUNKS)
 @pytest.mark.parametrize("beam, vehicle, step, options", VEHICLES.values(), ids=VEHICLES)
-def test_the_core_folds_a_vehicle_to_the_bits_of_the_layers_fold(beam, vehicle, step, options, monkeypatch):
+def test_the_core_folds_a_vehicle_to_the_bits_of_the_layers_fold(beam, vehicle, step, options, chunk, monkeypatch):
+    if chunk is not None:  # a governing position and its sign of zero across many chunk boundaries
+        monkeypatch.setattr(envelopes, "CHUNK", chunk)
+        monkeypatch.setattr(envelopes, "FEW", 0)
     found = []
     for fold in (moving_fold.fold_vehicle, lambda members, quantities, n, points, progress, label: envelopes.build(
             members, n=n, points=points, quantities=quantities, progress=progress, label=label)):
