@@ -55,6 +55,31 @@ def solve(
     rotation: the result can read the 'rotation' and the hinges' rotation jumps.
     A beam with none of these solves to the bits of flexura.solve()."""
 
+# (first, axles, ends, lane pieces, ends, standing axles, ends, lane, force, moment,
+#  mesh, bands, ranges): see fold_positions.__doc__.
+_Plan = tuple[object, ...]
+
+def fold_positions(
+    span: _Float,
+    e: _Float,
+    i: _Float,
+    a: _Float,
+    g: _Float,
+    supports: Sequence[_Support],
+    loads: Sequence[_Load],
+    units: dict[str, _Factor] | None,
+    sections: Sequence[_Section] | None,
+    hinges: Sequence[_Float] | None,
+    settlements: None,
+    curvatures: None,
+    rotational_springs: bool,
+    rotation: bool,
+    plan: _Plan,
+) -> tuple[int | None, object]:
+    """Solves the beam once per position of a vehicle and folds each into running
+    envelopes held in the plan's bytearrays; with watches (a 14th item), reports
+    where they are reached instead. Not public API."""
+
 def axial_factor(angle: _Float, /) -> float:
     """The share of a load along the beam for an angle in degrees: its cosine, 0.0
     below PROJECTION_CUT_OFF in magnitude, as solve() takes it."""

@@ -307,13 +307,20 @@ class Envelope:
         none: Sequence[Screen] = ()
         screens = next(iter(self.screens.values()), none)
         firsts = [screen.first for screen in screens] or [0]
+        # Members that the core solves and reads again a chunk at a time (a vehicle's).
+        reach: Callable[[int, int, list[tuple[Quantity, float, list[float], float]]], list[tuple[int, int, int]]] \
+            | None = getattr(self.members, "reach", None)
         for c, (base, end) in enumerate(zip(firsts, firsts[1:] + [count])):
             chunk: list[SolvedBeam] = []
+            asks: list[tuple[Quantity, float, list[int], float]] = []
             for (q, sign), (top, scale, entries) in near.items():
                 least, reached = top - margin * scale, found[(q, sign)]
                 if q in self.screens:
                     screen = self.screens[q][c]
                     entries = [e for e in entries if (screen.top[e] if sign > 0 else -screen.bottom[e]) >= least]
+                if reach is not None:
+                    asks.append((q, sign, entries, least))
+                    continue
                 if entries and not chunk:
                     chunk = [self.members.solve(k) for k in range(base, end)]
                 at = [where[e] for e in entries]
@@ -323,6 +330,11 @@ class Envelope:
                         for i, value in enumerate(column):
                             if sign * value >= least:
                                 reached.setdefault(base + i, []).append(around[e])
+            if reach is not None:  # the same members in the same order, read by the core
+                for a, i, member in reach(base, end, [(q, sign, [where[e] for e in entries], least)
+                                                      for q, sign, entries, least in asks]):
+                    q, sign, entries, _ = asks[a]
+                    found[(q, sign)].setdefault(member, []).append(around[entries[i]])
         return {key: {k: _merged(stretches) for k, stretches in members.items()} for key, members in found.items()}
 
     def _read_positions(self) -> list[float]:

@@ -10,7 +10,7 @@ from __future__ import annotations
 
 import bisect
 import math
-from collections.abc import Mapping, Sequence
+from collections.abc import Callable, Mapping, Sequence
 from dataclasses import dataclass
 from typing import Literal, cast
 
@@ -22,6 +22,7 @@ from .errors import ModelError, Problem, show
 from .lanes import Lane, lane_share, with_lane
 from .loads import IMPOSED, RawLoad, UniformLoad
 from .model import Beam, checked, solver_of
+from .moving_fold import fold_vehicle
 from .result import QUANTITIES, Quantity
 
 Direction = Literal["forward", "backward"]
@@ -115,6 +116,9 @@ class VehicleMembers:
                  directions: Sequence[Direction], axle_points: bool = True, rotation: bool = False,
                  lane: Lane | None = None) -> None:
         self.axle_points = self.complete = axle_points
+        # Set by the core's fold: solves a chunk again and reads it where extremes() asks.
+        self.reach: Callable[[int, int, list[tuple[Quantity, float, list[float], float]]],
+                             list[tuple[int, int, int]]] | None = None
         weight = lane.w if lane is not None and lane.placement == "whole" else vehicle.lane
         # A lane with a clear zone moves with the vehicle: each position has its own pieces.
         self.clearances = lane.clearances if lane is not None and lane.placement == "whole" else None
@@ -322,7 +326,10 @@ def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0
         raise ModelError(c.problems)
     members = VehicleMembers(beam, vehicle, step, start, directions, axle_points, "rotation" in quantities, lane)
     label = vehicle.name or "vehicle"
-    found = build(members, n=n, points=points, quantities=quantities, progress=progress, label=label)
+    if members.imposed:  # settlements and curvatures: each solve is measured against its own reactions
+        found = build(members, n=n, points=points, quantities=quantities, progress=progress, label=label)
+    else:
+        found = fold_vehicle(members, quantities, n, points, progress, label)
     if lane is not None and lane.placement == "adverse":
         supports = [(float(s.x), 1.0 if s.km != 0 else 0.0) for s in beam.supports]
         found = with_lane(found, lane_share(solver_of(beam.with_loads([])), lane, found.x, supports))

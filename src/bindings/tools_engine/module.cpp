@@ -15,6 +15,7 @@
 #include "common/solve_call.hpp"
 #include "engine/loads.hpp"
 #include "tools_engine/extensions.hpp"
+#include "tools_engine/fold.hpp"
 #include "tools_engine/solved_beam.hpp"
 
 namespace tools_engine {
@@ -81,6 +82,7 @@ PyMethodDef functions[] = {
      "    units per radian rather than a fixed restraint.\n"
      "rotation: the result can read the 'rotation' and the hinges' rotation jumps.\n"
      "A beam with none of these solves to the bits of flexura.solve()."},
+    {"fold_positions", python::as_cfunction(&fold_positions), METH_FASTCALL | METH_KEYWORDS, fold_positions_doc},
     {"axial_factor", python::as_cfunction(&angle_factor<engine::axial_factor>), METH_O,
      "axial_factor($module, angle, /)\n--\n\n"
      "The share of a load along the beam for an angle in degrees: its cosine, 0.0\n"

@@ -8,6 +8,7 @@ import pytest
 
 import flexura
 from shared import ALLOWED, ARGS, CENTRE_LOAD, INF, NAN, QUERIES, SIMPLE, Boom, Raising
+import flexura_tools as ft
 from flexura_tools import _engine
 
 # Ten supports and loads of every kind, so that a lost result record or load
@@ -37,6 +38,9 @@ EXTENDED = {"sections": [(3, 2e5, 2e-4, 1e-2, 8e4), (6, 2e5, 1e-4, 1e-2, 8e4)], 
             "rotational_springs": True, "rotation": True}
 SOLVED_EXTENDED = _engine.solve(10.0, 2e5, 1e-4, 1e-2, 8e4, SUPPORTS, LOADS, UNITS, **EXTENDED)
 BUFFER = bytes(range(8)) * 300
+# A vehicle's core fold with its arguments as moving_load passed them (50 positions, one chunk).
+VEHICLE = ft.moving_load(ft.Beam(span=10.0, E=2e4, I=0.5, supports=[ft.Support.pin(0), ft.Support.roller(10.0)]),
+                         ft.Vehicle(weights=[40.0, 20.0], spacings=[2.0]), step=0.5).members.reach
 # Each success path, and each place where a call can fail.
 PATHS = {
     "solve": solve_busy, "reactions": RESULT.reactions, "plotting_vectors": lambda: RESULT.plotting_vectors(50),
@@ -77,6 +81,9 @@ PATHS = {
     "engine rotation": lambda: SOLVED_EXTENDED.values("rotation", [3.0, 5.5], "left"),
     "engine rotation not asked": lambda: SOLVED.values("rotation", 1.0),
     "engine hinge jumps": SOLVED_EXTENDED.hinge_jumps,
+    "engine vehicle fold": lambda: _engine.fold_positions(*VEHICLE.beam, (0, *VEHICLE.placed[0], *VEHICLE.fixed)),
+    "engine vehicle watch": lambda: VEHICLE(0, len(VEHICLE.members), [("bm", 1.0, [2.5, 5.0], 0.0)]),
+    "engine vehicle plan error": lambda: _engine.fold_positions(*VEHICLE.beam, (0, *VEHICLE.placed[0])),
 }
 
 
