@@ -513,7 +513,7 @@ def _same_beam(c: Checker, results: list[object], labels: Sequence[str]) -> Beam
 
 
 @dataclass(slots=True)
-class _Mesh:
+class Mesh:
     """The common mesh: per mesh position its place, where its main column is read
     and its entries (left, right: the same one where nothing jumps); per entry its
     place and its mesh position."""
@@ -542,7 +542,7 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
     count = len(members)
     jumps = [members.jumps(k) for k in range(count)]
     standing = [members.standing(k) for k in range(count)]
-    mesh = _mesh(members, jumps, n, points)
+    mesh = mesh_of(members, jumps, n, points)
     bands: dict[Quantity, _Running] = {q: _Running(len(mesh.x)) for q in dict.fromkeys(quantities)}
     # No axial load, no normal force: zero everywhere, read from no member (a third of
     # the reads of a four-diagram envelope of vehicle positions).
@@ -599,8 +599,8 @@ def check_points(c: Checker, span: float, points: object) -> None:
             c.add(f"points[{k}]", f"{show(x)} is not on the beam [0, {show(span)}]")
 
 
-def _mesh(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n: int,
-          points: Sequence[float]) -> _Mesh:
+def mesh_of(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n: int,
+          points: Sequence[float]) -> Mesh:
     span = float(members.beam.span)
     values = {0.0, span}.union(*map(members.mesh_features, range(len(members))))
     jumping = set[float]().union(*(positions for member in jumps for positions in member.values()))
@@ -640,7 +640,7 @@ def _mesh(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n: 
         left.append(len(source))
         source += (j, j) if j in twice else (j,)
         right.append(len(source) - 1)
-    return _Mesh(position, position[:-1] + [math.nextafter(span, -math.inf)], left, right,
+    return Mesh(position, position[:-1] + [math.nextafter(span, -math.inf)], left, right,
                  [position[j] for j in source], source, {value: placed[c] for value, c in cluster_of.items()})
 
 
@@ -655,7 +655,7 @@ Limit = tuple[int, float, float]
 Fixes = tuple[dict[int, list[Own]], dict[int, list[Limit]]]
 
 
-def _fixes(mesh: _Mesh, jumps: list[Mapping[Quantity, Sequence[float]]], standing: list[Mapping[float, float]],
+def _fixes(mesh: Mesh, jumps: list[Mapping[Quantity, Sequence[float]]], standing: list[Mapping[float, float]],
            q: Quantity) -> Fixes:
     """Per mesh position, the members (of a chunk) that jump there in q. A member with
     several jumps merged into one position is read left of the leftmost of them and
@@ -758,7 +758,7 @@ def _locate(column: list[float], value: float, guess: int, unique: bool) -> int:
     return column.index(value)
 
 
-def _fold_rows(band: _Running, q: Quantity, members: list[SolvedBeam], fixes: Fixes, mesh: _Mesh) -> None:
+def _fold_rows(band: _Running, q: Quantity, members: list[SolvedBeam], fixes: Fixes, mesh: Mesh) -> None:
     """The envelope of a few members, read one member at a time along the mesh (one
     call each). Each entry's top and bottom come from sorting its column, as in
     _fold_chunk (the top is the last of equal values, the bottom the first), and its
@@ -777,7 +777,7 @@ def _fold_rows(band: _Running, q: Quantity, members: list[SolvedBeam], fixes: Fi
         _fold_jump(band, q, members, list(columns[mesh.left[j]]), own, limits.get(j, []), mesh, j, 0)
 
 
-def _fold_chunk(band: _Running, q: Quantity, chunk: list[SolvedBeam], fixes: Fixes, mesh: _Mesh, base: int) -> None:
+def _fold_chunk(band: _Running, q: Quantity, chunk: list[SolvedBeam], fixes: Fixes, mesh: Mesh, base: int) -> None:
     """Every mesh position across the chunk. Each member's row along the mesh comes
     from one call to the core as float64; a position's column is a strided view of the
     rows side by side, made floats at once (half the time of one query per value).
@@ -808,7 +808,7 @@ def _fold_chunk(band: _Running, q: Quantity, chunk: list[SolvedBeam], fixes: Fix
 
 
 def _fold_jump(band: _Running, q: Quantity, chunk: list[SolvedBeam], column: list[float],
-               own: list[Own], limits: list[Limit], mesh: _Mesh, j: int, base: int) -> None:
+               own: list[Own], limits: list[Limit], mesh: Mesh, j: int, base: int) -> None:
     """A position where members of the chunk jump: each is read beside its own jumps.
     An axle standing on another jump (a support, say) also gives its limits: moved a
     hair back, the shear just left of the position is L + J (J its own jump); a hair

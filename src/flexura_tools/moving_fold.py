@@ -17,7 +17,7 @@ from collections.abc import Mapping, Sequence
 from typing import TYPE_CHECKING, cast
 
 from . import _engine, envelopes
-from .envelopes import Band, Envelope, Range, ReactionRange, Screen, _mesh
+from .envelopes import Band, Envelope, Range, ReactionRange, Screen, mesh_of
 from .errors import ModelError, Problem
 from .loads import RawLoad
 from .progress import Progress
@@ -27,7 +27,7 @@ from .solver import Build
 from .supports import RawSupport, Support
 
 if TYPE_CHECKING:
-    from .envelopes import _Mesh
+    from .envelopes import Mesh
     from .moving import VehicleMembers
 
 _CODE: dict[Quantity, int] = {"nf": 0, "sf": 1, "bm": 2, "d": 3, "rotation": 4}
@@ -38,7 +38,7 @@ class _RunningBand:
     """One quantity's envelope so far, per mesh entry, as the core reads and raises it."""
 
     def __init__(self, q: Quantity, entries: int, jumps: Sequence[float], axle_jumps: bool) -> None:
-        self.q = q
+        self.q: Quantity = q
         self.hi = bytearray(array("d", [-_INF]) * entries)
         self.lo = bytearray(array("d", [_INF]) * entries)
         self.hi_member = bytearray(8 * entries)
@@ -66,7 +66,7 @@ def _flat(items: Sequence[Sequence[tuple[float, float]]]) -> tuple[bytes, bytes]
     return values.tobytes(), ends.tobytes()
 
 
-def _mesh_plan(mesh: _Mesh) -> tuple[bytes, ...]:
+def _mesh_plan(mesh: Mesh) -> tuple[bytes, ...]:
     keys = sorted(mesh.index.items())
     return (array("d", mesh.position).tobytes(), mesh.read_bytes, array("q", mesh.left).tobytes(),
             array("q", mesh.right).tobytes(), array("d", [k for k, _ in keys]).tobytes(),
@@ -77,10 +77,11 @@ def fold_vehicle(members: VehicleMembers, quantities: Sequence[Quantity], n: int
                  progress: bool, label: str) -> Envelope:
     """The envelope of every position of the vehicle, as envelopes.build() gives it."""
     count = len(members)
-    mesh = _mesh(members, _jumping(members), n, points)
+    mesh = mesh_of(members, _jumping(members), n, points)
     entries = len(mesh.x)
-    running = {q: _RunningBand(q, entries, members.static_jumps.get(q, ()), q == "sf" and members.axle_points)
-               for q in dict.fromkeys(quantities)}
+    running: dict[Quantity, _RunningBand] = {
+        q: _RunningBand(q, entries, members.static_jumps.get(q, ()), q == "sf" and members.axle_points)
+        for q in dict.fromkeys(quantities)}
     read = [running[q] for q in running if q != "nf" or members.axial]
     supports = members.beam.supports
     ranges = (bytearray(array("d", [-_INF]) * (3 * len(supports))), bytearray(array("d", [_INF]) * (3 * len(supports))),
@@ -102,7 +103,7 @@ def fold_vehicle(members: VehicleMembers, quantities: Sequence[Quantity], n: int
         bar.update(chunk.stop)
     bar.close()
     members.reach = _Reach(members, beam, fixed, [b.q for b in read], placed)
-    bands = {q: b.band() for q, b in running.items()}
+    bands: dict[Quantity, Band] = {q: b.band() for q, b in running.items()}
     if "nf" in bands and not members.axial:
         bands["nf"] = Band([0.0] * entries, [0.0] * entries, [0] * entries, [0] * entries)
     return Envelope([members.name(k) for k in range(count)], mesh.x, bands, _ranges(supports, ranges), members,
