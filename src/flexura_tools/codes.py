@@ -29,7 +29,7 @@ from typing import TYPE_CHECKING, Literal, cast
 
 from .checks import Checker, is_number
 from .errors import ModelError, Problem, show
-from .lanes import Areas, LaneQuantity, Lines, Section, Surface, areas
+from .lanes import Areas, LaneQuantity, Lines, Section, Surface, areas, outside
 from .model import Beam, checked, solver_of
 from .moving import Direction
 
@@ -425,7 +425,7 @@ class _Run:
             if case.clear is not None:
                 behind, ahead = case.clear
                 ends = (governing.front - back * ahead, governing.front + back * (length + behind))
-                stretches = _outside(stretches, min(ends), max(ends))
+                stretches = outside(stretches, min(ends), max(ends))
             total += case.lane * self.areas[other].over(e, stretches)
         if case.trailing:
             start = governing.front + back * (length + case.trailing_gap)
@@ -591,35 +591,14 @@ class _Run:
                 behind, ahead = case.clear
                 ends = (front - back * ahead, front + back * (length + behind))
                 lo, hi = np.minimum(*ends), np.maximum(*ends)
-                cleared = _primitive(lane_areas, hi, lane_sign) - _primitive(lane_areas, lo, lane_sign)
+                cleared = lane_areas.upto(hi, lane_sign) - lane_areas.upto(lo, lane_sign)
                 out -= case.lane * cleared
         if case.trailing:
             start = front + back * (length + case.trailing_gap)
-            whole = _primitive(lane_areas, np.full_like(front, self.span), 0.0)
-            before = _primitive(lane_areas, np.clip(start, 0.0, self.span), 0.0)
+            whole = lane_areas.upto(np.full_like(front, self.span), 0.0)
+            before = lane_areas.upto(np.clip(start, 0.0, self.span), 0.0)
             out += case.trailing * (before if back < 0 else whole - before)
         return out
-
-
-def _primitive(lane_areas: Areas, x: NDArray[np.float64], sign: float) -> NDArray[np.float64]:
-    """Per section, the area of its line from 0 to each x where it has `sign` (0: all of it)."""
-    import numpy as np
-    from .lanes import _coefficients  # pyright: ignore[reportPrivateUsage]
-    lines = lane_areas.lines
-    sections = int(lines.section.max()) + 1
-    out = np.zeros((sections, len(x)))
-    c = _coefficients(lines.ordinates)
-    for piece in range(len(lines.a)):
-        a, b = float(lines.a[piece]), float(lines.b[piece])
-        mid, half = (a + b) / 2, (b - a) / 2
-        cuts = [float(v) for v in lane_areas.cuts[piece] if not math.isnan(v)]
-        for (lo, hi), s in zip(zip(cuts, cuts[1:]), lane_areas.signs[piece]):
-            if sign != 0 and s != sign:
-                continue
-            top = np.clip(x, lo, hi)
-            u0, u1 = (lo - mid) / half, (top - mid) / half
-            out[lines.section[piece]] += half * (_primitive_of(c[piece], u1) - _primitive_of(c[piece], u0))
-    return out
 
 
 def _between_contraflexures(moments: Sequence[float], supported: set[float], x: Sequence[float],
@@ -640,21 +619,6 @@ def _between_contraflexures(moments: Sequence[float], supported: set[float], x: 
         if free_start or free_end:
             hogging[run] = False
     return hogging
-
-
-def _outside(stretches: Sequence[tuple[float, float]], lo: float, hi: float) -> list[tuple[float, float]]:
-    """The stretches less [lo, hi]."""
-    out: list[tuple[float, float]] = []
-    for a, b in stretches:
-        out += [(a, min(b, lo))] if a < min(b, lo) else []
-        out += [(max(a, hi), b)] if max(a, hi) < b else []
-    return out
-
-
-def _primitive_of(c: NDArray[np.float64], u: NDArray[np.float64] | float) -> NDArray[np.float64]:
-    """The primitive of the cubic c (in u), zero at u = 0."""
-    import numpy as np
-    return np.asarray(u * (c[0] + u * (c[1] / 2 + u * (c[2] / 3 + u * c[3] / 4))), dtype=np.float64)
 
 
 def _two_trains(value: NDArray[np.float64], sign: float, gap: int) -> tuple[NDArray[np.float64], NDArray[np.int_]]:
