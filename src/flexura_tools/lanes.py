@@ -486,6 +486,8 @@ class LaneShare:
     # With a clear zone around the vehicle: per member the zone (from, to), and per band
     # (quantity, max or min) the member governing each entry, whose zone the lane leaves.
     zones: NDArray[np.float64] | None = field(default=None, repr=False)
+    # The beam alone under the lane (w per length) on given stretches.
+    solve: Callable[[Sequence[tuple[float, float]]], SolvedBeam] | None = field(default=None, repr=False)
     governing: Mapping[tuple[LaneQuantity, Which], Sequence[int]] = field(
         default_factory=dict[tuple[LaneQuantity, "Which"], Sequence[int]], repr=False)
 
@@ -549,7 +551,11 @@ def lane_share(solver: Solver, lane: Lane, x: Sequence[float], supports: Sequenc
 
     def anywhere(q: LaneQuantity, at: Sequence[Section]) -> Areas:
         return areas(surface.lines(q, at), len(at))
-    return LaneShare(float(lane.w), lines, areas(surface.reactions(supports), 2 * len(supports)), anywhere)
+
+    def on(stretches: Sequence[tuple[float, float]]) -> SolvedBeam:
+        return solver.solve([("udl", [-float(lane.w), a, b, 90.0]) for a, b in stretches], name="the lane: ")
+    return LaneShare(float(lane.w), lines, areas(surface.reactions(supports), 2 * len(supports)), anywhere,
+                     solve=on)
 
 
 LANE_PER_SECTION = ("has a lane on its adverse parts, placed section by section rather than by member: it is not "
@@ -561,8 +567,8 @@ class LaneEnvelope(Envelope):
     """A vehicle's envelope with its lane on the adverse parts at each section: each
     band's value is the vehicle position's (its member) plus the lane's share there
     (with a clear zone, the share outside that position's zone), and
-    `lane.parts(q, which, e)` tells where the lane stands for it. The extremes are the
-    mesh's (give points or a finer n to read between); envelopes with an adverse lane
+    `lane.parts(q, which, e)` tells where the lane stands for it. The extremes are
+    refined between mesh positions (see extremes()); envelopes with an adverse lane
     are not combined with others (augment, plus)."""
 
     lane: LaneShare | None = None
@@ -573,15 +579,130 @@ class LaneEnvelope(Envelope):
         return self.lane
 
     def extremes(self) -> dict[Quantity, EnvelopeExtreme]:
-        """Max and min of each enveloped quantity over the mesh, with position and member
-        (the leftmost of equal values): the lane's share is known at the mesh's entries."""
+        """Max and min of each enveloped quantity over the beam and the positions. The
+        shear, moment and deflection are refined between mesh positions as
+        Envelope.extremes() refines them (to 1e-9 of the span, never below the mesh's
+        own value): a position that comes within the margin of the top at mesh entries
+        near it is searched between their neighbours, the lane standing where adverse
+        at the section searched. For a fixed placement of the lane the position's value
+        is one solved beam, searched exactly; the placement is then taken again where
+        adverse at the peak found, until the peak stays put: each round's value is the
+        envelope's at its section and never below the round before. Other quantities
+        are the mesh's."""
         out: dict[Quantity, EnvelopeExtreme] = {}
+        margin = self._margin()
         for q, band in self.bands.items():
-            top = max(band.max)
-            bottom = min(band.min)
-            i, j = band.max.index(top), band.min.index(bottom)
-            out[q] = EnvelopeExtreme(top, self.x[i], band.max_member[i], bottom, self.x[j], band.min_member[j])
+            found = [self._peak(q, band, which, margin) if q in LANE_QUANTITIES
+                     else _mesh_peak(self.x, band, which) for which in ("max", "min")]
+            (top, x_top, m_top), (bottom, x_bottom, m_bottom) = found
+            out[q] = EnvelopeExtreme(top, x_top, m_top, bottom, x_bottom, m_bottom)
         return out
+
+    def _peak(self, q: LaneQuantity, band: Band, which: Which, margin: float) -> tuple[float, float, int]:
+        """The band's max (min) over the beam: the mesh's, or a peak between mesh positions."""
+        from .extremes import samples_for
+        sign = 1.0 if which == "max" else -1.0
+        values, governing = (band.max, band.max_member) if which == "max" else (band.min, band.min_member)
+        signed = [sign * v for v in values]
+        top = max(signed)
+        scale = max(max(map(abs, band.max)), max(map(abs, band.min)))
+        e = signed.index(top)
+        peaks = [(top, self.x[e], governing[e])]
+        tasks = [(member, entry) for member, seeds in self._lane_reaching(q, which, top - margin * scale).items()
+                 for entry in seeds]
+        peaks += self._search(q, which, tasks, samples_for(self.members.degree))
+        best = max(p[0] for p in peaks)
+        value, x, member = min((p for p in peaks if p[0] >= best - 1e-12 * scale), key=lambda p: (p[1], p[2]))
+        return sign * max(value, top), x, member
+
+    def _lane_reaching(self, q: LaneQuantity, which: Which, least: float) -> dict[int, list[int]]:
+        """The positions whose value with the lane comes within `least` (signed) at mesh
+        entries, each with the entries to search from: where its value there is not
+        below its value at the entries either side that also come within it."""
+        import numpy as np
+        from .envelopes import CHUNK
+        sign = 1.0 if which == "max" else -1.0
+        values = self.bands[q].max if which == "max" else self.bands[q].min
+        entries = [e for e, v in enumerate(values) if sign * v >= least]
+        reads = self._read_positions()
+        at = [reads[e] for e in entries]
+        share = self.share()
+        got = share.sections_areas(q, [Section(self.x[e], r) for e, r in zip(entries, at)])
+        found: dict[int, dict[int, float]] = {}
+        for base in range(0, len(self.members), CHUNK):
+            block = range(base, min(base + CHUNK, len(self.members)))
+            rows = np.array([self.members.solve(k).values(q, at) for k in block])
+            rows = sign * (rows + _lane_of(share, got, which, None if share.zones is None
+                                            else share.zones[base:base + len(block)]))
+            for i, j in zip(*np.nonzero(rows >= least)):
+                found.setdefault(base + int(i), {})[entries[int(j)]] = float(rows[i, j])
+        return {k: [e for e, v in reached.items() if v >= reached.get(e - 1, -math.inf)
+                    and v >= reached.get(e + 1, -math.inf)] for k, reached in found.items()}
+
+    def _search(self, q: LaneQuantity, which: Which, tasks: Sequence[tuple[int, int]],
+                count: int) -> list[tuple[float, float, int]]:
+        """For each (position, entry), the largest (smallest) of the position's value with
+        the lane between the mesh positions either side of the entry, signed, with its
+        place: the lane fixed where adverse at the last peak (first at the entry), the
+        position and that lane solved and searched exactly; the lane is then placed
+        where adverse at the peak found, and so on until the peak or the lane's place
+        stays put. Each round's value is the envelope's for that position at its
+        section, never below the round before; the rounds of all tasks read the lane's
+        areas in one call."""
+        import bisect
+
+        import numpy as np
+        from .extremes import find_peak
+        share = self.share()
+        assert share.solve is not None
+        sign = 1.0 if which == "max" else -1.0
+        span = float(self.members.beam.span)
+        positions = sorted(set(self.x))
+        windows: list[tuple[float, float]] = []
+        placed: list[list[tuple[float, float]]] = []
+        for member, entry in tasks:
+            k = bisect.bisect_left(positions, self.x[entry])
+            windows.append((positions[max(k - 1, 0)], positions[min(k + 1, len(positions) - 1)]))
+            placed.append(self._outside_zone(share.areas(q).parts(entry, share.sign(which)), member))
+        best: list[tuple[float, float]] = [(-math.inf, math.nan)] * len(tasks)
+        active = list(range(len(tasks)))
+        for _ in range(8):
+            if not active:
+                break
+            found: list[float] = []
+            for t in active:
+                member, _ = tasks[t]
+                (a, b), stretches = windows[t], placed[t]
+                vehicle, lane = self.members.solve(member), share.solve(stretches)
+
+                def read(at: list[float], vehicle: SolvedBeam = vehicle, lane: SolvedBeam = lane) -> list[float]:
+                    return [v + w for v, w in zip(vehicle.values(q, at), lane.values(q, at))]
+                inside = {x for x in self.members.features(member) if a < x < b}
+                inside.update(p for stretch in stretches for p in stretch if a < p < b)
+                found.append(find_peak(read, [a, *sorted(inside), b], sign, count, span)[1])
+            got = share.sections_areas(q, [Section(x, x) for x in found])
+            zones = None if share.zones is None else share.zones[[tasks[t][0] for t in active]]
+            lane_share = np.diagonal(_lane_of(share, got, which, zones)) if zones is not None else \
+                _lane_of(share, got, which, None)[0]
+            still: list[int] = []
+            for i, t in enumerate(active):
+                member, _ = tasks[t]
+                value = sign * (self.members.solve(member).values(q, found[i]) + float(lane_share[i]))
+                if value < best[t][0]:  # rounding only: the previous round stands
+                    continue
+                moved = abs(found[i] - best[t][1]) if not math.isnan(best[t][1]) else math.inf
+                best[t] = (value, found[i])
+                again = self._outside_zone(got.parts(i, share.sign(which)), member)
+                if moved > 1e-12 * span and not _same(again, placed[t], 1e-12 * span):
+                    placed[t] = again
+                    still.append(t)
+            active = still
+        return [(value, x, member) for (value, x), (member, _) in zip(best, tasks)]
+
+    def _outside_zone(self, stretches: list[tuple[float, float]], member: int) -> list[tuple[float, float]]:
+        """The stretches less the position's clear zone, if the lane has one."""
+        zones = self.share().zones
+        return stretches if zones is None else outside(stretches, float(zones[member][0]), float(zones[member][1]))
 
     def at(self, x: Any, quantity: Quantity, side: Literal["left", "right"] = "right") -> EnvelopeValues[Any, Any]:
         """The envelope at any positions (as Envelope.at()): the vehicle's largest and
@@ -625,17 +746,32 @@ class LaneEnvelope(Envelope):
         return vehicle
 
     def extremes_coincident(self, extremes: object = None) -> dict[Quantity, dict[Which, dict[Quantity, float]]]:
-        """The other quantities acting with each of extremes(): those of its mesh entry."""
+        """The other quantities acting with each of extremes(): those of its mesh entry,
+        or for a peak between mesh positions, the governing position's with the lane
+        where it stands for that peak, read at its place."""
+        from .coincident import others
         found = self.extremes()
         out: dict[Quantity, dict[Which, dict[Quantity, float]]] = {}
         for q, extreme in found.items():
             band = self.bands[q]
             out[q] = {}
-            pairs: tuple[tuple[Which, float], ...] = (("max", extreme.max), ("min", extreme.min))
-            for which, value in pairs:
-                e = (band.max if which == "max" else band.min).index(value)
-                table = self.coincident(q, which)
-                out[q][which] = {other: column[e] for other, column in table.items()}
+            pairs: tuple[tuple[Which, float, float, int], ...] = (
+                ("max", extreme.max, extreme.x_max, extreme.max_member),
+                ("min", extreme.min, extreme.x_min, extreme.min_member))
+            for which, value, x, member in pairs:
+                column = band.max if which == "max" else band.min
+                entry = next((e for e, (p, v) in enumerate(zip(self.x, column)) if p == x and v == value), None)
+                if entry is not None or q not in LANE_QUANTITIES:
+                    e = column.index(value) if entry is None else entry
+                    out[q][which] = {other: values[e] for other, values in self.coincident(q, which).items()}
+                    continue
+                share = self.share()
+                assert share.solve is not None
+                got = share.sections_areas(q, [Section(x, x)])
+                lane = share.solve(self._outside_zone(got.parts(0, share.sign(which)), member))
+                vehicle = self.members.solve(member)
+                out[q][which] = {other: vehicle.values(other, x) + lane.values(other, x)
+                                 for other in others(q, self.bands)}
         return out
 
     def augment(self, *others: Envelope, names: Sequence[str] | None = None) -> Envelope:
@@ -751,6 +887,30 @@ class _Folded:
             raised = better(value, top)
             top[raised] = value[raised]
             best[raised] = base + member[raised]
+
+
+def _same(one: Sequence[tuple[float, float]], other: Sequence[tuple[float, float]], tolerance: float) -> bool:
+    """Whether two placements of the lane are the same but for rounding."""
+    return len(one) == len(other) and all(abs(a - c) <= tolerance and abs(b - d) <= tolerance
+                                          for (a, b), (c, d) in zip(one, other))
+
+
+def _mesh_peak(x: Sequence[float], band: Band, which: Which) -> tuple[float, float, int]:
+    """The band's max (min) on the mesh, the leftmost of equal values."""
+    values = band.max if which == "max" else band.min
+    best = max(values) if which == "max" else min(values)
+    e = values.index(best)
+    return best, x[e], (band.max_member if which == "max" else band.min_member)[e]
+
+
+def _lane_of(share: LaneShare, got: Areas, which: Which, zones: NDArray[np.float64] | None) -> NDArray[np.float64]:
+    """The lane's share for the max (min) at got's sections (columns), per position's
+    clear zone (rows; one row of the whole adverse share without zones)."""
+    if zones is None:
+        area = got.positive if share.sign(which) > 0 else got.negative
+        return share.w * area[None, :]
+    up, down = _lane_terms(share, got, zones)
+    return up if which == "max" else down
 
 
 def _lane_terms(share: LaneShare, areas_of: Areas, zones: NDArray[np.float64]

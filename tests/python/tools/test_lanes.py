@@ -194,3 +194,42 @@ def test_cleared_lane_reactions_and_coincident_shear_are_the_governing_position_
     ry = env.reaction("B").ry
     assert ry.max == pytest.approx(brute_cleared(moving, beam, lambda solved: solved.reactions()[1][1], [(0.0, 45.0)],
                                                  "max"), rel=1e-9)
+
+
+def test_adverse_lane_extremes_between_mesh_positions_match_the_closed_forms():
+    L, w = 10.0, 9.3
+    env = ft.moving_load(spans(L, L), NOTHING, step=1.0, lane=Lane(w=w), n=7, axle_points=False).envelope
+    assert 7 * L / 16 not in env.x
+    found = env.extremes()
+    # Span 1 alone loaded: w (7L/16 x - x^2/2), greatest at x = 7L/16.
+    assert found["bm"].max == pytest.approx(49 * w * L * L / 512, rel=1e-12)
+    assert found["bm"].x_max == pytest.approx(7 * L / 16, abs=1e-9 * 2 * L)
+    assert found["bm"].max > max(env.bm.max)
+    single = ft.moving_load(spans(L), NOTHING, step=1.0, lane=Lane(w=w), n=7, axle_points=False).envelope
+    d = single.extremes()["d"]
+    assert (d.min, d.x_min) == (pytest.approx(-5 * w * L ** 4 / (384 * 3.0e7 * 0.4), rel=1e-12),
+                                pytest.approx(L / 2, abs=1e-9 * L))
+
+
+@pytest.mark.parametrize("clearances", [None, (2.0, 3.0)])
+def test_adverse_lane_extremes_are_the_envelope_at_their_place_and_beat_a_dense_reading(clearances):
+    env = ft.moving_load(spans(20.0, 25.0), TRUCK, step=0.5, lane=Lane(w=9.3, clearances=clearances), n=20,
+                         axle_points=False).envelope
+    found = env.extremes()
+    dense = [45.0 * k / 900 for k in range(1, 900)]
+    for q in ("bm", "d"):
+        scale = max(map(abs, env[q].max + env[q].min))
+        read = env.at(dense, q)
+        extreme = found[q]
+        assert extreme.max >= max(max(read.max), max(env[q].max)) - 1e-12 * scale
+        assert extreme.min <= min(min(read.min), min(env[q].min)) + 1e-12 * scale
+        assert env.at(extreme.x_max, q).max == pytest.approx(extreme.max, abs=1e-12 * scale)
+        assert env.at(extreme.x_min, q).min == pytest.approx(extreme.min, abs=1e-12 * scale)
+
+
+def test_the_shear_with_a_peak_between_mesh_positions_is_its_arrangement_solved():
+    L, w = 10.0, 9.3
+    env = ft.moving_load(spans(L, L), NOTHING, step=1.0, lane=Lane(w=w), n=7, axle_points=False).envelope
+    with_it = env.extremes_coincident()["bm"]["max"]
+    assert with_it["sf"] == pytest.approx(0.0, abs=1e-9 * w * L)  # the moment's slope at its peak
+    assert with_it["d"] < 0
