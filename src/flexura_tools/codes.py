@@ -24,18 +24,20 @@ from __future__ import annotations
 
 import math
 from collections.abc import Sequence
-from dataclasses import dataclass, field
+from dataclasses import dataclass, field, replace
 from typing import TYPE_CHECKING, Literal, cast
 
 from .checks import Checker, is_number
 from .errors import ModelError, Problem, show
 from .lanes import Areas, LaneQuantity, Lines, Section, Surface, areas, outside
-from .model import Beam, checked, solver_of
+from .model import Beam, Result, checked, solver_of
 from .moving import Direction
 
 if TYPE_CHECKING:
     import numpy as np
     from numpy.typing import NDArray
+
+    from ._engine import SolvedBeam
 
 Which = Literal["max", "min"]
 Applies = Literal["all", "hogging"]
@@ -139,6 +141,46 @@ class CodeEnvelope:
     areas: dict[LaneQuantity, Areas] = field(repr=False)
     lane_sign: float = field(default=1.0, repr=False)
     reader: _Run | None = field(default=None, repr=False, compare=False)
+    # Fixed results added (plus()): each solve and its factor, read again for the coincident values.
+    fixed: tuple[tuple[SolvedBeam, float], ...] = field(default=(), repr=False, compare=False)
+
+    def plus(self, result: Result, factor: float = 1.0) -> CodeEnvelope:
+        """This envelope with a fixed result (a permanent load's, say) times `factor`
+        added: at each entry the result's value at the section (read on the entry's
+        side) added to the max and the min, the reactions shifted alike, what governs
+        unchanged, and the result's values added to the coincident ones. The result
+        must be of the same beam in the same units (ModelError)."""
+        from .algebra import _same_beam  # pyright: ignore[reportPrivateUsage]
+        assert self.reader is not None
+        c = Checker()
+        if not isinstance(cast(object, result), Result):
+            c.add("result", f"is not a Result (of Beam.solve()): got {show(result)}")
+        scale = c.finite(factor, "factor")
+        if isinstance(cast(object, result), Result):
+            _same_beam(c, self.reader.beam, result.beam, "result", "the load model's beam")
+        if c.problems or scale is None:
+            raise ModelError(c.problems)
+        reads = [s.read for s in self.reader.sections]
+        bands: dict[LaneQuantity, CodeBand] = {}
+        for q, band in self.bands.items():
+            added = [scale * v for v in result.solved.values(q, reads)]
+            bands[q] = CodeBand([v + a for v, a in zip(band.max, added)], [v + a for v, a in zip(band.min, added)],
+                                band.max_by, band.min_by)
+        fixed = result.solved.reactions()
+        index = {id(s): k for k, s in enumerate(self.reader.beam.supports)}
+        reactions: dict[str, CodeBand] = {}
+        for (label, band), support in zip(self.reactions.items(), self.reader.supports):
+            ry = scale * fixed[index[id(support)]][1]
+            reactions[label] = CodeBand([band.max[0] + ry], [band.min[0] + ry], band.max_by, band.min_by)
+        return replace(self, bands=bands, reactions=reactions, fixed=self.fixed + ((result.solved, scale),))
+
+    def __add__(self, other: Result) -> CodeEnvelope:
+        """env + result (or result + env): plus(result)."""
+        if not isinstance(cast(object, other), Result):
+            return NotImplemented
+        return self.plus(other)
+
+    __radd__ = __add__
 
     def coincident(self, quantity: LaneQuantity, which: Which = "max") -> dict[LaneQuantity, list[float]]:
         """The other quantity (the moment with a shear, the shear with a moment) acting with
@@ -152,7 +194,10 @@ class CodeEnvelope:
         band = self.bands[quantity]
         governing = band.max_by if which == "max" else band.min_by
         other: LaneQuantity = "sf" if quantity == "bm" else "bm"
-        return {other: [self.reader.reading(quantity, other, which, e, g) for e, g in enumerate(governing)]}
+        reads = [s.read for s in self.reader.sections]
+        added = [math.fsum(factor * v for solved, factor in self.fixed for v in [solved.values(other, at)])
+                 for at in reads]
+        return {other: [self.reader.reading(quantity, other, which, e, g) + added[e] for e, g in enumerate(governing)]}
 
     def extremes(self) -> dict[LaneQuantity, CodeExtreme]:
         """Per quantity the mesh's largest and smallest value (the leftmost of equal ones)."""

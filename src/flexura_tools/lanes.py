@@ -42,6 +42,8 @@ if TYPE_CHECKING:
     import numpy as np
     from numpy.typing import NDArray
 
+    from .model import Result
+
 Which = Literal["max", "min"]
 Placement = Literal["whole", "adverse"]
 PLACEMENTS: tuple[Placement, ...] = ("whole", "adverse")
@@ -559,7 +561,7 @@ def lane_share(solver: Solver, lane: Lane, x: Sequence[float], supports: Sequenc
 
 
 LANE_PER_SECTION = ("has a lane on its adverse parts, placed section by section rather than by member: it is not "
-                    "combined with other envelopes or results")
+                    "combined with other envelopes (a fixed result is added with plus())")
 
 
 @dataclass(frozen=True)
@@ -778,9 +780,13 @@ class LaneEnvelope(Envelope):
         """Refused (ModelError): the lane is placed per section, so no member gives a value."""
         raise ModelError([Problem("envelope", LANE_PER_SECTION)])
 
-    def plus(self, result: object, factor: float = 1.0) -> Envelope:
-        """Refused (ModelError), as augment()."""
-        return self.augment()
+    def plus(self, result: Result, factor: float = 1.0) -> Envelope:
+        """This envelope with a fixed result (a permanent load's, say) times `factor`
+        added to every vehicle position: enveloped again with the result in every
+        position, on a mesh holding this one's positions and the result's features,
+        with the lane's share at each entry (see algebra.plus)."""
+        from .algebra import plus
+        return plus(self, result, factor)
 
 
 def _check_finite(bands: Mapping[Quantity, Band], share: LaneShare) -> None:
@@ -1001,3 +1007,21 @@ def _fold_block(folded: Mapping[LaneQuantity, _Folded], reactions: Mapping[int, 
     up, down = _lane_terms(share, share.reactions, zones[base:base + len(block)])
     for line, running in reactions.items():
         running.add(base, (own[:, line] + up[:, line])[:, None], (own[:, line] + down[:, line])[:, None])
+
+
+def plus_lane(envelope: LaneEnvelope, members: Members) -> LaneEnvelope:
+    """A lane envelope of other members (its own with a fixed result added): the
+    members enveloped on a mesh holding the envelope's positions and their own
+    features, and the same lane (its zones too) placed where adverse at each entry."""
+    from .envelopes import build
+    share = envelope.share()
+    base = build(members, n=1, points=sorted(set(envelope.x)), quantities=list(envelope.bands))
+    sections = sections_of(base.x, float(members.beam.span))
+
+    def lines(q: LaneQuantity) -> Areas:
+        return share.sections_areas(q, sections)
+    fresh = replace(share, lines=lines, _known={}, zones=None, governing={})
+    zones = share.zones
+    if zones is None:
+        return with_lane(base, fresh)
+    return with_cleared_lane(base, fresh, lambda k: (float(zones[k][0]), float(zones[k][1])))

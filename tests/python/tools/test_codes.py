@@ -222,3 +222,22 @@ def test_hl93_two_trucks_not_on_an_overhang():
     governing = env.bands["bm"].min_by
     assert governing[env.x.index(30.0)].case == "90% of two trucks and lane"  # between contraflexures
     assert "90% of two trucks and lane" not in {governing[e].case for e, x in enumerate(env.x) if x > 60.0}
+
+
+def test_a_permanent_result_plus_a_code_envelope_shifts_its_values_and_keeps_who_governs():
+    beam = girder()
+    permanent = beam.with_loads([ft.UniformLoad(w=-40.0), ft.PointLoad(x=32.0, force=-200.0)]).solve()
+    traffic = codes.hl93().run(beam, step=0.5, n=60)
+    total = traffic.plus(permanent, 1.25)
+    assert (permanent + traffic).bands["bm"].max == traffic.plus(permanent).bands["bm"].max
+    b, left = traffic.x.index(20.0), math.nextafter(20.0, 0.0)
+    g = permanent.solved
+    assert total.bands["bm"].min[b] == pytest.approx(traffic.bands["bm"].min[b] + 1.25 * g.values("bm", left), rel=1e-12)
+    assert total.bands["bm"].min_by[b] == traffic.bands["bm"].min_by[b]
+    assert total.coincident("bm", "min")["sf"][b] == pytest.approx(
+        traffic.coincident("bm", "min")["sf"][b] + 1.25 * g.values("sf", left), rel=1e-12)
+    assert total.reactions["B"].max[0] == pytest.approx(
+        traffic.reactions["B"].max[0] + 1.25 * permanent.reactions["B"].ry, rel=1e-12)
+    other_units = ft.Beam(span=65.0, E=3.6e7, I=2.9, supports=beam.supports, unit_names={"force": "N"})
+    with pytest.raises(ft.ModelError, match="same units"):
+        traffic.plus(other_units.with_loads([ft.UniformLoad(w=-1.0)]).solve())

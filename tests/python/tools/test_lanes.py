@@ -46,13 +46,12 @@ def test_coincident_values_take_the_lane_whatever_was_enveloped():
     assert moment.coincident("bm", "max")["d"] == every.coincident("bm", "max")["d"]
 
 
-def test_an_envelope_with_an_adverse_lane_is_not_combined():
+def test_an_envelope_with_an_adverse_lane_is_not_augmented():
     beam = spans(20.0, 25.0)
     lane = ft.moving_load(beam, NOTHING, step=1.0, lane=Lane(w=9.3))
     other = ft.moving_load(beam, ft.Vehicle(weights=[100.0]), step=1.0)
     for combine in (lambda: ft.augment(other, lane), lambda: other.envelope | lane.envelope,
-                    lambda: lane.envelope | other.envelope, lambda: beam.with_loads([]).solve() + lane.envelope,
-                    lambda: ft.plus(lane, beam.with_loads([]).solve())):
+                    lambda: lane.envelope | other.envelope):
         with pytest.raises(ft.ModelError, match="section by section"):
             combine()
 
@@ -233,3 +232,25 @@ def test_the_shear_with_a_peak_between_mesh_positions_is_its_arrangement_solved(
     with_it = env.extremes_coincident()["bm"]["max"]
     assert with_it["sf"] == pytest.approx(0.0, abs=1e-9 * w * L)  # the moment's slope at its peak
     assert with_it["d"] < 0
+
+
+@pytest.mark.parametrize("clearances", [None, (2.0, 3.0)])
+def test_a_permanent_result_plus_an_adverse_lane_envelope_shifts_every_entry(clearances):
+    beam = spans(20.0, 25.0)
+    permanent = beam.with_loads([ft.UniformLoad(w=-12.0), ft.PointLoad(x=7.7, force=-40.0)]).solve()
+    traffic = ft.moving_load(beam, TRUCK, step=0.5, lane=Lane(w=9.3, clearances=clearances)).envelope
+    total = traffic.plus(permanent, 1.35)
+    assert 7.7 in total.x
+    for e, x in enumerate(traffic.x):
+        t = total.x.index(x) + (1 if e > 0 and traffic.x[e - 1] == x else 0)
+        left = x == 45.0 or total.x[t + 1:t + 2] == [x]
+        read = math.nextafter(x, 0.0) if left else x
+        for q in ("sf", "bm", "d"):
+            g = 1.35 * permanent.solved.values(q, read)
+            scale = max(map(abs, traffic[q].max + traffic[q].min))
+            assert total[q].max[t] == pytest.approx(traffic[q].max[e] + g, abs=1e-12 * scale)
+            assert total[q].min[t] == pytest.approx(traffic[q].min[e] + g, abs=1e-12 * scale)
+    b = total.x.index(20.0)
+    assert total.lane.parts("bm", "min", b) == traffic.lane.parts("bm", "min", traffic.x.index(20.0))
+    ry = permanent.reactions["B"].ry
+    assert total.reaction("B").ry.max == pytest.approx(traffic.reaction("B").ry.max + 1.35 * ry, rel=1e-12)
