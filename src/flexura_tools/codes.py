@@ -188,16 +188,19 @@ class CodeEnvelope:
         again (the same axles, relieving ones left out as for `quantity`, the lane on
         `quantity`'s adverse parts)."""
         if quantity not in self.bands or which not in ("max", "min"):
-            raise ModelError([Problem("quantity", f"give 'sf' or 'bm' and 'max' or 'min', got {show(quantity)}, "
-                                                  f"{show(which)}")])
+            raise ModelError([Problem("quantity", f"give one of {', '.join(self.bands)} and 'max' or 'min', got "
+                                                  f"{show(quantity)}, {show(which)}")])
         assert self.reader is not None
         band = self.bands[quantity]
         governing = band.max_by if which == "max" else band.min_by
-        other: LaneQuantity = "sf" if quantity == "bm" else "bm"
         reads = [s.read for s in self.reader.sections]
-        added = [math.fsum(factor * v for solved, factor in self.fixed for v in [solved.values(other, at)])
-                 for at in reads]
-        return {other: [self.reader.reading(quantity, other, which, e, g) + added[e] for e, g in enumerate(governing)]}
+        out: dict[LaneQuantity, list[float]] = {}
+        for other in self.reader.lines:
+            if other == quantity:
+                continue
+            added = [math.fsum(factor * solved.values(other, at) for solved, factor in self.fixed) for at in reads]
+            out[other] = [self.reader.reading(quantity, other, which, e, g) + added[e] for e, g in enumerate(governing)]
+        return out
 
     def extremes(self) -> dict[LaneQuantity, CodeExtreme]:
         """Per quantity the mesh's largest and smallest value (the leftmost of equal ones)."""
@@ -219,11 +222,15 @@ class LoadModel:
     name: str
     cases: tuple[Case, ...]
 
-    def run(self, beam: Beam, *, step: float = 0.1, n: int = 200, points: Sequence[float] = ()) -> CodeEnvelope:
+    def run(self, beam: Beam, *, step: float = 0.1, n: int = 200, points: Sequence[float] = (),
+            quantities: Sequence[LaneQuantity] = ("sf", "bm")) -> CodeEnvelope:
         """The envelope of every case over the beam (its own loads take no part): the
-        front axle at every `step` both ways, the mesh as an envelope's (`n`, `points`)."""
+        front axle at every `step` both ways, the mesh as an envelope's (`n`, `points`);
+        `quantities`: of "sf", "bm" and "d" (the deflection, its line read the same way;
+        the rotation and the normal force are not built)."""
         checked(beam)
         c = Checker()
+        _check_quantities(c, quantities)
         if not self.cases:
             c.add("cases", "a load model needs at least one case")
         for k, case in enumerate(self.cases):
@@ -249,7 +256,17 @@ class LoadModel:
             raise ModelError(c.problems)
         import numpy as np
         with np.errstate(over="ignore", invalid="ignore"):  # an overflow is told by the finiteness check
-            return _Run(beam, self, cast(float, size), n, points).envelope()
+            return _Run(beam, self, cast(float, size), n, points, tuple(dict.fromkeys(quantities))).envelope()
+
+
+def _check_quantities(c: Checker, quantities: object) -> None:
+    """The quantities a code model envelopes: a list of "sf", "bm" and "d"."""
+    if isinstance(quantities, (str, bytes)) or not isinstance(quantities, Sequence) or not quantities:
+        c.add("quantities", f"must be a list of 'sf', 'bm' and 'd', got {show(quantities)}")
+        return
+    for k, q in enumerate(cast("Sequence[object]", quantities)):
+        if q not in ("sf", "bm", "d"):
+            c.add(f"quantities[{k}]", f"{show(q)} is not built in a code model: give 'sf', 'bm' or 'd'")
 
 
 def _length(case: Case) -> float:
@@ -407,9 +424,10 @@ def _mesh(beam: Beam, features: list[float], n: int, points: Sequence[float]) ->
 
 
 class _Run:
-    def __init__(self, beam: Beam, model: LoadModel, step: float, n: int, points: Sequence[float]) -> None:
+    def __init__(self, beam: Beam, model: LoadModel, step: float, n: int, points: Sequence[float],
+                 quantities: tuple[LaneQuantity, ...] = ("sf", "bm")) -> None:
         import numpy as np
-        self.beam, self.model, self.step = beam, model, step
+        self.beam, self.model, self.step, self.quantities = beam, model, step, quantities
         self.span = float(beam.span)
         solver = solver_of(beam.with_loads([]))
         self.surface = Surface(solver, "the beam alone: ")
@@ -417,7 +435,9 @@ class _Run:
         at = np.array([s.x for s in self.sections])
         self.lines: dict[LaneQuantity, _Lines] = {}
         self.areas: dict[LaneQuantity, Areas] = {}
-        for q in ("sf", "bm"):
+        # The shear and the moment are always read: each is the other's coincident value.
+        read: tuple[LaneQuantity, ...] = ("sf", "bm", "d") if "d" in quantities else ("sf", "bm")
+        for q in read:
             left, right = self.surface.tensor(q, self.sections)
             self.lines[q] = _Lines(self.surface.features, left, right, at, self.span)
             self.areas[q] = areas(self.surface.lines(q, self.sections), len(self.sections))
@@ -437,7 +457,7 @@ class _Run:
 
     def envelope(self) -> CodeEnvelope:
         bands: dict[LaneQuantity, CodeBand] = {}
-        for q in ("sf", "bm"):
+        for q in self.quantities:
             results = [self._case(case, self.lines[q], self.areas[q], self._mask(case, q)) for case in self.model.cases]
             bands[q] = _combined(results)
         reactions: dict[str, CodeBand] = {}

@@ -398,7 +398,7 @@ class Surface:
                     rows.append(_refit(on_piece, a, b, lo, hi))
         return Lines(np.array(section_ids, dtype=np.intp), np.array(a_list), np.array(b_list), np.array(rows))
 
-    def tensor(self, q: Literal["sf", "bm"], sections: Sequence[Section]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+    def tensor(self, q: LaneQuantity, sections: Sequence[Section]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
         """Per section and piece between the beam's features, the line's ordinates at the
         piece's nodes (sections, pieces, 4): for the load left of the section, and for the
         load right of it (the same for a section outside the piece). Each is one cubic
@@ -410,6 +410,16 @@ class Surface:
         for p, (nodes, solves) in enumerate(zip(self.nodes, self.solved)):
             left_of[:, p, :] = np.array([solve.values(q, reads) for solve in solves]).T
         right_of = left_of.copy()
+        if q == "d":
+            # Inside its piece, a section's line is the deflected shape under a unit load
+            # there: one cubic either side of it, each carried over the whole piece.
+            for i, s in enumerate(sections):
+                p = inside[i]
+                if p >= 0:
+                    a, b = self.pieces[p]
+                    (_, _, on_left), (_, _, on_right) = self._deflection_sides(s.x, a, b)
+                    left_of[i, p], right_of[i, p] = _refit(on_left, a, s.x, a, b), _refit(on_right, s.x, b, a, b)
+            return left_of, right_of
         for p, (nodes, solves) in enumerate(zip(self.nodes, self.solved)):
             right = [(solve.values("bm", x), solve.values("sf", x)) for solve, x in zip(solves, nodes)]
             left = [(solve.values("bm", x, "left"), solve.values("sf", x, "left")) for solve, x in zip(solves, nodes)]

@@ -142,6 +142,7 @@ def test_lm1_lanes_follow_the_carriageway_width():
      "cases[0].clear[0]"),
     (lambda: codes.LoadModel("own", ("a",)).run(simple(5.0)), "cases[0]"),  # type: ignore[arg-type]
     (lambda: codes.hl93().run(simple(30.0), step=1e-3, n=2000), "step"),  # would fill memory
+    (lambda: codes.hl93().run(simple(30.0), quantities=["bm", "rotation"]), "quantities[1]"),  # not built
     (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1e308, 1e308), (1.0,))),)).run(simple(30.0)),
      "cases[0]"),  # overflows
 ])
@@ -241,3 +242,29 @@ def test_a_permanent_result_plus_a_code_envelope_shifts_its_values_and_keeps_who
     other_units = ft.Beam(span=65.0, E=3.6e7, I=2.9, supports=beam.supports, unit_names={"force": "N"})
     with pytest.raises(ft.ModelError, match="same units"):
         traffic.plus(other_units.with_loads([ft.UniformLoad(w=-1.0)]).solve())
+
+
+def test_the_deflection_of_a_code_model_is_the_vehicle_and_lane_driven_across():
+    beam = ft.Beam(span=65.0, E=3.6e7, I=2.9, hinges=[24.0],
+                   supports=[ft.Support.pin(0.0), ft.Support.roller(20.0), ft.Support.roller(45.0),
+                             ft.Support.roller(65.0)])
+    train = codes.Train((145.0, 145.0, 35.0), (4.3, 6.0))
+    model = codes.LoadModel("own", (codes.Case("truck and lane", train, 1.2, 9.3),))
+    points = [1.3 + 2.5 * k for k in range(26)]
+    env = model.run(beam, step=0.25, n=40, points=points, quantities=["bm", "d"])
+    moving = ft.moving_load(beam, ft.Vehicle(weights=[1.2 * w for w in train.weights], spacings=[4.3, 6.0]),
+                            step=0.25, n=40, points=points, lane=Lane(w=9.3)).envelope
+    band, scale = env.bands["d"], max(map(abs, moving.d.max + moving.d.min))
+    common = [x for x in set(env.x) & set(moving.x) if env.x.count(x) == 1]
+    assert len(common) > 20
+    for x in common:
+        e, m = env.x.index(x), moving.x.index(x)
+        assert (band.max[e], band.min[e]) == (pytest.approx(moving.d.max[m], abs=1e-9 * scale),
+                                              pytest.approx(moving.d.min[m], abs=1e-9 * scale))
+    # On a simple span: an axle and the lane at mid-span, PL^3/48EI + 5wL^4/384EI.
+    L, EI = 30.0, 3.0e7 * 0.4
+    one = codes.LoadModel("P", (codes.Case("P", codes.Train((100.0,)), lane=9.3),))
+    mid = one.run(simple(L), step=0.5, n=7, points=[L / 2], quantities=["d"])
+    assert mid.bands["d"].min[mid.x.index(L / 2)] == pytest.approx(
+        -(100.0 * L ** 3 / (48 * EI) + 5 * 9.3 * L ** 4 / (384 * EI)), rel=1e-12)
+    assert set(mid.coincident("d", "min")) == {"sf", "bm"}
