@@ -939,13 +939,14 @@ def _lane_terms(share: LaneShare, areas_of: Areas, zones: NDArray[np.float64]
     return (positive, negative) if share.w >= 0 else (negative, positive)
 
 
-def with_cleared_lane(envelope: Envelope, share: LaneShare, zone: Callable[[int], tuple[float, float]]
-                      ) -> LaneEnvelope:
+def with_cleared_lane(envelope: Envelope, share: LaneShare, zone: Callable[[int], tuple[float, float]],
+                      quantities: Sequence[Quantity]) -> LaneEnvelope:
     """The vehicle's envelope with the lane on the adverse parts of each line outside
     the clear zone around the vehicle: at each entry, over the positions, the largest
     (smallest) of the position's value plus the lane on the parts of the sign sought
     less those in that position's zone. Each position is solved again and read at
-    every entry as the band reads it; the lane's share is exact areas of the lines."""
+    every entry as the band reads it; the lane's share is exact areas of the lines.
+    The bands are `quantities`' (the envelope's own for those the lane leaves alone)."""
     import numpy as np
     from .envelopes import CHUNK
     members = envelope.members
@@ -953,7 +954,7 @@ def with_cleared_lane(envelope: Envelope, share: LaneShare, zone: Callable[[int]
     span = float(members.beam.span)
     zones = np.array([zone(k) for k in range(count)], dtype=np.float64).reshape(count, 2)
     entries = _Entries(envelope.x, span)
-    lane_bands = [q for q in LANE_QUANTITIES if q in envelope.bands]
+    lane_bands: list[LaneQuantity] = [q for q in LANE_QUANTITIES if q in quantities]
     folded = {q: _Folded(size) for q in lane_bands}
     reactions = {line: _Folded(1) for line in range(2 * len(envelope.reactions))}
     for base in range(0, count, CHUNK):
@@ -961,9 +962,11 @@ def with_cleared_lane(envelope: Envelope, share: LaneShare, zone: Callable[[int]
         solved = [members.solve(k) for k in block]
         with np.errstate(over="ignore", invalid="ignore"):  # an overflow is told by the finiteness check
             _fold_block(folded, reactions, entries, share, members, block, solved, zones)
-    bands: dict[Quantity, Band] = dict(envelope.bands)
-    for q, f in folded.items():
-        bands[q] = Band(f.hi.tolist(), f.lo.tolist(), f.hi_member.tolist(), f.lo_member.tolist())
+    bands: dict[Quantity, Band] = {}
+    for q in quantities:
+        f = folded.get(cast(LaneQuantity, q))  # None for a quantity the lane leaves alone
+        bands[q] = envelope.bands[q] if f is None else Band(f.hi.tolist(), f.lo.tolist(), f.hi_member.tolist(),
+                                                            f.lo_member.tolist())
     _check_finite(bands, share)
     ranges: list[ReactionRange] = []
     for k, item in enumerate(envelope.reactions):
@@ -1034,4 +1037,4 @@ def plus_lane(envelope: LaneEnvelope, members: Members) -> LaneEnvelope:
     zones = share.zones
     if zones is None:
         return with_lane(base, fresh)
-    return with_cleared_lane(base, fresh, lambda k: (float(zones[k][0]), float(zones[k][1])))
+    return with_cleared_lane(base, fresh, lambda k: (float(zones[k][0]), float(zones[k][1])), list(envelope.bands))

@@ -19,7 +19,7 @@ from .checks import MAX_COUNT, Checker, converted, is_number, shape
 from .envelopes import MERGE, Envelope, EnvelopeExtreme, build, check_reading
 from .equilibrium import scale_of
 from .errors import ModelError, Problem, show
-from .lanes import Lane, lane_share, with_cleared_lane, with_lane
+from .lanes import LANE_QUANTITIES, Lane, lane_share, with_cleared_lane, with_lane
 from .loads import IMPOSED, RawLoad, UniformLoad
 from .model import Beam, checked, solver_of
 from .result import QUANTITIES, Quantity
@@ -331,10 +331,14 @@ def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0
         raise ModelError(c.problems)
     members = VehicleMembers(beam, vehicle, step, start, directions, axle_points, "rotation" in quantities, lane)
     label = vehicle.name or "vehicle"
-    found = build(members, n=n, points=points, quantities=quantities, progress=progress, label=label)
+    cleared = lane is not None and lane.placement == "adverse" and lane.clearances is not None
+    # A cleared lane's bands are folded again from every position: the vehicle's alone are not
+    # read (the normal force without an axial load reads nothing): 1.13 s against 1.38 s measured.
+    vehicle_bands = ([q for q in quantities if q not in LANE_QUANTITIES] or ["nf"]) if cleared else quantities
+    found = build(members, n=n, points=points, quantities=vehicle_bands, progress=progress, label=label)
     if lane is not None and lane.placement == "adverse":
         supports = [(float(s.x), 1.0 if s.km != 0 else 0.0) for s in beam.supports]
         share = lane_share(solver_of(beam.with_loads([])), lane, found.x, supports)
-        found = with_lane(found, share) if lane.clearances is None else with_cleared_lane(found, share,
-                                                                                         members.clear_zone)
+        found = with_cleared_lane(found, share, members.clear_zone, quantities) if cleared \
+            else with_lane(found, share)
     return MovingLoad(found, members)
