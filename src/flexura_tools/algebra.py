@@ -30,7 +30,7 @@ from .moving import MovingLoad
 from .result import ALL_QUANTITIES, Quantity
 
 # What must agree for two envelopes (or an envelope and a result) to be of one beam.
-SAME_BEAM = ("span", "E", "I", "A", "G", "supports", "units", "unit_names")
+SAME_BEAM = ("span", "E", "I", "A", "G", "supports", "sections", "hinges", "units", "unit_names")
 
 
 @dataclass(frozen=True, slots=True)
@@ -219,7 +219,7 @@ def _same_beam(c: Checker, beam: Beam, other: Beam, path: str, against: str) -> 
     """The problems of combining results of two beams: every property that differs."""
     for key in SAME_BEAM:
         mine, theirs = getattr(other, key), getattr(beam, key)
-        if key == "supports":
+        if key in ("supports", "sections", "hinges"):
             mine, theirs = tuple(mine), tuple(theirs)
         elif key in ("units", "unit_names"):
             mine, theirs = dict(mine), dict(theirs)
