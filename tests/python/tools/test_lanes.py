@@ -158,10 +158,12 @@ def brute_cleared(moving, beam, read, parts, which, w=9.3):
     return max(values) if which == "max" else min(values)
 
 
-@pytest.mark.parametrize("quantity, x", [("bm", 7.3), ("bm", 20.0), ("bm", 31.1), ("sf", 7.3), ("sf", 52.9),
-                                         ("d", 31.1)])
-def test_adverse_lane_cleared_around_the_vehicle_is_each_position_solved_with_its_pieces(quantity, x):
-    beam, clear = spans(20.0, 25.0, 15.0), (2.0, 3.0)
+@pytest.mark.parametrize("beam, quantity, x", [
+    (spans(20.0, 25.0, 15.0), "bm", 7.3), (spans(20.0, 25.0, 15.0), "bm", 20.0), (spans(20.0, 25.0, 15.0), "bm", 31.1),
+    (spans(20.0, 25.0, 15.0), "sf", 7.3), (spans(20.0, 25.0, 15.0), "sf", 52.9), (spans(20.0, 25.0, 15.0), "d", 31.1),
+    (GERBER, "bm", 17.0), (GERBER, "d", 19.0)])
+def test_adverse_lane_cleared_around_the_vehicle_is_each_position_solved_with_its_pieces(beam, quantity, x):
+    clear = (2.0, 3.0)
     cleared = ft.moving_load(beam, TRUCK, step=1.0, lane=Lane(w=9.3, clearances=clear), points=[x])
     adverse = ft.moving_load(beam, TRUCK, step=1.0, lane=Lane(w=9.3), points=[x]).envelope
     env, e = cleared.envelope, cleared.envelope.x.index(x)
