@@ -158,7 +158,6 @@ class Areas:
                     total += _integral(c, a, b, lo, hi)
         return total
 
-
     def upto(self, x: NDArray[np.float64], sign: float) -> NDArray[np.float64]:
         """Per section (rows) the area of its line from the start of the beam to each of
         x (columns), over the parts where it has `sign` (0: all of it)."""
@@ -632,6 +631,7 @@ class LaneEnvelope(Envelope):
         entries, each with the entries to search from: where its value there is not
         below its value at the entries either side that also come within it."""
         import numpy as np
+
         from .envelopes import CHUNK
         sign = 1.0 if which == "max" else -1.0
         values = self.bands[q].max if which == "max" else self.bands[q].min
@@ -664,6 +664,7 @@ class LaneEnvelope(Envelope):
         import bisect
 
         import numpy as np
+
         from .extremes import find_peak
         share = self.share()
         assert share.solve is not None
@@ -948,6 +949,7 @@ def with_cleared_lane(envelope: Envelope, share: LaneShare, zone: Callable[[int]
     every entry as the band reads it; the lane's share is exact areas of the lines.
     The bands are `quantities`' (the envelope's own for those the lane leaves alone)."""
     import numpy as np
+
     from .envelopes import CHUNK
     members = envelope.members
     count, size = len(members), len(envelope.x)
@@ -987,6 +989,7 @@ def _cleared_at(members: Members, share: LaneShare, got: Areas, q: LaneQuantity,
     its own jumps and of the end of the beam for side "left", as Envelope.at()), plus
     the lane on the adverse parts outside its clear zone; the largest and smallest."""
     import numpy as np
+
     from .envelopes import CHUNK
     assert share.zones is not None
     span = float(members.beam.span)
