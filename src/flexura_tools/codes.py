@@ -23,7 +23,7 @@ on or back puts it.
 from __future__ import annotations
 
 import math
-from collections.abc import Sequence
+from collections.abc import Iterator, Sequence
 from dataclasses import dataclass, field, replace
 from typing import TYPE_CHECKING, Literal, cast
 
@@ -31,6 +31,7 @@ from .checks import Checker, is_number
 from .errors import ModelError, Problem, show
 from .lanes import Areas, LaneQuantity, Lines, Section, Surface, areas, outside
 from .model import Beam, Result, checked, solver_of
+from .loads import RawLoad
 from .moving import Direction
 
 if TYPE_CHECKING:
@@ -203,11 +204,26 @@ class CodeEnvelope:
         return out
 
     def extremes(self) -> dict[LaneQuantity, CodeExtreme]:
-        """Per quantity the mesh's largest and smallest value (the leftmost of equal ones)."""
+        """Per quantity the largest and smallest value over the beam, refined between mesh
+        positions (to 1e-9 of the span, never below the mesh's own value; of equal ones
+        the leftmost). The front axle stays on the step grid. Every position whose
+        value comes within a margin of the top at mesh entries near it (the margin
+        that bounds how far a fixed load can rise between mesh positions, as in
+        Envelope.extremes()) is solved as a beam with the axles counted at that entry
+        (relieving ones left out), its free axle and second train where they stand,
+        and the lane on the entry's adverse parts less its clear zone, and searched
+        exactly between the mesh positions either side (for a hogging case, where a
+        uniform load still hogs the beam). The peak found is read again as the
+        envelope reads any section (every case and position, the axles, free spacing,
+        second train and lane decided there), and that governing arrangement is
+        solved and searched again until the peak stays put: the value reported is
+        the envelope's at its place, with what gives it there."""
+        assert self.reader is not None
         out: dict[LaneQuantity, CodeExtreme] = {}
         for q, band in self.bands.items():
-            i, j = band.max.index(max(band.max)), band.min.index(min(band.min))
-            out[q] = CodeExtreme(band.max[i], self.x[i], band.max_by[i], band.min[j], self.x[j], band.min_by[j])
+            (top, x_top, by_top), (bottom, x_bottom, by_bottom) = (self.reader.peak(q, band, which, self.fixed)
+                                                                   for which in ("max", "min"))
+            out[q] = CodeExtreme(top, x_top, by_top, bottom, x_bottom, by_bottom)
         return out
 
     def lane_parts(self, q: LaneQuantity, which: Which, entry: int) -> list[tuple[float, float]]:
@@ -430,6 +446,8 @@ class _Run:
         self.beam, self.model, self.step, self.quantities = beam, model, step, quantities
         self.span = float(beam.span)
         solver = solver_of(beam.with_loads([]))
+        self.solver = solver
+        self.bands: dict[LaneQuantity, CodeBand] | None = None
         self.surface = Surface(solver, "the beam alone: ")
         self.x, self.sections = _mesh(beam, self.surface.features, n, points)
         at = np.array([s.x for s in self.sections])
@@ -450,8 +468,9 @@ class _Run:
         # Where a uniform load on the whole beam hogs it, between points of contraflexure:
         # the hogging cases' sections. A stretch reaching a free end (an overhang) has
         # no point of contraflexure on that side and is left out.
-        uniform = solver.solve([("udl", [-1.0, 0.0, self.span, 90.0])], name="a uniform load: ")
-        self.hogging = _between_contraflexures(uniform.values("bm", [s.read for s in self.sections]),
+        self.uniform = solver.solve([("udl", [-1.0, 0.0, self.span, 90.0])], name="a uniform load: ")
+        self.mesh_moments = self.uniform.values("bm", [s.read for s in self.sections])
+        self.hogging = _between_contraflexures(self.mesh_moments,
                                                {float(s.x) for s in beam.supports}, self.x, self.span)
         self.interior = np.array([0 < float(s.x) < self.span for s in self.supports])
 
@@ -469,7 +488,207 @@ class _Run:
             label = support.label or f"{float(support.x):g}"
             reactions[label] = CodeBand([combined.max[k]], [combined.min[k]], [combined.max_by[k]], [combined.min_by[k]])
         lane = next((case.lane for case in self.model.cases if case.lane), 1.0)
+        self.bands = bands
         return CodeEnvelope(self.model.name, self.x, bands, reactions, self.areas, 1.0 if lane >= 0 else -1.0, self)
+
+    def lines_at(self, q: LaneQuantity, sections: Sequence[Section]) -> tuple[_Lines, Areas]:
+        """q's lines and their areas at any sections."""
+        import numpy as np
+        left, right = self.surface.tensor(q, sections)
+        at = np.array([s.x for s in sections])
+        return (_Lines(self.surface.features, left, right, at, self.span),
+                areas(self.surface.lines(q, sections), len(sections)))
+
+    def hogging_at(self, xs: Sequence[float]) -> NDArray[np.bool_]:
+        """Where a uniform load on the whole beam hogs it between points of contraflexure,
+        at any positions: hogging there and not on a run of the mesh left out (one that
+        reaches a free end)."""
+        import bisect
+
+        import numpy as np
+        moments = self.uniform.values("bm", list(xs))
+        out = np.zeros(len(xs), dtype=bool)
+        for i, (x, m) in enumerate(zip(xs, moments)):
+            left = max(bisect.bisect_right(self.x, x) - 1, 0)
+            right = min(bisect.bisect_left(self.x, x), len(self.x) - 1)
+            overhang = any(self.mesh_moments[e] < 0 and not self.hogging[e] for e in (left, right))
+            out[i] = m < 0 and not overhang
+        return out
+
+    def _masks(self, q: LaneQuantity, hogging: NDArray[np.bool_]) -> dict[Applies, tuple[NDArray[np.bool_], NDArray[np.bool_]] | None]:
+        import numpy as np
+        none = np.zeros(len(hogging), dtype=bool)
+        return {"all": None, "hogging": (none, hogging) if q == "bm" else (none, none)}
+
+    def band_at(self, q: LaneQuantity, xs: Sequence[float]) -> tuple[CodeBand, _Lines, Areas]:
+        """The envelope of every case at sections anywhere (each read just right of its
+        place), with the lines and areas read there."""
+        lines, found = self.lines_at(q, [Section(x, x) for x in xs])
+        masks = self._masks(q, self.hogging_at(xs))
+        return _combined([self._case(case, lines, found, masks[case.applies]) for case in self.model.cases]), lines, found
+
+    def peak(self, q: LaneQuantity, band: CodeBand, which: Which,
+             fixed: Sequence[tuple[SolvedBeam, float]]) -> tuple[float, float, Governing]:
+        """The band's max (min) over the beam, what gives it and where (see CodeEnvelope.extremes)."""
+        from .envelopes import MARGIN
+        sign = 1.0 if which == "max" else -1.0
+        values, governing = (band.max, band.max_by) if which == "max" else (band.min, band.min_by)
+        signed = [sign * v for v in values]
+        top = max(signed)
+        e = signed.index(top)
+        scale = max(max(map(abs, band.max)), max(map(abs, band.min)))
+        gap = max(b - a for a, b in zip(self.x, self.x[1:]))
+        shortest = min(b - a for a, b in self.beam.spans())
+        margin = min(1.0, max(MARGIN, 4 * gap / shortest))  # point loads between mesh positions: linear in the gap
+        tasks = self._reaching(q, sign, top - margin * scale)
+        peaks = [(top, self.x[e], governing[e])] + self._search(q, sign, tasks, fixed)
+        best = max(p[0] for p in peaks)
+        value, x, by = min((p for p in peaks if p[0] >= best - 1e-12 * scale), key=lambda p: p[1])
+        return sign * max(value, top), x, by
+
+    def _reaching(self, q: LaneQuantity, sign: float, least: float) -> list[tuple[int, Governing]]:
+        """Every position (of every case and direction) whose value comes within `least`
+        (signed) at mesh entries, with the entries to search from: where its value is
+        not below its value at the entries either side that also come within it."""
+        import numpy as np
+        values = self.bands_of(q, sign)
+        near = [e for e, v in enumerate(values) if sign * v >= least]
+        lines, found = self.lines_at(q, [self.sections[e] for e in near])
+        masks = self._masks(q, self.hogging[near])
+        tasks: list[tuple[int, Governing]] = []
+        for case in self.model.cases:
+            mask = masks[case.applies]
+            applies = np.ones(len(near), dtype=bool) if mask is None else mask[0 if sign > 0 else 1]
+            for ways in self._positions(case, lines, found):
+                rows = np.where(applies[:, None], sign * ways.effect[sign], -np.inf)
+                reached = rows >= least
+                for j in np.flatnonzero(reached.any(axis=0)):
+                    column = {near[i]: float(rows[i, j]) for i in np.flatnonzero(reached[:, j])}
+                    tasks += [(e, ways.governing(self, case, sign, near.index(e), int(j))) for e, v in column.items()
+                              if v >= column.get(e - 1, -math.inf) and v >= column.get(e + 1, -math.inf)]
+        return tasks
+
+    def bands_of(self, q: LaneQuantity, sign: float) -> list[float]:
+        assert self.bands is not None
+        return self.bands[q].max if sign > 0 else self.bands[q].min
+
+    def _search(self, q: LaneQuantity, sign: float, tasks: Sequence[tuple[int, Governing]],
+                fixed: Sequence[tuple[SolvedBeam, float]]) -> list[tuple[float, float, Governing]]:
+        """For each (entry, arrangement), the largest signed value between the mesh
+        positions either side of the entry: the arrangement solved with its loads as
+        counted at the entry and searched exactly, the peak read again as the envelope
+        reads it, and its governing arrangement searched in turn until the peak stays
+        put (each round's value the envelope's at its place, never below the round
+        before); the rounds of all tasks read the envelope in one call."""
+        import bisect
+
+        from .extremes import find_peak, samples_for
+        positions = sorted(set(self.x))
+        count = samples_for(2)
+        windows: list[tuple[float, float]] = []
+        context: list[tuple[Governing, _Lines, Areas, int]] = []
+        lines, found = self.lines_at(q, [self.sections[e] for e, _ in tasks])
+        for i, (e, by) in enumerate(tasks):
+            k = bisect.bisect_left(positions, self.x[e])
+            a, b = positions[max(k - 1, 0)], positions[min(k + 1, len(positions) - 1)]
+            if self.model.cases[by.case_index].applies == "hogging":
+                a, b = self._hogging_window(a, self.x[e], b)
+            windows.append((a, b))
+            context.append((by, lines, found, i))
+        best: list[tuple[float, float, Governing]] = [(-math.inf, math.nan, by) for _, by in tasks]
+        active = list(range(len(tasks)))
+        mesh = set(self.x)
+        for _ in range(6):
+            if not active:
+                break
+            xs: list[float] = []
+            for t in active:
+                loads, features = self._loads(q, sign, *context[t])
+                solved = self.solver.solve(loads, name="a code model's arrangement: ")
+                a, b = windows[t]
+                inside = sorted({x for x in features if a < x < b})
+
+                def read(at: list[float], solved: SolvedBeam = solved) -> list[float]:
+                    return solved.values(q, at)
+                xs.append(find_peak(read, [a, *inside, b], sign, count, self.span)[1])
+            fresh = [x for x in xs if x not in mesh]
+            if not fresh:
+                break
+            band, lines, found = self.band_at(q, fresh)
+            added = [math.fsum(factor * solved.values(q, x) for solved, factor in fixed) for x in fresh]
+            still: list[int] = []
+            for t, x in zip(active, xs):
+                if x in mesh:  # a window's end: the mesh holds it
+                    continue
+                i = fresh.index(x)
+                value = sign * ((band.max if sign > 0 else band.min)[i] + added[i])
+                if value < best[t][0]:  # rounding only: the previous round stands
+                    continue
+                by = (band.max_by if sign > 0 else band.min_by)[i]
+                moved = math.isnan(best[t][1]) or abs(x - best[t][1]) > 1e-12 * self.span
+                best[t] = (value, x, by)
+                if moved:
+                    context[t] = (by, lines, found, i)
+                    still.append(t)
+            active = still
+        return [p for p in best if not math.isnan(p[1])]
+
+    def _hogging_window(self, a: float, at: float, b: float) -> tuple[float, float]:
+        """The part of [a, b] around `at` (a hogging entry) where a uniform load still hogs
+        the beam: each end where it sags moved in to the point of contraflexure."""
+        def hogs(x: float) -> bool:
+            return bool(self.uniform.values("bm", x) < 0)
+
+        def inward(out: float, inner: float) -> float:
+            for _ in range(200):
+                mid = 0.5 * (out + inner)
+                if abs(inner - out) <= 1e-13 * self.span or not min(out, inner) < mid < max(out, inner):
+                    break
+                out, inner = (out, mid) if hogs(mid) else (mid, inner)
+            return inner
+        return (a if hogs(a) else inward(a, at)), (b if hogs(b) else inward(b, at))
+
+    def _loads(self, q: LaneQuantity, sign: float, by: Governing, lines: _Lines, found: Areas,
+               i: int) -> tuple[list[RawLoad], list[float]]:
+        """An arrangement's loads as counted at section i of lines (relieving axles left
+        out, the lane on the adverse parts there less the clear zone, the trailing load),
+        and where they start and end."""
+        case = self.model.cases[by.case_index]
+        loads: list[RawLoad] = []
+        features: list[float] = []
+        for x, weight, side in by.axles:
+            if side == 0.0:  # the worse of the two sides
+                side = max((-1.0, 1.0), key=lambda h: sign * weight * lines.at_section(i, x, h))
+            if case.train.neglect_relieving and not sign * weight * lines.at_section(i, x, side) > 0:
+                continue
+            if 0.0 <= x <= self.span:
+                loads.append(("point", [-weight, x, 90.0]))
+                features.append(x)
+        for w, stretches in self._distributed(case, by, found, i, sign):
+            for lo, hi in stretches:
+                if hi > lo:
+                    loads.append(("udl", [-w, lo, hi, 90.0]))
+                    features += [lo, hi]
+        return loads, features
+
+    def _distributed(self, case: Case, by: Governing, found: Areas, i: int,
+                     sign: float) -> list[tuple[float, list[tuple[float, float]]]]:
+        """The lane (on section i's adverse parts, less the clear zone) and the trailing
+        load of an arrangement: each per length with its stretches."""
+        back = -1.0 if by.direction == "forward" else 1.0
+        length = math.fsum(case.train.spacings)
+        out: list[tuple[float, list[tuple[float, float]]]] = []
+        if case.lane:
+            stretches = found.parts(i, sign if case.lane > 0 else -sign)
+            if case.clear is not None:
+                behind, ahead = case.clear
+                ends = (by.front - back * ahead, by.front + back * (length + behind))
+                stretches = outside(stretches, min(ends), max(ends))
+            out.append((case.lane, stretches))
+        if case.trailing:
+            start = by.front + back * (length + case.trailing_gap)
+            out.append((case.trailing, [(0.0, min(start, self.span)) if back < 0 else (max(start, 0.0), self.span)]))
+        return out
 
     def reading(self, q: LaneQuantity, other: LaneQuantity, which: Which, e: int, governing: Governing) -> float:
         """`other` at entry e under the arrangement that gives q's max (min) there."""
@@ -483,19 +702,8 @@ class _Run:
             if case.train.neglect_relieving and not sign * weight * sought.at_section(e, x, side) > 0:
                 continue
             total += weight * read.at_section(e, x, side)
-        back = -1.0 if governing.direction == "forward" else 1.0
-        length = math.fsum(case.train.spacings)
-        if case.lane:
-            stretches = self.areas[q].parts(e, sign if case.lane > 0 else -sign)
-            if case.clear is not None:
-                behind, ahead = case.clear
-                ends = (governing.front - back * ahead, governing.front + back * (length + behind))
-                stretches = outside(stretches, min(ends), max(ends))
-            total += case.lane * self.areas[other].over(e, stretches)
-        if case.trailing:
-            start = governing.front + back * (length + case.trailing_gap)
-            behind_train = (0.0, start) if back < 0 else (start, self.span)
-            total += case.trailing * self.areas[other].over(e, [behind_train])
+        for w, stretches in self._distributed(case, governing, self.areas[q], e, sign):
+            total += w * self.areas[other].over(e, stretches)
         return total
 
     def _mask(self, case: Case, q: LaneQuantity) -> tuple[NDArray[np.bool_], NDArray[np.bool_]] | None:
@@ -509,73 +717,18 @@ class _Run:
     def _case(self, case: Case, lines: _Lines, lane_areas: Areas,
               mask: tuple[NDArray[np.bool_], NDArray[np.bool_]] | None) -> _Result:
         import numpy as np
-        train = case.train
-        weights = np.array(train.weights) * case.axle_factor
-        offsets = np.array(train.offsets())
-        fixed = weights[:-1] if train.free else weights
-        fixed_offsets = offsets[:-1] if train.free else offsets
-        length = _length(case)
-        count = math.floor((self.span + length) / self.step + 1e-9) + 1
-        k = np.arange(count)
         sections = len(lines.at)
-        window = lines.candidates() if train.free else None
         sides: tuple[tuple[Which, float], ...] = (("max", 1.0), ("min", -1.0))
         top = {sign: np.full(sections, -np.inf) for _, sign in sides}
         top_by = {sign: [Governing(case.name, "forward", 0.0)] * sections for _, sign in sides}
-        # Where an axle (or a free axle's window end) stands exactly on a section or a
-        # feature, the train a hair further on differs: only those positions are read
-        # again for that side (the others are the same; half the reading measured).
-        special = np.union1d(lines.at.reshape(-1), lines.bp)
-        special = special[~np.isnan(special)]
-        for direction in ("forward", "backward"):
-            front: NDArray[np.float64] = (k * self.step if direction == "forward"
-                                          else self.span - k * self.step).astype(np.float64)
-            back = -1.0 if direction == "forward" else 1.0
-            reach = fixed_offsets if not train.free else np.concatenate(
-                [fixed_offsets, offsets[-2:-1] + np.array(train.free)])
-            touching = np.flatnonzero(np.isin(front[:, None] + back * reach[None, :], special).any(axis=1))
-            effect = {sign: np.full((sections, count), -np.inf) for _, sign in sides}
-            hairs = {sign: np.full((sections, count), -1.0) for _, sign in sides}
-            places = {sign: np.zeros((sections, count)) for _, sign in sides}
-            seconds = {sign: np.full((sections, count), -1, dtype=np.int_) for _, sign in sides}
-            first: dict[float, tuple[NDArray[np.float64], NDArray[np.float64]]] = {}
-            for hair in (-1.0, 1.0):
-                columns = np.arange(count) if hair < 0 else touching
-                value = {sign: first[sign][0].copy() if hair > 0 else np.zeros((sections, count)) for _, sign in sides}
-                place = {sign: first[sign][1].copy() if hair > 0 else np.zeros((sections, count)) for _, sign in sides}
-                for block in range(0, len(columns), _BLOCK):
-                    part = columns[block:block + _BLOCK]
-                    axles = front[part, None] + back * fixed_offsets[None, :]
-                    ordinates = lines.values(axles, hair) * fixed[None, None, :]
-                    for _, sign in sides:
-                        kept = np.maximum(sign * ordinates, 0.0) * sign if train.neglect_relieving else ordinates
-                        value[sign][:, part] = kept.sum(axis=2)
-                        if train.free and window is not None:
-                            extra, place[sign][:, part] = self._free(train, lines, window, front[part], back,
-                                                                     weights[-1], sign, hair, offsets[-2])
-                            value[sign][:, part] += extra
-                if hair < 0:
-                    first = {sign: (value[sign].copy(), place[sign].copy()) for _, sign in sides}
-                for _, sign in sides:
-                    total, second = value[sign], np.full((sections, count), -1, dtype=np.int_)
-                    if case.headway is not None:  # the second train's axles; the lane once
-                        gap = math.ceil((math.fsum(train.spacings) + case.headway) / self.step - 1e-9)
-                        total, second = _two_trains(total, sign, gap)
-                    total = total + self._lane(case, lane_areas, lines, front, back, train, sign)
-                    better = (sign * total > sign * effect[sign]) | np.isinf(effect[sign])
-                    effect[sign] = np.where(better, total, effect[sign])
-                    hairs[sign] = np.where(better, hair, hairs[sign])
-                    places[sign] = np.where(better, place[sign], places[sign])
-                    seconds[sign] = np.where(better, second, seconds[sign])
+        for ways in self._positions(case, lines, lane_areas):
             for _, sign in sides:
-                signed = sign * effect[sign]
+                signed = sign * ways.effect[sign]
                 where = signed.argmax(axis=1)
                 got = signed[np.arange(sections), where]
                 for i in np.flatnonzero(got > top[sign]):
                     top[sign][i] = got[i]
-                    j = int(where[i])
-                    top_by[sign][i] = self._governing(case, direction, front, j, float(hairs[sign][i, j]),
-                                                      float(places[sign][i, j]), int(seconds[sign][i, j]))
+                    top_by[sign][i] = ways.governing(self, case, sign, int(i), int(where[i]))
         if not all(np.isfinite(top[sign]).all() for _, sign in sides):
             raise ModelError([Problem(f"cases[{self.model.cases.index(case)}]",
                                       f"({case.name}) its effect overflows a double: give smaller loads")])
@@ -586,6 +739,70 @@ class _Run:
                 value_of = np.where(mask[0] if which == "max" else mask[1], value_of, np.nan)
             best[which] = (value_of, top_by[sign])
         return _Result(best["max"][0], best["min"][0], best["max"][1], best["min"][1])
+
+    def _positions(self, case: Case, lines: _Lines, lane_areas: Areas) -> Iterator[_Ways]:
+        """Per direction, the case's value at every section (rows) for every position of
+        its front axle on the step grid (columns), for the max and for the min."""
+        import numpy as np
+        train = case.train
+        weights = np.array(train.weights) * case.axle_factor
+        offsets = np.array(train.offsets())
+        fixed = weights[:-1] if train.free else weights
+        fixed_offsets = offsets[:-1] if train.free else offsets
+        length = _length(case)
+        count = math.floor((self.span + length) / self.step + 1e-9) + 1
+        k = np.arange(count)
+        sections = len(lines.at)
+        window = lines.candidates() if train.free else None
+        signs = (1.0, -1.0)
+        # Where an axle (or a free axle's window end) stands exactly on a section or a
+        # feature, the train a hair further on differs: only those positions are read
+        # again for that side (the others are the same; half the reading measured).
+        special = np.union1d(lines.at.reshape(-1), lines.bp)
+        special = special[~np.isnan(special)]
+        directions: tuple[Direction, ...] = ("forward", "backward")
+        for direction in directions:
+            front: NDArray[np.float64] = (k * self.step if direction == "forward"
+                                          else self.span - k * self.step).astype(np.float64)
+            back = -1.0 if direction == "forward" else 1.0
+            reach = fixed_offsets if not train.free else np.concatenate(
+                [fixed_offsets, offsets[-2:-1] + np.array(train.free)])
+            touching = np.flatnonzero(np.isin(front[:, None] + back * reach[None, :], special).any(axis=1))
+            ways = _Ways(direction, front,
+                         {sign: np.full((sections, count), -np.inf) for sign in signs},
+                         {sign: np.full((sections, count), -1.0) for sign in signs},
+                         {sign: np.zeros((sections, count)) for sign in signs},
+                         {sign: np.full((sections, count), -1, dtype=np.int_) for sign in signs})
+            first: dict[float, tuple[NDArray[np.float64], NDArray[np.float64]]] = {}
+            for hair in (-1.0, 1.0):
+                columns = np.arange(count) if hair < 0 else touching
+                value = {sign: first[sign][0].copy() if hair > 0 else np.zeros((sections, count)) for sign in signs}
+                place = {sign: first[sign][1].copy() if hair > 0 else np.zeros((sections, count)) for sign in signs}
+                for block in range(0, len(columns), _BLOCK):
+                    part = columns[block:block + _BLOCK]
+                    axles = front[part, None] + back * fixed_offsets[None, :]
+                    ordinates = lines.values(axles, hair) * fixed[None, None, :]
+                    for sign in signs:
+                        kept = np.maximum(sign * ordinates, 0.0) * sign if train.neglect_relieving else ordinates
+                        value[sign][:, part] = kept.sum(axis=2)
+                        if train.free and window is not None:
+                            extra, place[sign][:, part] = self._free(train, lines, window, front[part], back,
+                                                                     weights[-1], sign, hair, offsets[-2])
+                            value[sign][:, part] += extra
+                if hair < 0:
+                    first = {sign: (value[sign].copy(), place[sign].copy()) for sign in signs}
+                for sign in signs:
+                    total, second = value[sign], np.full((sections, count), -1, dtype=np.int_)
+                    if case.headway is not None:  # the second train's axles; the lane once
+                        gap = math.ceil((math.fsum(train.spacings) + case.headway) / self.step - 1e-9)
+                        total, second = _two_trains(total, sign, gap)
+                    total = total + self._lane(case, lane_areas, lines, front, back, train, sign)
+                    better = (sign * total > sign * ways.effect[sign]) | np.isinf(ways.effect[sign])
+                    ways.effect[sign] = np.where(better, total, ways.effect[sign])
+                    ways.hairs[sign] = np.where(better, hair, ways.hairs[sign])
+                    ways.places[sign] = np.where(better, place[sign], ways.places[sign])
+                    ways.seconds[sign] = np.where(better, second, ways.seconds[sign])
+            yield ways
 
     def _governing(self, case: Case, direction: Direction, front: NDArray[np.float64], j: int, hair: float,
                    place: float, second: int) -> Governing:
@@ -717,6 +934,26 @@ class _Result:
     min: NDArray[np.float64]
     max_by: list[Governing]
     min_by: list[Governing]
+
+
+@dataclass(frozen=True)
+class _Ways:
+    """One direction's positions of a case: the front axle's, and per sign sought (1 the
+    max, -1 the min) the value at each section for each position, on which side of a
+    section an axle on it counts, the free axle's place and the second train's position
+    (an index of front; -1 none)."""
+
+    direction: Direction
+    front: NDArray[np.float64]
+    effect: dict[float, NDArray[np.float64]]
+    hairs: dict[float, NDArray[np.float64]]
+    places: dict[float, NDArray[np.float64]]
+    seconds: dict[float, NDArray[np.int_]]
+
+    def governing(self, run: _Run, case: Case, sign: float, i: int, j: int) -> Governing:
+        """What gives section i's value with the front axle at front[j]."""
+        return run._governing(case, self.direction, self.front, j, float(self.hairs[sign][i, j]),  # pyright: ignore[reportPrivateUsage]
+                              float(self.places[sign][i, j]), int(self.seconds[sign][i, j]))
 
 
 def _combined(results: Sequence[_Result]) -> CodeBand:

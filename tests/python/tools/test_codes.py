@@ -268,3 +268,39 @@ def test_the_deflection_of_a_code_model_is_the_vehicle_and_lane_driven_across():
     assert mid.bands["d"].min[mid.x.index(L / 2)] == pytest.approx(
         -(100.0 * L ** 3 / (48 * EI) + 5 * 9.3 * L ** 4 / (384 * EI)), rel=1e-12)
     assert set(mid.coincident("d", "min")) == {"sf", "bm"}
+
+
+@pytest.mark.parametrize("train, at, moment", [
+    (codes.Train((100.0,)), 5.0, 250.0),  # PL/4 at mid-span
+    (codes.Train((100.0, 100.0), (1.2,)), 4.7, 100.0 * 4.7 * 9.4 / 10),  # under an axle, (2L - d)/4 from the end
+], ids=["axle", "tandem"])
+def test_extremes_find_a_peak_the_mesh_misses(train, at, moment):
+    env = codes.LoadModel("v", (codes.Case("v", train),)).run(simple(10.0), step=0.1, n=3)
+    bm = env.extremes()["bm"]
+    assert max(env.bands["bm"].max) < moment - 10.0  # the mesh (0, 3.33, 6.67, 10) misses it
+    assert bm.max == pytest.approx(moment, rel=1e-12)
+    assert bm.x_max == pytest.approx(at, abs=1e-9 * 10)
+    assert min(abs(x - bm.x_max) for x, _, _ in bm.max_by.axles) < 1e-9
+
+
+@pytest.mark.parametrize("model, beam", [
+    (codes.hl93(), two_spans(20.0)),  # free spacing, relieving axles, two trucks where hogging
+    (codes.lm71(), two_spans(20.0)),  # a cleared lane
+    (codes.cooper(), simple(12.0)),  # a trailing load
+], ids=["hl93", "lm71", "cooper"])
+def test_each_refined_extreme_is_the_envelope_at_its_place_and_beats_a_dense_mesh(model, beam):
+    env = model.run(beam, step=0.25, n=12)
+    dense = model.run(beam, step=0.25, n=240)
+    for q, found in env.extremes().items():
+        scale = max(map(abs, dense.bands[q].max + dense.bands[q].min))
+        for value, x, by, which in ((found.max, found.x_max, found.max_by, "max"),
+                                    (found.min, found.x_min, found.min_by, "min")):
+            sign = 1.0 if which == "max" else -1.0
+            assert sign * value >= sign * getattr(dense.extremes()[q], which) - 1e-9 * scale
+            at = model.run(beam, step=0.25, n=12, points=[x])
+            band = at.bands[q]
+            values, governing = (band.max, band.max_by) if which == "max" else (band.min, band.min_by)
+            # Either side of a support: the one that holds it.
+            e = min((k for k, p in enumerate(at.x) if p == x), key=lambda k: abs(values[k] - value))
+            assert values[e] == pytest.approx(value, abs=1e-9 * scale)
+            assert governing[e].case == by.case
