@@ -544,6 +544,11 @@ class _Run:
         peaks = [(top, self.x[e], governing[e])] + self._search(q, sign, tasks, fixed)
         best = max(p[0] for p in peaks)
         value, x, by = min((p for p in peaks if p[0] >= best - 1e-12 * scale), key=lambda p: p[1])
+        if x not in self.x:  # the envelope there, every case and position: another may give it
+            band, _, _ = self.band_at(q, [x])
+            read = sign * ((band.max if sign > 0 else band.min)[0] + math.fsum(f * s.values(q, x) for s, f in fixed))
+            if read > value:
+                value, by = read, (band.max_by if sign > 0 else band.min_by)[0]
         return sign * max(value, top), x, by
 
     def _reaching(self, q: LaneQuantity, sign: float, least: float) -> list[tuple[int, Governing]]:
@@ -611,27 +616,57 @@ class _Run:
                 def read(at: list[float], solved: SolvedBeam = solved) -> list[float]:
                     return solved.values(q, at)
                 xs.append(find_peak(read, [a, *inside, b], sign, count, self.span)[1])
-            fresh = [x for x in xs if x not in mesh]
-            if not fresh:
-                break
-            band, lines, found = self.band_at(q, fresh)
-            added = [math.fsum(factor * solved.values(q, x) for solved, factor in fixed) for x in fresh]
+            fresh = [(t, x, context[t][0]) for t, x in zip(active, xs) if x not in mesh]  # a window's end: the mesh's
             still: list[int] = []
-            for t, x in zip(active, xs):
-                if x in mesh:  # a window's end: the mesh holds it
+            for (t, x, _), (value, by, there) in zip(fresh, self._own(q, sign, fresh)):
+                value += math.fsum(factor * solved.values(q, x) for solved, factor in fixed)
+                if there is None or not sign * value >= best[t][0]:  # rounding only, or not where the case applies
                     continue
-                i = fresh.index(x)
-                value = sign * ((band.max if sign > 0 else band.min)[i] + added[i])
-                if value < best[t][0]:  # rounding only: the previous round stands
-                    continue
-                by = (band.max_by if sign > 0 else band.min_by)[i]
                 moved = math.isnan(best[t][1]) or abs(x - best[t][1]) > 1e-12 * self.span
-                best[t] = (value, x, by)
+                best[t] = (sign * value, x, by)
                 if moved:
-                    context[t] = (by, lines, found, i)
+                    context[t] = (by, *there)
                     still.append(t)
             active = still
         return [p for p in best if not math.isnan(p[1])]
+
+    def _own(self, q: LaneQuantity, sign: float, items: Sequence[tuple[int, float, Governing]]
+             ) -> list[tuple[float, Governing, tuple[_Lines, Areas, int] | None]]:
+        """Each (task, x, arrangement): the value at x of the arrangement's case with its
+        front axle where it stands (its axles, free spacing, second train and lane
+        decided at x; -inf times sign where the case does not apply there), what gives
+        it, and the lines at x with x's row. Read per case and direction at once."""
+        import numpy as np
+        out: list[tuple[float, Governing, tuple[_Lines, Areas, int] | None]] = [
+            (-sign * math.inf, by, None) for _, _, by in items]
+        groups: dict[int, list[int]] = {}
+        for n, (_, _, by) in enumerate(items):
+            groups.setdefault(by.case_index, []).append(n)
+        for index, members in groups.items():
+            case = self.model.cases[index]
+            xs = [items[n][1] for n in members]
+            lines, found = self.lines_at(q, [Section(x, x) for x in xs])
+            mask = self._masks(q, self.hogging_at(xs))[case.applies]
+            wanted: dict[Direction, list[int]] = {}
+            columns = [self._column(case, by) for _, _, by in (items[n] for n in members)]
+            for (_, _, by), column in zip((items[n] for n in members), columns):
+                wanted.setdefault(by.direction, []).append(column)
+            only = {d: np.array(sorted(set(c))) for d, c in wanted.items()}
+            for ways in self._positions(case, lines, found, only):
+                grid = only[ways.direction] if case.headway is None else np.arange(len(ways.front))
+                for row, (n, column) in enumerate(zip(members, columns)):
+                    if items[n][2].direction != ways.direction:
+                        continue
+                    if mask is not None and not mask[0 if sign > 0 else 1][row]:
+                        continue
+                    j = int(np.searchsorted(grid, column))
+                    out[n] = (float(ways.effect[sign][row, j]), ways.governing(self, case, sign, row, j),
+                              (lines, found, row))
+        return out
+
+    def _column(self, case: Case, by: Governing) -> int:
+        """The index of an arrangement's front axle on its direction's step grid."""
+        return round((by.front if by.direction == "forward" else self.span - by.front) / self.step)
 
     def _hogging_window(self, a: float, at: float, b: float) -> tuple[float, float]:
         """The part of [a, b] around `at` (a hogging entry) where a uniform load still hogs
@@ -740,9 +775,12 @@ class _Run:
             best[which] = (value_of, top_by[sign])
         return _Result(best["max"][0], best["min"][0], best["max"][1], best["min"][1])
 
-    def _positions(self, case: Case, lines: _Lines, lane_areas: Areas) -> Iterator[_Ways]:
+    def _positions(self, case: Case, lines: _Lines, lane_areas: Areas,
+                   only: dict[Direction, NDArray[np.int_]] | None = None) -> Iterator[_Ways]:
         """Per direction, the case's value at every section (rows) for every position of
-        its front axle on the step grid (columns), for the max and for the min."""
+        its front axle on the step grid (columns), for the max and for the min; `only`:
+        the directions and positions wanted (a second train's case reads them all, its
+        second train standing anywhere behind)."""
         import numpy as np
         train = case.train
         weights = np.array(train.weights) * case.axle_factor
@@ -750,8 +788,7 @@ class _Run:
         fixed = weights[:-1] if train.free else weights
         fixed_offsets = offsets[:-1] if train.free else offsets
         length = _length(case)
-        count = math.floor((self.span + length) / self.step + 1e-9) + 1
-        k = np.arange(count)
+        every = np.arange(math.floor((self.span + length) / self.step + 1e-9) + 1)
         sections = len(lines.at)
         window = lines.candidates() if train.free else None
         signs = (1.0, -1.0)
@@ -762,6 +799,10 @@ class _Run:
         special = special[~np.isnan(special)]
         directions: tuple[Direction, ...] = ("forward", "backward")
         for direction in directions:
+            if only is not None and direction not in only:
+                continue
+            k = every if only is None or case.headway is not None else only[direction]
+            count = len(k)
             front: NDArray[np.float64] = (k * self.step if direction == "forward"
                                           else self.span - k * self.step).astype(np.float64)
             back = -1.0 if direction == "forward" else 1.0
