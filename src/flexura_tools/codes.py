@@ -380,6 +380,21 @@ class _Lines:
             out[:, index] = np.where(use_left, value_left, value_right)
         return out.reshape((len(at), *x.shape))
 
+    def own(self, x: NDArray[np.float64], hair: float) -> NDArray[np.float64]:
+        """Each section's line at its own load positions x (sections, k), as values() reads them."""
+        import numpy as np
+        last = len(self.mid) - 1
+        on = (x >= self.bp[0]) & (x <= self.bp[-1])
+        x = np.where(on, x, self.bp[0])  # off the beam: 0, read nowhere
+        piece = np.clip(np.searchsorted(self.bp, x, side="left" if hair < 0 else "right") - 1, 0, last)
+        u = (x - self.mid[piece]) / self.half[piece]
+        rows = np.arange(len(x))[:, None]
+        at = self.at.reshape(-1, 1)
+        left = (x < at) | ((x == at) & (hair < 0))
+        c = np.where(left[..., None], self.cl[rows, piece], self.cr[rows, piece])
+        value = c[..., 0] + u * (c[..., 1] + u * (c[..., 2] + u * c[..., 3]))
+        return np.where(on, value, 0.0)
+
     def at_section(self, e: int, x: float, hair: float) -> float:
         """Section e's line at one load position, as values() reads it."""
         import bisect
@@ -653,7 +668,7 @@ class _Run:
                 wanted.setdefault(by.direction, []).append(column)
             only = {d: np.array(sorted(set(c))) for d, c in wanted.items()}
             for ways in self._positions(case, lines, found, only):
-                grid = only[ways.direction] if case.headway is None else np.arange(len(ways.front))
+                grid = only[ways.direction]
                 for row, (n, column) in enumerate(zip(members, columns)):
                     if items[n][2].direction != ways.direction:
                         continue
@@ -779,8 +794,7 @@ class _Run:
                    only: dict[Direction, NDArray[np.int_]] | None = None) -> Iterator[_Ways]:
         """Per direction, the case's value at every section (rows) for every position of
         its front axle on the step grid (columns), for the max and for the min; `only`:
-        the directions and positions wanted (a second train's case reads them all, its
-        second train standing anywhere behind)."""
+        the directions and positions wanted."""
         import numpy as np
         train = case.train
         weights = np.array(train.weights) * case.axle_factor
@@ -801,7 +815,7 @@ class _Run:
         for direction in directions:
             if only is not None and direction not in only:
                 continue
-            k = every if only is None or case.headway is not None else only[direction]
+            k = every if only is None else only[direction]
             count = len(k)
             front: NDArray[np.float64] = (k * self.step if direction == "forward"
                                           else self.span - k * self.step).astype(np.float64)
@@ -813,7 +827,10 @@ class _Run:
                          {sign: np.full((sections, count), -np.inf) for sign in signs},
                          {sign: np.full((sections, count), -1.0) for sign in signs},
                          {sign: np.zeros((sections, count)) for sign in signs},
-                         {sign: np.full((sections, count), -1, dtype=np.int_) for sign in signs})
+                         {sign: np.full((sections, count), math.nan) for sign in signs})
+            # The second train's worst place behind each position: apart from the first's hair.
+            seconds = {sign: self._second(case, lines, lane_areas, front, back, sign)
+                       for sign in signs} if case.headway is not None else None
             first: dict[float, tuple[NDArray[np.float64], NDArray[np.float64]]] = {}
             for hair in (-1.0, 1.0):
                 columns = np.arange(count) if hair < 0 else touching
@@ -833,10 +850,9 @@ class _Run:
                 if hair < 0:
                     first = {sign: (value[sign].copy(), place[sign].copy()) for sign in signs}
                 for sign in signs:
-                    total, second = value[sign], np.full((sections, count), -1, dtype=np.int_)
-                    if case.headway is not None:  # the second train's axles; the lane once
-                        gap = math.ceil((math.fsum(train.spacings) + case.headway) / self.step - 1e-9)
-                        total, second = _two_trains(total, sign, gap)
+                    total, second = value[sign], np.full((sections, count), math.nan)
+                    if seconds is not None:  # the second train's axles; the lane once
+                        total, second = total + seconds[sign][0], seconds[sign][1]
                     total = total + self._lane(case, lane_areas, lines, front, back, train, sign)
                     better = (sign * total > sign * ways.effect[sign]) | np.isinf(ways.effect[sign])
                     ways.effect[sign] = np.where(better, total, ways.effect[sign])
@@ -846,7 +862,7 @@ class _Run:
             yield ways
 
     def _governing(self, case: Case, direction: Direction, front: NDArray[np.float64], j: int, hair: float,
-                   place: float, second: int) -> Governing:
+                   place: float, second: float) -> Governing:
         """What gives a value: the case's arrangement with its front axle at front[j]."""
         train = case.train
         back = -1.0 if direction == "forward" else 1.0
@@ -861,12 +877,95 @@ class _Run:
             detail = f"last spacing {abs(place - (at + back * offsets[-2])):.4g}"
         if case.headway is not None:
             detail = f"a second train {case.headway:g} or more behind"
-            if second >= 0:
-                lead = float(front[second])
-                axles += [(lead + back * offset, factor * weight, hair) for offset, weight in zip(offsets, train.weights)]
+            if not math.isnan(second):  # exactly placed: an axle on the section counts on its worse side
+                lead = second
+                axles += [(lead + back * offset, factor * weight, 0.0) for offset, weight in zip(offsets, train.weights)]
                 detail = f"a second train {abs(at - lead) - math.fsum(train.spacings):.4g} behind"
         index = self.model.cases.index(case)
         return Governing(case.name, direction, at, detail, tuple(axles), hair, index)
+
+    def _second(self, case: Case, lines: _Lines, lane_areas: Areas, front: NDArray[np.float64], back: float,
+                sign: float) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+        """A second train `headway` or more behind the first at each position: per section
+        and position its worst value there (none of it on the beam: 0) and its front
+        axle's place (NaN: none adds). The train's value as its front moves is one cubic
+        between the places where an axle meets a feature, the section or a zero of the
+        line; its worst over a half-line behind is at the half-line's end, or at one of
+        those places, or where a cubic turns: all read, then the running worst taken."""
+        import numpy as np
+        train = case.train
+        assert case.headway is not None
+        weights = np.array(train.weights) * case.axle_factor
+        offsets = np.array(train.offsets())
+        sections = len(lines.at)
+        relieving = train.neglect_relieving
+        # Along z = -back * (front place), the second train stands at z <= the first's z less
+        # the train's length and the headway; axles at place + back * offset.
+        where = _breaks(lines, lane_areas)  # (sections, k): features, the section, zeros
+        starts = (where[:, :, None] - back * offsets[None, None, :]).reshape(sections, -1)
+        starts = np.sort(np.where(np.isnan(starts), np.inf, starts), axis=1)
+        lo, hi = starts[:, :-1], starts[:, 1:]
+        inner = np.isfinite(lo) & np.isfinite(hi) & (hi > lo)
+        lo, hi = np.where(inner, lo, 0.0), np.where(inner, hi, 0.0)
+        ts = np.array([0.2, 0.4, 0.6, 0.8])
+        samples = lo[:, :, None] + (hi - lo)[:, :, None] * ts[None, None, :]
+        values = self._train_rows(lines, samples.reshape(sections, -1), weights, offsets, back, sign, -1.0, relieving)
+        coefficients = values.reshape(sections, -1, 4) @ np.linalg.inv(np.vander(ts, 4, increasing=True)).T
+        c1, c2, c3 = coefficients[:, :, 1], 2 * coefficients[:, :, 2], 3 * coefficients[:, :, 3]
+        turns = []
+        with np.errstate(divide="ignore", invalid="ignore"):
+            root = np.sqrt(np.where(c2 * c2 - 4 * c3 * c1 >= 0, c2 * c2 - 4 * c3 * c1, np.nan))
+            for t in ((-c2 + root) / (2 * c3), (-c2 - root) / (2 * c3), -c1 / c2):
+                t = np.where(inner & (t > 0) & (t < 1), t, np.nan)
+                turns.append(lo + (hi - lo) * t)
+        places = np.concatenate([np.where(np.isfinite(starts), starts, np.nan), *turns], axis=1)
+        both = np.maximum(*(self._train_rows(lines, np.nan_to_num(places, nan=-1e300), weights, offsets, back,
+                                             sign, hair, relieving) for hair in (-1.0, 1.0)))
+        both = np.where(np.isnan(places), -np.inf, both)
+        # The end of the half-line: the second train exactly `headway` behind, on either side.
+        end = front + back * (math.fsum(train.spacings) + case.headway)
+        at_end = np.maximum(*(self._train_at(lines, end, weights, offsets, back, sign, hair, relieving)
+                              for hair in (-1.0, 1.0)))
+        z = -back * np.where(np.isnan(places), np.inf, places)
+        order = np.argsort(z, axis=1)
+        z = np.take_along_axis(z, order, axis=1)
+        ranked = np.take_along_axis(both, order, axis=1)
+        placed = np.take_along_axis(places, order, axis=1)
+        running = np.maximum.accumulate(ranked, axis=1)
+        reached = np.maximum.accumulate(np.where(ranked == running, np.arange(z.shape[1])[None, :], 0), axis=1)
+        value = np.where(at_end > 0, at_end, 0.0)
+        place = np.where(at_end > 0, end[None, :], np.nan)
+        for i in range(sections):
+            n = np.searchsorted(z[i], -back * end, side="right") - 1
+            ok = n >= 0
+            k = np.where(ok, n, 0)
+            best, there = np.where(ok, running[i, k], -np.inf), placed[i, reached[i, k]]
+            better = best > value[i]
+            value[i], place[i] = np.where(better, best, value[i]), np.where(better, there, place[i])
+        return sign * value, place
+
+    def _train_rows(self, lines: _Lines, fronts: NDArray[np.float64], weights: NDArray[np.float64],
+                    offsets: NDArray[np.float64], back: float, sign: float, hair: float,
+                    relieving: bool) -> NDArray[np.float64]:
+        """A train's signed value (relieving axles left out where the train says so) with
+        its front at each section's own places (sections, k)."""
+        import numpy as np
+        total = np.zeros_like(fronts)
+        for weight, offset in zip(weights, offsets):
+            v = sign * weight * lines.own(fronts + back * offset, hair)
+            total += np.maximum(v, 0.0) if relieving else v
+        return total
+
+    def _train_at(self, lines: _Lines, fronts: NDArray[np.float64], weights: NDArray[np.float64],
+                  offsets: NDArray[np.float64], back: float, sign: float, hair: float,
+                  relieving: bool) -> NDArray[np.float64]:
+        """_train_rows with every section's front at the same places (sections, len(fronts))."""
+        import numpy as np
+        total = np.zeros((len(lines.at), len(fronts)))
+        for weight, offset in zip(weights, offsets):
+            v = sign * weight * lines.values(fronts + back * offset, hair)
+            total += np.maximum(v, 0.0) if relieving else v
+        return total
 
     def _free(self, train: Train, lines: _Lines,
               window: tuple[NDArray[np.float64], NDArray[np.float64], NDArray[np.float64]],
@@ -944,23 +1043,23 @@ def _between_contraflexures(moments: Sequence[float], supported: set[float], x: 
     return hogging
 
 
-def _two_trains(value: NDArray[np.float64], sign: float, gap: int) -> tuple[NDArray[np.float64], NDArray[np.int_]]:
-    """A second train `gap` or more positions behind the first: the first's value plus the
-    worst of the second's over those positions (none of it on the beam: 0), and that
-    position's index (-1: none adds)."""
+def _breaks(lines: _Lines, found: Areas) -> NDArray[np.float64]:
+    """Per section, where its line may change its cubic or its sign: the beam's features,
+    the section, the line's zeros (NaN padding)."""
     import numpy as np
-    signed = np.maximum(sign * value, 0.0)
-    count = int(signed.shape[1])
-    running = np.maximum.accumulate(signed, axis=1)
-    # The latest position reaching the running worst: its index, carried forward.
-    positions = np.arange(count)[None, :]
-    reached = np.maximum.accumulate(np.where(signed == running, positions, -1), axis=1)
-    shifted = np.zeros_like(signed)
-    index = np.full(signed.shape, -1)
-    if gap < count:
-        shifted[:, gap:] = running[:, :count - gap]
-        index[:, gap:] = np.where(running[:, :count - gap] > 0, reached[:, :count - gap], -1)
-    return value + sign * shifted, index
+    count = len(lines.at)
+    zeros = found.cuts[:, 1:4]
+    rows = np.repeat(found.lines.section, 3)
+    flat = zeros.reshape(-1)
+    keep = ~np.isnan(flat)
+    rows, flat = rows[keep], flat[keep]
+    width = int(np.bincount(rows, minlength=count).max()) if len(rows) else 0
+    padded = np.full((count, width), np.nan)
+    order = np.argsort(rows, kind="stable")
+    rows, flat = rows[order], flat[order]
+    slot = np.arange(len(rows)) - np.searchsorted(rows, rows)
+    padded[rows, slot] = flat
+    return np.concatenate([np.broadcast_to(lines.bp, (count, len(lines.bp))), lines.at.reshape(-1, 1), padded], axis=1)
 
 
 def _only_ry(lines: Lines) -> Lines:
@@ -981,20 +1080,20 @@ class _Result:
 class _Ways:
     """One direction's positions of a case: the front axle's, and per sign sought (1 the
     max, -1 the min) the value at each section for each position, on which side of a
-    section an axle on it counts, the free axle's place and the second train's position
-    (an index of front; -1 none)."""
+    section an axle on it counts, the free axle's place and the second train's front
+    axle (NaN: none adds)."""
 
     direction: Direction
     front: NDArray[np.float64]
     effect: dict[float, NDArray[np.float64]]
     hairs: dict[float, NDArray[np.float64]]
     places: dict[float, NDArray[np.float64]]
-    seconds: dict[float, NDArray[np.int_]]
+    seconds: dict[float, NDArray[np.float64]]
 
     def governing(self, run: _Run, case: Case, sign: float, i: int, j: int) -> Governing:
         """What gives section i's value with the front axle at front[j]."""
         return run._governing(case, self.direction, self.front, j, float(self.hairs[sign][i, j]),  # pyright: ignore[reportPrivateUsage]
-                              float(self.places[sign][i, j]), int(self.seconds[sign][i, j]))
+                              float(self.places[sign][i, j]), float(self.seconds[sign][i, j]))
 
 
 def _combined(results: Sequence[_Result]) -> CodeBand:

@@ -3,6 +3,7 @@ under the middle axle where mid-span halves its distance to the axles' resultant
 HL-93's two trucks over two equal spans (the support moment's influence line in
 closed form), Cooper E80 on a 10 ft span, LM71 beside moving_load with its lane;
 and their parameters refused outside what the codes allow."""
+import itertools
 import math
 
 import pytest
@@ -304,3 +305,24 @@ def test_each_refined_extreme_is_the_envelope_at_its_place_and_beats_a_dense_mes
             e = min((k for k, p in enumerate(at.x) if p == x), key=lambda k: abs(values[k] - value))
             assert values[e] == pytest.approx(value, abs=1e-9 * scale)
             assert governing[e].case == by.case
+
+
+def test_hl93_second_truck_at_its_exact_worst_headway():
+    span, step = 20.0, 0.35  # the second truck's best place is off this grid
+    env = codes.hl93().run(two_spans(span), step=step)
+    found = env.bands["bm"].min[env.x.index(span)]
+
+    def truck(front):  # one truck forward, its relieving axles left out
+        return sum(min(p * support_moment_line(span, front - o), 0.0) for p, o in ((35.0, 0.0), (145.0, 4.3),
+                                                                                   (145.0, 8.6)))
+    # Brute force: the first truck on the step grid, the second anywhere behind on a 1 mm grid.
+    fine = [truck(0.001 * k) for k in range(48_601)]
+    worst = list(itertools.accumulate([0.0] + fine, min))  # worst[k]: the second truck's front below 0.001 k
+    fronts = [k * step for k in range(int((2 * span + 8.6) / step + 1e-9) + 1)]
+    pairs = min(truck(f) + worst[max(min(math.floor((f - 23.6) / 0.001 + 1e-9) + 1, len(worst) - 1), 0)]
+                for f in fronts)
+    on_grid = min(truck(f) + min([0.0] + [truck(g) for g in fronts if g <= f - 23.6]) for f in fronts)
+    expected = 0.9 * (1.33 * pairs - 9.3 * (2 * span) ** 2 / 32)
+    assert found <= expected + 1e-9 * abs(expected)  # never less severe than any headway tried
+    assert found == pytest.approx(expected, abs=1e-3)
+    assert found < 0.9 * (1.33 * on_grid - 9.3 * (2 * span) ** 2 / 32) - 1.0  # worse than the step grid's headways
