@@ -462,7 +462,6 @@ class _Run:
         self.span = float(beam.span)
         solver = solver_of(beam.with_loads([]))
         self.solver = solver
-        self.bands: dict[LaneQuantity, CodeBand] | None = None
         self.surface = Surface(solver, "the beam alone: ")
         self.x, self.sections = _mesh(beam, self.surface.features, n, points)
         at = np.array([s.x for s in self.sections])
@@ -503,7 +502,6 @@ class _Run:
             label = support.label or f"{float(support.x):g}"
             reactions[label] = CodeBand([combined.max[k]], [combined.min[k]], [combined.max_by[k]], [combined.min_by[k]])
         lane = next((case.lane for case in self.model.cases if case.lane), 1.0)
-        self.bands = bands
         return CodeEnvelope(self.model.name, self.x, bands, reactions, self.areas, 1.0 if lane >= 0 else -1.0, self)
 
     def lines_at(self, q: LaneQuantity, sections: Sequence[Section]) -> tuple[_Lines, Areas]:
@@ -555,42 +553,39 @@ class _Run:
         gap = max(b - a for a, b in zip(self.x, self.x[1:]))
         shortest = min(b - a for a, b in self.beam.spans())
         margin = min(1.0, max(MARGIN, 4 * gap / shortest))  # point loads between mesh positions: linear in the gap
-        tasks = self._reaching(q, sign, top - margin * scale)
+        tasks = self._reaching(q, sign, values, top - margin * scale, fixed)
         peaks = [(top, self.x[e], governing[e])] + self._search(q, sign, tasks, fixed)
         best = max(p[0] for p in peaks)
         value, x, by = min((p for p in peaks if p[0] >= best - 1e-12 * scale), key=lambda p: p[1])
         if x not in self.x:  # the envelope there, every case and position: another may give it
             band, _, _ = self.band_at(q, [x])
-            read = sign * ((band.max if sign > 0 else band.min)[0] + math.fsum(f * s.values(q, x) for s, f in fixed))
+            read = sign * ((band.max if sign > 0 else band.min)[0] + _fixed_at(fixed, q, x))
             if read > value:
                 value, by = read, (band.max_by if sign > 0 else band.min_by)[0]
         return sign * max(value, top), x, by
 
-    def _reaching(self, q: LaneQuantity, sign: float, least: float) -> list[tuple[int, Governing]]:
+    def _reaching(self, q: LaneQuantity, sign: float, values: Sequence[float], least: float,
+                  fixed: Sequence[tuple[SolvedBeam, float]]) -> list[tuple[int, Governing]]:
         """Every position (of every case and direction) whose value comes within `least`
         (signed) at mesh entries, with the entries to search from: where its value is
         not below its value at the entries either side that also come within it."""
         import numpy as np
-        values = self.bands_of(q, sign)
-        near = [e for e, v in enumerate(values) if sign * v >= least]
+        near = [e for e, v in enumerate(values) if sign * v >= least]  # NaN (no case applies): never
         lines, found = self.lines_at(q, [self.sections[e] for e in near])
         masks = self._masks(q, self.hogging[near])
+        added = np.array([_fixed_at(fixed, q, self.sections[e].read) for e in near])
         tasks: list[tuple[int, Governing]] = []
         for case in self.model.cases:
             mask = masks[case.applies]
             applies = np.ones(len(near), dtype=bool) if mask is None else mask[0 if sign > 0 else 1]
             for ways in self._positions(case, lines, found):
-                rows = np.where(applies[:, None], sign * ways.effect[sign], -np.inf)
+                rows = np.where(applies[:, None], sign * (ways.effect[sign] + added[:, None]), -np.inf)
                 reached = rows >= least
                 for j in np.flatnonzero(reached.any(axis=0)):
                     column = {near[i]: float(rows[i, j]) for i in np.flatnonzero(reached[:, j])}
                     tasks += [(e, ways.governing(self, case, sign, near.index(e), int(j))) for e, v in column.items()
                               if v >= column.get(e - 1, -math.inf) and v >= column.get(e + 1, -math.inf)]
         return tasks
-
-    def bands_of(self, q: LaneQuantity, sign: float) -> list[float]:
-        assert self.bands is not None
-        return self.bands[q].max if sign > 0 else self.bands[q].min
 
     def _search(self, q: LaneQuantity, sign: float, tasks: Sequence[tuple[int, Governing]],
                 fixed: Sequence[tuple[SolvedBeam, float]]) -> list[tuple[float, float, Governing]]:
@@ -603,6 +598,8 @@ class _Run:
         import bisect
 
         from .extremes import find_peak, samples_for
+        if not tasks:
+            return []
         positions = sorted(set(self.x))
         count = samples_for(2)
         windows: list[tuple[float, float]] = []
@@ -617,6 +614,7 @@ class _Run:
             context.append((by, lines, found, i))
         best: list[tuple[float, float, Governing]] = [(-math.inf, math.nan, by) for _, by in tasks]
         active = list(range(len(tasks)))
+        permanent = [x for solved, _ in fixed for x in solved.features()]  # where the added results change
         mesh = set(self.x)
         for _ in range(6):
             if not active:
@@ -626,15 +624,15 @@ class _Run:
                 loads, features = self._loads(q, sign, *context[t])
                 solved = self.solver.solve(loads, name="a code model's arrangement: ")
                 a, b = windows[t]
-                inside = sorted({x for x in features if a < x < b})
+                inside = sorted({x for x in features + permanent if a < x < b})
 
                 def read(at: list[float], solved: SolvedBeam = solved) -> list[float]:
-                    return solved.values(q, at)
+                    return [v + _fixed_at(fixed, q, x) for v, x in zip(solved.values(q, at), at)]
                 xs.append(find_peak(read, [a, *inside, b], sign, count, self.span)[1])
             fresh = [(t, x, context[t][0]) for t, x in zip(active, xs) if x not in mesh]  # a window's end: the mesh's
             still: list[int] = []
             for (t, x, _), (value, by, there) in zip(fresh, self._own(q, sign, fresh)):
-                value += math.fsum(factor * solved.values(q, x) for solved, factor in fixed)
+                value += _fixed_at(fixed, q, x)
                 if there is None or not sign * value >= best[t][0]:  # rounding only, or not where the case applies
                     continue
                 moved = math.isnan(best[t][1]) or abs(x - best[t][1]) > 1e-12 * self.span
@@ -1041,6 +1039,11 @@ def _between_contraflexures(moments: Sequence[float], supported: set[float], x: 
         if free_start or free_end:
             hogging[run] = False
     return hogging
+
+
+def _fixed_at(fixed: Sequence[tuple[SolvedBeam, float]], q: LaneQuantity, x: float) -> float:
+    """The fixed results added to an envelope (plus()), at x."""
+    return math.fsum(factor * solved.values(q, x) for solved, factor in fixed)
 
 
 def _breaks(lines: _Lines, found: Areas) -> NDArray[np.float64]:
