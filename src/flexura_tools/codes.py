@@ -13,8 +13,9 @@ Each case is read from the beam's influence lines (lanes.Surface: exact cubic
 pieces from a few solves), not from one solve per position: the train's effect at
 every section for every position is the sum of its axles' ordinates, so that an
 axle that would relieve the effect can be left out (where the code says so), a free
-spacing takes its worst value exactly (the line's extreme over the window the axle
-can stand in), and a second train its worst headway. The front axle steps along the
+spacing takes its worst value exactly (the axles behind it at their worst place
+within its range), and a second train its worst headway exactly (anywhere behind
+the least headway). The front axle steps along the
 beam as in moving_load (from x = 0 forwards, from the span backwards); an axle on
 the section where a line jumps counts on either side, as the train a hair further
 on or back puts it.
@@ -53,17 +54,23 @@ _BLOCK = 256
 @dataclass(frozen=True, slots=True)
 class Train:
     """Axle weights from the front axle back (positive: downwards) and the spacings
-    between them; `free`: the last spacing takes any value in this range instead of
-    spacings[-1] (the worst for each effect, exactly); `neglect_relieving`: an axle whose effect has the
-    other sign than the one sought is left out."""
+    between them; `free`: the spacing `free_at` (the last by default; an index of
+    spacings) takes any value in this range instead of its own (the worst for each
+    effect, exactly), the axles behind it moving together; `neglect_relieving`: an
+    axle whose effect has the other sign than the one sought is left out."""
 
     weights: tuple[float, ...]
     spacings: tuple[float, ...] = ()
     free: tuple[float, float] | None = None
     neglect_relieving: bool = False
+    free_at: int = -1
 
     def offsets(self) -> list[float]:
         return [math.fsum(self.spacings[:k]) for k in range(len(self.weights))]
+
+    def gap(self) -> int:
+        """The free spacing's index from the front (its axles: gap and gap + 1)."""
+        return self.free_at % len(self.spacings)
 
 
 @dataclass(frozen=True, slots=True)
@@ -288,7 +295,9 @@ def _check_quantities(c: Checker, quantities: object) -> None:
 def _length(case: Case) -> float:
     """From the front axle to the rear one at their furthest apart."""
     train = case.train
-    return math.fsum(train.spacings[:-1]) + train.free[1] if train.free else math.fsum(train.spacings)
+    if not train.free:
+        return math.fsum(train.spacings)
+    return math.fsum(v for k, v in enumerate(train.spacings) if k != train.gap()) + train.free[1]
 
 
 def _check_case(c: Checker, case: object, path: str) -> None:
@@ -315,6 +324,9 @@ def _check_case(c: Checker, case: object, path: str) -> None:
             c.add(f"{path}.train.free", f"(least, largest) in that order, got {show(train.free)}")
         if len(train.weights) < 2:
             c.add(f"{path}.train.free", "a free spacing needs two axles or more")
+        elif not (isinstance(train.free_at, int) and -len(train.spacings) <= train.free_at < len(train.spacings)):
+            c.add(f"{path}.train.free_at", f"must index one of the {len(train.spacings)} spacings, got "
+                                           f"{show(train.free_at)}")
         if case.clear is not None or case.trailing or case.headway is not None:
             c.add(f"{path}.train.free", "a free spacing with a clear zone, a trailing load or a second train "
                                         "is not built")
@@ -406,34 +418,6 @@ class _Lines:
         s = float(self.at[e, 0, 0])
         c = self.cl[e, p] if x < s or (x == s and hair < 0) else self.cr[e, p]
         return float(c[0] + u * (c[1] + u * (c[2] + u * c[3])))
-
-    def candidates(self) -> tuple[NDArray[np.float64], NDArray[np.float64], NDArray[np.float64]]:
-        """Per section, the positions where its line can take its extreme over a window
-        besides the window's ends (the pieces' ends, the section, the cubics' turning
-        points) and the largest and smallest ordinate there (both sides of a jump)."""
-        import numpy as np
-        count = len(self.at)
-        xs = [np.broadcast_to(self.bp, (count, len(self.bp))), self.at.reshape(-1, 1)]
-        for c in (self.cl, self.cr):
-            qa, qb, qc = 3 * c[:, :, 3], 2 * c[:, :, 2], c[:, :, 1]
-            with np.errstate(divide="ignore", invalid="ignore"):
-                disc = qb * qb - 4 * qa * qc
-                root = np.sqrt(np.where(disc >= 0, disc, np.nan))
-                for r in ((-qb + root) / (2 * qa), (-qb - root) / (2 * qa), -qc / qb):
-                    r = np.where((r > -1) & (r < 1), r, np.nan)
-                    xs.append(self.mid[None, :] + self.half[None, :] * r)
-        where = np.concatenate(xs, axis=1)
-        where = np.where(np.isnan(where), -1.0, where)  # off the beam: ordinate 0, harmless
-        before, after = self.values_rows(where, -1.0), self.values_rows(where, 1.0)
-        return where, np.maximum(before, after), np.minimum(before, after)
-
-    def values_rows(self, where: NDArray[np.float64], hair: float) -> NDArray[np.float64]:
-        """Each section's line at its own positions (sections, k)."""
-        import numpy as np
-        out = np.empty_like(where)
-        for i in range(len(where)):
-            out[i] = self.values(where[i], hair)[i]
-        return out
 
 
 def _mesh(beam: Beam, features: list[float], n: int, points: Sequence[float]) -> tuple[list[float], list[Section]]:
@@ -797,12 +781,11 @@ class _Run:
         train = case.train
         weights = np.array(train.weights) * case.axle_factor
         offsets = np.array(train.offsets())
-        fixed = weights[:-1] if train.free else weights
-        fixed_offsets = offsets[:-1] if train.free else offsets
+        gap = train.gap() if train.free else len(train.spacings)
+        fixed, fixed_offsets = weights[:gap + 1], offsets[:gap + 1]  # ahead of the free spacing: all with none
         length = _length(case)
         every = np.arange(math.floor((self.span + length) / self.step + 1e-9) + 1)
         sections = len(lines.at)
-        window = lines.candidates() if train.free else None
         signs = (1.0, -1.0)
         # Where an axle (or a free axle's window end) stands exactly on a section or a
         # feature, the train a hair further on differs: only those positions are read
@@ -818,9 +801,7 @@ class _Run:
             front: NDArray[np.float64] = (k * self.step if direction == "forward"
                                           else self.span - k * self.step).astype(np.float64)
             back = -1.0 if direction == "forward" else 1.0
-            reach = fixed_offsets if not train.free else np.concatenate(
-                [fixed_offsets, offsets[-2:-1] + np.array(train.free)])
-            touching = np.flatnonzero(np.isin(front[:, None] + back * reach[None, :], special).any(axis=1))
+            touching = np.flatnonzero(np.isin(front[:, None] + back * fixed_offsets[None, :], special).any(axis=1))
             ways = _Ways(direction, front,
                          {sign: np.full((sections, count), -np.inf) for sign in signs},
                          {sign: np.full((sections, count), -1.0) for sign in signs},
@@ -829,6 +810,9 @@ class _Run:
             # The second train's worst place behind each position: apart from the first's hair.
             seconds = {sign: self._second(case, lines, lane_areas, front, back, sign)
                        for sign in signs} if case.headway is not None else None
+            # The axles behind a free spacing: their worst place, apart from the hair too.
+            rear = {sign: self._rear(train, lines, lane_areas, front, back, sign, weights, offsets)
+                    for sign in signs} if train.free else None
             first: dict[float, tuple[NDArray[np.float64], NDArray[np.float64]]] = {}
             for hair in (-1.0, 1.0):
                 columns = np.arange(count) if hair < 0 else touching
@@ -841,10 +825,9 @@ class _Run:
                     for sign in signs:
                         kept = np.maximum(sign * ordinates, 0.0) * sign if train.neglect_relieving else ordinates
                         value[sign][:, part] = kept.sum(axis=2)
-                        if train.free and window is not None:
-                            extra, place[sign][:, part] = self._free(train, lines, window, front[part], back,
-                                                                     weights[-1], sign, hair, offsets[-2])
-                            value[sign][:, part] += extra
+                        if rear is not None:
+                            value[sign][:, part] += rear[sign][0][:, part]
+                            place[sign][:, part] = rear[sign][1][:, part]
                 if hair < 0:
                     first = {sign: (value[sign].copy(), place[sign].copy()) for sign in signs}
                 for sign in signs:
@@ -867,12 +850,14 @@ class _Run:
         factor = case.axle_factor
         at = float(front[j])
         offsets = train.offsets()
-        count = len(train.weights) - (1 if train.free else 0)
+        count = train.gap() + 1 if train.free else len(train.weights)
         axles = [(at + back * offsets[i], factor * train.weights[i], hair) for i in range(count)]
         detail = ""
-        if train.free:
-            axles.append((place, factor * train.weights[-1], 0.0))
-            detail = f"last spacing {abs(place - (at + back * offsets[-2])):.4g}"
+        if train.free:  # the axles behind it on the worse side of the section, as placed
+            axles += [(place + back * (offsets[i] - offsets[count]), factor * train.weights[i], 0.0)
+                      for i in range(count, len(train.weights))]
+            which = "last spacing" if count == len(train.spacings) else f"spacing {count}"
+            detail = f"{which} {abs(place - (at + back * offsets[count - 1])):.4g}"
         if case.headway is not None:
             detail = f"a second train {case.headway:g} or more behind"
             if not math.isnan(second):  # exactly placed: an axle on the section counts on its worse side
@@ -886,19 +871,45 @@ class _Run:
                 sign: float) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
         """A second train `headway` or more behind the first at each position: per section
         and position its worst value there (none of it on the beam: 0) and its front
-        axle's place (NaN: none adds). The train's value as its front moves is one cubic
-        between the places where an axle meets a feature, the section or a zero of the
-        line; its worst over a half-line behind is at the half-line's end, or at one of
-        those places, or where a cubic turns: all read, then the running worst taken."""
+        axle's place: the whole train as a group anywhere from the least headway to
+        beyond the beam."""
         import numpy as np
         train = case.train
         assert case.headway is not None
         weights = np.array(train.weights) * case.axle_factor
         offsets = np.array(train.offsets())
+        end = front + back * (math.fsum(train.spacings) + case.headway)
+        gone = np.full_like(front, -math.fsum(train.spacings) - 1.0 if back < 0 else self.span + math.fsum(train.spacings) + 1.0)
+        value, place = self._group(lines, lane_areas, weights, offsets, back, sign, train.neglect_relieving, end, gone)
+        adds = value > 0
+        return sign * np.where(adds, value, 0.0), np.where(adds, place, np.nan)
+
+    def _rear(self, train: Train, lines: _Lines, lane_areas: Areas, front: NDArray[np.float64], back: float,
+              sign: float, weights: NDArray[np.float64],
+              offsets: NDArray[np.float64]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+        """The axles behind the free spacing at their worst place within its range: per
+        section and position their value and their lead axle's place."""
+        import numpy as np
+        assert train.free is not None
+        gap = train.gap()
+        anchor = front + back * offsets[gap]
+        near, far = (anchor + back * spacing for spacing in train.free)
+        value, place = self._group(lines, lane_areas, weights[gap + 1:], offsets[gap + 1:] - offsets[gap + 1], back,
+                                   sign, train.neglect_relieving, near, far)
+        return sign * value, np.where(np.isfinite(value), place, np.nan)
+
+    def _group(self, lines: _Lines, lane_areas: Areas, weights: NDArray[np.float64], offsets: NDArray[np.float64],
+               back: float, sign: float, relieving: bool, near: NDArray[np.float64],
+               far: NDArray[np.float64]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+        """Axles that move together (offsets from their lead axle) with the lead anywhere
+        between near and far (per position): per section and position their worst signed
+        value and the lead's place. Their value as the lead moves is one cubic between
+        the places where an axle meets a feature, the section or a zero of the line
+        (where a relieving axle drops out), so its worst over a window is at the
+        window's ends, at one of those places or where a cubic turns: all read (an axle
+        on the section on its worse side), then the worst inside each window taken."""
+        import numpy as np
         sections = len(lines.at)
-        relieving = train.neglect_relieving
-        # Along z = -back * (front place), the second train stands at z <= the first's z less
-        # the train's length and the headway; axles at place + back * offset.
         where = _breaks(lines, lane_areas)  # (sections, k): features, the section, zeros
         starts = (where[:, :, None] - back * offsets[None, None, :]).reshape(sections, -1)
         starts = np.sort(np.where(np.isnan(starts), np.inf, starts), axis=1)
@@ -920,27 +931,19 @@ class _Run:
         both = np.maximum(*(self._train_rows(lines, np.nan_to_num(places, nan=-1e300), weights, offsets, back,
                                              sign, hair, relieving) for hair in (-1.0, 1.0)))
         both = np.where(np.isnan(places), -np.inf, both)
-        # The end of the half-line: the second train exactly `headway` behind, on either side.
-        end = front + back * (math.fsum(train.spacings) + case.headway)
-        at_end = np.maximum(*(self._train_at(lines, end, weights, offsets, back, sign, hair, relieving)
-                              for hair in (-1.0, 1.0)))
-        z = -back * np.where(np.isnan(places), np.inf, places)
-        order = np.argsort(z, axis=1)
-        z = np.take_along_axis(z, order, axis=1)
+        order = np.argsort(np.where(np.isnan(places), np.inf, places), axis=1)
         ranked = np.take_along_axis(both, order, axis=1)
         placed = np.take_along_axis(places, order, axis=1)
-        running = np.maximum.accumulate(ranked, axis=1)
-        reached = np.maximum.accumulate(np.where(ranked == running, np.arange(z.shape[1])[None, :], 0), axis=1)
-        value = np.where(at_end > 0, at_end, 0.0)
-        place = np.where(at_end > 0, end[None, :], np.nan)
-        for i in range(sections):
-            n = np.searchsorted(z[i], -back * end, side="right") - 1
-            ok = n >= 0
-            k = np.where(ok, n, 0)
-            best, there = np.where(ok, running[i, k], -np.inf), placed[i, reached[i, k]]
-            better = best > value[i]
-            value[i], place[i] = np.where(better, best, value[i]), np.where(better, there, place[i])
-        return sign * value, place
+        value = np.full((sections, len(near)), -np.inf)
+        place = np.full((sections, len(near)), np.nan)
+        for end in (near, far):
+            at_end = np.maximum(*(self._train_at(lines, end, weights, offsets, back, sign, hair, relieving)
+                                  for hair in (-1.0, 1.0)))
+            better = at_end > value
+            value, place = np.where(better, at_end, value), np.where(better, end[None, :], place)
+        inside, there = _window_best(ranked, placed, np.minimum(near, far), np.maximum(near, far))
+        better = inside > value
+        return np.where(better, inside, value), np.where(better, there, place)
 
     def _train_rows(self, lines: _Lines, fronts: NDArray[np.float64], weights: NDArray[np.float64],
                     offsets: NDArray[np.float64], back: float, sign: float, hair: float,
@@ -964,36 +967,6 @@ class _Run:
             v = sign * weight * lines.values(fronts + back * offset, hair)
             total += np.maximum(v, 0.0) if relieving else v
         return total
-
-    def _free(self, train: Train, lines: _Lines,
-              window: tuple[NDArray[np.float64], NDArray[np.float64], NDArray[np.float64]],
-              front: NDArray[np.float64], back: float, weight: float, sign: float, hair: float,
-              before: float) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
-        """The last axle's worst ordinate over the window its free spacing allows, times its
-        weight, and where it stands: the line's extreme over a window is at its ends
-        or at one of its candidates inside."""
-        import numpy as np
-        assert train.free is not None
-        low, high = train.free
-        where, top, bottom = window
-        anchor = front + back * before
-        ends = [anchor + back * low, anchor + back * high]
-        lo, hi = np.minimum(*ends), np.maximum(*ends)
-        best = np.full((len(where), len(front)), -np.inf)
-        place = np.zeros_like(best)
-        for end in ends:
-            v = sign * weight * lines.values(end, hair)
-            better = v > best
-            best, place = np.where(better, v, best), np.where(better, end[None, :], place)
-        ordinate = top if sign * weight > 0 else bottom
-        for c in range(where.shape[1]):
-            inside = (where[:, c:c + 1] >= lo[None, :]) & (where[:, c:c + 1] <= hi[None, :])
-            v = np.where(inside, sign * weight * ordinate[:, c:c + 1], -np.inf)
-            better = v > best
-            best, place = np.where(better, v, best), np.where(better, where[:, c:c + 1], place)
-        if train.neglect_relieving:
-            best = np.maximum(best, 0.0)
-        return sign * best, place
 
     def _lane(self, case: Case, lane_areas: Areas, lines: _Lines, front: NDArray[np.float64], back: float,
               train: Train, sign: float) -> NDArray[np.float64]:
@@ -1063,6 +1036,37 @@ def _breaks(lines: _Lines, found: Areas) -> NDArray[np.float64]:
     slot = np.arange(len(rows)) - np.searchsorted(rows, rows)
     padded[rows, slot] = flat
     return np.concatenate([np.broadcast_to(lines.bp, (count, len(lines.bp))), lines.at.reshape(-1, 1), padded], axis=1)
+
+
+def _window_best(ranked: NDArray[np.float64], placed: NDArray[np.float64], lo: NDArray[np.float64],
+                 hi: NDArray[np.float64]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+    """Per section (rows of ranked values at their places, in order of place) the largest
+    value placed within [lo, hi] of each window (columns), and its place (-inf, NaN:
+    none there): a table of the largest over runs of 1, 2, 4, ... candidates, two runs
+    covering each window."""
+    import numpy as np
+    sections, width = ranked.shape
+    levels = [np.arange(width)[None, :].repeat(sections, axis=0)]
+    rows = np.arange(sections)[:, None]
+    span = 1
+    while 2 * span <= width:
+        last = levels[-1]
+        shifted = np.concatenate([last[:, span:], last[:, -1:].repeat(span, axis=1)], axis=1)
+        levels.append(np.where(ranked[rows, shifted] > ranked[rows, last], shifted, last))
+        span *= 2
+    start = np.empty((sections, len(lo)), dtype=np.int_)
+    stop = np.empty((sections, len(lo)), dtype=np.int_)
+    key = np.where(np.isnan(placed), np.inf, placed)
+    for i in range(sections):
+        start[i] = np.searchsorted(key[i], lo, side="left")
+        stop[i] = np.searchsorted(key[i], hi, side="right")
+    size = stop - start
+    level = np.floor(np.log2(np.maximum(size, 1))).astype(np.int_)
+    table = np.stack(levels)
+    first = table[level, rows, np.minimum(start, width - 1)]
+    second = table[level, rows, np.clip(stop - (1 << level), 0, width - 1)]
+    best = np.where(ranked[rows, second] > ranked[rows, first], second, first)
+    return np.where(size > 0, ranked[rows, best], -np.inf), np.where(size > 0, placed[rows, best], np.nan)
 
 
 def _only_ry(lines: Lines) -> Lines:

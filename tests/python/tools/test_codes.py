@@ -51,20 +51,30 @@ def support_moment_line(span, xi):
     return 0.0 if not 0 <= xi <= 2 * span else -a * (span * span - a * a) / (4 * span * span)
 
 
-def test_a_free_rear_spacing_takes_its_worst_value_exactly():
+@pytest.mark.parametrize("weights, spacings, free_at, detail", [
+    ((35.0, 145.0, 145.0), (4.3, 4.3), -1, "last spacing"),  # HL-93's truck: the rear axle alone
+    ((60.0, 90.0, 120.0, 120.0), (2.0, 4.0, 1.2), 1, "spacing 2"),  # a gap between axle groups
+], ids=["last", "interior"])
+def test_a_free_spacing_takes_its_worst_value_exactly(weights, spacings, free_at, detail):
     span, step = 10.0, 0.25  # the line is lowest 5.77 m from either end, 8.45 m apart
-    truck = codes.Train((35.0, 145.0, 145.0), (4.3, 4.3), free=(4.3, 9.0), neglect_relieving=True)
-    env = codes.LoadModel("truck", (codes.Case("truck", truck),)).run(two_spans(span), step=step)
+    train = codes.Train(weights, spacings, free=(spacings[free_at], 9.0), neglect_relieving=True, free_at=free_at)
+    env = codes.LoadModel("truck", (codes.Case("truck", train),)).run(two_spans(span), step=step)
     found = env.bands["bm"].min[env.x.index(span)]
     # Brute force on a 5 mm grid of spacings: never worse than the exact window, and close to it.
     fronts = [k * step for k in range(int((2 * span + 13.3) / step) + 1)]
-    grid = [4.3 + 0.005 * j for j in range(941)]
-    brute = min(sum(min(p * support_moment_line(span, x), 0.0) for p, x in ((35.0, f), (145.0, f - 4.3),
-                                                                           (145.0, f - 4.3 - g)))
+    grid = [spacings[free_at] + 0.005 * j for j in range(int((9.0 - spacings[free_at]) / 0.005 + 1e-9) + 1)]
+
+    def offsets(g):
+        taken = list(spacings)
+        taken[free_at] = g
+        return [sum(taken[:k]) for k in range(len(weights))]
+    brute = min(sum(min(p * support_moment_line(span, f - o), 0.0) for p, o in zip(weights, offsets(g)))
                 for f in fronts for g in grid)
     assert brute - 1e-3 <= found <= brute + 1e-9 * abs(brute)
-    spacing = float(env.bands["bm"].min_by[env.x.index(span)].detail.split()[-1])
-    assert 7.0 < spacing <= 9.0  # far from the least spacing, where the code lets it go
+    by = env.bands["bm"].min_by[env.x.index(span)]
+    assert by.detail.startswith(detail)
+    assert env.reader.reading("bm", "bm", "min", env.x.index(span), by) == pytest.approx(found, rel=1e-12)
+    assert 7.0 < float(by.detail.split()[-1]) <= 9.0  # far from the least spacing, where the code lets it go
 
 
 def test_hl93_two_trucks_govern_the_support_moment_of_two_equal_spans():
