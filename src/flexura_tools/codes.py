@@ -105,8 +105,8 @@ class Governing:
     detail: str = ""
     # Every axle of the arrangement: (position, weight times the case's factor, side), the
     # second train's too; an axle on the section counts as just left of it (side < 0),
-    # just right (side > 0), or on the worse side (0: a free spacing's axle, which a
-    # hair more or less puts on either). Relieving axles are among them where the case
+    # just right (side > 0), or on the worse side (0: an axle behind a free spacing or
+    # of a second train, which a hair more or less puts on either). Relieving axles are among them where the case
     # leaves them out: they are left out again when the arrangement is read.
     axles: tuple[tuple[float, float, float], ...] = field(default=(), repr=False)
     hair: float = field(default=-1.0, repr=False)
@@ -256,6 +256,10 @@ class LoadModel:
         _check_quantities(c, quantities)
         if not self.cases:
             c.add("cases", "a load model needs at least one case")
+        elif all(isinstance(case, Case) and case.applies == "hogging" for case in self.cases):
+            # Elsewhere no case would give a value: every section needs one that applies.
+            c.add("cases", "a load model needs a case that applies everywhere (applies='all'): a hogging case "
+                           "applies only where a uniform load hogs the beam")
         for k, case in enumerate(self.cases):
             _check_case(c, case, f"cases[{k}]")
         if c.problems:

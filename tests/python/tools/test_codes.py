@@ -152,6 +152,10 @@ def test_lm1_lanes_follow_the_carriageway_width():
     (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1.0,)), clear=(-1.0, 0.0)),)).run(simple(5.0)),
      "cases[0].clear[0]"),
     (lambda: codes.LoadModel("own", ("a",)).run(simple(5.0)), "cases[0]"),  # type: ignore[arg-type]
+    (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1.0,)), applies="hogging"),)).run(
+        two_spans(5.0)), "cases"),  # no value where the beam sags
+    (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1.0, 2.0), (1.0,), free=(1.0, 2.0), free_at=1)),)
+                             ).run(simple(5.0)), "cases[0].train.free_at"),
     (lambda: codes.hl93().run(simple(30.0), step=1e-3, n=2000), "step"),  # would fill memory
     (lambda: codes.hl93().run(simple(30.0), quantities=["bm", "rotation"]), "quantities[1]"),  # not built
     (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1e308, 1e308), (1.0,))),)).run(simple(30.0)),
