@@ -941,8 +941,7 @@ class _Run:
         value = np.full((sections, len(near)), -np.inf)
         place = np.full((sections, len(near)), np.nan)
         for end in (near, far):
-            at_end = np.maximum(*(self._train_at(lines, end, weights, offsets, back, sign, hair, relieving)
-                                  for hair in (-1.0, 1.0)))
+            at_end = self._train_ends(lines, end, weights, offsets, back, sign, relieving)
             better = at_end > value
             value, place = np.where(better, at_end, value), np.where(better, end[None, :], place)
         inside, there = _window_best(ranked, placed, np.minimum(near, far), np.maximum(near, far))
@@ -960,6 +959,19 @@ class _Run:
             v = sign * weight * lines.own(fronts + back * offset, hair)
             total += np.maximum(v, 0.0) if relieving else v
         return total
+
+    def _train_ends(self, lines: _Lines, fronts: NDArray[np.float64], weights: NDArray[np.float64],
+                    offsets: NDArray[np.float64], back: float, sign: float, relieving: bool) -> NDArray[np.float64]:
+        """_train_at on the worse side where an axle stands on a section or a feature (read
+        again only there: elsewhere both sides are the same; a third of the model's run)."""
+        import numpy as np
+        out = self._train_at(lines, fronts, weights, offsets, back, sign, -1.0, relieving)
+        special = np.union1d(lines.at.reshape(-1), lines.bp)
+        touching = np.flatnonzero(np.isin(fronts[:, None] + back * offsets[None, :], special).any(axis=1))
+        if touching.size:
+            again = self._train_at(lines, fronts[touching], weights, offsets, back, sign, 1.0, relieving)
+            out[:, touching] = np.maximum(out[:, touching], again)
+        return out
 
     def _train_at(self, lines: _Lines, fronts: NDArray[np.float64], weights: NDArray[np.float64],
                   offsets: NDArray[np.float64], back: float, sign: float, hair: float,
