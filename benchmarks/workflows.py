@@ -22,8 +22,9 @@ each run by both libraries with its result read as an envelope:
              sf and bm (pycba: BridgeAnalysis.run_load_model with w_lane and
              clearances, once per direction; flexura_tools: moving_load with
              Lane(placement="whole", clearances=...)); also flexura_tools alone with
-             the lane on the adverse parts of each section's influence line, and the
-             HL-93 code model (codes.hl93().run), which pycba cannot express
+             the lane on the adverse parts of each section's influence line (with and
+             without the clear zone), and the HL-93 code model (codes.hl93().run),
+             which pycba cannot express
   influence  the influence line of the moment at x = 32.5 for a unit load at 101
              positions (pycba: InfluenceLines.create_ils and get_il; flexura_tools:
              influence_line with n = 100)
@@ -117,10 +118,10 @@ def readme_girder() -> ft.Beam:
         ft.Support.pin(0, "A"), ft.Support.roller(20, "B"), ft.Support.roller(45, "C"), ft.Support.roller(65, "D")])
 
 
-def flexura_lane(placement: str = "whole") -> Callable[[], ft.MovingLoad]:
+def flexura_lane(placement: str = "whole", cleared: bool = True) -> Callable[[], ft.MovingLoad]:
     def job() -> ft.MovingLoad:
-        lane = ft.Lane(w=LM1_LANE, placement="whole", clearances=LANE_CLEAR) if placement == "whole" \
-            else ft.Lane(w=LM1_LANE)
+        lane = ft.Lane(w=LM1_LANE, placement="whole" if placement == "whole" else "adverse",
+                       clearances=LANE_CLEAR if cleared else None)
         return ft.moving_load(readme_girder(), ft.Vehicle(weights=[300.0, 300.0], spacings=[1.2]), step=STEP,
                               lane=lane, quantities=("sf", "bm"))
     return job
@@ -221,7 +222,8 @@ def main(argv: list[str] | None = None) -> int:
         "readme": [("LM1, default settings, and extremes()", flexura_readme),
                    ("the same and every coincident value", flexura_readme_coincident)],
         "lane": [("the same: whole lane with its clear zone, sf and bm", flexura_lane()),
-                 ("lane on the adverse parts instead (not in pycba)", flexura_lane("adverse")),
+                 ("lane on the adverse parts instead (not in pycba)", flexura_lane("adverse", cleared=False)),
+                 ("the adverse parts less the clear zone (not in pycba)", flexura_lane("adverse")),
                  ("HL-93 code model, codes.hl93().run (not in pycba)", flexura_hl93)],
         "pattern": [("sf, bm", flexura_pattern)],
         "influence": [("bm at 32.5", flexura_influence)],

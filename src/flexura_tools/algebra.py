@@ -25,12 +25,12 @@ from .checks import Checker
 from .envelopes import MERGE, Band, Envelope, Members, Range, ReactionRange, Screen, build
 from .errors import ModelError, show
 from .model import Beam, Result, jumps_of
-from .lanes import LANE_PER_SECTION, LaneEnvelope
+from .lanes import LANE_PER_SECTION, LaneEnvelope, plus_lane
 from .moving import MovingLoad
 from .result import ALL_QUANTITIES, Quantity
 
 # What must agree for two envelopes (or an envelope and a result) to be of one beam.
-SAME_BEAM = ("span", "E", "I", "A", "G", "supports", "units", "unit_names")
+SAME_BEAM = ("span", "E", "I", "A", "G", "supports", "sections", "hinges", "units", "unit_names")
 
 
 @dataclass(frozen=True, slots=True)
@@ -219,7 +219,7 @@ def _same_beam(c: Checker, beam: Beam, other: Beam, path: str, against: str) -> 
     """The problems of combining results of two beams: every property that differs."""
     for key in SAME_BEAM:
         mine, theirs = getattr(other, key), getattr(beam, key)
-        if key == "supports":
+        if key in ("supports", "sections", "hinges"):
             mine, theirs = tuple(mine), tuple(theirs)
         elif key in ("units", "unit_names"):
             mine, theirs = dict(mine), dict(theirs)
@@ -356,13 +356,13 @@ class PlusMembers:
 def plus(envelope: Envelope | MovingLoad, result: Result, factor: float = 1.0) -> Envelope:
     """The envelope with a fixed result (a permanent load's, say) times `factor` added
     to every member: at each entry the max and min of the members plus the result's
-    value there, the same members governing; reactions' ranges shifted alike."""
+    value there, the same members governing; reactions' ranges shifted alike. An
+    envelope with a lane where adverse is enveloped again, every member with the
+    result, and the lane placed per entry as before (lanes.plus_lane)."""
     c = Checker()
     given = _envelope_of(envelope)
     if given is None:
         c.add("envelope", f"is not an Envelope (or a MovingLoad): got {show(envelope)}")
-    elif isinstance(given, LaneEnvelope):
-        c.add("envelope", LANE_PER_SECTION)
     if not isinstance(cast(object, result), Result):
         c.add("result", f"is not a Result (of Beam.solve()): got {show(result)}")
     scale = c.finite(factor, "factor")
@@ -370,6 +370,8 @@ def plus(envelope: Envelope | MovingLoad, result: Result, factor: float = 1.0) -
         _same_beam(c, given.members.beam, result.beam, "result", "the envelope")
     if c.problems or given is None or scale is None:
         raise ModelError(c.problems)
+    if isinstance(given, LaneEnvelope):  # the lane is placed per entry: enveloped again on a mesh of both
+        return plus_lane(given, PlusMembers(given.members, result, scale, result.solved))
     span = float(given.members.beam.span)
     fixed_jumps = jumps_of(result.beam.supports, result.beam.loads, result.beam.hinges)
     union = _union([given.x, result.solved.features()], span)

@@ -13,8 +13,9 @@ Each case is read from the beam's influence lines (lanes.Surface: exact cubic
 pieces from a few solves), not from one solve per position: the train's effect at
 every section for every position is the sum of its axles' ordinates, so that an
 axle that would relieve the effect can be left out (where the code says so), a free
-spacing takes its worst value exactly (the line's extreme over the window the axle
-can stand in), and a second train its worst headway. The front axle steps along the
+spacing takes its worst value exactly (the axles behind it at their worst place
+within its range), and a second train its worst headway exactly (anywhere behind
+the least headway). The front axle steps along the
 beam as in moving_load (from x = 0 forwards, from the span backwards); an axle on
 the section where a line jumps counts on either side, as the train a hair further
 on or back puts it.
@@ -23,19 +24,22 @@ on or back puts it.
 from __future__ import annotations
 
 import math
-from collections.abc import Sequence
-from dataclasses import dataclass, field
+from collections.abc import Iterator, Sequence
+from dataclasses import dataclass, field, replace
 from typing import TYPE_CHECKING, Literal, cast
 
 from .checks import Checker, is_number
 from .errors import ModelError, Problem, show
-from .lanes import Areas, LaneQuantity, Lines, Section, Surface, areas
-from .model import Beam, checked, solver_of
+from .lanes import Areas, LaneQuantity, Lines, Section, Surface, areas, outside
+from .model import Beam, Result, checked, solver_of
+from .loads import RawLoad
 from .moving import Direction
 
 if TYPE_CHECKING:
     import numpy as np
     from numpy.typing import NDArray
+
+    from ._engine import SolvedBeam
 
 Which = Literal["max", "min"]
 Applies = Literal["all", "hogging"]
@@ -50,17 +54,23 @@ _BLOCK = 256
 @dataclass(frozen=True, slots=True)
 class Train:
     """Axle weights from the front axle back (positive: downwards) and the spacings
-    between them; `free`: the last spacing takes any value in this range instead of
-    spacings[-1] (the worst for each effect, exactly); `neglect_relieving`: an axle whose effect has the
-    other sign than the one sought is left out."""
+    between them; `free`: the spacing `free_at` (the last by default; an index of
+    spacings) takes any value in this range instead of its own (the worst for each
+    effect, exactly), the axles behind it moving together; `neglect_relieving`: an
+    axle whose effect has the other sign than the one sought is left out."""
 
     weights: tuple[float, ...]
     spacings: tuple[float, ...] = ()
     free: tuple[float, float] | None = None
     neglect_relieving: bool = False
+    free_at: int = -1
 
     def offsets(self) -> list[float]:
         return [math.fsum(self.spacings[:k]) for k in range(len(self.weights))]
+
+    def gap(self) -> int:
+        """The free spacing's index from the front (its axles: gap and gap + 1)."""
+        return self.free_at % len(self.spacings)
 
 
 @dataclass(frozen=True, slots=True)
@@ -95,8 +105,8 @@ class Governing:
     detail: str = ""
     # Every axle of the arrangement: (position, weight times the case's factor, side), the
     # second train's too; an axle on the section counts as just left of it (side < 0),
-    # just right (side > 0), or on the worse side (0: a free spacing's axle, which a
-    # hair more or less puts on either). Relieving axles are among them where the case
+    # just right (side > 0), or on the worse side (0: an axle behind a free spacing or
+    # of a second train, which a hair more or less puts on either). Relieving axles are among them where the case
     # leaves them out: they are left out again when the arrangement is read.
     axles: tuple[tuple[float, float, float], ...] = field(default=(), repr=False)
     hair: float = field(default=-1.0, repr=False)
@@ -139,6 +149,46 @@ class CodeEnvelope:
     areas: dict[LaneQuantity, Areas] = field(repr=False)
     lane_sign: float = field(default=1.0, repr=False)
     reader: _Run | None = field(default=None, repr=False, compare=False)
+    # Fixed results added (plus()): each solve and its factor, read again for the coincident values.
+    fixed: tuple[tuple[SolvedBeam, float], ...] = field(default=(), repr=False, compare=False)
+
+    def plus(self, result: Result, factor: float = 1.0) -> CodeEnvelope:
+        """This envelope with a fixed result (a permanent load's, say) times `factor`
+        added: at each entry the result's value at the section (read on the entry's
+        side) added to the max and the min, the reactions shifted alike, what governs
+        unchanged, and the result's values added to the coincident ones. The result
+        must be of the same beam in the same units (ModelError)."""
+        from .algebra import _same_beam  # pyright: ignore[reportPrivateUsage]
+        assert self.reader is not None
+        c = Checker()
+        if not isinstance(cast(object, result), Result):
+            c.add("result", f"is not a Result (of Beam.solve()): got {show(result)}")
+        scale = c.finite(factor, "factor")
+        if isinstance(cast(object, result), Result):
+            _same_beam(c, self.reader.beam, result.beam, "result", "the load model's beam")
+        if c.problems or scale is None:
+            raise ModelError(c.problems)
+        reads = [s.read for s in self.reader.sections]
+        bands: dict[LaneQuantity, CodeBand] = {}
+        for q, band in self.bands.items():
+            added = [scale * v for v in result.solved.values(q, reads)]
+            bands[q] = CodeBand([v + a for v, a in zip(band.max, added)], [v + a for v, a in zip(band.min, added)],
+                                band.max_by, band.min_by)
+        fixed = result.solved.reactions()
+        index = {id(s): k for k, s in enumerate(self.reader.beam.supports)}
+        reactions: dict[str, CodeBand] = {}
+        for (label, band), support in zip(self.reactions.items(), self.reader.supports):
+            ry = scale * fixed[index[id(support)]][1]
+            reactions[label] = CodeBand([band.max[0] + ry], [band.min[0] + ry], band.max_by, band.min_by)
+        return replace(self, bands=bands, reactions=reactions, fixed=self.fixed + ((result.solved, scale),))
+
+    def __add__(self, other: Result) -> CodeEnvelope:
+        """env + result (or result + env): plus(result)."""
+        if not isinstance(cast(object, other), Result):
+            return NotImplemented
+        return self.plus(other)
+
+    __radd__ = __add__
 
     def coincident(self, quantity: LaneQuantity, which: Which = "max") -> dict[LaneQuantity, list[float]]:
         """The other quantity (the moment with a shear, the shear with a moment) acting with
@@ -146,20 +196,41 @@ class CodeEnvelope:
         again (the same axles, relieving ones left out as for `quantity`, the lane on
         `quantity`'s adverse parts)."""
         if quantity not in self.bands or which not in ("max", "min"):
-            raise ModelError([Problem("quantity", f"give 'sf' or 'bm' and 'max' or 'min', got {show(quantity)}, "
-                                                  f"{show(which)}")])
+            raise ModelError([Problem("quantity", f"give one of {', '.join(self.bands)} and 'max' or 'min', got "
+                                                  f"{show(quantity)}, {show(which)}")])
         assert self.reader is not None
         band = self.bands[quantity]
         governing = band.max_by if which == "max" else band.min_by
-        other: LaneQuantity = "sf" if quantity == "bm" else "bm"
-        return {other: [self.reader.reading(quantity, other, which, e, g) for e, g in enumerate(governing)]}
+        reads = [s.read for s in self.reader.sections]
+        out: dict[LaneQuantity, list[float]] = {}
+        for other in self.reader.lines:
+            if other == quantity:
+                continue
+            added = [math.fsum(factor * solved.values(other, at) for solved, factor in self.fixed) for at in reads]
+            out[other] = [self.reader.reading(quantity, other, which, e, g) + added[e] for e, g in enumerate(governing)]
+        return out
 
     def extremes(self) -> dict[LaneQuantity, CodeExtreme]:
-        """Per quantity the mesh's largest and smallest value (the leftmost of equal ones)."""
+        """Per quantity the largest and smallest value over the beam, refined between mesh
+        positions (to 1e-9 of the span, never below the mesh's own value; of equal ones
+        the leftmost). The front axle stays on the step grid. Every position whose
+        value comes within a margin of the top at mesh entries near it (the margin
+        that bounds how far a fixed load can rise between mesh positions, as in
+        Envelope.extremes()) is solved as a beam with the axles counted at that entry
+        (relieving ones left out), its free axle and second train where they stand,
+        and the lane on the entry's adverse parts less its clear zone, and searched
+        exactly between the mesh positions either side (for a hogging case, where a
+        uniform load still hogs the beam). The peak found is read again as the
+        envelope reads any section (every case and position, the axles, free spacing,
+        second train and lane decided there), and that governing arrangement is
+        solved and searched again until the peak stays put: the value reported is
+        the envelope's at its place, with what gives it there."""
+        assert self.reader is not None
         out: dict[LaneQuantity, CodeExtreme] = {}
         for q, band in self.bands.items():
-            i, j = band.max.index(max(band.max)), band.min.index(min(band.min))
-            out[q] = CodeExtreme(band.max[i], self.x[i], band.max_by[i], band.min[j], self.x[j], band.min_by[j])
+            (top, x_top, by_top), (bottom, x_bottom, by_bottom) = (self.reader.peak(q, band, which, self.fixed)
+                                                                   for which in ("max", "min"))
+            out[q] = CodeExtreme(top, x_top, by_top, bottom, x_bottom, by_bottom)
         return out
 
     def lane_parts(self, q: LaneQuantity, which: Which, entry: int) -> list[tuple[float, float]]:
@@ -174,13 +245,21 @@ class LoadModel:
     name: str
     cases: tuple[Case, ...]
 
-    def run(self, beam: Beam, *, step: float = 0.1, n: int = 200, points: Sequence[float] = ()) -> CodeEnvelope:
+    def run(self, beam: Beam, *, step: float = 0.1, n: int = 200, points: Sequence[float] = (),
+            quantities: Sequence[LaneQuantity] = ("sf", "bm")) -> CodeEnvelope:
         """The envelope of every case over the beam (its own loads take no part): the
-        front axle at every `step` both ways, the mesh as an envelope's (`n`, `points`)."""
+        front axle at every `step` both ways, the mesh as an envelope's (`n`, `points`);
+        `quantities`: of "sf", "bm" and "d" (the deflection, its line read the same way;
+        the rotation and the normal force are not built)."""
         checked(beam)
         c = Checker()
+        _check_quantities(c, quantities)
         if not self.cases:
             c.add("cases", "a load model needs at least one case")
+        elif all(isinstance(case, Case) and case.applies == "hogging" for case in self.cases):
+            # Elsewhere no case would give a value: every section needs one that applies.
+            c.add("cases", "a load model needs a case that applies everywhere (applies='all'): a hogging case "
+                           "applies only where a uniform load hogs the beam")
         for k, case in enumerate(self.cases):
             _check_case(c, case, f"cases[{k}]")
         if c.problems:
@@ -204,13 +283,25 @@ class LoadModel:
             raise ModelError(c.problems)
         import numpy as np
         with np.errstate(over="ignore", invalid="ignore"):  # an overflow is told by the finiteness check
-            return _Run(beam, self, cast(float, size), n, points).envelope()
+            return _Run(beam, self, cast(float, size), n, points, tuple(dict.fromkeys(quantities))).envelope()
+
+
+def _check_quantities(c: Checker, quantities: object) -> None:
+    """The quantities a code model envelopes: a list of "sf", "bm" and "d"."""
+    if isinstance(quantities, (str, bytes)) or not isinstance(quantities, Sequence) or not quantities:
+        c.add("quantities", f"must be a list of 'sf', 'bm' and 'd', got {show(quantities)}")
+        return
+    for k, q in enumerate(cast("Sequence[object]", quantities)):
+        if q not in ("sf", "bm", "d"):
+            c.add(f"quantities[{k}]", f"{show(q)} is not built in a code model: give 'sf', 'bm' or 'd'")
 
 
 def _length(case: Case) -> float:
     """From the front axle to the rear one at their furthest apart."""
     train = case.train
-    return math.fsum(train.spacings[:-1]) + train.free[1] if train.free else math.fsum(train.spacings)
+    if not train.free:
+        return math.fsum(train.spacings)
+    return math.fsum(v for k, v in enumerate(train.spacings) if k != train.gap()) + train.free[1]
 
 
 def _check_case(c: Checker, case: object, path: str) -> None:
@@ -237,6 +328,9 @@ def _check_case(c: Checker, case: object, path: str) -> None:
             c.add(f"{path}.train.free", f"(least, largest) in that order, got {show(train.free)}")
         if len(train.weights) < 2:
             c.add(f"{path}.train.free", "a free spacing needs two axles or more")
+        elif not (isinstance(train.free_at, int) and -len(train.spacings) <= train.free_at < len(train.spacings)):
+            c.add(f"{path}.train.free_at", f"must index one of the {len(train.spacings)} spacings, got "
+                                           f"{show(train.free_at)}")
         if case.clear is not None or case.trailing or case.headway is not None:
             c.add(f"{path}.train.free", "a free spacing with a clear zone, a trailing load or a second train "
                                         "is not built")
@@ -302,6 +396,21 @@ class _Lines:
             out[:, index] = np.where(use_left, value_left, value_right)
         return out.reshape((len(at), *x.shape))
 
+    def own(self, x: NDArray[np.float64], hair: float) -> NDArray[np.float64]:
+        """Each section's line at its own load positions x (sections, k), as values() reads them."""
+        import numpy as np
+        last = len(self.mid) - 1
+        on = (x >= self.bp[0]) & (x <= self.bp[-1])
+        x = np.where(on, x, self.bp[0])  # off the beam: 0, read nowhere
+        piece = np.clip(np.searchsorted(self.bp, x, side="left" if hair < 0 else "right") - 1, 0, last)
+        u = (x - self.mid[piece]) / self.half[piece]
+        rows = np.arange(len(x))[:, None]
+        at = self.at.reshape(-1, 1)
+        left = (x < at) | ((x == at) & (hair < 0))
+        c = np.where(left[..., None], self.cl[rows, piece], self.cr[rows, piece])
+        value = c[..., 0] + u * (c[..., 1] + u * (c[..., 2] + u * c[..., 3]))
+        return np.where(on, value, 0.0)
+
     def at_section(self, e: int, x: float, hair: float) -> float:
         """Section e's line at one load position, as values() reads it."""
         import bisect
@@ -313,34 +422,6 @@ class _Lines:
         s = float(self.at[e, 0, 0])
         c = self.cl[e, p] if x < s or (x == s and hair < 0) else self.cr[e, p]
         return float(c[0] + u * (c[1] + u * (c[2] + u * c[3])))
-
-    def candidates(self) -> tuple[NDArray[np.float64], NDArray[np.float64], NDArray[np.float64]]:
-        """Per section, the positions where its line can take its extreme over a window
-        besides the window's ends (the pieces' ends, the section, the cubics' turning
-        points) and the largest and smallest ordinate there (both sides of a jump)."""
-        import numpy as np
-        count = len(self.at)
-        xs = [np.broadcast_to(self.bp, (count, len(self.bp))), self.at.reshape(-1, 1)]
-        for c in (self.cl, self.cr):
-            qa, qb, qc = 3 * c[:, :, 3], 2 * c[:, :, 2], c[:, :, 1]
-            with np.errstate(divide="ignore", invalid="ignore"):
-                disc = qb * qb - 4 * qa * qc
-                root = np.sqrt(np.where(disc >= 0, disc, np.nan))
-                for r in ((-qb + root) / (2 * qa), (-qb - root) / (2 * qa), -qc / qb):
-                    r = np.where((r > -1) & (r < 1), r, np.nan)
-                    xs.append(self.mid[None, :] + self.half[None, :] * r)
-        where = np.concatenate(xs, axis=1)
-        where = np.where(np.isnan(where), -1.0, where)  # off the beam: ordinate 0, harmless
-        before, after = self.values_rows(where, -1.0), self.values_rows(where, 1.0)
-        return where, np.maximum(before, after), np.minimum(before, after)
-
-    def values_rows(self, where: NDArray[np.float64], hair: float) -> NDArray[np.float64]:
-        """Each section's line at its own positions (sections, k)."""
-        import numpy as np
-        out = np.empty_like(where)
-        for i in range(len(where)):
-            out[i] = self.values(where[i], hair)[i]
-        return out
 
 
 def _mesh(beam: Beam, features: list[float], n: int, points: Sequence[float]) -> tuple[list[float], list[Section]]:
@@ -362,17 +443,21 @@ def _mesh(beam: Beam, features: list[float], n: int, points: Sequence[float]) ->
 
 
 class _Run:
-    def __init__(self, beam: Beam, model: LoadModel, step: float, n: int, points: Sequence[float]) -> None:
+    def __init__(self, beam: Beam, model: LoadModel, step: float, n: int, points: Sequence[float],
+                 quantities: tuple[LaneQuantity, ...] = ("sf", "bm")) -> None:
         import numpy as np
-        self.beam, self.model, self.step = beam, model, step
+        self.beam, self.model, self.step, self.quantities = beam, model, step, quantities
         self.span = float(beam.span)
         solver = solver_of(beam.with_loads([]))
+        self.solver = solver
         self.surface = Surface(solver, "the beam alone: ")
         self.x, self.sections = _mesh(beam, self.surface.features, n, points)
         at = np.array([s.x for s in self.sections])
         self.lines: dict[LaneQuantity, _Lines] = {}
         self.areas: dict[LaneQuantity, Areas] = {}
-        for q in ("sf", "bm"):
+        # The shear and the moment are always read: each is the other's coincident value.
+        read: tuple[LaneQuantity, ...] = ("sf", "bm", "d") if "d" in quantities else ("sf", "bm")
+        for q in read:
             left, right = self.surface.tensor(q, self.sections)
             self.lines[q] = _Lines(self.surface.features, left, right, at, self.span)
             self.areas[q] = areas(self.surface.lines(q, self.sections), len(self.sections))
@@ -385,14 +470,15 @@ class _Run:
         # Where a uniform load on the whole beam hogs it, between points of contraflexure:
         # the hogging cases' sections. A stretch reaching a free end (an overhang) has
         # no point of contraflexure on that side and is left out.
-        uniform = solver.solve([("udl", [-1.0, 0.0, self.span, 90.0])], name="a uniform load: ")
-        self.hogging = _between_contraflexures(uniform.values("bm", [s.read for s in self.sections]),
+        self.uniform = solver.solve([("udl", [-1.0, 0.0, self.span, 90.0])], name="a uniform load: ")
+        self.mesh_moments = self.uniform.values("bm", [s.read for s in self.sections])
+        self.hogging = _between_contraflexures(self.mesh_moments,
                                                {float(s.x) for s in beam.supports}, self.x, self.span)
         self.interior = np.array([0 < float(s.x) < self.span for s in self.supports])
 
     def envelope(self) -> CodeEnvelope:
         bands: dict[LaneQuantity, CodeBand] = {}
-        for q in ("sf", "bm"):
+        for q in self.quantities:
             results = [self._case(case, self.lines[q], self.areas[q], self._mask(case, q)) for case in self.model.cases]
             bands[q] = _combined(results)
         reactions: dict[str, CodeBand] = {}
@@ -406,6 +492,240 @@ class _Run:
         lane = next((case.lane for case in self.model.cases if case.lane), 1.0)
         return CodeEnvelope(self.model.name, self.x, bands, reactions, self.areas, 1.0 if lane >= 0 else -1.0, self)
 
+    def lines_at(self, q: LaneQuantity, sections: Sequence[Section]) -> tuple[_Lines, Areas]:
+        """q's lines and their areas at any sections."""
+        import numpy as np
+        left, right = self.surface.tensor(q, sections)
+        at = np.array([s.x for s in sections])
+        return (_Lines(self.surface.features, left, right, at, self.span),
+                areas(self.surface.lines(q, sections), len(sections)))
+
+    def hogging_at(self, xs: Sequence[float]) -> NDArray[np.bool_]:
+        """Where a uniform load on the whole beam hogs it between points of contraflexure,
+        at any positions: hogging there and not on a run of the mesh left out (one that
+        reaches a free end)."""
+        import bisect
+
+        import numpy as np
+        moments = self.uniform.values("bm", list(xs))
+        out = np.zeros(len(xs), dtype=bool)
+        for i, (x, m) in enumerate(zip(xs, moments)):
+            left = max(bisect.bisect_right(self.x, x) - 1, 0)
+            right = min(bisect.bisect_left(self.x, x), len(self.x) - 1)
+            overhang = any(self.mesh_moments[e] < 0 and not self.hogging[e] for e in (left, right))
+            out[i] = m < 0 and not overhang
+        return out
+
+    def _masks(self, q: LaneQuantity, hogging: NDArray[np.bool_]) -> dict[Applies, tuple[NDArray[np.bool_], NDArray[np.bool_]] | None]:
+        import numpy as np
+        none = np.zeros(len(hogging), dtype=bool)
+        return {"all": None, "hogging": (none, hogging) if q == "bm" else (none, none)}
+
+    def band_at(self, q: LaneQuantity, xs: Sequence[float]) -> tuple[CodeBand, _Lines, Areas]:
+        """The envelope of every case at sections anywhere (each read just right of its
+        place), with the lines and areas read there."""
+        lines, found = self.lines_at(q, [Section(x, x) for x in xs])
+        masks = self._masks(q, self.hogging_at(xs))
+        return _combined([self._case(case, lines, found, masks[case.applies]) for case in self.model.cases]), lines, found
+
+    def peak(self, q: LaneQuantity, band: CodeBand, which: Which,
+             fixed: Sequence[tuple[SolvedBeam, float]]) -> tuple[float, float, Governing]:
+        """The band's max (min) over the beam, what gives it and where (see CodeEnvelope.extremes)."""
+        from .envelopes import MARGIN
+        sign = 1.0 if which == "max" else -1.0
+        values, governing = (band.max, band.max_by) if which == "max" else (band.min, band.min_by)
+        signed = [sign * v for v in values]
+        top = max(signed)
+        e = signed.index(top)
+        scale = max(max(map(abs, band.max)), max(map(abs, band.min)))
+        gap = max(b - a for a, b in zip(self.x, self.x[1:]))
+        shortest = min(b - a for a, b in self.beam.spans())
+        margin = min(1.0, max(MARGIN, 4 * gap / shortest))  # point loads between mesh positions: linear in the gap
+        tasks = self._reaching(q, sign, values, top - margin * scale, fixed)
+        peaks = [(top, self.x[e], governing[e])] + self._search(q, sign, tasks, fixed)
+        best = max(p[0] for p in peaks)
+        value, x, by = min((p for p in peaks if p[0] >= best - 1e-12 * scale), key=lambda p: p[1])
+        if x not in self.x:  # the envelope there, every case and position: another may give it
+            band, _, _ = self.band_at(q, [x])
+            read = sign * ((band.max if sign > 0 else band.min)[0] + _fixed_at(fixed, q, x))
+            if read > value:
+                value, by = read, (band.max_by if sign > 0 else band.min_by)[0]
+        return sign * max(value, top), x, by
+
+    def _reaching(self, q: LaneQuantity, sign: float, values: Sequence[float], least: float,
+                  fixed: Sequence[tuple[SolvedBeam, float]]) -> list[tuple[int, Governing]]:
+        """Every position (of every case and direction) whose value comes within `least`
+        (signed) at mesh entries, with the entries to search from: where its value is
+        not below its value at the entries either side that also come within it."""
+        import numpy as np
+        near = [e for e, v in enumerate(values) if sign * v >= least]  # NaN (no case applies): never
+        lines, found = self.lines_at(q, [self.sections[e] for e in near])
+        masks = self._masks(q, self.hogging[near])
+        added = np.array([_fixed_at(fixed, q, self.sections[e].read) for e in near])
+        tasks: list[tuple[int, Governing]] = []
+        for case in self.model.cases:
+            mask = masks[case.applies]
+            applies = np.ones(len(near), dtype=bool) if mask is None else mask[0 if sign > 0 else 1]
+            for ways in self._positions(case, lines, found):
+                rows = np.where(applies[:, None], sign * (ways.effect[sign] + added[:, None]), -np.inf)
+                reached = rows >= least
+                for j in np.flatnonzero(reached.any(axis=0)):
+                    column = {near[i]: float(rows[i, j]) for i in np.flatnonzero(reached[:, j])}
+                    tasks += [(e, ways.governing(self, case, sign, near.index(e), int(j))) for e, v in column.items()
+                              if v >= column.get(e - 1, -math.inf) and v >= column.get(e + 1, -math.inf)]
+        return tasks
+
+    def _search(self, q: LaneQuantity, sign: float, tasks: Sequence[tuple[int, Governing]],
+                fixed: Sequence[tuple[SolvedBeam, float]]) -> list[tuple[float, float, Governing]]:
+        """For each (entry, arrangement), the largest signed value between the mesh
+        positions either side of the entry: the arrangement solved with its loads as
+        counted at the entry and searched exactly, the peak read again as the envelope
+        reads it, and its governing arrangement searched in turn until the peak stays
+        put (each round's value the envelope's at its place, never below the round
+        before); the rounds of all tasks read the envelope in one call."""
+        import bisect
+
+        from .extremes import find_peak, samples_for
+        if not tasks:
+            return []
+        positions = sorted(set(self.x))
+        count = samples_for(2)
+        windows: list[tuple[float, float]] = []
+        context: list[tuple[Governing, _Lines, Areas, int]] = []
+        lines, found = self.lines_at(q, [self.sections[e] for e, _ in tasks])
+        for i, (e, by) in enumerate(tasks):
+            k = bisect.bisect_left(positions, self.x[e])
+            a, b = positions[max(k - 1, 0)], positions[min(k + 1, len(positions) - 1)]
+            if self.model.cases[by.case_index].applies == "hogging":
+                a, b = self._hogging_window(a, self.x[e], b)
+            windows.append((a, b))
+            context.append((by, lines, found, i))
+        best: list[tuple[float, float, Governing]] = [(-math.inf, math.nan, by) for _, by in tasks]
+        active = list(range(len(tasks)))
+        permanent = [x for solved, _ in fixed for x in solved.features()]  # where the added results change
+        mesh = set(self.x)
+        for _ in range(6):
+            if not active:
+                break
+            xs: list[float] = []
+            for t in active:
+                loads, features = self._loads(q, sign, *context[t])
+                solved = self.solver.solve(loads, name="a code model's arrangement: ")
+                a, b = windows[t]
+                inside = sorted({x for x in features + permanent if a < x < b})
+
+                def read(at: list[float], solved: SolvedBeam = solved) -> list[float]:
+                    return [v + _fixed_at(fixed, q, x) for v, x in zip(solved.values(q, at), at)]
+                xs.append(find_peak(read, [a, *inside, b], sign, count, self.span)[1])
+            fresh = [(t, x, context[t][0]) for t, x in zip(active, xs) if x not in mesh]  # a window's end: the mesh's
+            still: list[int] = []
+            for (t, x, _), (value, by, there) in zip(fresh, self._own(q, sign, fresh)):
+                value += _fixed_at(fixed, q, x)
+                if there is None or not sign * value >= best[t][0]:  # rounding only, or not where the case applies
+                    continue
+                moved = math.isnan(best[t][1]) or abs(x - best[t][1]) > 1e-12 * self.span
+                best[t] = (sign * value, x, by)
+                if moved:
+                    context[t] = (by, *there)
+                    still.append(t)
+            active = still
+        return [p for p in best if not math.isnan(p[1])]
+
+    def _own(self, q: LaneQuantity, sign: float, items: Sequence[tuple[int, float, Governing]]
+             ) -> list[tuple[float, Governing, tuple[_Lines, Areas, int] | None]]:
+        """Each (task, x, arrangement): the value at x of the arrangement's case with its
+        front axle where it stands (its axles, free spacing, second train and lane
+        decided at x; -inf times sign where the case does not apply there), what gives
+        it, and the lines at x with x's row. Read per case and direction at once."""
+        import numpy as np
+        out: list[tuple[float, Governing, tuple[_Lines, Areas, int] | None]] = [
+            (-sign * math.inf, by, None) for _, _, by in items]
+        groups: dict[int, list[int]] = {}
+        for n, (_, _, by) in enumerate(items):
+            groups.setdefault(by.case_index, []).append(n)
+        for index, members in groups.items():
+            case = self.model.cases[index]
+            xs = [items[n][1] for n in members]
+            lines, found = self.lines_at(q, [Section(x, x) for x in xs])
+            mask = self._masks(q, self.hogging_at(xs))[case.applies]
+            wanted: dict[Direction, list[int]] = {}
+            columns = [self._column(case, by) for _, _, by in (items[n] for n in members)]
+            for (_, _, by), column in zip((items[n] for n in members), columns):
+                wanted.setdefault(by.direction, []).append(column)
+            only = {d: np.array(sorted(set(c))) for d, c in wanted.items()}
+            for ways in self._positions(case, lines, found, only):
+                grid = only[ways.direction]
+                for row, (n, column) in enumerate(zip(members, columns)):
+                    if items[n][2].direction != ways.direction:
+                        continue
+                    if mask is not None and not mask[0 if sign > 0 else 1][row]:
+                        continue
+                    j = int(np.searchsorted(grid, column))
+                    out[n] = (float(ways.effect[sign][row, j]), ways.governing(self, case, sign, row, j),
+                              (lines, found, row))
+        return out
+
+    def _column(self, case: Case, by: Governing) -> int:
+        """The index of an arrangement's front axle on its direction's step grid."""
+        return round((by.front if by.direction == "forward" else self.span - by.front) / self.step)
+
+    def _hogging_window(self, a: float, at: float, b: float) -> tuple[float, float]:
+        """The part of [a, b] around `at` (a hogging entry) where a uniform load still hogs
+        the beam: each end where it sags moved in to the point of contraflexure."""
+        def hogs(x: float) -> bool:
+            return bool(self.uniform.values("bm", x) < 0)
+
+        def inward(out: float, inner: float) -> float:
+            for _ in range(200):
+                mid = 0.5 * (out + inner)
+                if abs(inner - out) <= 1e-13 * self.span or not min(out, inner) < mid < max(out, inner):
+                    break
+                out, inner = (out, mid) if hogs(mid) else (mid, inner)
+            return inner
+        return (a if hogs(a) else inward(a, at)), (b if hogs(b) else inward(b, at))
+
+    def _loads(self, q: LaneQuantity, sign: float, by: Governing, lines: _Lines, found: Areas,
+               i: int) -> tuple[list[RawLoad], list[float]]:
+        """An arrangement's loads as counted at section i of lines (relieving axles left
+        out, the lane on the adverse parts there less the clear zone, the trailing load),
+        and where they start and end."""
+        case = self.model.cases[by.case_index]
+        loads: list[RawLoad] = []
+        features: list[float] = []
+        for x, weight, side in by.axles:
+            if side == 0.0:  # the worse of the two sides
+                side = max((-1.0, 1.0), key=lambda h: sign * weight * lines.at_section(i, x, h))
+            if case.train.neglect_relieving and not sign * weight * lines.at_section(i, x, side) > 0:
+                continue
+            if 0.0 <= x <= self.span:
+                loads.append(("point", [-weight, x, 90.0]))
+                features.append(x)
+        for w, stretches in self._distributed(case, by, found, i, sign):
+            for lo, hi in stretches:
+                if hi > lo:
+                    loads.append(("udl", [-w, lo, hi, 90.0]))
+                    features += [lo, hi]
+        return loads, features
+
+    def _distributed(self, case: Case, by: Governing, found: Areas, i: int,
+                     sign: float) -> list[tuple[float, list[tuple[float, float]]]]:
+        """The lane (on section i's adverse parts, less the clear zone) and the trailing
+        load of an arrangement: each per length with its stretches."""
+        back = -1.0 if by.direction == "forward" else 1.0
+        length = math.fsum(case.train.spacings)
+        out: list[tuple[float, list[tuple[float, float]]]] = []
+        if case.lane:
+            stretches = found.parts(i, sign if case.lane > 0 else -sign)
+            if case.clear is not None:
+                behind, ahead = case.clear
+                ends = (by.front - back * ahead, by.front + back * (length + behind))
+                stretches = outside(stretches, min(ends), max(ends))
+            out.append((case.lane, stretches))
+        if case.trailing:
+            start = by.front + back * (length + case.trailing_gap)
+            out.append((case.trailing, [(0.0, min(start, self.span)) if back < 0 else (max(start, 0.0), self.span)]))
+        return out
+
     def reading(self, q: LaneQuantity, other: LaneQuantity, which: Which, e: int, governing: Governing) -> float:
         """`other` at entry e under the arrangement that gives q's max (min) there."""
         case = self.model.cases[governing.case_index]
@@ -418,19 +738,8 @@ class _Run:
             if case.train.neglect_relieving and not sign * weight * sought.at_section(e, x, side) > 0:
                 continue
             total += weight * read.at_section(e, x, side)
-        back = -1.0 if governing.direction == "forward" else 1.0
-        length = math.fsum(case.train.spacings)
-        if case.lane:
-            stretches = self.areas[q].parts(e, sign if case.lane > 0 else -sign)
-            if case.clear is not None:
-                behind, ahead = case.clear
-                ends = (governing.front - back * ahead, governing.front + back * (length + behind))
-                stretches = _outside(stretches, min(ends), max(ends))
-            total += case.lane * self.areas[other].over(e, stretches)
-        if case.trailing:
-            start = governing.front + back * (length + case.trailing_gap)
-            behind_train = (0.0, start) if back < 0 else (start, self.span)
-            total += case.trailing * self.areas[other].over(e, [behind_train])
+        for w, stretches in self._distributed(case, governing, self.areas[q], e, sign):
+            total += w * self.areas[other].over(e, stretches)
         return total
 
     def _mask(self, case: Case, q: LaneQuantity) -> tuple[NDArray[np.bool_], NDArray[np.bool_]] | None:
@@ -444,73 +753,18 @@ class _Run:
     def _case(self, case: Case, lines: _Lines, lane_areas: Areas,
               mask: tuple[NDArray[np.bool_], NDArray[np.bool_]] | None) -> _Result:
         import numpy as np
-        train = case.train
-        weights = np.array(train.weights) * case.axle_factor
-        offsets = np.array(train.offsets())
-        fixed = weights[:-1] if train.free else weights
-        fixed_offsets = offsets[:-1] if train.free else offsets
-        length = _length(case)
-        count = math.floor((self.span + length) / self.step + 1e-9) + 1
-        k = np.arange(count)
         sections = len(lines.at)
-        window = lines.candidates() if train.free else None
         sides: tuple[tuple[Which, float], ...] = (("max", 1.0), ("min", -1.0))
         top = {sign: np.full(sections, -np.inf) for _, sign in sides}
         top_by = {sign: [Governing(case.name, "forward", 0.0)] * sections for _, sign in sides}
-        # Where an axle (or a free axle's window end) stands exactly on a section or a
-        # feature, the train a hair further on differs: only those positions are read
-        # again for that side (the others are the same; half the reading measured).
-        special = np.union1d(lines.at.reshape(-1), lines.bp)
-        special = special[~np.isnan(special)]
-        for direction in ("forward", "backward"):
-            front: NDArray[np.float64] = (k * self.step if direction == "forward"
-                                          else self.span - k * self.step).astype(np.float64)
-            back = -1.0 if direction == "forward" else 1.0
-            reach = fixed_offsets if not train.free else np.concatenate(
-                [fixed_offsets, offsets[-2:-1] + np.array(train.free)])
-            touching = np.flatnonzero(np.isin(front[:, None] + back * reach[None, :], special).any(axis=1))
-            effect = {sign: np.full((sections, count), -np.inf) for _, sign in sides}
-            hairs = {sign: np.full((sections, count), -1.0) for _, sign in sides}
-            places = {sign: np.zeros((sections, count)) for _, sign in sides}
-            seconds = {sign: np.full((sections, count), -1, dtype=np.int_) for _, sign in sides}
-            first: dict[float, tuple[NDArray[np.float64], NDArray[np.float64]]] = {}
-            for hair in (-1.0, 1.0):
-                columns = np.arange(count) if hair < 0 else touching
-                value = {sign: first[sign][0].copy() if hair > 0 else np.zeros((sections, count)) for _, sign in sides}
-                place = {sign: first[sign][1].copy() if hair > 0 else np.zeros((sections, count)) for _, sign in sides}
-                for block in range(0, len(columns), _BLOCK):
-                    part = columns[block:block + _BLOCK]
-                    axles = front[part, None] + back * fixed_offsets[None, :]
-                    ordinates = lines.values(axles, hair) * fixed[None, None, :]
-                    for _, sign in sides:
-                        kept = np.maximum(sign * ordinates, 0.0) * sign if train.neglect_relieving else ordinates
-                        value[sign][:, part] = kept.sum(axis=2)
-                        if train.free and window is not None:
-                            extra, place[sign][:, part] = self._free(train, lines, window, front[part], back,
-                                                                     weights[-1], sign, hair, offsets[-2])
-                            value[sign][:, part] += extra
-                if hair < 0:
-                    first = {sign: (value[sign].copy(), place[sign].copy()) for _, sign in sides}
-                for _, sign in sides:
-                    total, second = value[sign], np.full((sections, count), -1, dtype=np.int_)
-                    if case.headway is not None:  # the second train's axles; the lane once
-                        gap = math.ceil((math.fsum(train.spacings) + case.headway) / self.step - 1e-9)
-                        total, second = _two_trains(total, sign, gap)
-                    total = total + self._lane(case, lane_areas, lines, front, back, train, sign)
-                    better = (sign * total > sign * effect[sign]) | np.isinf(effect[sign])
-                    effect[sign] = np.where(better, total, effect[sign])
-                    hairs[sign] = np.where(better, hair, hairs[sign])
-                    places[sign] = np.where(better, place[sign], places[sign])
-                    seconds[sign] = np.where(better, second, seconds[sign])
+        for ways in self._positions(case, lines, lane_areas):
             for _, sign in sides:
-                signed = sign * effect[sign]
+                signed = sign * ways.effect[sign]
                 where = signed.argmax(axis=1)
                 got = signed[np.arange(sections), where]
                 for i in np.flatnonzero(got > top[sign]):
                     top[sign][i] = got[i]
-                    j = int(where[i])
-                    top_by[sign][i] = self._governing(case, direction, front, j, float(hairs[sign][i, j]),
-                                                      float(places[sign][i, j]), int(seconds[sign][i, j]))
+                    top_by[sign][i] = ways.governing(self, case, sign, int(i), int(where[i]))
         if not all(np.isfinite(top[sign]).all() for _, sign in sides):
             raise ModelError([Problem(f"cases[{self.model.cases.index(case)}]",
                                       f"({case.name}) its effect overflows a double: give smaller loads")])
@@ -522,58 +776,213 @@ class _Run:
             best[which] = (value_of, top_by[sign])
         return _Result(best["max"][0], best["min"][0], best["max"][1], best["min"][1])
 
+    def _positions(self, case: Case, lines: _Lines, lane_areas: Areas,
+                   only: dict[Direction, NDArray[np.int_]] | None = None) -> Iterator[_Ways]:
+        """Per direction, the case's value at every section (rows) for every position of
+        its front axle on the step grid (columns), for the max and for the min; `only`:
+        the directions and positions wanted."""
+        import numpy as np
+        train = case.train
+        weights = np.array(train.weights) * case.axle_factor
+        offsets = np.array(train.offsets())
+        gap = train.gap() if train.free else len(train.spacings)
+        fixed, fixed_offsets = weights[:gap + 1], offsets[:gap + 1]  # ahead of the free spacing: all with none
+        length = _length(case)
+        every = np.arange(math.floor((self.span + length) / self.step + 1e-9) + 1)
+        sections = len(lines.at)
+        signs = (1.0, -1.0)
+        # Where an axle (or a free axle's window end) stands exactly on a section or a
+        # feature, the train a hair further on differs: only those positions are read
+        # again for that side (the others are the same; half the reading measured).
+        special = np.union1d(lines.at.reshape(-1), lines.bp)
+        special = special[~np.isnan(special)]
+        directions: tuple[Direction, ...] = ("forward", "backward")
+        for direction in directions:
+            if only is not None and direction not in only:
+                continue
+            k = every if only is None else only[direction]
+            count = len(k)
+            front: NDArray[np.float64] = (k * self.step if direction == "forward"
+                                          else self.span - k * self.step).astype(np.float64)
+            back = -1.0 if direction == "forward" else 1.0
+            touching = np.flatnonzero(np.isin(front[:, None] + back * fixed_offsets[None, :], special).any(axis=1))
+            ways = _Ways(direction, front,
+                         {sign: np.full((sections, count), -np.inf) for sign in signs},
+                         {sign: np.full((sections, count), -1.0) for sign in signs},
+                         {sign: np.zeros((sections, count)) for sign in signs},
+                         {sign: np.full((sections, count), math.nan) for sign in signs})
+            # The second train's worst place behind each position: apart from the first's hair.
+            seconds = {sign: self._second(case, lines, lane_areas, front, back, sign)
+                       for sign in signs} if case.headway is not None else None
+            # The axles behind a free spacing: their worst place, apart from the hair too.
+            rear = {sign: self._rear(train, lines, lane_areas, front, back, sign, weights, offsets)
+                    for sign in signs} if train.free else None
+            first: dict[float, tuple[NDArray[np.float64], NDArray[np.float64]]] = {}
+            for hair in (-1.0, 1.0):
+                columns = np.arange(count) if hair < 0 else touching
+                value = {sign: first[sign][0].copy() if hair > 0 else np.zeros((sections, count)) for sign in signs}
+                place = {sign: first[sign][1].copy() if hair > 0 else np.zeros((sections, count)) for sign in signs}
+                for block in range(0, len(columns), _BLOCK):
+                    part = columns[block:block + _BLOCK]
+                    axles = front[part, None] + back * fixed_offsets[None, :]
+                    ordinates = lines.values(axles, hair) * fixed[None, None, :]
+                    for sign in signs:
+                        kept = np.maximum(sign * ordinates, 0.0) * sign if train.neglect_relieving else ordinates
+                        value[sign][:, part] = kept.sum(axis=2)
+                        if rear is not None:
+                            value[sign][:, part] += rear[sign][0][:, part]
+                            place[sign][:, part] = rear[sign][1][:, part]
+                if hair < 0:
+                    first = {sign: (value[sign].copy(), place[sign].copy()) for sign in signs}
+                for sign in signs:
+                    total, second = value[sign], np.full((sections, count), math.nan)
+                    if seconds is not None:  # the second train's axles; the lane once
+                        total, second = total + seconds[sign][0], seconds[sign][1]
+                    total = total + self._lane(case, lane_areas, lines, front, back, train, sign)
+                    better = (sign * total > sign * ways.effect[sign]) | np.isinf(ways.effect[sign])
+                    ways.effect[sign] = np.where(better, total, ways.effect[sign])
+                    ways.hairs[sign] = np.where(better, hair, ways.hairs[sign])
+                    ways.places[sign] = np.where(better, place[sign], ways.places[sign])
+                    ways.seconds[sign] = np.where(better, second, ways.seconds[sign])
+            yield ways
+
     def _governing(self, case: Case, direction: Direction, front: NDArray[np.float64], j: int, hair: float,
-                   place: float, second: int) -> Governing:
+                   place: float, second: float) -> Governing:
         """What gives a value: the case's arrangement with its front axle at front[j]."""
         train = case.train
         back = -1.0 if direction == "forward" else 1.0
         factor = case.axle_factor
         at = float(front[j])
         offsets = train.offsets()
-        count = len(train.weights) - (1 if train.free else 0)
+        count = train.gap() + 1 if train.free else len(train.weights)
         axles = [(at + back * offsets[i], factor * train.weights[i], hair) for i in range(count)]
         detail = ""
-        if train.free:
-            axles.append((place, factor * train.weights[-1], 0.0))
-            detail = f"last spacing {abs(place - (at + back * offsets[-2])):.4g}"
+        if train.free:  # the axles behind it on the worse side of the section, as placed
+            axles += [(place + back * (offsets[i] - offsets[count]), factor * train.weights[i], 0.0)
+                      for i in range(count, len(train.weights))]
+            which = "last spacing" if count == len(train.spacings) else f"spacing {count}"
+            detail = f"{which} {abs(place - (at + back * offsets[count - 1])):.4g}"
         if case.headway is not None:
             detail = f"a second train {case.headway:g} or more behind"
-            if second >= 0:
-                lead = float(front[second])
-                axles += [(lead + back * offset, factor * weight, hair) for offset, weight in zip(offsets, train.weights)]
+            if not math.isnan(second):  # exactly placed: an axle on the section counts on its worse side
+                lead = second
+                axles += [(lead + back * offset, factor * weight, 0.0) for offset, weight in zip(offsets, train.weights)]
                 detail = f"a second train {abs(at - lead) - math.fsum(train.spacings):.4g} behind"
         index = self.model.cases.index(case)
         return Governing(case.name, direction, at, detail, tuple(axles), hair, index)
 
-    def _free(self, train: Train, lines: _Lines,
-              window: tuple[NDArray[np.float64], NDArray[np.float64], NDArray[np.float64]],
-              front: NDArray[np.float64], back: float, weight: float, sign: float, hair: float,
-              before: float) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
-        """The last axle's worst ordinate over the window its free spacing allows, times its
-        weight, and where it stands: the line's extreme over a window is at its ends
-        or at one of its candidates inside."""
+    def _second(self, case: Case, lines: _Lines, lane_areas: Areas, front: NDArray[np.float64], back: float,
+                sign: float) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+        """A second train `headway` or more behind the first at each position: per section
+        and position its worst value there (none of it on the beam: 0) and its front
+        axle's place: the whole train as a group anywhere from the least headway to
+        beyond the beam."""
+        import numpy as np
+        train = case.train
+        assert case.headway is not None
+        weights = np.array(train.weights) * case.axle_factor
+        offsets = np.array(train.offsets())
+        end = front + back * (math.fsum(train.spacings) + case.headway)
+        gone = np.full_like(front, -math.fsum(train.spacings) - 1.0 if back < 0 else self.span + math.fsum(train.spacings) + 1.0)
+        value, place = self._group(lines, lane_areas, weights, offsets, back, sign, train.neglect_relieving, end, gone)
+        adds = value > 0
+        return sign * np.where(adds, value, 0.0), np.where(adds, place, np.nan)
+
+    def _rear(self, train: Train, lines: _Lines, lane_areas: Areas, front: NDArray[np.float64], back: float,
+              sign: float, weights: NDArray[np.float64],
+              offsets: NDArray[np.float64]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+        """The axles behind the free spacing at their worst place within its range: per
+        section and position their value and their lead axle's place."""
         import numpy as np
         assert train.free is not None
-        low, high = train.free
-        where, top, bottom = window
-        anchor = front + back * before
-        ends = [anchor + back * low, anchor + back * high]
-        lo, hi = np.minimum(*ends), np.maximum(*ends)
-        best = np.full((len(where), len(front)), -np.inf)
-        place = np.zeros_like(best)
-        for end in ends:
-            v = sign * weight * lines.values(end, hair)
-            better = v > best
-            best, place = np.where(better, v, best), np.where(better, end[None, :], place)
-        ordinate = top if sign * weight > 0 else bottom
-        for c in range(where.shape[1]):
-            inside = (where[:, c:c + 1] >= lo[None, :]) & (where[:, c:c + 1] <= hi[None, :])
-            v = np.where(inside, sign * weight * ordinate[:, c:c + 1], -np.inf)
-            better = v > best
-            best, place = np.where(better, v, best), np.where(better, where[:, c:c + 1], place)
-        if train.neglect_relieving:
-            best = np.maximum(best, 0.0)
-        return sign * best, place
+        gap = train.gap()
+        anchor = front + back * offsets[gap]
+        near, far = (anchor + back * spacing for spacing in train.free)
+        value, place = self._group(lines, lane_areas, weights[gap + 1:], offsets[gap + 1:] - offsets[gap + 1], back,
+                                   sign, train.neglect_relieving, near, far)
+        return sign * value, np.where(np.isfinite(value), place, np.nan)
+
+    def _group(self, lines: _Lines, lane_areas: Areas, weights: NDArray[np.float64], offsets: NDArray[np.float64],
+               back: float, sign: float, relieving: bool, near: NDArray[np.float64],
+               far: NDArray[np.float64]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+        """Axles that move together (offsets from their lead axle) with the lead anywhere
+        between near and far (per position): per section and position their worst signed
+        value and the lead's place. Their value as the lead moves is one cubic between
+        the places where an axle meets a feature, the section or a zero of the line
+        (where a relieving axle drops out), so its worst over a window is at the
+        window's ends, at one of those places or where a cubic turns: all read (an axle
+        on the section on its worse side), then the worst inside each window taken."""
+        import numpy as np
+        sections = len(lines.at)
+        where = _breaks(lines, lane_areas)  # (sections, k): features, the section, zeros
+        starts = (where[:, :, None] - back * offsets[None, None, :]).reshape(sections, -1)
+        starts = np.sort(np.where(np.isnan(starts), np.inf, starts), axis=1)
+        lo, hi = starts[:, :-1], starts[:, 1:]
+        inner = np.isfinite(lo) & np.isfinite(hi) & (hi > lo)
+        lo, hi = np.where(inner, lo, 0.0), np.where(inner, hi, 0.0)
+        ts = np.array([0.2, 0.4, 0.6, 0.8])
+        samples = lo[:, :, None] + (hi - lo)[:, :, None] * ts[None, None, :]
+        values = self._train_rows(lines, samples.reshape(sections, -1), weights, offsets, back, sign, -1.0, relieving)
+        coefficients = values.reshape(sections, -1, 4) @ np.linalg.inv(np.vander(ts, 4, increasing=True)).T
+        c1, c2, c3 = coefficients[:, :, 1], 2 * coefficients[:, :, 2], 3 * coefficients[:, :, 3]
+        turns = []
+        with np.errstate(divide="ignore", invalid="ignore"):
+            root = np.sqrt(np.where(c2 * c2 - 4 * c3 * c1 >= 0, c2 * c2 - 4 * c3 * c1, np.nan))
+            for t in ((-c2 + root) / (2 * c3), (-c2 - root) / (2 * c3), -c1 / c2):
+                t = np.where(inner & (t > 0) & (t < 1), t, np.nan)
+                turns.append(lo + (hi - lo) * t)
+        places = np.concatenate([np.where(np.isfinite(starts), starts, np.nan), *turns], axis=1)
+        both = np.maximum(*(self._train_rows(lines, np.nan_to_num(places, nan=-1e300), weights, offsets, back,
+                                             sign, hair, relieving) for hair in (-1.0, 1.0)))
+        both = np.where(np.isnan(places), -np.inf, both)
+        order = np.argsort(np.where(np.isnan(places), np.inf, places), axis=1)
+        ranked = np.take_along_axis(both, order, axis=1)
+        placed = np.take_along_axis(places, order, axis=1)
+        value = np.full((sections, len(near)), -np.inf)
+        place = np.full((sections, len(near)), np.nan)
+        for end in (near, far):
+            at_end = self._train_ends(lines, end, weights, offsets, back, sign, relieving)
+            better = at_end > value
+            value, place = np.where(better, at_end, value), np.where(better, end[None, :], place)
+        inside, there = _window_best(ranked, placed, np.minimum(near, far), np.maximum(near, far))
+        better = inside > value
+        return np.where(better, inside, value), np.where(better, there, place)
+
+    def _train_rows(self, lines: _Lines, fronts: NDArray[np.float64], weights: NDArray[np.float64],
+                    offsets: NDArray[np.float64], back: float, sign: float, hair: float,
+                    relieving: bool) -> NDArray[np.float64]:
+        """A train's signed value (relieving axles left out where the train says so) with
+        its front at each section's own places (sections, k)."""
+        import numpy as np
+        total = np.zeros_like(fronts)
+        for weight, offset in zip(weights, offsets):
+            v = sign * weight * lines.own(fronts + back * offset, hair)
+            total += np.maximum(v, 0.0) if relieving else v
+        return total
+
+    def _train_ends(self, lines: _Lines, fronts: NDArray[np.float64], weights: NDArray[np.float64],
+                    offsets: NDArray[np.float64], back: float, sign: float, relieving: bool) -> NDArray[np.float64]:
+        """_train_at on the worse side where an axle stands on a section or a feature (read
+        again only there: elsewhere both sides are the same; a third of the model's run)."""
+        import numpy as np
+        out = self._train_at(lines, fronts, weights, offsets, back, sign, -1.0, relieving)
+        special = np.union1d(lines.at.reshape(-1), lines.bp)
+        touching = np.flatnonzero(np.isin(fronts[:, None] + back * offsets[None, :], special).any(axis=1))
+        if touching.size:
+            again = self._train_at(lines, fronts[touching], weights, offsets, back, sign, 1.0, relieving)
+            out[:, touching] = np.maximum(out[:, touching], again)
+        return out
+
+    def _train_at(self, lines: _Lines, fronts: NDArray[np.float64], weights: NDArray[np.float64],
+                  offsets: NDArray[np.float64], back: float, sign: float, hair: float,
+                  relieving: bool) -> NDArray[np.float64]:
+        """_train_rows with every section's front at the same places (sections, len(fronts))."""
+        import numpy as np
+        total = np.zeros((len(lines.at), len(fronts)))
+        for weight, offset in zip(weights, offsets):
+            v = sign * weight * lines.values(fronts + back * offset, hair)
+            total += np.maximum(v, 0.0) if relieving else v
+        return total
 
     def _lane(self, case: Case, lane_areas: Areas, lines: _Lines, front: NDArray[np.float64], back: float,
               train: Train, sign: float) -> NDArray[np.float64]:
@@ -591,35 +1000,14 @@ class _Run:
                 behind, ahead = case.clear
                 ends = (front - back * ahead, front + back * (length + behind))
                 lo, hi = np.minimum(*ends), np.maximum(*ends)
-                cleared = _primitive(lane_areas, hi, lane_sign) - _primitive(lane_areas, lo, lane_sign)
+                cleared = lane_areas.upto(hi, lane_sign) - lane_areas.upto(lo, lane_sign)
                 out -= case.lane * cleared
         if case.trailing:
             start = front + back * (length + case.trailing_gap)
-            whole = _primitive(lane_areas, np.full_like(front, self.span), 0.0)
-            before = _primitive(lane_areas, np.clip(start, 0.0, self.span), 0.0)
+            whole = lane_areas.upto(np.full_like(front, self.span), 0.0)
+            before = lane_areas.upto(np.clip(start, 0.0, self.span), 0.0)
             out += case.trailing * (before if back < 0 else whole - before)
         return out
-
-
-def _primitive(lane_areas: Areas, x: NDArray[np.float64], sign: float) -> NDArray[np.float64]:
-    """Per section, the area of its line from 0 to each x where it has `sign` (0: all of it)."""
-    import numpy as np
-    from .lanes import _coefficients  # pyright: ignore[reportPrivateUsage]
-    lines = lane_areas.lines
-    sections = int(lines.section.max()) + 1
-    out = np.zeros((sections, len(x)))
-    c = _coefficients(lines.ordinates)
-    for piece in range(len(lines.a)):
-        a, b = float(lines.a[piece]), float(lines.b[piece])
-        mid, half = (a + b) / 2, (b - a) / 2
-        cuts = [float(v) for v in lane_areas.cuts[piece] if not math.isnan(v)]
-        for (lo, hi), s in zip(zip(cuts, cuts[1:]), lane_areas.signs[piece]):
-            if sign != 0 and s != sign:
-                continue
-            top = np.clip(x, lo, hi)
-            u0, u1 = (lo - mid) / half, (top - mid) / half
-            out[lines.section[piece]] += half * (_primitive_of(c[piece], u1) - _primitive_of(c[piece], u0))
-    return out
 
 
 def _between_contraflexures(moments: Sequence[float], supported: set[float], x: Sequence[float],
@@ -642,38 +1030,59 @@ def _between_contraflexures(moments: Sequence[float], supported: set[float], x: 
     return hogging
 
 
-def _outside(stretches: Sequence[tuple[float, float]], lo: float, hi: float) -> list[tuple[float, float]]:
-    """The stretches less [lo, hi]."""
-    out: list[tuple[float, float]] = []
-    for a, b in stretches:
-        out += [(a, min(b, lo))] if a < min(b, lo) else []
-        out += [(max(a, hi), b)] if max(a, hi) < b else []
-    return out
+def _fixed_at(fixed: Sequence[tuple[SolvedBeam, float]], q: LaneQuantity, x: float) -> float:
+    """The fixed results added to an envelope (plus()), at x."""
+    return math.fsum(factor * solved.values(q, x) for solved, factor in fixed)
 
 
-def _primitive_of(c: NDArray[np.float64], u: NDArray[np.float64] | float) -> NDArray[np.float64]:
-    """The primitive of the cubic c (in u), zero at u = 0."""
+def _breaks(lines: _Lines, found: Areas) -> NDArray[np.float64]:
+    """Per section, where its line may change its cubic or its sign: the beam's features,
+    the section, the line's zeros (NaN padding)."""
     import numpy as np
-    return np.asarray(u * (c[0] + u * (c[1] / 2 + u * (c[2] / 3 + u * c[3] / 4))), dtype=np.float64)
+    count = len(lines.at)
+    zeros = found.cuts[:, 1:4]
+    rows = np.repeat(found.lines.section, 3)
+    flat = zeros.reshape(-1)
+    keep = ~np.isnan(flat)
+    rows, flat = rows[keep], flat[keep]
+    width = int(np.bincount(rows, minlength=count).max()) if len(rows) else 0
+    padded = np.full((count, width), np.nan)
+    order = np.argsort(rows, kind="stable")
+    rows, flat = rows[order], flat[order]
+    slot = np.arange(len(rows)) - np.searchsorted(rows, rows)
+    padded[rows, slot] = flat
+    return np.concatenate([np.broadcast_to(lines.bp, (count, len(lines.bp))), lines.at.reshape(-1, 1), padded], axis=1)
 
 
-def _two_trains(value: NDArray[np.float64], sign: float, gap: int) -> tuple[NDArray[np.float64], NDArray[np.int_]]:
-    """A second train `gap` or more positions behind the first: the first's value plus the
-    worst of the second's over those positions (none of it on the beam: 0), and that
-    position's index (-1: none adds)."""
+def _window_best(ranked: NDArray[np.float64], placed: NDArray[np.float64], lo: NDArray[np.float64],
+                 hi: NDArray[np.float64]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+    """Per section (rows of ranked values at their places, in order of place) the largest
+    value placed within [lo, hi] of each window (columns), and its place (-inf, NaN:
+    none there): a table of the largest over runs of 1, 2, 4, ... candidates, two runs
+    covering each window."""
     import numpy as np
-    signed = np.maximum(sign * value, 0.0)
-    count = int(signed.shape[1])
-    running = np.maximum.accumulate(signed, axis=1)
-    # The latest position reaching the running worst: its index, carried forward.
-    positions = np.arange(count)[None, :]
-    reached = np.maximum.accumulate(np.where(signed == running, positions, -1), axis=1)
-    shifted = np.zeros_like(signed)
-    index = np.full(signed.shape, -1)
-    if gap < count:
-        shifted[:, gap:] = running[:, :count - gap]
-        index[:, gap:] = np.where(running[:, :count - gap] > 0, reached[:, :count - gap], -1)
-    return value + sign * shifted, index
+    sections, width = ranked.shape
+    levels = [np.arange(width)[None, :].repeat(sections, axis=0)]
+    rows = np.arange(sections)[:, None]
+    span = 1
+    while 2 * span <= width:
+        last = levels[-1]
+        shifted = np.concatenate([last[:, span:], last[:, -1:].repeat(span, axis=1)], axis=1)
+        levels.append(np.where(ranked[rows, shifted] > ranked[rows, last], shifted, last))
+        span *= 2
+    start = np.empty((sections, len(lo)), dtype=np.int_)
+    stop = np.empty((sections, len(lo)), dtype=np.int_)
+    key = np.where(np.isnan(placed), np.inf, placed)
+    for i in range(sections):
+        start[i] = np.searchsorted(key[i], lo, side="left")
+        stop[i] = np.searchsorted(key[i], hi, side="right")
+    size = stop - start
+    level = np.floor(np.log2(np.maximum(size, 1))).astype(np.int_)
+    table = np.stack(levels)
+    first = table[level, rows, np.minimum(start, width - 1)]
+    second = table[level, rows, np.clip(stop - (1 << level), 0, width - 1)]
+    best = np.where(ranked[rows, second] > ranked[rows, first], second, first)
+    return np.where(size > 0, ranked[rows, best], -np.inf), np.where(size > 0, placed[rows, best], np.nan)
 
 
 def _only_ry(lines: Lines) -> Lines:
@@ -688,6 +1097,26 @@ class _Result:
     min: NDArray[np.float64]
     max_by: list[Governing]
     min_by: list[Governing]
+
+
+@dataclass(frozen=True)
+class _Ways:
+    """One direction's positions of a case: the front axle's, and per sign sought (1 the
+    max, -1 the min) the value at each section for each position, on which side of a
+    section an axle on it counts, the free axle's place and the second train's front
+    axle (NaN: none adds)."""
+
+    direction: Direction
+    front: NDArray[np.float64]
+    effect: dict[float, NDArray[np.float64]]
+    hairs: dict[float, NDArray[np.float64]]
+    places: dict[float, NDArray[np.float64]]
+    seconds: dict[float, NDArray[np.float64]]
+
+    def governing(self, run: _Run, case: Case, sign: float, i: int, j: int) -> Governing:
+        """What gives section i's value with the front axle at front[j]."""
+        return run._governing(case, self.direction, self.front, j, float(self.hairs[sign][i, j]),  # pyright: ignore[reportPrivateUsage]
+                              float(self.places[sign][i, j]), float(self.seconds[sign][i, j]))
 
 
 def _combined(results: Sequence[_Result]) -> CodeBand:

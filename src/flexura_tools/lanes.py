@@ -25,13 +25,14 @@ shear (and of the moment for a restrained rotation) at its support.
 from __future__ import annotations
 
 import math
-from collections.abc import Callable, Sequence
-from dataclasses import dataclass, field
+from collections.abc import Callable, Mapping, Sequence
+from dataclasses import dataclass, field, replace
+from functools import cached_property
 from typing import TYPE_CHECKING, Any, Literal, cast
 
 from ._engine import SolvedBeam
 from .checks import Checker
-from .envelopes import Band, Envelope, EnvelopeExtreme, Range, ReactionRange
+from .envelopes import Band, Envelope, EnvelopeExtreme, Members, Range, ReactionRange
 from .errors import ModelError, Problem, show
 from .pointwise import EnvelopeValues, envelope_at
 from .result import Quantity
@@ -41,6 +42,9 @@ if TYPE_CHECKING:
     import numpy as np
     from numpy.typing import NDArray
 
+    from .model import Result
+
+Which = Literal["max", "min"]
 Placement = Literal["whole", "adverse"]
 PLACEMENTS: tuple[Placement, ...] = ("whole", "adverse")
 LaneQuantity = Literal["sf", "bm", "d"]
@@ -61,9 +65,11 @@ class Lane:
     the beam where that effect's influence line has the sign sought (the largest value
     takes the parts where the line is positive, the smallest where it is negative);
     "whole": on the whole beam in every position of the vehicle. `clearances`
-    (behind, ahead), for "whole" only: the lane is removed from `behind` behind the
-    vehicle's rear axle to `ahead` in front of its front axle (the wheelbase always
-    clear); None leaves the lane under the vehicle."""
+    (behind, ahead): the lane is removed from `behind` behind the vehicle's rear axle
+    to `ahead` in front of its front axle (the wheelbase always clear) in each
+    position; None leaves the lane under the vehicle. With "adverse", each section's
+    value is then the worst over the positions of the vehicle's value plus the lane on
+    the adverse parts outside that position's clear zone."""
 
     w: float
     placement: Placement = "adverse"
@@ -85,11 +91,6 @@ class Lane:
             distance = c.finite(value, f"{path}.clearances[{k}]")
             if distance is not None and distance < 0:
                 c.add(f"{path}.clearances[{k}]", f"{name} must be 0 or more, got {show(value)}")
-        if self.placement == "adverse":
-            c.add(f"{path}.clearances", "a clear zone around the vehicle is taken with placement='whole' only; for "
-                                        "the lane where adverse and cleared around the axles, run "
-                                        "codes.LoadModel(name, (codes.Case(name, codes.Train(weights, spacings), "
-                                        "lane=w, clear=(behind, ahead)),)).run(beam)")
 
 
 @dataclass(frozen=True, slots=True)
@@ -156,6 +157,98 @@ class Areas:
                 if hi > lo:
                     total += _integral(c, a, b, lo, hi)
         return total
+
+    def upto(self, x: NDArray[np.float64], sign: float) -> NDArray[np.float64]:
+        """Per section (rows) the area of its line from the start of the beam to each of
+        x (columns), over the parts where it has `sign` (0: all of it)."""
+        positive, negative = self.upto_both(x)
+        return positive if sign > 0 else negative if sign < 0 else positive + negative
+
+    def upto_both(self, x: NDArray[np.float64]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+        """upto() for both signs at once: each x found among each section's stretches of
+        one sign, the areas of the stretches before it summed once, and the cubic's
+        exact area from the stretch's start to x added."""
+        import numpy as np
+        table = self._stretches
+        sections, width = table.lo.shape
+        part = np.clip(x, table.start, table.end)[None, :]
+        # Each position's stretch per section: a count of the stretches starting at or
+        # before it, column by column (a (sections, x, stretches) array took twice the time).
+        j = np.zeros((sections, len(x)), dtype=np.int64)
+        for m in range(1, width):
+            j += table.lo[:, m:m + 1] <= part
+        flat = j + (np.arange(sections) * width)[:, None]
+        t = np.minimum(part, table.hi.take(flat))
+        half = table.half.take(flat)
+        u = (t - table.mid.take(flat)) / half
+        c = table.c.reshape(-1, 4)
+        grown = half * (u * (c[:, 0].take(flat) + u * (c[:, 1].take(flat) / 2 + u * (
+            c[:, 2].take(flat) / 3 + u * c[:, 3].take(flat) / 4))) - table.at_lo.take(flat))
+        sign = table.sign.take(flat)
+        return (table.before_pos.take(flat) + np.where(sign > 0, grown, 0.0),
+                table.before_neg.take(flat) + np.where(sign < 0, grown, 0.0))
+
+    @cached_property
+    def _stretches(self) -> _Stretches:
+        return _stretches_of(self)
+
+
+@dataclass(frozen=True)
+class _Stretches:
+    """Each section's stretches of one sign, left to right (rows padded at +inf): their
+    ends, their cubic (coefficients in u over its piece, the piece's middle and half
+    length), the primitive at the stretch's start, and the positive and negative area
+    of the section's stretches before each."""
+
+    lo: NDArray[np.float64]
+    hi: NDArray[np.float64]
+    mid: NDArray[np.float64]
+    half: NDArray[np.float64]
+    c: NDArray[np.float64]  # (sections, stretches, 4)
+    at_lo: NDArray[np.float64]
+    sign: NDArray[np.float64]
+    before_pos: NDArray[np.float64]
+    before_neg: NDArray[np.float64]
+    start: float
+    end: float
+
+
+def _stretches_of(found: Areas) -> _Stretches:
+    import numpy as np
+    lines = found.lines
+    coefficients = _coefficients(lines.ordinates)
+    lo, hi = found.cuts[:, :-1], found.cuts[:, 1:]
+    valid = ~np.isnan(lo) & ~np.isnan(hi) & (hi > lo)
+    piece = np.broadcast_to(np.arange(len(lo))[:, None], lo.shape)[valid]
+    lo, hi, sign = lo[valid], hi[valid], found.signs[valid]
+    section = lines.section[piece]
+    order = np.lexsort((lo, section))
+    lo, hi, sign, section, piece = lo[order], hi[order], sign[order], section[order], piece[order]
+    mid, half = ((lines.a + lines.b) / 2)[piece], ((lines.b - lines.a) / 2)[piece]
+    c = coefficients[piece]
+
+    def primitive(x: NDArray[np.float64]) -> NDArray[np.float64]:
+        u = (x - mid) / half
+        return np.asarray(u * (c[:, 0] + u * (c[:, 1] / 2 + u * (c[:, 2] / 3 + u * c[:, 3] / 4))))
+    at_lo = primitive(lo)
+    area = half * (primitive(hi) - at_lo)
+    sections = int(lines.section.max()) + 1 if len(lines.section) else 0
+    counts = np.bincount(section, minlength=sections)
+    width = max(int(counts.max()) if len(counts) else 1, 1)
+    first = np.concatenate([[0], np.cumsum(counts)[:-1]])
+    rank = np.arange(len(lo)) - first[section]
+
+    def padded(values: NDArray[np.float64], fill: float) -> NDArray[np.float64]:
+        out = np.full((sections, width) + values.shape[1:], fill)
+        out[section, rank] = values
+        return out
+
+    def before(kept: NDArray[np.float64]) -> NDArray[np.float64]:
+        running = np.cumsum(kept) - kept  # the kept areas before each stretch, from the first section's
+        return padded(running - running[first[section]], 0.0)
+    return _Stretches(padded(lo, math.inf), padded(hi, 0.0), padded(mid, 0.0), padded(half, 1.0), padded(c, 0.0),
+                      padded(at_lo, 0.0), padded(sign, 0.0), before(np.where(sign > 0, area, 0.0)),
+                      before(np.where(sign < 0, area, 0.0)), float(lines.a.min()), float(lines.b.max()))
 
 
 def _vandermonde_inverse() -> NDArray[np.float64]:
@@ -304,7 +397,7 @@ class Surface:
                     rows.append(_refit(on_piece, a, b, lo, hi))
         return Lines(np.array(section_ids, dtype=np.intp), np.array(a_list), np.array(b_list), np.array(rows))
 
-    def tensor(self, q: Literal["sf", "bm"], sections: Sequence[Section]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+    def tensor(self, q: LaneQuantity, sections: Sequence[Section]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
         """Per section and piece between the beam's features, the line's ordinates at the
         piece's nodes (sections, pieces, 4): for the load left of the section, and for the
         load right of it (the same for a section outside the piece). Each is one cubic
@@ -316,6 +409,16 @@ class Surface:
         for p, (nodes, solves) in enumerate(zip(self.nodes, self.solved)):
             left_of[:, p, :] = np.array([solve.values(q, reads) for solve in solves]).T
         right_of = left_of.copy()
+        if q == "d":
+            # Inside its piece, a section's line is the deflected shape under a unit load
+            # there: one cubic either side of it, each carried over the whole piece.
+            for i, s in enumerate(sections):
+                p = inside[i]
+                if p >= 0:
+                    a, b = self.pieces[p]
+                    (_, _, on_left), (_, _, on_right) = self._deflection_sides(s.x, a, b)
+                    left_of[i, p], right_of[i, p] = _refit(on_left, a, s.x, a, b), _refit(on_right, s.x, b, a, b)
+            return left_of, right_of
         for p, (nodes, solves) in enumerate(zip(self.nodes, self.solved)):
             right = [(solve.values("bm", x), solve.values("sf", x)) for solve, x in zip(solves, nodes)]
             left = [(solve.values("bm", x, "left"), solve.values("sf", x, "left")) for solve, x in zip(solves, nodes)]
@@ -391,6 +494,13 @@ class LaneShare:
     reactions: Areas
     sections_areas: Callable[[LaneQuantity, Sequence[Section]], Areas]  # at any sections
     _known: dict[LaneQuantity, Areas] = field(default_factory=dict[LaneQuantity, Areas], repr=False)
+    # With a clear zone around the vehicle: per member the zone (from, to), and per band
+    # (quantity, max or min) the member governing each entry, whose zone the lane leaves.
+    zones: NDArray[np.float64] | None = field(default=None, repr=False)
+    # The beam alone under the lane (w per length) on given stretches.
+    solve: Callable[[Sequence[tuple[float, float]]], SolvedBeam] | None = field(default=None, repr=False)
+    governing: Mapping[tuple[LaneQuantity, Which], Sequence[int]] = field(
+        default_factory=dict[tuple[LaneQuantity, "Which"], Sequence[int]], repr=False)
 
     def areas(self, q: LaneQuantity) -> Areas:
         """The areas of q's lines at every entry (worked out on first use: the deflection's
@@ -410,14 +520,28 @@ class LaneShare:
         return 1.0 if (which == "max") == (self.w >= 0) else -1.0
 
     def parts(self, q: LaneQuantity, which: Literal["max", "min"], entry: int) -> list[tuple[float, float]]:
-        """Where the lane stands for the band's max (min) of q at an entry."""
-        return self.areas(q).parts(entry, self.sign(which))
+        """Where the lane stands for the band's max (min) of q at an entry: the adverse
+        parts, less the clear zone of the vehicle position that governs there."""
+        adverse = self.areas(q).parts(entry, self.sign(which))
+        if self.zones is None:
+            return adverse
+        lo, hi = self.zones[self.governing[(q, which)][entry]]
+        return outside(adverse, float(lo), float(hi))
 
     def with_parts(self, q: LaneQuantity, which: Literal["max", "min"], entry: int) -> dict[LaneQuantity, float]:
         """The lane on q's adverse parts at an entry: its effect on every other quantity there."""
         stretches = self.parts(q, which, entry)
         return {other: float(self.w * self.areas(other).over(entry, stretches)) for other in LANE_QUANTITIES
                 if other != q}
+
+
+def outside(stretches: Sequence[tuple[float, float]], lo: float, hi: float) -> list[tuple[float, float]]:
+    """The stretches less [lo, hi]."""
+    out: list[tuple[float, float]] = []
+    for a, b in stretches:
+        out += [(a, min(b, lo))] if a < min(b, lo) else []
+        out += [(max(a, hi), b)] if max(a, hi) < b else []
+    return out
 
 
 def sections_of(x: Sequence[float], span: float) -> list[Section]:
@@ -438,20 +562,24 @@ def lane_share(solver: Solver, lane: Lane, x: Sequence[float], supports: Sequenc
 
     def anywhere(q: LaneQuantity, at: Sequence[Section]) -> Areas:
         return areas(surface.lines(q, at), len(at))
-    return LaneShare(float(lane.w), lines, areas(surface.reactions(supports), 2 * len(supports)), anywhere)
+
+    def on(stretches: Sequence[tuple[float, float]]) -> SolvedBeam:
+        return solver.solve([("udl", [-float(lane.w), a, b, 90.0]) for a, b in stretches], name="the lane: ")
+    return LaneShare(float(lane.w), lines, areas(surface.reactions(supports), 2 * len(supports)), anywhere,
+                     solve=on)
 
 
-Which = Literal["max", "min"]
 LANE_PER_SECTION = ("has a lane on its adverse parts, placed section by section rather than by member: it is not "
-                    "combined with other envelopes or results")
+                    "combined with other envelopes (a fixed result is added with plus())")
 
 
 @dataclass(frozen=True)
 class LaneEnvelope(Envelope):
     """A vehicle's envelope with its lane on the adverse parts at each section: each
-    band's value is the vehicle position's (its member) plus the lane's share there,
-    `lane.parts(q, which, e)` tells where the lane stands for it. The extremes are the
-    mesh's (give points or a finer n to read between); envelopes with an adverse lane
+    band's value is the vehicle position's (its member) plus the lane's share there
+    (with a clear zone, the share outside that position's zone), and
+    `lane.parts(q, which, e)` tells where the lane stands for it. The extremes are
+    refined between mesh positions (see extremes()); envelopes with an adverse lane
     are not combined with others (augment, plus)."""
 
     lane: LaneShare | None = None
@@ -462,15 +590,132 @@ class LaneEnvelope(Envelope):
         return self.lane
 
     def extremes(self) -> dict[Quantity, EnvelopeExtreme]:
-        """Max and min of each enveloped quantity over the mesh, with position and member
-        (the leftmost of equal values): the lane's share is known at the mesh's entries."""
+        """Max and min of each enveloped quantity over the beam and the positions. The
+        shear, moment and deflection are refined between mesh positions as
+        Envelope.extremes() refines them (to 1e-9 of the span, never below the mesh's
+        own value): a position that comes within the margin of the top at mesh entries
+        near it is searched between their neighbours, the lane standing where adverse
+        at the section searched. For a fixed placement of the lane the position's value
+        is one solved beam, searched exactly; the placement is then taken again where
+        adverse at the peak found, until the peak stays put: each round's value is the
+        envelope's at its section and never below the round before. Other quantities
+        are the mesh's."""
         out: dict[Quantity, EnvelopeExtreme] = {}
+        margin = self._margin()
         for q, band in self.bands.items():
-            top = max(band.max)
-            bottom = min(band.min)
-            i, j = band.max.index(top), band.min.index(bottom)
-            out[q] = EnvelopeExtreme(top, self.x[i], band.max_member[i], bottom, self.x[j], band.min_member[j])
+            found = [self._peak(q, band, which, margin) if q in LANE_QUANTITIES
+                     else _mesh_peak(self.x, band, which) for which in ("max", "min")]
+            (top, x_top, m_top), (bottom, x_bottom, m_bottom) = found
+            out[q] = EnvelopeExtreme(top, x_top, m_top, bottom, x_bottom, m_bottom)
         return out
+
+    def _peak(self, q: LaneQuantity, band: Band, which: Which, margin: float) -> tuple[float, float, int]:
+        """The band's max (min) over the beam: the mesh's, or a peak between mesh positions."""
+        from .extremes import samples_for
+        sign = 1.0 if which == "max" else -1.0
+        values, governing = (band.max, band.max_member) if which == "max" else (band.min, band.min_member)
+        signed = [sign * v for v in values]
+        top = max(signed)
+        scale = max(max(map(abs, band.max)), max(map(abs, band.min)))
+        e = signed.index(top)
+        peaks = [(top, self.x[e], governing[e])]
+        tasks = [(member, entry) for member, seeds in self._lane_reaching(q, which, top - margin * scale).items()
+                 for entry in seeds]
+        peaks += self._search(q, which, tasks, samples_for(self.members.degree))
+        best = max(p[0] for p in peaks)
+        value, x, member = min((p for p in peaks if p[0] >= best - 1e-12 * scale), key=lambda p: (p[1], p[2]))
+        return sign * max(value, top), x, member
+
+    def _lane_reaching(self, q: LaneQuantity, which: Which, least: float) -> dict[int, list[int]]:
+        """The positions whose value with the lane comes within `least` (signed) at mesh
+        entries, each with the entries to search from: where its value there is not
+        below its value at the entries either side that also come within it."""
+        import numpy as np
+
+        from .envelopes import CHUNK
+        sign = 1.0 if which == "max" else -1.0
+        values = self.bands[q].max if which == "max" else self.bands[q].min
+        entries = [e for e, v in enumerate(values) if sign * v >= least]
+        reads = self._read_positions()
+        at = [reads[e] for e in entries]
+        share = self.share()
+        got = share.sections_areas(q, [Section(self.x[e], r) for e, r in zip(entries, at)])
+        found: dict[int, dict[int, float]] = {}
+        for base in range(0, len(self.members), CHUNK):
+            block = range(base, min(base + CHUNK, len(self.members)))
+            rows = np.array([self.members.solve(k).values(q, at) for k in block])
+            rows = sign * (rows + _lane_of(share, got, which, None if share.zones is None
+                                            else share.zones[base:base + len(block)]))
+            for i, j in zip(*np.nonzero(rows >= least)):
+                found.setdefault(base + int(i), {})[entries[int(j)]] = float(rows[i, j])
+        return {k: [e for e, v in reached.items() if v >= reached.get(e - 1, -math.inf)
+                    and v >= reached.get(e + 1, -math.inf)] for k, reached in found.items()}
+
+    def _search(self, q: LaneQuantity, which: Which, tasks: Sequence[tuple[int, int]],
+                count: int) -> list[tuple[float, float, int]]:
+        """For each (position, entry), the largest (smallest) of the position's value with
+        the lane between the mesh positions either side of the entry, signed, with its
+        place: the lane fixed where adverse at the last peak (first at the entry), the
+        position and that lane solved and searched exactly; the lane is then placed
+        where adverse at the peak found, and so on until the peak or the lane's place
+        stays put. Each round's value is the envelope's for that position at its
+        section, never below the round before; the rounds of all tasks read the lane's
+        areas in one call."""
+        import bisect
+
+        import numpy as np
+
+        from .extremes import find_peak
+        share = self.share()
+        assert share.solve is not None
+        sign = 1.0 if which == "max" else -1.0
+        span = float(self.members.beam.span)
+        positions = sorted(set(self.x))
+        windows: list[tuple[float, float]] = []
+        placed: list[list[tuple[float, float]]] = []
+        for member, entry in tasks:
+            k = bisect.bisect_left(positions, self.x[entry])
+            windows.append((positions[max(k - 1, 0)], positions[min(k + 1, len(positions) - 1)]))
+            placed.append(self._outside_zone(share.areas(q).parts(entry, share.sign(which)), member))
+        best: list[tuple[float, float]] = [(-math.inf, math.nan)] * len(tasks)
+        active = list(range(len(tasks)))
+        for _ in range(8):
+            if not active:
+                break
+            found: list[float] = []
+            for t in active:
+                member, _ = tasks[t]
+                (a, b), stretches = windows[t], placed[t]
+                vehicle, lane = self.members.solve(member), share.solve(stretches)
+
+                def read(at: list[float], vehicle: SolvedBeam = vehicle, lane: SolvedBeam = lane) -> list[float]:
+                    return [v + w for v, w in zip(vehicle.values(q, at), lane.values(q, at))]
+                inside = {x for x in self.members.features(member) if a < x < b}
+                inside.update(p for stretch in stretches for p in stretch if a < p < b)
+                found.append(find_peak(read, [a, *sorted(inside), b], sign, count, span)[1])
+            got = share.sections_areas(q, [Section(x, x) for x in found])
+            zones = None if share.zones is None else share.zones[[tasks[t][0] for t in active]]
+            lane_share = np.diagonal(_lane_of(share, got, which, zones)) if zones is not None else \
+                _lane_of(share, got, which, None)[0]
+            still: list[int] = []
+            for i, t in enumerate(active):
+                member, _ = tasks[t]
+                value = sign * (self.members.solve(member).values(q, found[i]) + float(lane_share[i]))
+                if value < best[t][0]:  # rounding only: the previous round stands
+                    continue
+                moved = abs(found[i] - best[t][1]) if not math.isnan(best[t][1]) else math.inf
+                best[t] = (value, found[i])
+                again = self._outside_zone(got.parts(i, share.sign(which)), member)
+                if moved > 1e-12 * span and not _same(again, placed[t], 1e-12 * span):
+                    placed[t] = again
+                    still.append(t)
+            active = still
+        return [(value, x, member) for (value, x), (member, _) in zip(best, tasks)]
+
+    def _outside_zone(self, stretches: list[tuple[float, float]], member: int) -> list[tuple[float, float]]:
+        """The stretches less the position's clear zone, if the lane has one."""
+        zones = self.share().zones
+        return stretches if zones is None else outside(stretches, float(zones[member][0]), float(zones[member][1]))
 
     def at(self, x: Any, quantity: Quantity, side: Literal["left", "right"] = "right") -> EnvelopeValues[Any, Any]:
         """The envelope at any positions (as Envelope.at()): the vehicle's largest and
@@ -484,13 +729,20 @@ class LaneEnvelope(Envelope):
         below = math.nextafter
         sections = [Section(float(p), float(p) if side == "right" else below(float(p), -math.inf)) for p in flat]
         got = share.sections_areas(quantity, sections)
-        up, down = (got.positive, got.negative) if share.w >= 0 else (got.negative, got.positive)
         shape = np.shape(found.max)
-        high = np.asarray(found.max) + share.w * up.reshape(shape)
-        low = np.asarray(found.min) + share.w * down.reshape(shape)
+        if share.zones is not None:
+            high, low, high_member, low_member = _cleared_at(self.members, share, got, quantity, flat, side)
+            found = EnvelopeValues(found.x, high.reshape(shape), low.reshape(shape),
+                                   high_member.reshape(shape), low_member.reshape(shape))
+        else:
+            up, down = (got.positive, got.negative) if share.w >= 0 else (got.negative, got.positive)
+            found = EnvelopeValues(found.x, np.asarray(found.max) + share.w * up.reshape(shape),
+                                   np.asarray(found.min) + share.w * down.reshape(shape), found.max_member,
+                                   found.min_member)
         if not shape:
-            return EnvelopeValues(found.x, float(high), float(low), found.max_member, found.min_member)
-        return EnvelopeValues(found.x, high, low, found.max_member, found.min_member)
+            return EnvelopeValues(found.x, float(found.max), float(found.min), int(found.max_member),
+                                  int(found.min_member))
+        return found
 
     def coincident(self, quantity: Quantity, which: Which = "max") -> dict[Quantity, list[float]]:
         """The other quantities acting with the band's max (or min) of `quantity`, per
@@ -507,26 +759,50 @@ class LaneEnvelope(Envelope):
         return vehicle
 
     def extremes_coincident(self, extremes: object = None) -> dict[Quantity, dict[Which, dict[Quantity, float]]]:
-        """The other quantities acting with each of extremes(): those of its mesh entry."""
+        """The other quantities acting with each of extremes(): those of its mesh entry,
+        or for a peak between mesh positions, the governing position's with the lane
+        where it stands for that peak, read at its place."""
+        from .coincident import others
         found = self.extremes()
         out: dict[Quantity, dict[Which, dict[Quantity, float]]] = {}
         for q, extreme in found.items():
             band = self.bands[q]
             out[q] = {}
-            pairs: tuple[tuple[Which, float], ...] = (("max", extreme.max), ("min", extreme.min))
-            for which, value in pairs:
-                e = (band.max if which == "max" else band.min).index(value)
-                table = self.coincident(q, which)
-                out[q][which] = {other: column[e] for other, column in table.items()}
+            pairs: tuple[tuple[Which, float, float, int], ...] = (
+                ("max", extreme.max, extreme.x_max, extreme.max_member),
+                ("min", extreme.min, extreme.x_min, extreme.min_member))
+            for which, value, x, member in pairs:
+                column = band.max if which == "max" else band.min
+                entry = next((e for e, (p, v) in enumerate(zip(self.x, column)) if p == x and v == value), None)
+                if entry is not None or q not in LANE_QUANTITIES:
+                    e = column.index(value) if entry is None else entry
+                    out[q][which] = {other: values[e] for other, values in self.coincident(q, which).items()}
+                    continue
+                share = self.share()
+                assert share.solve is not None
+                got = share.sections_areas(q, [Section(x, x)])
+                lane = share.solve(self._outside_zone(got.parts(0, share.sign(which)), member))
+                vehicle = self.members.solve(member)
+                out[q][which] = {other: vehicle.values(other, x) + lane.values(other, x)
+                                 for other in others(q, self.bands)}
         return out
 
     def augment(self, *others: Envelope, names: Sequence[str] | None = None) -> Envelope:
         """Refused (ModelError): the lane is placed per section, so no member gives a value."""
         raise ModelError([Problem("envelope", LANE_PER_SECTION)])
 
-    def plus(self, result: object, factor: float = 1.0) -> Envelope:
-        """Refused (ModelError), as augment()."""
-        return self.augment()
+    def plus(self, result: Result, factor: float = 1.0) -> Envelope:
+        """This envelope with a fixed result (a permanent load's, say) times `factor`
+        added to every vehicle position: enveloped again with the result in every
+        position, on a mesh holding this one's positions and the result's features,
+        with the lane's share at each entry (see algebra.plus)."""
+        from .algebra import plus
+        return plus(self, result, factor)
+
+
+def _check_finite(bands: Mapping[Quantity, Band], share: LaneShare) -> None:
+    if not all(math.isfinite(v) for band in bands.values() for column in (band.max, band.min) for v in column):
+        raise ModelError([Problem("lane.w", f"the lane's effect overflows a double: got {show(share.w)}")])
 
 
 def with_lane(envelope: Envelope, share: LaneShare) -> LaneEnvelope:
@@ -539,8 +815,7 @@ def with_lane(envelope: Envelope, share: LaneShare) -> LaneEnvelope:
             bands[q] = Band(high, low, band.max_member, band.min_member)
         else:
             bands[q] = band
-    if not all(math.isfinite(v) for band in bands.values() for column in (band.max, band.min) for v in column):
-        raise ModelError([Problem("lane.w", f"the lane's effect overflows a double: got {show(share.w)}")])
+    _check_finite(bands, share)
     reactions = share.reactions
     up, down = (reactions.positive, reactions.negative) if share.w >= 0 else (reactions.negative, reactions.positive)
     ranges: list[ReactionRange] = []
@@ -550,3 +825,219 @@ def with_lane(envelope: Envelope, share: LaneShare) -> LaneEnvelope:
                          r.min_member)
         ranges.append(ReactionRange(item.support, item.rx, grown(item.ry, 2 * k), grown(item.m, 2 * k + 1)))
     return LaneEnvelope(envelope.names, envelope.x, bands, tuple(ranges), envelope.members, {}, lane=share)
+
+
+# --- the lane cleared around the vehicle -----------------------------------------------------
+
+
+class _Entries:
+    """How each member is read at each entry of the vehicle envelope's mesh, as the
+    band reads it: at the position (the end of the beam just left of it), and where the
+    member itself jumps there, left of its first jump for the left entry and right of
+    its last for the right one."""
+
+    def __init__(self, x: Sequence[float], span: float) -> None:
+        import numpy as np
+        self.span = span
+        self.positions = sorted(set(x))
+        self.entries: dict[float, tuple[int, int]] = {}
+        for e, p in enumerate(x):
+            first, _ = self.entries.get(p, (e, e))
+            self.entries[p] = (first, e)
+        reads = [math.nextafter(p, -math.inf) if p == span else p for p in x]
+        self.reads = np.array(reads, dtype=np.float64).tobytes()
+
+    def nearest(self, x: float) -> float:
+        """The mesh position a member's feature was merged into."""
+        import bisect
+        k = bisect.bisect_left(self.positions, x)
+        return min(self.positions[max(k - 1, 0):k + 1], key=lambda p: abs(p - x))
+
+    def rows(self, solved: SolvedBeam, q: LaneQuantity, jumps: Sequence[float],
+             standing: Mapping[float, float]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+        """The member's values at every entry, for the largest and for the smallest: an
+        axle standing on another shear jump also gives its limits beside it (L + J left
+        of the position, R - J right of it, J its own jump), which count for both."""
+        import numpy as np
+        row = np.frombuffer(solved.values(q, self.reads), dtype=np.float64).copy()
+        own: dict[float, list[float]] = {}
+        for x in [*jumps, *(standing if q == "sf" else ())]:
+            own.setdefault(self.nearest(x), []).append(x)
+        below = math.nextafter
+        for p, at in own.items():
+            left, right = self.entries[p]
+            if left != right or p == self.span:
+                row[left] = solved.values(q, below(min(at), -math.inf))
+            if left != right or p != self.span:
+                row[right] = solved.values(q, max(at))
+        high, low = row, row.copy()
+        if q == "sf":
+            for x, jump in standing.items():
+                p = self.nearest(x)
+                left, right = self.entries[p]
+                beside = []
+                if x == min(own[p]) and (left != right or p == self.span):
+                    beside.append((left, row[left] + jump))
+                if x == max(own[p]) and (left != right or p != self.span):
+                    beside.append((right, row[right] - jump))
+                for e, value in beside:
+                    high[e], low[e] = max(high[e], value), min(low[e], value)
+        return high, low
+
+
+class _Folded:
+    """Per section the largest and smallest over the members so far, and the first
+    member giving each."""
+
+    def __init__(self, size: int) -> None:
+        import numpy as np
+        self.hi, self.lo = np.full(size, -math.inf), np.full(size, math.inf)
+        self.hi_member, self.lo_member = np.zeros(size, dtype=np.int64), np.zeros(size, dtype=np.int64)
+
+    def add(self, base: int, high: NDArray[np.float64], low: NDArray[np.float64]) -> None:
+        """A block of members (rows) from member `base` on: of equal values the first member."""
+        import numpy as np
+        columns = np.arange(high.shape[1])
+        for member, rows, top, best, better in ((high.argmax(axis=0), high, self.hi, self.hi_member, np.greater),
+                                                (low.argmin(axis=0), low, self.lo, self.lo_member, np.less)):
+            value = rows[member, columns]
+            raised = better(value, top)
+            top[raised] = value[raised]
+            best[raised] = base + member[raised]
+
+
+def _same(one: Sequence[tuple[float, float]], other: Sequence[tuple[float, float]], tolerance: float) -> bool:
+    """Whether two placements of the lane are the same but for rounding."""
+    return len(one) == len(other) and all(abs(a - c) <= tolerance and abs(b - d) <= tolerance
+                                          for (a, b), (c, d) in zip(one, other))
+
+
+def _mesh_peak(x: Sequence[float], band: Band, which: Which) -> tuple[float, float, int]:
+    """The band's max (min) on the mesh, the leftmost of equal values."""
+    values = band.max if which == "max" else band.min
+    best = max(values) if which == "max" else min(values)
+    e = values.index(best)
+    return best, x[e], (band.max_member if which == "max" else band.min_member)[e]
+
+
+def _lane_of(share: LaneShare, got: Areas, which: Which, zones: NDArray[np.float64] | None) -> NDArray[np.float64]:
+    """The lane's share for the max (min) at got's sections (columns), per position's
+    clear zone (rows; one row of the whole adverse share without zones)."""
+    if zones is None:
+        area = got.positive if share.sign(which) > 0 else got.negative
+        return share.w * area[None, :]
+    up, down = _lane_terms(share, got, zones)
+    return up if which == "max" else down
+
+
+def _lane_terms(share: LaneShare, areas_of: Areas, zones: NDArray[np.float64]
+                ) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+    """Per member (rows) and section, the lane on the parts of the line of the sign
+    sought less those in the member's clear zone: for the largest value, then the smallest."""
+    (pos_hi, neg_hi), (pos_lo, neg_lo) = areas_of.upto_both(zones[:, 1]), areas_of.upto_both(zones[:, 0])
+    positive = share.w * (areas_of.positive[None, :] - (pos_hi - pos_lo).T)
+    negative = share.w * (areas_of.negative[None, :] - (neg_hi - neg_lo).T)
+    return (positive, negative) if share.w >= 0 else (negative, positive)
+
+
+def with_cleared_lane(envelope: Envelope, share: LaneShare, zone: Callable[[int], tuple[float, float]],
+                      quantities: Sequence[Quantity]) -> LaneEnvelope:
+    """The vehicle's envelope with the lane on the adverse parts of each line outside
+    the clear zone around the vehicle: at each entry, over the positions, the largest
+    (smallest) of the position's value plus the lane on the parts of the sign sought
+    less those in that position's zone. Each position is solved again and read at
+    every entry as the band reads it; the lane's share is exact areas of the lines.
+    The bands are `quantities`' (the envelope's own for those the lane leaves alone)."""
+    import numpy as np
+
+    from .envelopes import CHUNK
+    members = envelope.members
+    count, size = len(members), len(envelope.x)
+    span = float(members.beam.span)
+    zones = np.array([zone(k) for k in range(count)], dtype=np.float64).reshape(count, 2)
+    entries = _Entries(envelope.x, span)
+    lane_bands: list[LaneQuantity] = [q for q in LANE_QUANTITIES if q in quantities]
+    folded = {q: _Folded(size) for q in lane_bands}
+    reactions = {line: _Folded(1) for line in range(2 * len(envelope.reactions))}
+    for base in range(0, count, CHUNK):
+        block = range(base, min(base + CHUNK, count))
+        solved = [members.solve(k) for k in block]
+        with np.errstate(over="ignore", invalid="ignore"):  # an overflow is told by the finiteness check
+            _fold_block(folded, reactions, entries, share, members, block, solved, zones)
+    bands: dict[Quantity, Band] = {}
+    for q in quantities:
+        f = folded.get(cast(LaneQuantity, q))  # None for a quantity the lane leaves alone
+        bands[q] = envelope.bands[q] if f is None else Band(f.hi.tolist(), f.lo.tolist(), f.hi_member.tolist(),
+                                                            f.lo_member.tolist())
+    _check_finite(bands, share)
+    ranges: list[ReactionRange] = []
+    for k, item in enumerate(envelope.reactions):
+        def grown(line: int) -> Range:
+            f = reactions[line]
+            return Range(float(f.hi[0]), int(f.hi_member[0]), float(f.lo[0]), int(f.lo_member[0]))
+        ranges.append(ReactionRange(item.support, item.rx, grown(2 * k), grown(2 * k + 1)))
+    governing = {(q, which): (bands[q].max_member if which == "max" else bands[q].min_member)
+                 for q in lane_bands for which in ("max", "min")}
+    cleared = replace(share, zones=zones, governing=cast("dict[tuple[LaneQuantity, Which], Sequence[int]]", governing))
+    return LaneEnvelope(envelope.names, envelope.x, bands, tuple(ranges), members, {}, lane=cleared)
+
+
+def _cleared_at(members: Members, share: LaneShare, got: Areas, q: LaneQuantity, flat: NDArray[np.float64],
+                side: Literal["left", "right"]) -> tuple[NDArray[np.float64], NDArray[np.float64],
+                                                           NDArray[np.int64], NDArray[np.int64]]:
+    """The cleared lane's envelope at any sections: every member read there (left of
+    its own jumps and of the end of the beam for side "left", as Envelope.at()), plus
+    the lane on the adverse parts outside its clear zone; the largest and smallest."""
+    import numpy as np
+
+    from .envelopes import CHUNK
+    assert share.zones is not None
+    span = float(members.beam.span)
+    folded = _Folded(len(flat))
+    positions = flat.tolist()
+    for base in range(0, len(members), CHUNK):
+        block = range(base, min(base + CHUNK, len(members)))
+        rows: list[NDArray[np.float64]] = []
+        for k in block:
+            solved = members.solve(k)
+            row = np.array(solved.values(q, positions))
+            if side == "left":
+                for x in [*members.jumps(k).get(q, ()), span]:
+                    row[flat == x] = solved.values(q, x, "left")
+            rows.append(row)
+        up, down = _lane_terms(share, got, share.zones[base:base + len(block)])
+        folded.add(base, np.array(rows) + up, np.array(rows) + down)
+    return folded.hi, folded.lo, folded.hi_member, folded.lo_member
+
+def _fold_block(folded: Mapping[LaneQuantity, _Folded], reactions: Mapping[int, _Folded], entries: _Entries,
+                share: LaneShare, members: Members, block: range, solved: Sequence[SolvedBeam],
+                zones: NDArray[np.float64]) -> None:
+    """A block of positions folded into the bands and the reactions' ranges."""
+    import numpy as np
+    base = block.start
+    for q in folded:
+        read = [entries.rows(s, q, members.jumps(k).get(q, ()), members.standing(k)) for k, s in zip(block, solved)]
+        up, down = _lane_terms(share, share.areas(q), zones[base:base + len(block)])
+        folded[q].add(base, np.array([h for h, _ in read]) + up, np.array([lo for _, lo in read]) + down)
+    own = np.array([[r for row in s.reactions() for r in row[1:]] for s in solved])  # ry, m per support
+    up, down = _lane_terms(share, share.reactions, zones[base:base + len(block)])
+    for line, running in reactions.items():
+        running.add(base, (own[:, line] + up[:, line])[:, None], (own[:, line] + down[:, line])[:, None])
+
+
+def plus_lane(envelope: LaneEnvelope, members: Members) -> LaneEnvelope:
+    """A lane envelope of other members (its own with a fixed result added): the
+    members enveloped on a mesh holding the envelope's positions and their own
+    features, and the same lane (its zones too) placed where adverse at each entry."""
+    from .envelopes import build
+    share = envelope.share()
+    base = build(members, n=1, points=sorted(set(envelope.x)), quantities=list(envelope.bands))
+    sections = sections_of(base.x, float(members.beam.span))
+
+    def lines(q: LaneQuantity) -> Areas:
+        return share.sections_areas(q, sections)
+    fresh = replace(share, lines=lines, _known={}, zones=None, governing={})
+    zones = share.zones
+    if zones is None:
+        return with_lane(base, fresh)
+    return with_cleared_lane(base, fresh, lambda k: (float(zones[k][0]), float(zones[k][1])), list(envelope.bands))

@@ -19,7 +19,7 @@ from .checks import MAX_COUNT, Checker, converted, is_number, shape
 from .envelopes import MERGE, Envelope, EnvelopeExtreme, build, check_reading
 from .equilibrium import scale_of
 from .errors import ModelError, Problem, show
-from .lanes import Lane, lane_share, with_lane
+from .lanes import LANE_QUANTITIES, Lane, lane_share, with_cleared_lane, with_lane
 from .loads import IMPOSED, RawLoad, UniformLoad
 from .model import Beam, checked, solver_of
 from .moving_fold import fold_vehicle
@@ -122,6 +122,8 @@ class VehicleMembers:
         weight = lane.w if lane is not None and lane.placement == "whole" else vehicle.lane
         # A lane with a clear zone moves with the vehicle: each position has its own pieces.
         self.clearances = lane.clearances if lane is not None and lane.placement == "whole" else None
+        # The clear zone of an adverse lane is taken section by section (lanes.with_lane), not solved.
+        self.zone = lane.clearances if lane is not None else None
         if self.clearances is not None:
             self.complete = False  # the zone's ends are not in the mesh
         self.lane_w = float(weight)
@@ -196,17 +198,22 @@ class VehicleMembers:
         axles, touching = self._axles(direction, front)
         return [(x, w) for x, w in zip(axles, self.weights) if 0.0 <= x <= span], touching
 
-    def lane_pieces(self, k: int) -> list[tuple[float, float]]:
-        """The lane's stretches in position k, outside the clear zone (none without one)."""
-        if self.clearances is None:
-            return []
-        behind, ahead = self.clearances
+    def clear_zone(self, k: int) -> tuple[float, float]:
+        """Where the lane is cleared in position k, (from, to) along the beam: `behind`
+        behind the rear axle to `ahead` in front of the front one (possibly off the beam)."""
+        assert self.zone is not None
+        behind, ahead = self.zone
         direction, front = self.positions[k]
         axles, _ = self._axles(direction, front)
         if direction == "forward":
-            lo, hi = axles[-1] - behind, axles[0] + ahead
-        else:
-            lo, hi = axles[0] - ahead, axles[-1] + behind
+            return axles[-1] - behind, axles[0] + ahead
+        return axles[0] - ahead, axles[-1] + behind
+
+    def lane_pieces(self, k: int) -> list[tuple[float, float]]:
+        """The whole lane's stretches in position k, outside the clear zone (none without one)."""
+        if self.clearances is None:
+            return []
+        lo, hi = self.clear_zone(k)
         span = self.span
         pieces = [(0.0, min(lo, span)), (max(hi, 0.0), span)]
         return [(a, b) for a, b in pieces if b > a]
@@ -289,8 +296,10 @@ def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0
     over the positions of the vehicle's value, plus the lane on the parts where the
     line is positive (w downwards), its min with the parts where it is negative. The
     envelope is then a LaneEnvelope (see lanes.py): where the lane stood for each
-    value is `envelope.lane.parts(q, which, e)`. A vehicle's own `lane` and `lane`
-    are not given together."""
+    value is `envelope.lane.parts(q, which, e)`. "adverse" with `clearances`: each
+    band's max is the largest over the positions of the vehicle's value plus the lane
+    on the positive parts less that position's clear zone (and so on), each position
+    solved again. A vehicle's own `lane` and `lane` are not given together."""
     checked(beam)
     c = Checker()
     if not isinstance(cast(object, vehicle), Vehicle):  # as given: the checks do not trust the types
@@ -326,11 +335,17 @@ def moving_load(beam: Beam, vehicle: Vehicle, *, step: float, start: float = 0.0
         raise ModelError(c.problems)
     members = VehicleMembers(beam, vehicle, step, start, directions, axle_points, "rotation" in quantities, lane)
     label = vehicle.name or "vehicle"
+    cleared = lane is not None and lane.placement == "adverse" and lane.clearances is not None
+    # A cleared lane's bands are folded again from every position: the vehicle's alone are not
+    # read (the normal force without an axial load reads nothing): 1.13 s against 1.38 s measured.
+    vehicle_bands = ([q for q in quantities if q not in LANE_QUANTITIES] or ["nf"]) if cleared else quantities
     if members.imposed:  # settlements and curvatures: each solve is measured against its own reactions
-        found = build(members, n=n, points=points, quantities=quantities, progress=progress, label=label)
+        found = build(members, n=n, points=points, quantities=vehicle_bands, progress=progress, label=label)
     else:
-        found = fold_vehicle(members, quantities, n, points, progress, label)
+        found = fold_vehicle(members, vehicle_bands, n, points, progress, label)
     if lane is not None and lane.placement == "adverse":
         supports = [(float(s.x), 1.0 if s.km != 0 else 0.0) for s in beam.supports]
-        found = with_lane(found, lane_share(solver_of(beam.with_loads([])), lane, found.x, supports))
+        share = lane_share(solver_of(beam.with_loads([])), lane, found.x, supports)
+        found = with_cleared_lane(found, share, members.clear_zone, quantities) if cleared \
+            else with_lane(found, share)
     return MovingLoad(found, members)

@@ -158,6 +158,10 @@ def test_combining_other_beams_or_units_is_refused_with_paths():
     with pytest.raises(ft.ModelError) as caught:
         env.plus(girder(E=2.0e8, units={"force": 1000.0}).solve(), factor=math.nan)
     assert {p.path for p in caught.value.problems} == {"result.beam.E", "result.beam.units", "factor"}
+    # A result of the beam with a hinge or other stiffnesses is another structure's.
+    with pytest.raises(ft.ModelError) as caught:
+        env.plus(girder(hinges=[20.0], sections=[ft.Section(x1=0.0, x2=27.0, I=0.8)]).solve())
+    assert {p.path for p in caught.value.problems} == {"result.beam.hinges", "result.beam.sections"}
     with pytest.raises(TypeError, match="env1 | env2"):
         env + env
     with pytest.raises(ft.ModelError, match="quantity"):

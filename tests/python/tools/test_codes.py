@@ -3,6 +3,7 @@ under the middle axle where mid-span halves its distance to the axles' resultant
 HL-93's two trucks over two equal spans (the support moment's influence line in
 closed form), Cooper E80 on a 10 ft span, LM71 beside moving_load with its lane;
 and their parameters refused outside what the codes allow."""
+import itertools
 import math
 
 import pytest
@@ -50,20 +51,30 @@ def support_moment_line(span, xi):
     return 0.0 if not 0 <= xi <= 2 * span else -a * (span * span - a * a) / (4 * span * span)
 
 
-def test_a_free_rear_spacing_takes_its_worst_value_exactly():
+@pytest.mark.parametrize("weights, spacings, free_at, detail", [
+    ((35.0, 145.0, 145.0), (4.3, 4.3), -1, "last spacing"),  # HL-93's truck: the rear axle alone
+    ((60.0, 90.0, 120.0, 120.0), (2.0, 4.0, 1.2), 1, "spacing 2"),  # a gap between axle groups
+], ids=["last", "interior"])
+def test_a_free_spacing_takes_its_worst_value_exactly(weights, spacings, free_at, detail):
     span, step = 10.0, 0.25  # the line is lowest 5.77 m from either end, 8.45 m apart
-    truck = codes.Train((35.0, 145.0, 145.0), (4.3, 4.3), free=(4.3, 9.0), neglect_relieving=True)
-    env = codes.LoadModel("truck", (codes.Case("truck", truck),)).run(two_spans(span), step=step)
+    train = codes.Train(weights, spacings, free=(spacings[free_at], 9.0), neglect_relieving=True, free_at=free_at)
+    env = codes.LoadModel("truck", (codes.Case("truck", train),)).run(two_spans(span), step=step)
     found = env.bands["bm"].min[env.x.index(span)]
     # Brute force on a 5 mm grid of spacings: never worse than the exact window, and close to it.
     fronts = [k * step for k in range(int((2 * span + 13.3) / step) + 1)]
-    grid = [4.3 + 0.005 * j for j in range(941)]
-    brute = min(sum(min(p * support_moment_line(span, x), 0.0) for p, x in ((35.0, f), (145.0, f - 4.3),
-                                                                           (145.0, f - 4.3 - g)))
+    grid = [spacings[free_at] + 0.005 * j for j in range(int((9.0 - spacings[free_at]) / 0.005 + 1e-9) + 1)]
+
+    def offsets(g):
+        taken = list(spacings)
+        taken[free_at] = g
+        return [sum(taken[:k]) for k in range(len(weights))]
+    brute = min(sum(min(p * support_moment_line(span, f - o), 0.0) for p, o in zip(weights, offsets(g)))
                 for f in fronts for g in grid)
     assert brute - 1e-3 <= found <= brute + 1e-9 * abs(brute)
-    spacing = float(env.bands["bm"].min_by[env.x.index(span)].detail.split()[-1])
-    assert 7.0 < spacing <= 9.0  # far from the least spacing, where the code lets it go
+    by = env.bands["bm"].min_by[env.x.index(span)]
+    assert by.detail.startswith(detail)
+    assert env.reader.reading("bm", "bm", "min", env.x.index(span), by) == pytest.approx(found, rel=1e-12)
+    assert 7.0 < float(by.detail.split()[-1]) <= 9.0  # far from the least spacing, where the code lets it go
 
 
 def test_hl93_two_trucks_govern_the_support_moment_of_two_equal_spans():
@@ -141,7 +152,12 @@ def test_lm1_lanes_follow_the_carriageway_width():
     (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1.0,)), clear=(-1.0, 0.0)),)).run(simple(5.0)),
      "cases[0].clear[0]"),
     (lambda: codes.LoadModel("own", ("a",)).run(simple(5.0)), "cases[0]"),  # type: ignore[arg-type]
+    (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1.0,)), applies="hogging"),)).run(
+        two_spans(5.0)), "cases"),  # no value where the beam sags
+    (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1.0, 2.0), (1.0,), free=(1.0, 2.0), free_at=1)),)
+                             ).run(simple(5.0)), "cases[0].train.free_at"),
     (lambda: codes.hl93().run(simple(30.0), step=1e-3, n=2000), "step"),  # would fill memory
+    (lambda: codes.hl93().run(simple(30.0), quantities=["bm", "rotation"]), "quantities[1]"),  # not built
     (lambda: codes.LoadModel("own", (codes.Case("a", codes.Train((1e308, 1e308), (1.0,))),)).run(simple(30.0)),
      "cases[0]"),  # overflows
 ])
@@ -222,3 +238,108 @@ def test_hl93_two_trucks_not_on_an_overhang():
     governing = env.bands["bm"].min_by
     assert governing[env.x.index(30.0)].case == "90% of two trucks and lane"  # between contraflexures
     assert "90% of two trucks and lane" not in {governing[e].case for e, x in enumerate(env.x) if x > 60.0}
+
+
+def test_a_permanent_result_plus_a_code_envelope_shifts_its_values_and_keeps_who_governs():
+    beam = girder()
+    permanent = beam.with_loads([ft.UniformLoad(w=-40.0), ft.PointLoad(x=32.0, force=-200.0)]).solve()
+    traffic = codes.hl93().run(beam, step=0.5, n=60)
+    total = traffic.plus(permanent, 1.25)
+    assert (permanent + traffic).bands["bm"].max == traffic.plus(permanent).bands["bm"].max
+    b, left = traffic.x.index(20.0), math.nextafter(20.0, 0.0)
+    g = permanent.solved
+    assert total.bands["bm"].min[b] == pytest.approx(traffic.bands["bm"].min[b] + 1.25 * g.values("bm", left), rel=1e-12)
+    assert total.bands["bm"].min_by[b] == traffic.bands["bm"].min_by[b]
+    assert total.coincident("bm", "min")["sf"][b] == pytest.approx(
+        traffic.coincident("bm", "min")["sf"][b] + 1.25 * g.values("sf", left), rel=1e-12)
+    assert total.reactions["B"].max[0] == pytest.approx(
+        traffic.reactions["B"].max[0] + 1.25 * permanent.reactions["B"].ry, rel=1e-12)
+    other_units = ft.Beam(span=65.0, E=3.6e7, I=2.9, supports=beam.supports, unit_names={"force": "N"})
+    with pytest.raises(ft.ModelError, match="same units"):
+        traffic.plus(other_units.with_loads([ft.UniformLoad(w=-1.0)]).solve())
+
+
+def test_the_deflection_of_a_code_model_is_the_vehicle_and_lane_driven_across():
+    beam = ft.Beam(span=65.0, E=3.6e7, I=2.9, hinges=[24.0],
+                   supports=[ft.Support.pin(0.0), ft.Support.roller(20.0), ft.Support.roller(45.0),
+                             ft.Support.roller(65.0)])
+    train = codes.Train((145.0, 145.0, 35.0), (4.3, 6.0))
+    model = codes.LoadModel("own", (codes.Case("truck and lane", train, 1.2, 9.3),))
+    points = [1.3 + 2.5 * k for k in range(26)]
+    env = model.run(beam, step=0.25, n=40, points=points, quantities=["bm", "d"])
+    moving = ft.moving_load(beam, ft.Vehicle(weights=[1.2 * w for w in train.weights], spacings=[4.3, 6.0]),
+                            step=0.25, n=40, points=points, lane=Lane(w=9.3)).envelope
+    band, scale = env.bands["d"], max(map(abs, moving.d.max + moving.d.min))
+    common = [x for x in set(env.x) & set(moving.x) if env.x.count(x) == 1]
+    assert len(common) > 20
+    for x in common:
+        e, m = env.x.index(x), moving.x.index(x)
+        assert (band.max[e], band.min[e]) == (pytest.approx(moving.d.max[m], abs=1e-9 * scale),
+                                              pytest.approx(moving.d.min[m], abs=1e-9 * scale))
+    # On a simple span: an axle and the lane at mid-span, PL^3/48EI + 5wL^4/384EI.
+    L, EI = 30.0, 3.0e7 * 0.4
+    one = codes.LoadModel("P", (codes.Case("P", codes.Train((100.0,)), lane=9.3),))
+    mid = one.run(simple(L), step=0.5, n=7, points=[L / 2], quantities=["d"])
+    assert mid.bands["d"].min[mid.x.index(L / 2)] == pytest.approx(
+        -(100.0 * L ** 3 / (48 * EI) + 5 * 9.3 * L ** 4 / (384 * EI)), rel=1e-12)
+    assert set(mid.coincident("d", "min")) == {"sf", "bm"}
+
+
+@pytest.mark.parametrize("train, permanent, at, moment", [
+    (codes.Train((100.0,)), 0.0, 5.0, 250.0),  # PL/4 at mid-span
+    (codes.Train((100.0, 100.0), (1.2,)), 0.0, 4.7, 100.0 * 4.7 * 9.4 / 10),  # under an axle, (2L - d)/4 from the end
+    (codes.Train((100.0,)), 200.0, 5.0, 250.0 + 2500.0),  # plus a permanent wL^2/8 that outweighs it
+], ids=["axle", "tandem", "axle plus a permanent load"])
+def test_extremes_find_a_peak_the_mesh_misses(train, permanent, at, moment):
+    env = codes.LoadModel("v", (codes.Case("v", train),)).run(simple(10.0), step=0.1, n=7)
+    if permanent:
+        env = env.plus(simple(10.0).with_loads([ft.UniformLoad(w=-permanent, x1=0.0, x2=10.0)]).solve())
+    bm = env.extremes()["bm"]
+    assert max(env.bands["bm"].max) < moment - 1.0  # the mesh (every 10/7) misses it
+    assert bm.max == pytest.approx(moment, rel=1e-12)
+    assert bm.x_max == pytest.approx(at, abs=1e-9 * 10)
+    assert min(abs(x - bm.x_max) for x, _, _ in bm.max_by.axles) < 1e-9
+
+
+@pytest.mark.parametrize("model, beam", [
+    (codes.hl93(), two_spans(20.0)),  # free spacing, relieving axles, two trucks where hogging
+    (codes.lm71(), two_spans(20.0)),  # a cleared lane
+    (codes.cooper(), simple(12.0)),  # a trailing load
+], ids=["hl93", "lm71", "cooper"])
+def test_each_refined_extreme_is_the_envelope_at_its_place_and_beats_a_dense_mesh(model, beam):
+    env = model.run(beam, step=0.25, n=12)
+    dense = model.run(beam, step=0.25, n=240)
+    for q, found in env.extremes().items():
+        scale = max(map(abs, dense.bands[q].max + dense.bands[q].min))
+        for value, x, by, which in ((found.max, found.x_max, found.max_by, "max"),
+                                    (found.min, found.x_min, found.min_by, "min")):
+            sign = 1.0 if which == "max" else -1.0
+            assert sign * value >= sign * getattr(dense.extremes()[q], which) - 1e-9 * scale
+            at = model.run(beam, step=0.25, n=12, points=[x])
+            band = at.bands[q]
+            values, governing = (band.max, band.max_by) if which == "max" else (band.min, band.min_by)
+            # Either side of a support: the one that holds it.
+            e = min((k for k, p in enumerate(at.x) if p == x), key=lambda k: abs(values[k] - value))
+            assert values[e] == pytest.approx(value, abs=1e-9 * scale)
+            assert governing[e].case == by.case
+
+
+def test_hl93_second_truck_at_its_exact_worst_headway():
+    span, step = 20.0, 0.35  # the second truck's best place is off this grid
+    env = codes.hl93().run(two_spans(span), step=step)
+    found = env.bands["bm"].min[env.x.index(span)]
+
+    def truck(front):  # one truck forward, its relieving axles left out
+        return sum(min(p * support_moment_line(span, front - o), 0.0) for p, o in ((35.0, 0.0), (145.0, 4.3),
+                                                                                   (145.0, 8.6)))
+    # Brute force: the first truck on the step grid, the second anywhere behind on a 1 mm grid.
+    fine = [truck(0.001 * k) for k in range(48_601)]
+    worst = list(itertools.accumulate([0.0] + fine, min))  # worst[k]: the second truck's front below 0.001 k
+    fronts = [k * step for k in range(int((2 * span + 8.6) / step + 1e-9) + 1)]
+    pairs = min(truck(f) + worst[max(min(math.floor((f - 23.6) / 0.001 + 1e-9) + 1, len(worst) - 1), 0)]
+                for f in fronts)
+    on_grid = min(truck(f) + min([0.0] + [truck(g) for g in fronts if g <= f - 23.6]) for f in fronts)
+    expected = 0.9 * (1.33 * pairs - 9.3 * (2 * span) ** 2 / 32)
+    assert found <= expected + 1e-9 * abs(expected)  # never less severe than any headway tried
+    assert found == pytest.approx(expected, abs=1e-3)
+    assert found < 0.9 * (1.33 * on_grid - 9.3 * (2 * span) ** 2 / 32) - 1.0  # worse than the step grid's headways

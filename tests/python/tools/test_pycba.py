@@ -309,3 +309,17 @@ def test_lane_with_a_clear_zone_agrees_with_run_load_model(count, quantity, pycb
     top, bottom = read(found.envelope, quantity, points, clip=True)
     assert_close(top, real(getattr(env, pycba_max), env.vResults[0]), EXACT)
     assert_close(bottom, real(getattr(env, pycba_min), env.vResults[0]), EXACT)
+
+
+def test_adverse_lane_cleared_on_one_span_agrees_with_run_load_model():
+    # On one span the moment's influence line is positive everywhere: the lane where
+    # adverse, less its clear zone, is pycba's lane under the deck but for the zone.
+    w, clear = 9.3, (2.0, 3.0)
+    env = cba.BridgeAnalysis(pycba_beam(1), cba.Vehicle(SPACINGS, WEIGHTS)).run_load_model(
+        STEP, w, clearances=clear, pos_start=START)
+    points = stations(env.vResults[0])
+    found = ft.moving_load(beam_of(1), ft.Vehicle(weights=WEIGHTS, spacings=SPACINGS), step=STEP, start=START,
+                           directions=["forward"], points=sorted({x for x, _ in points}),
+                           lane=ft.Lane(w=w, clearances=clear))
+    top, _ = read(found.envelope, "bm", points, clip=True)
+    assert_close(top, real(env.Mmax, env.vResults[0]), EXACT)
