@@ -256,7 +256,7 @@ class LoadModel:
         _check_quantities(c, quantities)
         if not self.cases:
             c.add("cases", "a load model needs at least one case")
-        elif all(isinstance(case, Case) and case.applies == "hogging" for case in self.cases):
+        elif all(isinstance(cast(object, case), Case) and case.applies == "hogging" for case in self.cases):
             # Elsewhere no case would give a value: every section needs one that applies.
             c.add("cases", "a load model needs a case that applies everywhere (applies='all'): a hogging case "
                            "applies only where a uniform load hogs the beam")
@@ -288,10 +288,11 @@ class LoadModel:
 
 def _check_quantities(c: Checker, quantities: object) -> None:
     """The quantities a code model envelopes: a list of "sf", "bm" and "d"."""
-    if isinstance(quantities, (str, bytes)) or not isinstance(quantities, Sequence) or not quantities:
-        c.add("quantities", f"must be a list of 'sf', 'bm' and 'd', got {show(quantities)}")
+    given = cast("Sequence[object]", quantities)
+    if isinstance(quantities, (str, bytes)) or not isinstance(quantities, Sequence) or not given:
+        c.add("quantities", f"must be a list of 'sf', 'bm' and 'd', got {show(given)}")
         return
-    for k, q in enumerate(cast("Sequence[object]", quantities)):
+    for k, q in enumerate(given):
         if q not in ("sf", "bm", "d"):
             c.add(f"quantities[{k}]", f"{show(q)} is not built in a code model: give 'sf', 'bm' or 'd'")
 
@@ -328,7 +329,7 @@ def _check_case(c: Checker, case: object, path: str) -> None:
             c.add(f"{path}.train.free", f"(least, largest) in that order, got {show(train.free)}")
         if len(train.weights) < 2:
             c.add(f"{path}.train.free", "a free spacing needs two axles or more")
-        elif not (isinstance(train.free_at, int) and -len(train.spacings) <= train.free_at < len(train.spacings)):
+        elif not (isinstance(cast(object, train.free_at), int) and -len(train.spacings) <= train.free_at < len(train.spacings)):
             c.add(f"{path}.train.free_at", f"must index one of the {len(train.spacings)} spacings, got "
                                            f"{show(train.free_at)}")
         if case.clear is not None or case.trailing or case.headway is not None:
@@ -652,7 +653,8 @@ class _Run:
             columns = [self._column(case, by) for _, _, by in (items[n] for n in members)]
             for (_, _, by), column in zip((items[n] for n in members), columns):
                 wanted.setdefault(by.direction, []).append(column)
-            only = {d: np.array(sorted(set(c))) for d, c in wanted.items()}
+            only: dict[Direction, NDArray[np.int_]] = {d: np.array(sorted(set(c)), dtype=np.int_)
+                                                       for d, c in wanted.items()}
             for ways in self._positions(case, lines, found, only):
                 grid = only[ways.direction]
                 for row, (n, column) in enumerate(zip(members, columns)):
@@ -925,7 +927,7 @@ class _Run:
         values = self._train_rows(lines, samples.reshape(sections, -1), weights, offsets, back, sign, -1.0, relieving)
         coefficients = values.reshape(sections, -1, 4) @ np.linalg.inv(np.vander(ts, 4, increasing=True)).T
         c1, c2, c3 = coefficients[:, :, 1], 2 * coefficients[:, :, 2], 3 * coefficients[:, :, 3]
-        turns = []
+        turns: list[NDArray[np.float64]] = []
         with np.errstate(divide="ignore", invalid="ignore"):
             root = np.sqrt(np.where(c2 * c2 - 4 * c3 * c1 >= 0, c2 * c2 - 4 * c3 * c1, np.nan))
             for t in ((-c2 + root) / (2 * c3), (-c2 - root) / (2 * c3), -c1 / c2):
@@ -1061,8 +1063,8 @@ def _window_best(ranked: NDArray[np.float64], placed: NDArray[np.float64], lo: N
     none there): a table of the largest over runs of 1, 2, 4, ... candidates, two runs
     covering each window."""
     import numpy as np
-    sections, width = ranked.shape
-    levels = [np.arange(width)[None, :].repeat(sections, axis=0)]
+    sections, width = int(ranked.shape[0]), int(ranked.shape[1])
+    levels: list[NDArray[np.int_]] = [np.arange(width)[None, :].repeat(sections, axis=0)]
     rows = np.arange(sections)[:, None]
     span = 1
     while 2 * span <= width:

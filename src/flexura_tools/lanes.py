@@ -170,21 +170,21 @@ class Areas:
         exact area from the stretch's start to x added."""
         import numpy as np
         table = self._stretches
-        sections, width = table.lo.shape
+        sections, width = int(table.lo.shape[0]), int(table.lo.shape[1])
         part = np.clip(x, table.start, table.end)[None, :]
         # Each position's stretch per section: a count of the stretches starting at or
         # before it, column by column (a (sections, x, stretches) array took twice the time).
-        j = np.zeros((sections, len(x)), dtype=np.int64)
+        j: NDArray[np.int64] = np.zeros((sections, len(x)), dtype=np.int64)
         for m in range(1, width):
             j += table.lo[:, m:m + 1] <= part
         flat = j + (np.arange(sections) * width)[:, None]
-        t = np.minimum(part, table.hi.take(flat))
-        half = table.half.take(flat)
-        u = (t - table.mid.take(flat)) / half
+        t: NDArray[np.float64] = np.minimum(part, table.hi.take(flat))
+        half: NDArray[np.float64] = table.half.take(flat)
+        u: NDArray[np.float64] = (t - table.mid.take(flat)) / half
         c = table.c.reshape(-1, 4)
-        grown = half * (u * (c[:, 0].take(flat) + u * (c[:, 1].take(flat) / 2 + u * (
+        grown: NDArray[np.float64] = half * (u * (c[:, 0].take(flat) + u * (c[:, 1].take(flat) / 2 + u * (
             c[:, 2].take(flat) / 3 + u * c[:, 3].take(flat) / 4))) - table.at_lo.take(flat))
-        sign = table.sign.take(flat)
+        sign: NDArray[np.float64] = table.sign.take(flat)
         return (table.before_pos.take(flat) + np.where(sign > 0, grown, 0.0),
                 table.before_neg.take(flat) + np.where(sign < 0, grown, 0.0))
 
@@ -875,7 +875,7 @@ class _Entries:
             for x, jump in standing.items():
                 p = self.nearest(x)
                 left, right = self.entries[p]
-                beside = []
+                beside: list[tuple[int, float]] = []
                 if x == min(own[p]) and (left != right or p == self.span):
                     beside.append((left, row[left] + jump))
                 if x == max(own[p]) and (left != right or p != self.span):
@@ -897,7 +897,7 @@ class _Folded:
     def add(self, base: int, high: NDArray[np.float64], low: NDArray[np.float64]) -> None:
         """A block of members (rows) from member `base` on: of equal values the first member."""
         import numpy as np
-        columns = np.arange(high.shape[1])
+        columns = np.arange(int(high.shape[1]))
         for member, rows, top, best, better in ((high.argmax(axis=0), high, self.hi, self.hi_member, np.greater),
                                                 (low.argmin(axis=0), low, self.lo, self.lo_member, np.less)):
             value = rows[member, columns]
@@ -957,7 +957,7 @@ def with_cleared_lane(envelope: Envelope, share: LaneShare, zone: Callable[[int]
     zones = np.array([zone(k) for k in range(count)], dtype=np.float64).reshape(count, 2)
     entries = _Entries(envelope.x, span)
     lane_bands: list[LaneQuantity] = [q for q in LANE_QUANTITIES if q in quantities]
-    folded = {q: _Folded(size) for q in lane_bands}
+    folded: dict[LaneQuantity, _Folded] = {q: _Folded(size) for q in lane_bands}
     reactions = {line: _Folded(1) for line in range(2 * len(envelope.reactions))}
     for base in range(0, count, CHUNK):
         block = range(base, min(base + CHUNK, count))
@@ -1000,7 +1000,7 @@ def _cleared_at(members: Members, share: LaneShare, got: Areas, q: LaneQuantity,
         rows: list[NDArray[np.float64]] = []
         for k in block:
             solved = members.solve(k)
-            row = np.array(solved.values(q, positions))
+            row: NDArray[np.float64] = np.array(solved.values(q, positions), dtype=np.float64)
             if side == "left":
                 for x in [*members.jumps(k).get(q, ()), span]:
                     row[flat == x] = solved.values(q, x, "left")
