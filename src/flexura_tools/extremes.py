@@ -29,8 +29,8 @@ Read = Callable[[list[float]], list[float]]
 # core's slope steps are a segment's width over 4 * 16.
 SAMPLES = 16
 # The most features searched: each query costs a term per load, so the search grows
-# with the square of the loads (measured: 0.5 s at 1,000 point loads, 1.7 s at 2,000,
-# 8 s at 4,000); beyond this it is refused rather than left running.
+# with the square of the loads (measured, four quantities: 0.07 s at 1,000 point loads,
+# 0.4 s at 2,000, 1.4 s at 4,000); beyond this it is refused rather than left running.
 MAX_FEATURES = 2_000
 
 
