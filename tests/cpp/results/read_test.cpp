@@ -49,7 +49,11 @@ TEST(ReadBlock, EachPointAsReadAlone) {
     std::shuffle(shuffled.begin(), shuffled.end(), random);
     std::vector<double> with_nan = ascending;
     with_nan.insert(with_nan.begin() + 5, kNaN);
-    const std::vector<double> orders[] = {ascending, shuffled, with_nan, {kNaN}, {2.5}, {}};
+    // Enough points in any order to be grouped by stretch, NaN among them.
+    std::vector<double> many = with_nan;
+    for (int copy = 0; copy < 2; ++copy) many.insert(many.end(), with_nan.begin(), with_nan.end());
+    std::shuffle(many.begin(), many.end(), random);
+    const std::vector<double> orders[] = {ascending, shuffled, with_nan, many, {kNaN}, {2.5}, {}};
     for (int trial = 0; trial < 200; ++trial) {
         const std::vector<sing::Term> terms = random_terms(random);
         for (const std::vector<double>& points : orders) {
