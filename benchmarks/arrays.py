@@ -5,8 +5,9 @@ A two-span beam (8 + 12 m) with ten loads (a uniform load, five point loads, two
 trapezoidal loads, a polynomial load and a moment), read at 10,000 random
 positions, and at 10,000 ascending ones (np.linspace: a plot's or a table's):
 
-- Result.bm(array): one call of the core, the positions checked and sorted first (the core
-  reads ascending positions term by term over blocks of them, others one by one);
+- Result.bm(array): one call of the core, the positions checked first (the core
+  reads ascending positions term by term over blocks of them, others grouped first
+  by the stretch between term positions each falls in);
 - Result.at(array): all four quantities, the positions checked once;
 - a Python loop over flexura's eval_bm, one call per position;
 - pycba's at(x, ("M",)) in a loop (it takes one position per call) on the same

@@ -118,3 +118,21 @@ class SolvedBeam:
     def mesh(self, n: SupportsIndex) -> list[float]:
         """The positions of flexura.BeamResult.plotting_vectors(n): n evenly spaced over
         the span and one either side of every feature inside it, ascending."""
+    def extreme(
+        self, quantity: _Quantity, features: Sequence[_Float], count: SupportsIndex
+    ) -> tuple[float, float, float, float]:
+        """(max, x_max, min, x_min) of the quantity over the segments between consecutive
+        features, count samples each, every peak refined by bisection on the slope's sign
+        to 1e-13 of the features' extent; of values equal but for rounding, the leftmost."""
+    def peak(
+        self,
+        quantity: _Quantity,
+        features: Sequence[_Float],
+        sign: float,
+        count: SupportsIndex,
+        span: _Float,
+        added: Sequence[tuple[SolvedBeam, _Float]] = (),
+    ) -> tuple[float, float]:
+        """(value, x): the max (sign 1.0) or the min (sign -1.0) alone, as extreme() finds
+        it, refined to 1e-13 of span. added: (SolvedBeam, factor) pairs, each beam's
+        quantity times its factor added to this one's value by value, in order."""

@@ -312,6 +312,13 @@ class Superposed:
     def jumps(self, quantity: Quantity) -> list[float]:
         return sorted(set(self.member.jumps(quantity)) | set(self.fixed.jumps(quantity)))
 
+    def peak(self, quantity: Quantity, features: Sequence[float], sign: float, count: int, span: float,
+             added: Sequence[tuple[SolvedBeam, float]] = ()) -> tuple[float, float]:
+        """SolvedBeam.peak() of the sum, in the core: the member's search with the fixed
+        result added value by value, as values() adds it (a member itself a sum: its own
+        addends first)."""
+        return self.member.peak(quantity, features, sign, count, span, ((self.fixed, self.factor), *added))
+
 
 class PlusMembers:
     """Each member of an envelope with a fixed result added (times a factor); the

@@ -23,6 +23,8 @@ T = TypeVar("T")
 
 def is_number(value: object) -> bool:
     """A real number as solve() would take it; True and False are not numbers here."""
+    if type(value) is float or type(value) is int:  # no ABC check: 16% of reading a model (callgrind, 235k of 1.48M)
+        return True
     return not isinstance(value, bool) and isinstance(value, numbers.Real)
 
 

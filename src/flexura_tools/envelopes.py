@@ -43,7 +43,7 @@ from .loads import Load, degree_of
 from .model import Beam, Result, jumps_of
 from .pointwise import EnvelopeValues, envelope_at
 from .progress import Progress
-from .result import ALL_QUANTITIES, QUANTITIES, AtSupport, Quantity, reader
+from .result import ALL_QUANTITIES, QUANTITIES, AtSupport, Quantity
 from .supports import Support, names
 
 if TYPE_CHECKING:
@@ -271,7 +271,7 @@ class Envelope:
                         member, (self.members.solve(member), self.members.features(member)))
                     for a, b in windows:
                         inside = [a, *(x for x in features if a < x < b), b]
-                        value, x = find_peak(reader(solved, q), inside, sign, count, span)
+                        value, x = find_peak(solved, q, inside, sign, count, span)
                         peaks.append((sign * value, x, member))
                 # Of peaks equal but for rounding, the leftmost (then the first member), as extremes() does.
                 best = max(p[0] for p in peaks)

@@ -15,7 +15,7 @@ from collections.abc import Callable, Sequence
 from dataclasses import dataclass
 from typing import TYPE_CHECKING, Any, Generic, TypeVar
 
-from .arrays import Positions, Quantity, Side, checked
+from .arrays import Ordered, Positions, Quantity, Side, checked, ordered
 from .errors import ModelError, Problem, show
 
 if TYPE_CHECKING:
@@ -71,7 +71,8 @@ def envelope_at(members: Members, enveloped: Sequence[Quantity], x: object, quan
     if problems or positions is None:
         raise ModelError(problems)
     np = _numpy()
-    flat = positions.ascending if isinstance(positions, Positions) else np.array([positions]).tobytes()
+    in_order = ordered(positions, span) if isinstance(positions, Positions) else None
+    flat = in_order.ascending if in_order is not None else np.array([positions]).tobytes()
     size = len(flat) // 8
     hi, lo = np.full(size, -math.inf), np.full(size, math.inf)
     hi_member, lo_member = np.zeros(size, dtype=np.int64), np.zeros(size, dtype=np.int64)
@@ -94,7 +95,7 @@ def envelope_at(members: Members, enveloped: Sequence[Quantity], x: object, quan
                 raised = higher(value, top)  # strictly: of equal values the earlier chunk's member stays
                 top[raised] = value[raised]
                 best[raised] = base + member[raised]
-    return _shaped(positions, hi, lo, hi_member, lo_member)
+    return _shaped(positions, in_order, hi, lo, hi_member, lo_member)
 
 
 def _left_of_jumps(rows: NDArray[np.float64], q: Quantity, members: Members, chunk: range,
@@ -111,21 +112,14 @@ def _left_of_jumps(rows: NDArray[np.float64], q: Quantity, members: Members, chu
                 rows[i, first:last] = member.values(q, x, "left")
 
 
-def _shaped(positions: float | Positions, *columns: NDArray[Any]) -> EnvelopeValues[Any, Any]:
+def _shaped(positions: float | Positions, in_order: Ordered | None,
+            *columns: NDArray[Any]) -> EnvelopeValues[Any, Any]:
     """The columns (in ascending order of the positions) put back in the positions'
     order and shape; a number's as a float and ints."""
-    if not isinstance(positions, Positions):
+    if not isinstance(positions, Positions) or in_order is None:
         hi, lo, hi_member, lo_member = (column.item() for column in columns)
         return EnvelopeValues(positions, hi, lo, hi_member, lo_member)
-    np = _numpy()
-    out: list[NDArray[Any]] = []
-    for column in columns:
-        if positions.order is not None:
-            back = np.empty_like(column)
-            back[positions.order] = column
-            column = back
-        out.append(column.reshape(positions.given.shape))
-    return EnvelopeValues(positions.given, *out)
+    return EnvelopeValues(positions.given, *(in_order.put_back(column, positions.given.shape) for column in columns))
 
 
 @dataclass(frozen=True, slots=True)

@@ -163,5 +163,5 @@ def extremes_of(solved: SolvedBeam, rotated: Callable[[], SolvedBeam], degree: i
     degree is one below the deflection's, so the deflection's samples serve it."""
     features = solved.features()
     count = samples_for(degree)
-    nf, sf, bm, d = (find_extreme(reader(solved, q), features, count) for q in QUANTITIES)
-    return Extremes(nf, sf, bm, d, Later(lambda: find_extreme(reader(rotated(), "rotation"), features, count)))
+    nf, sf, bm, d = (find_extreme(solved, q, features, count) for q in QUANTITIES)
+    return Extremes(nf, sf, bm, d, Later(lambda: find_extreme(rotated(), "rotation", features, count)))

@@ -92,6 +92,14 @@ bool Positions::read_sequence(PyObject* obj) {
     return read != python::Converted::failed;
 }
 
+void Positions::copy_to(double* out) const noexcept {
+    if (form_ == Form::number) {
+        *out = number_;
+    } else if (count_ > 0) {
+        std::memcpy(out, data_, count_ * sizeof(double));
+    }
+}
+
 PyObject* Positions::values(sing::Terms terms, results::Read how, interrupt::Check& check) const {
     switch (form_) {
         case Form::number: return PyFloat_FromDouble(results::read(terms, number_, how));

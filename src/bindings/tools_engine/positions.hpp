@@ -30,6 +30,11 @@ public:
     // check stops a long read).
     PyObject* values(sing::Terms terms, results::Read how, interrupt::Check& check) const;
 
+    // How many positions were read, and the positions copied in their order
+    // to `out` (room for count()).
+    std::size_t count() const noexcept { return form_ == Form::number ? 1 : count_; }
+    void copy_to(double* out) const noexcept;
+
 private:
     enum class Form { number, list, buffer };
     Form form_ = Form::number;

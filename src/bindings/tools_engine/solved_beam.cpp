@@ -16,6 +16,7 @@
 #include "results/mesh.hpp"
 #include "results/read.hpp"
 #include "tools_engine/positions.hpp"
+#include "tools_engine/search.hpp"
 
 namespace tools_engine {
 namespace {
@@ -32,10 +33,10 @@ const std::size_t* reaction_order(PyObject* self) {
     return static_cast<const std::size_t*>(python::tail_of(self, order_bytes(supports)));
 }
 
-// The quantity a text names ("nf", "sf", "bm", "d", "rotation") that this
-// beam can read; false with the exception set. The rotation is there only
-// when the solve was asked for it: its empty list would read -0.0
-// everywhere, a wrong number rather than an error.
+}  // namespace
+
+// The rotation is there only when the solve was asked for it: its empty
+// list would read -0.0 everywhere, a wrong number rather than an error.
 bool to_quantity(PyObject* self, PyObject* obj, engine::Quantity& out) {
     std::string_view text;
     if (!python::to_text(obj, text)) {
@@ -57,6 +58,8 @@ bool to_quantity(PyObject* self, PyObject* obj, engine::Quantity& out) {
     PyErr_Format(PyExc_ValueError, "unknown quantity %R: give 'nf', 'sf', 'bm', 'd' or 'rotation'", obj);
     return false;
 }
+
+namespace {
 
 // The side a text names: "right" (the value at x, as eval_*) or "left".
 bool to_side(PyObject* obj, results::Read& out) {
@@ -212,6 +215,16 @@ PyMethodDef methods[] = {
      "mesh($self, n)\n--\n\n"
      "The positions of flexura.BeamResult.plotting_vectors(n): n evenly spaced over\n"
      "the span and one either side of every feature inside it, ascending."},
+    {"extreme", python::as_cfunction(&extreme), METH_FASTCALL | METH_KEYWORDS,
+     "extreme($self, quantity, features, count)\n--\n\n"
+     "(max, x_max, min, x_min) of the quantity over the segments between consecutive\n"
+     "features, count samples each, every peak refined by bisection on the slope's sign\n"
+     "to 1e-13 of the features' extent; of values equal but for rounding, the leftmost."},
+    {"peak", python::as_cfunction(&peak), METH_FASTCALL | METH_KEYWORDS,
+     "peak($self, quantity, features, sign, count, span, added=())\n--\n\n"
+     "(value, x): the max (sign 1.0) or the min (sign -1.0) alone, as extreme() finds\n"
+     "it, refined to 1e-13 of span. added: (SolvedBeam, factor) pairs, each beam's\n"
+     "quantity times its factor added to this one's value by value, in order."},
     {nullptr, nullptr, 0, nullptr},
 };
 

@@ -8,6 +8,7 @@
 #include <cstddef>
 
 #include "common/solve_call.hpp"
+#include "engine/analysis.hpp"
 
 namespace tools_engine {
 
@@ -20,5 +21,9 @@ inline std::size_t order_bytes(std::size_t supports) noexcept { return supports 
 // Writes the caller's index of each reaction into the tail of a SolvedBeam
 // just solved from the call's input; false with the exception set.
 bool write_reaction_order(PyObject* solved, python::SolveCall& call);
+
+// The quantity a text names ("nf", "sf", "bm", "d", "rotation") that this
+// beam can read; false with the exception set.
+bool to_quantity(PyObject* self, PyObject* obj, engine::Quantity& out);
 
 }  // namespace tools_engine

@@ -99,21 +99,23 @@ async def read_body(request: Request, settings: Settings) -> bytes | Response:
     """The body, or the answer refusing it: too large (told by Content-Length before
     anything is read, or while it streams), too slow, or not JSON."""
     cap = settings.limits.body_bytes
-    too_large = problem(413, f"the request body is larger than the cap of {cap} bytes (1 MiB)",
-                        connection="close")
+
+    def too_large() -> Response:  # made only when sent: 6 us of every request's server time
+        return problem(413, f"the request body is larger than the cap of {cap} bytes (1 MiB)", connection="close")
+
     kind = request.headers.get("content-type", "").split(";")[0].strip().lower()
     if kind != "application/json":
         return problem(415, f"the body must be JSON (Content-Type: application/json), got {kind or 'none'!r}")
     declared = request.headers.get("content-length", "")
     if declared and (not declared.isdigit() or int(declared) > cap):
-        return too_large
+        return too_large()
     chunks: list[bytes] = []
     size = 0
     with anyio.move_on_after(settings.timeout) as scope:
         async for chunk in request.stream():
             size += len(chunk)
             if size > cap:
-                return too_large
+                return too_large()
             chunks.append(chunk)
     if scope.cancelled_caught:
         return problem(408, f"the request body did not arrive within {settings.timeout:g} s", connection="close")

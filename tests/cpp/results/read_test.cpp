@@ -49,7 +49,11 @@ TEST(ReadBlock, EachPointAsReadAlone) {
     std::shuffle(shuffled.begin(), shuffled.end(), random);
     std::vector<double> with_nan = ascending;
     with_nan.insert(with_nan.begin() + 5, kNaN);
-    const std::vector<double> orders[] = {ascending, shuffled, with_nan, {kNaN}, {2.5}, {}};
+    // Enough points in any order to be grouped by stretch, NaN among them.
+    std::vector<double> many = with_nan;
+    for (int copy = 0; copy < 2; ++copy) many.insert(many.end(), with_nan.begin(), with_nan.end());
+    std::shuffle(many.begin(), many.end(), random);
+    const std::vector<double> orders[] = {ascending, shuffled, with_nan, many, {kNaN}, {2.5}, {}};
     for (int trial = 0; trial < 200; ++trial) {
         const std::vector<sing::Term> terms = random_terms(random);
         for (const std::vector<double>& points : orders) {
@@ -60,6 +64,28 @@ TEST(ReadBlock, EachPointAsReadAlone) {
                     expect_same(values[k], results::read(terms, points[k], how), terms, points[k]);
                 }
             }
+        }
+    }
+}
+
+// More terms than the read keeps on its stack, and more points than a
+// block's handful: read grouped by stretch, each point as read() reads it,
+// at the terms' positions, a double either side and between.
+TEST(ReadBlock, ManyTermsInAnyOrder) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<double> along(0.0, 10.0);
+    std::vector<sing::Term> terms(300);
+    for (sing::Term& t : terms) t = {along(random) - 5.0, along(random), static_cast<std::int32_t>(random() % 6) - 1};
+    std::vector<double> points;
+    for (const sing::Term& t : terms) points.insert(points.end(), {t.position, std::nextafter(t.position, -kInf),
+                                                                  std::nextafter(t.position, kInf), along(random)});
+    std::shuffle(points.begin(), points.end(), random);
+    points.resize(results::block_points);
+    for (results::Read how : {results::Read::at, results::Read::left}) {
+        std::vector<double> values(points.size());
+        results::read_block(terms, points, how, values.data());
+        for (std::size_t k = 0; k < points.size(); ++k) {
+            expect_same(values[k], results::read(terms, points[k], how), terms, points[k]);
         }
     }
 }

@@ -43,7 +43,15 @@ LONG_CALLS = {
                                                             for k in range(1000)])),
     "engine features": lambda: (_engine.solve(*SECTION, SIMPLE, [("point", [-1, 10 - k / 3e4, 90])
                                                                 for k in range(3 * 10**5)]).features, ()),
+    # Loads of alternating sign make a peak inside every segment: 300 bisections, read
+    # in about 40 ms after samples too few to reach the first check.
+    "engine extreme search": lambda: extreme_search(_engine.solve(*SECTION, SIMPLE, [
+        ("udl", [(-1) ** k, k / 30, (k + 1) / 30, 90]) for k in range(300)])),
 }
+
+
+def extreme_search(solved):
+    return solved.extreme, ("bm", solved.features(), 1)
 
 
 def interrupted(call, args):
