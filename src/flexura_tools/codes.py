@@ -586,7 +586,7 @@ class _Run:
         before); the rounds of all tasks read the envelope in one call."""
         import bisect
 
-        from .extremes import find_peak, samples_for
+        from .extremes import samples_for
         if not tasks:
             return []
         positions = sorted(set(self.x))
@@ -614,10 +614,8 @@ class _Run:
                 solved = self.solver.solve(loads, name="a code model's arrangement: ")
                 a, b = windows[t]
                 inside = sorted({x for x in features + permanent if a < x < b})
-
-                def read(at: list[float], solved: SolvedBeam = solved) -> list[float]:
-                    return [v + _fixed_at(fixed, q, x) for v, x in zip(solved.values(q, at), at)]
-                xs.append(find_peak(read, [a, *inside, b], sign, count, self.span)[1])
+                # The arrangement with the added results, summed value by value in the core.
+                xs.append(solved.peak(q, [a, *inside, b], sign, count, self.span, tuple(fixed))[1])
             fresh = [(t, x, context[t][0]) for t, x in zip(active, xs) if x not in mesh]  # a window's end: the mesh's
             still: list[int] = []
             for (t, x, _), (value, by, there) in zip(fresh, self._own(q, sign, fresh)):

@@ -665,7 +665,6 @@ class LaneEnvelope(Envelope):
 
         import numpy as np
 
-        from .extremes import find_peak
         share = self.share()
         assert share.solve is not None
         sign = 1.0 if which == "max" else -1.0
@@ -687,12 +686,10 @@ class LaneEnvelope(Envelope):
                 member, _ = tasks[t]
                 (a, b), stretches = windows[t], placed[t]
                 vehicle, lane = self.members.solve(member), share.solve(stretches)
-
-                def read(at: list[float], vehicle: SolvedBeam = vehicle, lane: SolvedBeam = lane) -> list[float]:
-                    return [v + w for v, w in zip(vehicle.values(q, at), lane.values(q, at))]
                 inside = {x for x in self.members.features(member) if a < x < b}
                 inside.update(p for stretch in stretches for p in stretch if a < p < b)
-                found.append(find_peak(read, [a, *sorted(inside), b], sign, count, span)[1])
+                # The vehicle's position with the lane where it stands, summed value by value in the core.
+                found.append(vehicle.peak(q, [a, *sorted(inside), b], sign, count, span, ((lane, 1.0),))[1])
             got = share.sections_areas(q, [Section(x, x) for x in found])
             zones = None if share.zones is None else share.zones[[tasks[t][0] for t in active]]
             lane_share = np.diagonal(_lane_of(share, got, which, zones)) if zones is not None else \
