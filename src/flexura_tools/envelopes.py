@@ -439,8 +439,11 @@ class LoadMembers:
     def __init__(self, beam: Beam, labels: Sequence[str], loads: Sequence[Sequence[Load]],
                  solved: Sequence[SolvedBeam]) -> None:
         self.beam, self.labels, self.loads, self.solved = beam, labels, loads, solved
-        self.degree = max(map(degree_of, loads))
-        self.axial = any(load.axial() for member in loads for load in member)
+        # Each distinct load once: a pattern's members share their spans' parts (39 loads
+        # of 9 in the pattern job, 3% of its instructions).
+        distinct = list({id(load): load for member in loads for load in member}.values())
+        self.degree = degree_of(distinct)
+        self.axial = any(load.axial() for load in distinct)
         self.complete = True
 
     def __len__(self) -> int:
@@ -633,15 +636,31 @@ def mesh_of(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n
     position.append(span)
     # Where any member's diagram may jump (not at an end), the position is held twice.
     twice = {placed[cluster_of[x]] for x in jumping if x in cluster_of and 0 < cluster_of[x] < len(clusters) - 1}
+    left, right, source = _entries(len(position), sorted(twice))
+    return Mesh(position, position[:-1] + [math.nextafter(span, -math.inf)], left, right,
+                 list(map(position.__getitem__, source)), source,
+                 {value: placed[c] for value, c in cluster_of.items()})
+
+
+def _entries(count: int, twice: list[int]) -> tuple[list[int], list[int], list[int]]:
+    """Per mesh position its left and right entry, and per entry its mesh position, where
+    the positions `twice` (ascending) hold two entries: a run of ranges between those
+    positions, not a loop over every position (3% of the pattern job's instructions)."""
     left: list[int] = []
     right: list[int] = []
-    source: list[int] = []
-    for j in range(len(position)):
-        left.append(len(source))
-        source += (j, j) if j in twice else (j,)
-        right.append(len(source) - 1)
-    return Mesh(position, position[:-1] + [math.nextafter(span, -math.inf)], left, right,
-                 [position[j] for j in source], source, {value: placed[c] for value, c in cluster_of.items()})
+    shift = start = 0
+    for j in twice:
+        run = range(start + shift, j + shift)
+        left += run
+        right += run
+        left.append(j + shift)
+        right.append(j + shift + 1)
+        shift += 1
+        start = j + 1
+    run = range(start + shift, count + shift)
+    left += run
+    right += run
+    return left, right, sorted([*range(count), *twice])
 
 
 # One member's jumps at one mesh position: its index in the chunk, its leftmost and
