@@ -299,7 +299,7 @@ def pattern_envelope(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load
     solved = [solver.solve(beam.raw_loads(loads), name=f"{title}: ")
               for title, loads in patterns.items()]
     members = LoadMembers(beam, list(patterns), list(patterns.values()), solved)
-    return build(members, n=n, points=points, quantities=quantities, progress=progress)
+    return build(members, n=n, points=points, quantities=quantities, progress=progress, checked=True)
 
 
 def _pattern_loads(beam: Beam, loaded: Sequence[Load], unloaded: Sequence[Load], all_patterns: bool,

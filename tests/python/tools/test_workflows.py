@@ -2,6 +2,7 @@
 lines, combinations to the bit, and the envelope of one member."""
 import dataclasses
 import io
+import itertools
 import math
 import random
 
@@ -378,6 +379,20 @@ def test_the_pattern_envelope_is_the_envelope_of_the_pattern_beams(beam, loaded,
     beams = ft.pattern_beams(beam, loaded, unloaded, all_patterns=every)
     solved = ft.envelope({name: member.solve() for name, member in beams.items()}, n=50)
     assert bits(direct) == bits(solved) and bits(direct.extremes()) == bits(solved.extremes())
+
+
+@pytest.mark.parametrize("beam, loaded, every", [  # supports next to an end and to each other
+    (continuous([0.3, 9.0, 0.05, 7.0], right=2.0, first=ft.Support.fixed), [ft.UniformLoad(w=-1.0)], True),
+    (continuous([4.0] * 5, left=1.5, right=1.5), [ft.UniformLoad(w=-3.0), ft.Moment(x=9.0, moment=2.0)], False),
+    (ft.Beam(span=5.0, E=2e5, I=1e-3, supports=[ft.Support.fixed(0.0)]), [ft.PointLoad(x=3.0, force=-4.0)], False),
+])
+def test_each_mesh_entry_holds_the_members_read_on_its_side(beam, loaded, every):
+    env = ft.pattern_envelope(beam, loaded, [ft.UniformLoad(w=-0.5)], all_patterns=every, n=40)
+    x = env.x
+    for q, e in itertools.product(("sf", "bm"), range(len(x))):  # a doubled position: left, then right
+        at = env.at(x[e], q, "left" if e == len(x) - 1 or x[e + 1] == x[e] else "right")
+        assert (at.max, at.max_member, at.min, at.min_member) == (
+            env[q].max[e], env[q].max_member[e], env[q].min[e], env[q].min_member[e]), (q, e)
 
 
 @pytest.mark.parametrize("call, message", [
