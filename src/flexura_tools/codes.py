@@ -245,6 +245,16 @@ class LoadModel:
     name: str
     cases: tuple[Case, ...]
 
+    def __or__(self, other: LoadModel) -> LoadModel:
+        """model1 | model2: the worse of the two models everywhere (AS 5100's M1600 and
+        S1600, say), as one model holding both models' cases, each named after its model."""
+        if not isinstance(cast(object, other), LoadModel):
+            return NotImplemented
+        return LoadModel(f"{self.name} | {other.name}", tuple(
+            replace(case, name=f"{model.name}: {case.name}")
+            if isinstance(cast(object, case), Case) and " | " not in model.name else case  # a union's are named
+            for model in (self, other) for case in model.cases))
+
     def run(self, beam: Beam, *, step: float = 0.1, n: int = 200, points: Sequence[float] = (),
             quantities: Sequence[LaneQuantity] = ("sf", "bm")) -> CodeEnvelope:
         """The envelope of every case over the beam (its own loads take no part): the

@@ -381,3 +381,14 @@ def test_m1600_variable_spacing_is_searched_up_to_the_beams_length():
     assert brute - 1.3 * lane - 1.0 <= found <= brute - 1.3 * lane + 1e-9 * abs(brute)
     assert float(env.bands["bm"].min_by[env.x.index(span)].detail.split()[-1]) > 15.0
 
+
+def test_the_worse_of_two_models_is_each_models_envelope_taken_together():
+    beam = two_spans(20.0)
+    both = (codes.m1600() | codes.s1600()).run(beam, step=0.25, n=40)
+    alone = [make().run(beam, step=0.25, n=40) for make in (codes.m1600, codes.s1600)]
+    for q in ("sf", "bm"):
+        assert both.bands[q].max == [max(a, b) for a, b in zip(alone[0].bands[q].max, alone[1].bands[q].max)]
+        assert both.bands[q].min == [min(a, b) for a, b in zip(alone[0].bands[q].min, alone[1].bands[q].min)]
+    assert {by.case for by in both.bands["bm"].max_by} <= {"M1600: vehicle and uniform load",
+                                                           "S1600: vehicle and uniform load"}
+
