@@ -1365,8 +1365,8 @@ def m1600(variable_spacing: tuple[float, float] = (6.25, math.inf)) -> LoadModel
     worst value within `variable_spacing` for each effect, exactly (inf: up to the
     beam's length, beyond which it changes nothing). The dynamic load allowance of the
     moving traffic load, 0.3 (7.7.2), multiplies the vehicle and the uniform load
-    alike. Accompanying lane factors and the share of the lane a girder takes are the
-    caller's."""
+    alike (a tri-axle group alone, with its own 0.35, is not built). Accompanying lane
+    factors and the share of the lane a girder takes are the caller's."""
     return _as5100("M1600", 120.0, 6.0, 0.3, variable_spacing)
 
 
