@@ -245,6 +245,16 @@ class LoadModel:
     name: str
     cases: tuple[Case, ...]
 
+    def __or__(self, other: LoadModel) -> LoadModel:
+        """model1 | model2: the worse of the two models everywhere (AS 5100's M1600 and
+        S1600, say), as one model holding both models' cases, each named after its model."""
+        if not isinstance(cast(object, other), LoadModel):
+            return NotImplemented
+        return LoadModel(f"{self.name} | {other.name}", tuple(
+            replace(case, name=f"{model.name}: {case.name}")
+            if isinstance(cast(object, case), Case) and " | " not in model.name else case  # a union's are named
+            for model in (self, other) for case in model.cases))
+
     def run(self, beam: Beam, *, step: float = 0.1, n: int = 200, points: Sequence[float] = (),
             quantities: Sequence[LaneQuantity] = ("sf", "bm")) -> CodeEnvelope:
         """The envelope of every case over the beam (its own loads take no part): the
@@ -269,7 +279,8 @@ class LoadModel:
         span = float(beam.span)
         from .envelopes import check_points
         check_points(c, span, points)
-        positions = (span + max(_length(case) for case in self.cases)) / size if size is not None else 0.0
+        positions = (span + max(_length(_on_beam(case, span)) for case in self.cases)) / size \
+            if size is not None else 0.0
         if positions >= 100_000:
             c.add("step", f"{show(step)} makes more than 100,000 positions each way; give a longer step")
         elif not c.problems:
@@ -282,8 +293,9 @@ class LoadModel:
         if c.problems:
             raise ModelError(c.problems)
         import numpy as np
+        model = replace(self, cases=tuple(_on_beam(case, span) for case in self.cases))
         with np.errstate(over="ignore", invalid="ignore"):  # an overflow is told by the finiteness check
-            return _Run(beam, self, cast(float, size), n, points, tuple(dict.fromkeys(quantities))).envelope()
+            return _Run(beam, model, cast(float, size), n, points, tuple(dict.fromkeys(quantities))).envelope()
 
 
 def _check_quantities(c: Checker, quantities: object) -> None:
@@ -305,6 +317,17 @@ def _length(case: Case) -> float:
     return math.fsum(v for k, v in enumerate(train.spacings) if k != train.gap()) + train.free[1]
 
 
+def _on_beam(case: Case, span: float) -> Case:
+    """The case with a free spacing that has no upper end (inf) ending at the beam's
+    length: a longer spacing leaves the axles behind it off the beam while those ahead
+    are on it, as that length does, and with those ahead gone, the axles behind reach
+    every place on the beam at that length too."""
+    free = case.train.free
+    if free is None or free[1] != math.inf:
+        return case
+    return replace(case, train=replace(case.train, free=(free[0], max(free[0], span))))
+
+
 def _check_case(c: Checker, case: object, path: str) -> None:
     """Every problem of one case of a model of the caller's, under `path`."""
     if not isinstance(case, Case):
@@ -324,7 +347,8 @@ def _check_case(c: Checker, case: object, path: str) -> None:
     for k, spacing in enumerate(train.spacings):
         c.positive(spacing, f"{path}.train.spacings[{k}]")
     if train.free is not None:
-        low, high = (c.positive(v, f"{path}.train.free[{k}]") for k, v in enumerate(train.free))
+        low, high = (c.positive(v, f"{path}.train.free[{k}]", rigid="up to the beam's length" if k else "")
+                     for k, v in enumerate(train.free))
         if low is not None and high is not None and low > high:
             c.add(f"{path}.train.free", f"(least, largest) in that order, got {show(train.free)}")
         if len(train.weights) < 2:
@@ -1309,3 +1333,47 @@ def cl625(dynamic_allowance: float = 0.25) -> LoadModel:
         Case("truck", truck, 1.0 + dynamic_allowance),
         Case("lane load", truck, 0.8, 9.0),
     ))
+
+
+# AS 5100.2:2017 Figure 7.2.4: four groups of three axles 1.25 m apart; between the groups
+# (last axle of one to first axle of the next) 3.75 m, a variable spacing of 6.25 m or more,
+# and 5.0 m.
+_AS5100_SPACINGS = (1.25, 1.25, 3.75, 1.25, 1.25, 6.25, 1.25, 1.25, 5.0, 1.25, 1.25)
+_AS5100_VARIABLE = 5  # index of the variable spacing among the spacings
+
+
+def _as5100(name: str, axle: float, lane: float, allowance: float, variable_spacing: tuple[float, float]) -> LoadModel:
+    given = cast(object, variable_spacing)  # as given: the checks do not trust the types
+    pair = cast("tuple[object, object]", given) if isinstance(given, tuple) and len(cast("tuple[object, ...]", given)) == 2 \
+        else (0.0, 0.0)
+    low, high = (float(v) if is_number(v) else math.nan for v in pair)  # type: ignore[arg-type]
+    if not 6.25 <= low <= high:
+        raise _problem("variable_spacing", f"the variable spacing between the second and third axle groups is "
+                                           f"6.25 m or more (Figure 7.2.4): give (least, largest), largest inf for "
+                                           f"no limit, got {show(variable_spacing)}")
+    factor = 1.0 + allowance
+    train = Train((axle,) * 12, _AS5100_SPACINGS, free=(low, high), free_at=_AS5100_VARIABLE)
+    return LoadModel(name, (Case("vehicle and uniform load", train, factor, factor * lane),))
+
+
+def m1600(variable_spacing: tuple[float, float] = (6.25, math.inf)) -> LoadModel:
+    """AS 5100.2:2017 M1600 moving traffic load on one lane (kN, m): the M1600 vehicle
+    (Figure 7.2.4: twelve 120 kN axles in four groups of three 1.25 m apart; the groups
+    3.75 m, then the variable spacing, then 5.0 m apart, last axle to first) with a
+    uniformly distributed 6 kN/m, which may be continuous or not: here on the adverse
+    parts of each influence line. The variable spacing, 6.25 m or more, takes its
+    worst value within `variable_spacing` for each effect, exactly (inf: up to the
+    beam's length, beyond which it changes nothing). The dynamic load allowance of the
+    moving traffic load, 0.3 (7.7.2), multiplies the vehicle and the uniform load
+    alike (a tri-axle group alone, with its own 0.35, is not built). Accompanying lane
+    factors and the share of the lane a girder takes are the caller's."""
+    return _as5100("M1600", 120.0, 6.0, 0.3, variable_spacing)
+
+
+def s1600(variable_spacing: tuple[float, float] = (6.25, math.inf)) -> LoadModel:
+    """AS 5100.2:2017 S1600 stationary traffic load on one lane (kN, m): the M1600
+    vehicle's axle layout (Figure 7.2.4) with 80 kN axles, and 24 kN/m on the adverse
+    parts of each influence line; no dynamic load allowance (7.7.2). The variable
+    spacing as for m1600()."""
+    return _as5100("S1600", 80.0, 24.0, 0.0, variable_spacing)
+
