@@ -63,6 +63,9 @@ CHUNK = 128
 FEW = 16
 _LAST, _FIRST = operator.itemgetter(-1), operator.itemgetter(0)
 _INDEX: Callable[[tuple[float, ...], float], int] = tuple[float, ...].index
+# Members with no axle standing on a jump are folded by the core (core_fold): the pattern
+# job 5.93M to 3.26M instructions. False: the layer's own fold, which stays the reference.
+IN_CORE = True
 # Positions closer than this (relative to the span) are one mesh position.
 MERGE = 1e-12
 # The least share of the largest value within which members are searched for the extremes.
@@ -556,6 +559,9 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
     jumps = [members.jumps(k) for k in range(count)]
     standing = [members.standing(k) for k in range(count)]
     mesh = mesh_of(members, jumps, n, points)
+    if IN_CORE and not any(standing):
+        from .core_fold import fold_solved
+        return fold_solved(members, jumps, mesh, quantities, FEW, CHUNK, Progress(count, label, progress))
     bands: dict[Quantity, _Running] = {q: _Running(len(mesh.x)) for q in dict.fromkeys(quantities)}
     # No axial load, no normal force: zero everywhere, read from no member (a third of
     # the reads of a four-diagram envelope of vehicle positions).
