@@ -15,12 +15,15 @@ member being read left of its first jump there and right of its last. Where a
 vehicle's axle stands on a section where the shear jumps for another reason,
 both sides also take the shear with the axle just beside the section.
 
-Many members are solved a chunk at a time; each member's values along the whole
-mesh come from one call to the core (as float64, the chunk's rows side by side),
-and each mesh position's column across the chunk is then a strided view of them,
-whose largest and smallest come from one sort, with no Python object per point
-beyond the floats themselves. A few members (load combinations, load patterns)
-are read the same way into lists, and each position's column taken from them.
+Members are solved a chunk at a time and folded by the core (core_fold), one call
+a chunk: each member read along the mesh beside its own jumps, with no Python
+object per value. The layer's own fold below stays for members with an axle
+standing on another jump (whose limits it takes) and as the reference the core's
+is tested against: each member's values along the whole mesh come from one call
+to the core (as float64, the chunk's rows side by side), and each mesh position's
+column across the chunk is then a strided view of them, whose largest and
+smallest come from one sort. A few members are read the same way into lists, and
+each position's column taken from them.
 """
 
 from __future__ import annotations
@@ -64,7 +67,7 @@ FEW = 16
 _LAST, _FIRST = operator.itemgetter(-1), operator.itemgetter(0)
 _INDEX: Callable[[tuple[float, ...], float], int] = tuple[float, ...].index
 # Members with no axle standing on a jump are folded by the core (core_fold): the pattern
-# job 5.93M to 3.26M instructions. False: the layer's own fold, which stays the reference.
+# job 5.93M to 3.32M instructions. False: the layer's own fold, which stays the reference.
 IN_CORE = True
 # Positions closer than this (relative to the span) are one mesh position.
 MERGE = 1e-12
@@ -560,7 +563,7 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
     standing = [members.standing(k) for k in range(count)]
     mesh = mesh_of(members, jumps, n, points)
     if IN_CORE and not any(standing):
-        from .core_fold import fold_solved
+        from .core_fold import fold_solved  # here: it builds on this module's records
         return fold_solved(members, jumps, mesh, quantities, FEW, CHUNK, Progress(count, label, progress))
     bands: dict[Quantity, _Running] = {q: _Running(len(mesh.x)) for q in dict.fromkeys(quantities)}
     # No axial load, no normal force: zero everywhere, read from no member (a third of

@@ -14,6 +14,10 @@
 // two entries are read left of its leftmost jump there and right of its
 // rightmost; an axle standing on another shear jump (a support) adds its
 // limits either side, folded after the chunk's values.
+//
+// Members solved already (load patterns, combinations: a few beams, each
+// its own loads) are folded the same way by fold_members, each read beside
+// its own jumps.
 #pragma once
 
 #include <cstddef>
