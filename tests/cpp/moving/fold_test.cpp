@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "../test_support.hpp"
@@ -107,37 +108,27 @@ TEST(MemberFold, SolvedMembersFoldToTheBitsOfThePositions) {
         SimpleSpan positions, members;
         EXPECT_EQ(positions.fold(q, 1, 5).status, moving::Folded::Status::done);  // no axle on a support
         std::vector<std::unique_ptr<Solved>> solved;
-        std::vector<std::array<double, 2>> jumps;
-        for (std::size_t k = 1; k < 5; ++k) {
-            solved.push_back(solve({{members.supports.begin(), members.supports.end()},
-                                    {{"point", {-40.0, members.axles[2 * k], 90.0}}}}));
-            ASSERT_TRUE(solved.back()->ok());
-            jumps.push_back({static_cast<double>(engine::Quantity::sf), members.axles[2 * k]});
-        }
-        const std::size_t order[2] = {0, 1};
+        std::array<std::array<double, 2>, 4> jumps{};
         std::vector<moving::Member> list;
-        for (std::size_t k = 0; k < solved.size(); ++k) {
-            list.push_back({&solved[k]->analysis(), order, {{}, {}, {}, jumps[k]}});
+        const std::size_t order[2] = {0, 1};
+        for (std::size_t k = 0; k < 4; ++k) {
+            const double x = members.axles[2 * k + 2];
+            jumps[k] = {static_cast<double>(engine::Quantity::sf), x};
+            solved.push_back(solve({{members.supports.begin(), members.supports.end()}, {{"point", {-40.0, x, 90.0}}}}));
+            list.push_back({&solved.back()->analysis(), order, {{}, {}, {}, jumps[k]}});
         }
         const moving::Band bands[] = {members.band(q)};
         interrupt::Check never;
-        EXPECT_EQ(moving::fold_members(list, 1, members.mesh, bands,
-                                       {members.range_hi.data(), members.range_lo.data(),
-                                        members.range_hi_member.data(), members.range_lo_member.data()},
-                                       never)
-                      .status,
+        const moving::Ranges ranges{members.range_hi.data(), members.range_lo.data(), members.range_hi_member.data(),
+                                    members.range_lo_member.data()};
+        EXPECT_EQ(moving::fold_members(list, 1, members.mesh, bands, ranges, never).status,
                   moving::Folded::Status::done);
         for (std::size_t e = 0; e < 8; ++e) {
-            EXPECT_EQ(bits(positions.hi[e]), bits(members.hi[e])) << e;
-            EXPECT_EQ(bits(positions.lo[e]), bits(members.lo[e])) << e;
-            EXPECT_EQ(positions.hi_member[e], members.hi_member[e]) << e;
-            EXPECT_EQ(positions.lo_member[e], members.lo_member[e]) << e;
-            EXPECT_EQ(bits(positions.top[e]), bits(members.top[e])) << e;
+            EXPECT_EQ(std::make_tuple(bits(positions.hi[e]), bits(positions.lo[e]), bits(positions.top[e])),
+                      std::make_tuple(bits(members.hi[e]), bits(members.lo[e]), bits(members.top[e]))) << e;
         }
-        for (std::size_t c = 0; c < 6; ++c) {
-            EXPECT_EQ(bits(positions.range_hi[c]), bits(members.range_hi[c])) << c;
-            EXPECT_EQ(positions.range_lo_member[c], members.range_lo_member[c]) << c;
-        }
+        EXPECT_EQ(std::tie(positions.hi_member, positions.lo_member, positions.range_hi, positions.range_lo_member),
+                  std::tie(members.hi_member, members.lo_member, members.range_hi, members.range_lo_member));
     }
 }
 
