@@ -11,6 +11,7 @@ values along the mesh become Python floats, and no column is sorted.
 from __future__ import annotations
 
 import itertools
+import struct
 from array import array
 from collections.abc import Mapping, Sequence
 from typing import TYPE_CHECKING
@@ -50,20 +51,28 @@ class RunningBand:
 
 
 def floats(data: bytearray) -> list[float]:
-    return array("d", bytes(data)).tolist()
+    return array("d", data).tolist()
 
 
 def ints(data: bytearray) -> list[int]:
-    return array("q", bytes(data)).tolist()
+    return array("q", data).tolist()
+
+
+def doubles(values: Sequence[float]) -> bytes:
+    """float64 bytes of a list: struct packs it in half the time array("d", values) takes."""
+    return struct.pack(f"{len(values)}d", *values)
+
+
+def int64s(values: Sequence[int]) -> bytes:
+    return struct.pack(f"{len(values)}q", *values)
 
 
 def mesh_plan(mesh: Mesh) -> tuple[bytes, ...]:
     """The mesh as the core reads it: positions, where each is read, its entries, and
     every exact position a jump can be at (ascending) with its mesh position."""
-    keys = sorted(mesh.index.items())
-    return (array("d", mesh.position).tobytes(), mesh.read_bytes, array("q", mesh.left).tobytes(),
-            array("q", mesh.right).tobytes(), array("d", [k for k, _ in keys]).tobytes(),
-            array("q", [j for _, j in keys]).tobytes())
+    keys = sorted(mesh.index)
+    return (doubles(mesh.position), mesh.read_bytes, int64s(mesh.left), int64s(mesh.right), doubles(keys),
+            int64s(list(map(mesh.index.__getitem__, keys))))
 
 
 def new_ranges(supports: int) -> tuple[bytearray, bytearray, bytearray, bytearray]:
@@ -101,10 +110,9 @@ def fold_solved(members: Members, jumps: Sequence[Mapping[Quantity, Sequence[flo
     for base in range(0, count, size):
         part = range(base, min(base + size, count))
         solved = tuple(members.solve(k) for k in part)
-        values = array("d", itertools.chain.from_iterable(pairs[k] for k in part))
-        ends = array("q", itertools.accumulate(len(pairs[k]) for k in part))
-        screens: tuple[tuple[bytes, bytes], ...] = _engine.fold_members(
-            solved, values.tobytes(), ends.tobytes(), base, plan, read, ranges)
+        values = doubles(list(itertools.chain.from_iterable(pairs[k] for k in part)))
+        ends = int64s(list(itertools.accumulate(len(pairs[k]) for k in part)))
+        screens: tuple[tuple[bytes, bytes], ...] = _engine.fold_members(solved, values, ends, base, plan, read, ranges)
         if count > few:
             for b, (top, bottom) in zip(reading, screens):
                 b.add_screen(base, top, bottom)
