@@ -80,6 +80,20 @@ def fold_positions(
     envelopes held in the plan's bytearrays; with watches (a 14th item), reports
     where they are reached instead. Not public API."""
 
+def fold_members(
+    members: tuple[SolvedBeam, ...],
+    jumps: bytes,
+    jump_ends: bytes,
+    first: int,
+    mesh: tuple[bytes, ...],
+    bands: tuple[tuple[object, ...], ...],
+    ranges: tuple[bytearray, bytearray, bytearray, bytearray],
+    /,
+) -> tuple[tuple[bytes, bytes], ...]:
+    """Folds solved beams of one set of supports into running envelopes held in the
+    bands' and ranges' bytearrays; returns each band's screen (top, bottom). Not
+    public API."""
+
 def axial_factor(angle: _Float, /) -> float:
     """The share of a load along the beam for an angle in degrees: its cosine, 0.0
     below PROJECTION_CUT_OFF in magnitude, as solve() takes it."""

@@ -15,12 +15,15 @@ member being read left of its first jump there and right of its last. Where a
 vehicle's axle stands on a section where the shear jumps for another reason,
 both sides also take the shear with the axle just beside the section.
 
-Many members are solved a chunk at a time; each member's values along the whole
-mesh come from one call to the core (as float64, the chunk's rows side by side),
-and each mesh position's column across the chunk is then a strided view of them,
-whose largest and smallest come from one sort, with no Python object per point
-beyond the floats themselves. A few members (load combinations, load patterns)
-are read the same way into lists, and each position's column taken from them.
+Members are solved a chunk at a time and folded by the core (core_fold), one call
+a chunk: each member read along the mesh beside its own jumps, with no Python
+object per value. The layer's own fold below stays for members with an axle
+standing on another jump (whose limits it takes) and as the reference the core's
+is tested against: each member's values along the whole mesh come from one call
+to the core (as float64, the chunk's rows side by side), and each mesh position's
+column across the chunk is then a strided view of them, whose largest and
+smallest come from one sort. A few members are read the same way into lists, and
+each position's column taken from them.
 """
 
 from __future__ import annotations
@@ -29,9 +32,11 @@ import bisect
 import math
 import os
 import operator
+import struct
 from array import array
 from collections.abc import Callable, Collection, Iterable, Mapping, Sequence
 from dataclasses import dataclass, field
+from itertools import repeat
 from typing import TYPE_CHECKING, Any, NamedTuple, Protocol, cast, overload
 
 from ._engine import SolvedBeam
@@ -63,6 +68,9 @@ CHUNK = 128
 FEW = 16
 _LAST, _FIRST = operator.itemgetter(-1), operator.itemgetter(0)
 _INDEX: Callable[[tuple[float, ...], float], int] = tuple[float, ...].index
+# Members with no axle standing on a jump are folded by the core (core_fold): the pattern
+# job 5.93M to 3.32M instructions. False: the layer's own fold, which stays the reference.
+IN_CORE = True
 # Positions closer than this (relative to the span) are one mesh position.
 MERGE = 1e-12
 # The least share of the largest value within which members are searched for the extremes.
@@ -539,7 +547,7 @@ class Mesh:
     read_bytes: bytes = b""  # read_at as float64, how a member's row is asked of the core
 
     def __post_init__(self) -> None:
-        self.read_bytes = array("d", self.read_at).tobytes()
+        self.read_bytes = struct.pack(f"{len(self.read_at)}d", *self.read_at)  # twice as fast as array("d")
 
 
 def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
@@ -556,6 +564,9 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
     jumps = [members.jumps(k) for k in range(count)]
     standing = [members.standing(k) for k in range(count)]
     mesh = mesh_of(members, jumps, n, points)
+    if IN_CORE and not any(standing):
+        from .core_fold import fold_solved  # here: it builds on this module's records
+        return fold_solved(members, jumps, mesh, quantities, FEW, CHUNK, Progress(count, label, progress))
     bands: dict[Quantity, _Running] = {q: _Running(len(mesh.x)) for q in dict.fromkeys(quantities)}
     # No axial load, no normal force: zero everywhere, read from no member (a third of
     # the reads of a four-diagram envelope of vehicle positions).
@@ -641,7 +652,7 @@ def mesh_of(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n
         between = chosen[bisect.bisect_right(chosen, a):bisect.bisect_left(chosen, b)]
         parts = math.ceil((b - a) / step - 1e-9)
         if parts > 1 or between:  # most gaps of a vehicle's mesh: 9% of its instructions
-            position += sorted({a + (b - a) * i / parts for i in range(1, parts)}.union(between))
+            position += _filled(a, b, parts, between)
     placed.append(len(position))
     position.append(span)
     # Where any member's diagram may jump (not at an end), the position is held twice.
@@ -650,6 +661,18 @@ def mesh_of(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n
     return Mesh(position, position[:-1] + [math.nextafter(span, -math.inf)], left, right,
                  list(map(position.__getitem__, source)), source,
                  {value: placed[c] for value, c in cluster_of.items()})
+
+
+def _filled(a: float, b: float, parts: int, between: list[float]) -> list[float]:
+    """The positions a + (b - a) i / parts for 0 < i < parts and the points `between`,
+    ascending, each once. Evaluated by map() rather than bytecode, and sorted only where
+    points come between or rounding repeats a position (a gap a few ulps wide): the
+    pattern job 3.11M to 3.08M instructions (-1.1%)."""
+    shares = map(float.__truediv__, map(operator.mul, repeat(b - a), range(1, parts)), repeat(parts))
+    inside: list[float] = list(map(operator.add, repeat(a, parts - 1), shares))
+    if between or not all(map(operator.lt, inside, inside[1:])):
+        return sorted(set(inside).union(between))
+    return inside
 
 
 def _entries(count: int, twice: list[int]) -> tuple[list[int], list[int], list[int]]:

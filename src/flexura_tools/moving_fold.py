@@ -17,46 +17,18 @@ from collections.abc import Mapping, Sequence
 from typing import TYPE_CHECKING, cast
 
 from . import _engine, envelopes
-from .envelopes import Band, Envelope, Range, ReactionRange, Screen, mesh_of
+from .core_fold import RunningBand, mesh_plan, new_ranges, reaction_ranges
+from .envelopes import Band, Envelope, mesh_of
 from .errors import ModelError, Problem
 from .loads import RawLoad
 from .progress import Progress
 from .result import Quantity
 from .sections import RawSection
 from .solver import Build
-from .supports import RawSupport, Support
+from .supports import RawSupport
 
 if TYPE_CHECKING:
-    from .envelopes import Mesh
     from .moving import VehicleMembers
-
-_CODE: dict[Quantity, int] = {"nf": 0, "sf": 1, "bm": 2, "d": 3, "rotation": 4}
-_INF = float("inf")
-
-
-class _RunningBand:
-    """One quantity's envelope so far, per mesh entry, as the core reads and raises it."""
-
-    def __init__(self, q: Quantity, entries: int, jumps: Sequence[float], axle_jumps: bool) -> None:
-        self.q: Quantity = q
-        self.hi = bytearray(array("d", [-_INF]) * entries)
-        self.lo = bytearray(array("d", [_INF]) * entries)
-        self.hi_member = bytearray(8 * entries)
-        self.lo_member = bytearray(8 * entries)
-        self.screens: list[Screen] = []
-        self.plan = (_CODE[q], array("d", jumps).tobytes(), axle_jumps, self.hi, self.lo, self.hi_member,
-                     self.lo_member)
-
-    def band(self) -> Band:
-        return Band(_floats(self.hi), _floats(self.lo), _ints(self.hi_member), _ints(self.lo_member))
-
-
-def _floats(data: bytearray) -> list[float]:
-    return array("d", bytes(data)).tolist()
-
-
-def _ints(data: bytearray) -> list[int]:
-    return array("q", bytes(data)).tolist()
 
 
 def _flat(items: Sequence[Sequence[tuple[float, float]]]) -> tuple[bytes, bytes]:
@@ -66,29 +38,21 @@ def _flat(items: Sequence[Sequence[tuple[float, float]]]) -> tuple[bytes, bytes]
     return values.tobytes(), ends.tobytes()
 
 
-def _mesh_plan(mesh: Mesh) -> tuple[bytes, ...]:
-    keys = sorted(mesh.index.items())
-    return (array("d", mesh.position).tobytes(), mesh.read_bytes, array("q", mesh.left).tobytes(),
-            array("q", mesh.right).tobytes(), array("d", [k for k, _ in keys]).tobytes(),
-            array("q", [j for _, j in keys]).tobytes())
-
-
 def fold_vehicle(members: VehicleMembers, quantities: Sequence[Quantity], n: int, points: Sequence[float],
                  progress: bool, label: str) -> Envelope:
     """The envelope of every position of the vehicle, as envelopes.build() gives it."""
     count = len(members)
     mesh = mesh_of(members, _jumping(members), n, points)
     entries = len(mesh.x)
-    running: dict[Quantity, _RunningBand] = {
-        q: _RunningBand(q, entries, members.static_jumps.get(q, ()), q == "sf" and members.axle_points)
+    running: dict[Quantity, RunningBand] = {
+        q: RunningBand(q, entries, members.static_jumps.get(q, ()), q == "sf" and members.axle_points)
         for q in dict.fromkeys(quantities)}
     read = [running[q] for q in running if q != "nf" or members.axial]
     supports = members.beam.supports
-    ranges = (bytearray(array("d", [-_INF]) * (3 * len(supports))), bytearray(array("d", [_INF]) * (3 * len(supports))),
-              bytearray(24 * len(supports)), bytearray(24 * len(supports)))
+    ranges = new_ranges(len(supports))
     beam = _beam(members)
     force, moment = members.scale.allowed()
-    fixed = (members.lane_w, force, moment, _mesh_plan(mesh), tuple(b.plan for b in read), ranges)
+    fixed = (members.lane_w, force, moment, mesh_plan(mesh), tuple(b.plan for b in read), ranges)
     few = count <= envelopes.FEW  # as the layer's fold chunks them (and its tests set it)
     size = count if few else envelopes.CHUNK
     bar = Progress(count, label, progress)
@@ -99,14 +63,14 @@ def fold_vehicle(members: VehicleMembers, quantities: Sequence[Quantity], n: int
         screens = cast("tuple[tuple[bytes, bytes], ...]", _call(members, beam, base, (*placed[base], *fixed)))
         if not few:  # a few members are read again whole by extremes(): no screens
             for b, (top, bottom) in zip(read, screens):
-                b.screens.append(Screen(base, array("d", top), array("d", bottom)))
+                b.add_screen(base, top, bottom)
         bar.update(chunk.stop)
     bar.close()
     members.reach = _Reach(members, beam, fixed, [b.q for b in read], placed)
     bands: dict[Quantity, Band] = {q: b.band() for q, b in running.items()}
     if "nf" in bands and not members.axial:
         bands["nf"] = Band([0.0] * entries, [0.0] * entries, [0] * entries, [0] * entries)
-    return Envelope([members.name(k) for k in range(count)], mesh.x, bands, _ranges(supports, ranges), members,
+    return Envelope([members.name(k) for k in range(count)], mesh.x, bands, reaction_ranges(supports, ranges), members,
                     {b.q: b.screens for b in read if b.screens})
 
 
@@ -182,13 +146,3 @@ class _Reach:
         hits = _call(self.members, self.beam, base, (*placed, *self.fixed, watches))
         flat = array("q", cast(bytes, hits))
         return sorted((*owner[b][k], member) for b, k, member in zip(flat[::3], flat[1::3], flat[2::3]))
-
-
-def _ranges(supports: Sequence[Support], ranges: tuple[bytearray, ...]) -> tuple[ReactionRange, ...]:
-    hi, lo = _floats(ranges[0]), _floats(ranges[1])
-    hi_member, lo_member = _ints(ranges[2]), _ints(ranges[3])
-
-    def of(k: int) -> Range:
-        return Range(hi[k], hi_member[k], lo[k], lo_member[k])
-    return tuple(ReactionRange(support, of(3 * s), of(3 * s + 1), of(3 * s + 2))
-                 for s, support in enumerate(supports))

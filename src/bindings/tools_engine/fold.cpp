@@ -10,9 +10,12 @@
 #include "common/binding.hpp"
 #include "common/guard.hpp"
 #include "common/ref.hpp"
+#include "common/signals.hpp"
+#include "common/analysis_object.hpp"
 #include "common/solve_call.hpp"
 #include "moving/fold.hpp"
 #include "tools_engine/extensions.hpp"
+#include "tools_engine/solved_beam.hpp"
 
 namespace tools_engine {
 namespace {
@@ -24,8 +27,20 @@ constexpr const char* params[] = {"span",     "e",          "i",           "a",
 static_assert(std::size(params) == 8 + extension_count + 1);
 constexpr python::Signature signature{"fold_positions()", params, 15};
 
+// The function whose arguments are being read, for its errors (under the GIL).
+const char* reading = "fold_positions()";
+
+// Names fold_members() in the errors while it lives.
+struct Reading {
+    const char* before = reading;
+    explicit Reading(const char* name) { reading = name; }
+    ~Reading() { reading = before; }
+    Reading(const Reading&) = delete;
+    Reading& operator=(const Reading&) = delete;
+};
+
 bool fail(const char* what) {
-    PyErr_Format(PyExc_TypeError, "fold_positions(): %s", what);
+    PyErr_Format(PyExc_TypeError, "%s: %s", reading, what);
     return false;
 }
 
@@ -202,6 +217,27 @@ struct Plan {
         return true;
     }
 
+    // fold_members()' bands and ranges, for members of this many supports.
+    bool read_bands(PyObject* given, bool rotation) {
+        if (!PyTuple_Check(given)) return fail("bands: a tuple");
+        const auto count = static_cast<std::size_t>(PyTuple_Size(given));
+        held.resize(count);
+        bands.resize(count);
+        for (std::size_t b = 0; b < count; ++b) {
+            if (!read_band(item(given, static_cast<Py_ssize_t>(b)), rotation, held[b], bands[b])) return false;
+        }
+        return true;
+    }
+
+    bool read_ranges(PyObject* ranges, std::size_t supports) {
+        const std::size_t cells = 3 * supports;
+        return tuple_of(ranges, 4, "ranges: (hi, lo, hi_member, lo_member)") &&
+               range_hi.read(item(ranges, 0), cells, "ranges' hi: bytearray of float64 per support and component") &&
+               range_lo.read(item(ranges, 1), cells, "ranges' lo: bytearray of float64 per support and component") &&
+               range_hi_member.read(item(ranges, 2), cells, "ranges' hi_member: bytearray of int64") &&
+               range_lo_member.read(item(ranges, 3), cells, "ranges' lo_member: bytearray of int64");
+    }
+
     bool read(PyObject* plan, const engine::Input& input) {
         const bool watching = PyTuple_Check(plan) && PyTuple_Size(plan) == 14;
         if (!watching && !tuple_of(plan, 13, "plan: a tuple of 13 items, or 14 with watches")) return false;
@@ -211,24 +247,9 @@ struct Plan {
         force = PyFloat_AsDouble(item(plan, 8));
         moment = PyFloat_AsDouble(item(plan, 9));
         if (PyErr_Occurred() || !read_placed(plan) || !read_mesh(item(plan, 10))) return false;
-        PyObject* given = item(plan, 11);
-        if (!PyTuple_Check(given)) return fail("bands: a tuple");
-        const auto count = static_cast<std::size_t>(PyTuple_Size(given));
-        held.resize(count);
-        bands.resize(count);
-        for (std::size_t b = 0; b < count; ++b) {
-            if (!read_band(item(given, static_cast<Py_ssize_t>(b)), input.extensions.rotation, held[b], bands[b])) {
-                return false;
-            }
-        }
+        if (!read_bands(item(plan, 11), input.extensions.rotation)) return false;
         if (watching && !read_watches(item(plan, 13))) return false;
-        PyObject* ranges = item(plan, 12);
-        const std::size_t cells = 3 * input.supports.size();
-        return tuple_of(ranges, 4, "ranges: (hi, lo, hi_member, lo_member)") &&
-               range_hi.read(item(ranges, 0), cells, "ranges' hi: bytearray of float64 per support and component") &&
-               range_lo.read(item(ranges, 1), cells, "ranges' lo: bytearray of float64 per support and component") &&
-               range_hi_member.read(item(ranges, 2), cells, "ranges' hi_member: bytearray of int64") &&
-               range_lo_member.read(item(ranges, 3), cells, "ranges' lo_member: bytearray of int64");
+        return read_ranges(item(plan, 12), input.supports.size());
     }
 
     bool write_back() const {
@@ -283,7 +304,85 @@ PyObject* watch(const moving::Run& run, const Plan& plan, interrupt::Check& chec
     return Py_BuildValue("(OO)", Py_None, out.get());
 }
 
+// False with the exception set unless the call folded (or found a failed position).
+bool raise_unless_folded(const moving::Folded& folded) {
+    switch (folded.status) {
+        case moving::Folded::Status::stopped: return false;  // the signal's exception is set
+        case moving::Folded::Status::out_of_memory: PyErr_NoMemory(); return false;
+        case moving::Folded::Status::not_in_mesh:
+            PyErr_Format(PyExc_ValueError, "%s: a jump's position is not among the mesh's keys", reading);
+            return false;
+        case moving::Folded::Status::failed:
+        case moving::Folded::Status::done: break;
+    }
+    return true;
+}
+
+// The members (SolvedBeams of one set of supports) with their jumps.
+bool read_members(PyTypeObject* solved_beam, PyObject* given, PyObject* jumps_obj, PyObject* ends_obj,
+                  std::vector<moving::Member>& out, bool& rotation, std::size_t& supports) {
+    std::span<const double> jumps;
+    std::span<const std::int64_t> ends;
+    if (!view(jumps_obj, jumps, "jumps: bytes of float64") || !view(ends_obj, ends, "jump ends: bytes of int64")) {
+        return false;
+    }
+    if (!PyTuple_Check(given)) return fail("members: a tuple of SolvedBeam");
+    const auto count = static_cast<std::size_t>(PyTuple_Size(given));
+    out.resize(count);
+    std::vector<moving::Placed> placed(count);
+    if (!stretches(jumps, ends, count, &moving::Placed::jumps, placed)) return false;
+    rotation = true;
+    for (std::size_t k = 0; k < count; ++k) {
+        PyObject* member = item(given, static_cast<Py_ssize_t>(k));
+        if (Py_TYPE(member) != solved_beam) return fail("members: a tuple of SolvedBeam");
+        const engine::Analysis& a = python::analysis_of(member);
+        if (k == 0) supports = a.reactions.size();
+        if (a.reactions.size() != supports) return fail("the members' supports differ in number");
+        rotation = rotation && !a.rotation.empty();
+        out[k] = {&a, static_cast<const std::size_t*>(python::tail_of(member, order_bytes(supports))), placed[k]};
+    }
+    return true;
+}
+
 }  // namespace
+
+const char fold_members_doc[] =
+    "fold_members(members, jumps, jump_ends, first, mesh, bands, ranges, /)\n--\n\n"
+    "Folds solved beams of one set of supports (a tuple of SolvedBeam, member first\n"
+    "and on) into running envelopes held in the bands' and ranges' bytearrays, as\n"
+    "fold_positions() folds its positions once solved. jumps: each member's (quantity\n"
+    "0 to 4, x) pairs where it jumps, float64, with their cumulative ends (int64).\n"
+    "Returns the screens per band (top, bottom) of the members. Not public API.";
+
+PyObject* fold_members(PyTypeObject* solved_beam, PyObject* const* args, Py_ssize_t nargs) {
+    return python::guarded([&]() -> PyObject* {
+        const Reading name("fold_members()");
+        if (nargs != 7) {
+            fail("takes 7 positional arguments");
+            return nullptr;
+        }
+        const long long first = PyLong_AsLongLong(args[3]);
+        if (first < 0) {
+            PyErr_Clear();
+            fail("first: the first member's index, an int from 0");
+            return nullptr;
+        }
+        std::vector<moving::Member> members;
+        bool rotation = false;
+        std::size_t supports = 0;
+        Plan plan;
+        if (!read_members(solved_beam, args[0], args[1], args[2], members, rotation, supports) ||
+            !plan.read_mesh(args[4]) || !plan.read_bands(args[5], rotation) || !plan.read_ranges(args[6], supports)) {
+            return nullptr;
+        }
+        const moving::Ranges ranges{plan.range_hi.values.data(), plan.range_lo.values.data(),
+                                    plan.range_hi_member.values.data(), plan.range_lo_member.values.data()};
+        interrupt::Check check = python::signal_check();
+        const moving::Folded folded = moving::fold_members(members, first, plan.mesh, plan.bands, ranges, check);
+        if (!raise_unless_folded(folded) || !plan.write_back()) return nullptr;
+        return plan.screens();
+    });
+}
 
 const char fold_positions_doc[] =
     "fold_positions(span, e, i, a, g, supports, loads, units, sections, hinges, settlements,\n"
@@ -318,16 +417,7 @@ PyObject* fold_positions(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
         const moving::Run run{&call.input, plan.lane, {plan.force, plan.moment}, plan.first};
         if (plan.watch) return watch(run, plan, call.check);
         const moving::Folded folded = moving::fold_positions(run, plan.placed, plan.mesh, plan.bands, ranges, call.check);
-        switch (folded.status) {
-            case moving::Folded::Status::stopped: return nullptr;  // the signal's exception is set
-            case moving::Folded::Status::out_of_memory: return PyErr_NoMemory();
-            case moving::Folded::Status::not_in_mesh:
-                PyErr_SetString(PyExc_ValueError, "fold_positions(): a jump's position is not among the mesh's keys");
-                return nullptr;
-            case moving::Folded::Status::failed:
-            case moving::Folded::Status::done: break;
-        }
-        if (!plan.write_back()) return nullptr;
+        if (!raise_unless_folded(folded) || !plan.write_back()) return nullptr;
         python::Ref screens(plan.screens());
         if (!screens) return nullptr;
         if (folded.status == moving::Folded::Status::failed) {

@@ -51,6 +51,11 @@ PyObject* solve(PyObject* module, PyObject* const* args, Py_ssize_t nargs, PyObj
     });
 }
 
+// fold_members() with the module's SolvedBeam type, which its members must have.
+PyObject* fold_solved(PyObject* module, PyObject* const* args, Py_ssize_t nargs) {
+    return tools_engine::fold_members(state_of(module).solved_beam, args, nargs);
+}
+
 template <double (*factor)(double) noexcept>
 PyObject* angle_factor(PyObject*, PyObject* angle) {
     return python::guarded([&]() -> PyObject* {
@@ -83,6 +88,7 @@ PyMethodDef functions[] = {
      "rotation: the result can read the 'rotation' and the hinges' rotation jumps.\n"
      "A beam with none of these solves to the bits of flexura.solve()."},
     {"fold_positions", python::as_cfunction(&fold_positions), METH_FASTCALL | METH_KEYWORDS, fold_positions_doc},
+    {"fold_members", python::as_cfunction(&fold_solved), METH_FASTCALL, fold_members_doc},
     {"axial_factor", python::as_cfunction(&angle_factor<engine::axial_factor>), METH_O,
      "axial_factor($module, angle, /)\n--\n\n"
      "The share of a load along the beam for an angle in degrees: its cosine, 0.0\n"

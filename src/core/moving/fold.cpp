@@ -133,6 +133,10 @@ struct Folder {
                 if (p.axles[k + 1] != 0.0 && !add_jump(p.axles[k])) return false;
             }
         }
+        const auto code = static_cast<double>(band.quantity);
+        for (std::size_t k = 0; k + 1 < p.jumps.size(); k += 2) {
+            if (p.jumps[k] == code && !add_jump(p.jumps[k + 1])) return false;
+        }
         if (band.quantity == engine::Quantity::sf) {
             for (std::size_t k = 0; k + 1 < p.standing.size(); k += 2) {
                 const double x = p.standing[k], jump = p.standing[k + 1];
@@ -249,12 +253,12 @@ struct Folder {
         return !check.stop(count * (terms.size() + 1));
     }
 
-    void fold_reactions(const engine::Analysis& a, std::int64_t member) {
+    void fold_reactions(const engine::Analysis& a, std::int64_t member, const std::size_t* reaction_order) {
         for (std::size_t k = 0; k < a.reactions.size(); ++k) {
             const engine::Reaction& r = a.reactions[k];
             const double values[3] = {r.rx, r.ry, r.m};
             for (std::size_t c = 0; c < 3; ++c) {
-                const std::size_t at = 3 * order[k] + c;
+                const std::size_t at = 3 * reaction_order[k] + c;
                 if (values[c] > ranges.hi[at]) {
                     ranges.hi[at] = values[c];
                     ranges.hi_member[at] = member;
@@ -316,15 +320,37 @@ struct Folder {
         return {Folded::Status::done, placed.size()};
     }
 
+    // One solved position (or member) into the reactions' ranges and the
+    // chunk's range of every band; false for a jump outside the mesh or a stop.
+    bool fold_one(const engine::Analysis& a, const Placed& p, std::int64_t member, const std::size_t* reaction_order) {
+        fold_reactions(a, member, reaction_order);
+        for (std::size_t b = 0; b < bands.size(); ++b) {
+            if (!fold_band(b, a, p, member)) return false;
+        }
+        return true;
+    }
+
     Folded fold(std::span<const Placed> placed) {
         const Folded folded = each_solved(placed, [&](const engine::Analysis& a, const Placed& p, std::int64_t member) {
-            fold_reactions(a, member);
-            for (std::size_t b = 0; b < bands.size(); ++b) {
-                if (!fold_band(b, a, p, member)) return false;
-            }
-            return true;
+            return fold_one(a, p, member, order.data());
         });
-        if (folded.status != Folded::Status::done) return folded;
+        if (folded.status == Folded::Status::done) finish();
+        return folded;
+    }
+
+    Folded fold(std::span<const Member> members, std::int64_t first_member) {
+        for (std::size_t k = 0; k < members.size(); ++k) {
+            const Member& m = members[k];
+            if (!fold_one(*m.analysis, m.placed, first_member + static_cast<std::int64_t>(k), m.order)) {
+                return {check.stopped() ? Folded::Status::stopped : Folded::Status::not_in_mesh, k};
+            }
+        }
+        finish();
+        return {Folded::Status::done, members.size()};
+    }
+
+    // The chunk's ranges into the envelope, then the standing axles' limits.
+    void finish() {
         for (std::size_t b = 0; b < bands.size(); ++b) merge(bands[b], chunks[b]);
         for (const Limit& l : limits) {  // in the order the chunk gave them
             const Band& band = bands[l.band];
@@ -337,7 +363,6 @@ struct Folder {
                 band.lo_member[l.entry] = l.member;
             }
         }
-        return folded;
     }
 
     Folded watch(std::span<const Placed> placed, std::span<const Watch> watches, std::vector<Hit>& hits) {
@@ -361,21 +386,53 @@ std::size_t entries_of(const Mesh& mesh) {
     return n;
 }
 
+// The folder's chunk ranges and rows for the mesh; `jumps_in(q)`: whether
+// some position or member jumps in q besides the bands' own jumps.
+template <class JumpsIn>
+void prepare(Folder& folder, JumpsIn&& jumps_in) {
+    const Mesh& mesh = folder.mesh;
+    const std::size_t entries = entries_of(mesh);
+    for (const Band& band : folder.bands) {
+        const bool by_position = band.jumps.empty() && !band.axle_jumps && band.quantity != engine::Quantity::sf &&
+                                 !jumps_in(band.quantity);
+        folder.chunks.emplace_back(by_position, by_position ? mesh.position.size() : entries);
+    }
+    folder.row.resize(mesh.read_at.size());
+    folder.entry.resize(entries);
+    folder.ascending = std::is_sorted(mesh.read_at.begin(), mesh.read_at.end()) &&
+                       std::none_of(mesh.read_at.begin(), mesh.read_at.end(), [](double x) { return std::isnan(x); });
+}
+
+bool jumps_in(const Placed& p, engine::Quantity q) {
+    for (std::size_t k = 0; k + 1 < p.jumps.size(); k += 2) {
+        if (p.jumps[k] == static_cast<double>(q)) return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+Folded fold_members(std::span<const Member> members, std::int64_t first_member, const Mesh& mesh,
+                    std::span<const Band> bands, const Ranges& ranges, interrupt::Check& check) {
+    try {
+        const Run none{};
+        Folder folder{none, mesh, bands, ranges, check};
+        prepare(folder, [&](engine::Quantity q) {
+            return std::any_of(members.begin(), members.end(), [q](const Member& m) { return jumps_in(m.placed, q); });
+        });
+        return folder.fold(members, first_member);
+    } catch (const std::bad_alloc&) {
+        return {Folded::Status::out_of_memory, 0};
+    }
+}
 
 Folded fold_positions(const Run& run, std::span<const Placed> placed, const Mesh& mesh, std::span<const Band> bands,
                       const Ranges& ranges, interrupt::Check& check) {
     try {
         Folder folder{run, mesh, bands, ranges, check};
-        const std::size_t entries = entries_of(mesh);
-        for (const Band& band : bands) {
-            const bool by_position = band.jumps.empty() && !band.axle_jumps && band.quantity != engine::Quantity::sf;
-            folder.chunks.emplace_back(by_position, by_position ? mesh.position.size() : entries);
-        }
-        folder.row.resize(mesh.read_at.size());
-        folder.entry.resize(entries);
-        folder.ascending = std::is_sorted(mesh.read_at.begin(), mesh.read_at.end()) &&
-                           std::none_of(mesh.read_at.begin(), mesh.read_at.end(), [](double x) { return std::isnan(x); });
+        prepare(folder, [&](engine::Quantity q) {
+            return std::any_of(placed.begin(), placed.end(), [q](const Placed& p) { return jumps_in(p, q); });
+        });
         const std::span<const engine::Support> supports = run.beam->supports;
         folder.order.resize(supports.size());
         std::vector<std::size_t> scratch(supports.size());

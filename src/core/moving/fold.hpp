@@ -14,6 +14,10 @@
 // two entries are read left of its leftmost jump there and right of its
 // rightmost; an axle standing on another shear jump (a support) adds its
 // limits either side, folded after the chunk's values.
+//
+// Members solved already (load patterns, combinations: a few beams, each
+// its own loads) are folded the same way by fold_members, each read beside
+// its own jumps.
 #pragma once
 
 #include <cstddef>
@@ -32,6 +36,9 @@ struct Placed {
     std::span<const double> axles;     // (x, weight) pairs: the axles on the beam, weight downwards
     std::span<const double> pieces;    // (start, end) pairs: the lane's stretches
     std::span<const double> standing;  // (x, -weight) pairs: axles standing on another shear jump
+    // (quantity, x) pairs, the quantity as engine::Quantity's value: where this
+    // position jumps besides its bands' own jumps (a member's point loads).
+    std::span<const double> jumps{};
 };
 
 // The mesh every position is read on. Per mesh position: its place, where
@@ -107,6 +114,22 @@ struct Folded {
     enum class Status : std::uint8_t { done, failed, stopped, out_of_memory, not_in_mesh } status = Status::done;
     std::size_t position = 0;
 };
+
+// A member solved already (by engine::solve, its balance checked by the
+// caller): its analysis, the caller's index of each of its reactions (in
+// the order of analysis.reactions), and where it jumps besides the bands'
+// own jumps.
+struct Member {
+    const engine::Analysis* analysis = nullptr;
+    const std::size_t* order = nullptr;
+    Placed placed{};  // its jumps alone: no axle, lane stretch or standing axle
+};
+
+// Folds the solved members in order, as fold_positions folds its positions
+// once solved: the first is member number `first_member`. Every member has
+// as many reactions as `ranges` has supports.
+Folded fold_members(std::span<const Member> members, std::int64_t first_member, const Mesh& mesh,
+                    std::span<const Band> bands, const Ranges& ranges, interrupt::Check& check);
 
 // Solves and folds every placed position in order. The bands' entries and
 // the ranges are read and raised; the screens written whole.

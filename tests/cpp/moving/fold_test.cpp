@@ -1,6 +1,8 @@
 #include "moving/fold.hpp"
 
 #include <array>
+#include <memory>
+#include <tuple>
 #include <vector>
 
 #include "../test_support.hpp"
@@ -97,6 +99,37 @@ TEST(VehicleFold, RefusedPositionsAndForeignMeshesAreReported) {
     SimpleSpan t;
     t.own_jumps[1] = 9.0;  // no mesh position there
     EXPECT_EQ(t.fold(engine::Quantity::sf, 0, 1).status, moving::Folded::Status::not_in_mesh);
+}
+
+// The same positions solved first (engine::solve) and folded as members, their
+// axles' shear jumps given per member: the bits of the positions' own fold.
+TEST(MemberFold, SolvedMembersFoldToTheBitsOfThePositions) {
+    for (engine::Quantity q : {engine::Quantity::sf, engine::Quantity::bm}) {
+        SimpleSpan positions, members;
+        EXPECT_EQ(positions.fold(q, 1, 5).status, moving::Folded::Status::done);  // no axle on a support
+        std::vector<std::unique_ptr<Solved>> solved;
+        std::array<std::array<double, 2>, 4> jumps{};
+        std::vector<moving::Member> list;
+        const std::size_t order[2] = {0, 1};
+        for (std::size_t k = 0; k < 4; ++k) {
+            const double x = members.axles[2 * k + 2];
+            jumps[k] = {static_cast<double>(engine::Quantity::sf), x};
+            solved.push_back(solve({{members.supports.begin(), members.supports.end()}, {{"point", {-40.0, x, 90.0}}}}));
+            list.push_back({&solved.back()->analysis(), order, {{}, {}, {}, jumps[k]}});
+        }
+        const moving::Band bands[] = {members.band(q)};
+        interrupt::Check never;
+        const moving::Ranges ranges{members.range_hi.data(), members.range_lo.data(), members.range_hi_member.data(),
+                                    members.range_lo_member.data()};
+        EXPECT_EQ(moving::fold_members(list, 1, members.mesh, bands, ranges, never).status,
+                  moving::Folded::Status::done);
+        for (std::size_t e = 0; e < 8; ++e) {
+            EXPECT_EQ(std::make_tuple(bits(positions.hi[e]), bits(positions.lo[e]), bits(positions.top[e])),
+                      std::make_tuple(bits(members.hi[e]), bits(members.lo[e]), bits(members.top[e]))) << e;
+        }
+        EXPECT_EQ(std::tie(positions.hi_member, positions.lo_member, positions.range_hi, positions.range_lo_member),
+                  std::tie(members.hi_member, members.lo_member, members.range_hi, members.range_lo_member));
+    }
 }
 
 }  // namespace

@@ -40,6 +40,7 @@ def test_the_core_folds_a_vehicle_to_the_bits_of_the_layers_fold(beam, vehicle, 
     if chunk is not None:  # a governing position and its sign of zero across many chunk boundaries
         monkeypatch.setattr(envelopes, "CHUNK", chunk)
         monkeypatch.setattr(envelopes, "FEW", 0)
+    monkeypatch.setattr(envelopes, "IN_CORE", False)  # the layer's own fold, the reference
     found = []
     for fold in (moving_fold.fold_vehicle, lambda members, quantities, n, points, progress, label: envelopes.build(
             members, n=n, points=points, quantities=quantities, progress=progress, label=label)):
