@@ -24,7 +24,7 @@ on or back puts it.
 from __future__ import annotations
 
 import math
-from collections.abc import Iterator, Sequence
+from collections.abc import Iterator, Mapping, Sequence
 from dataclasses import dataclass, field, replace
 from typing import TYPE_CHECKING, Literal, cast
 
@@ -231,6 +231,28 @@ class CodeEnvelope:
             (top, x_top, by_top), (bottom, x_bottom, by_bottom) = (self.reader.peak(q, band, which, self.fixed)
                                                                    for which in ("max", "min"))
             out[q] = CodeExtreme(top, x_top, by_top, bottom, x_bottom, by_bottom)
+        return out
+
+    def extremes_coincident(self, extremes: Mapping[LaneQuantity, CodeExtreme] | None = None
+                            ) -> dict[LaneQuantity, dict[Which, dict[LaneQuantity, float]]]:
+        """The other quantities acting with each of extremes() (given, or found), per
+        quantity, "max" and "min": the arrangement that gives it as counted at its
+        section (the axles, relieving ones left out, the free axle and second train
+        where they stand, the lane on the section's adverse parts less its clear zone,
+        the trailing load) solved as a beam, with the fixed results of plus() added,
+        and read at the extreme's place on the side where it reaches the extreme (an
+        axle standing there counts on its side of the section, as the envelope counts it)."""
+        assert self.reader is not None
+        given = cast(object, extremes)  # as given: the checks do not trust the types
+        if given is not None and not (isinstance(given, Mapping) and all(
+                q in self.bands and isinstance(e, CodeExtreme) for q, e in cast("Mapping[object, object]", given).items())):
+            raise ModelError([Problem("extremes", f"must be what this envelope's extremes() gives, got {show(extremes)}")])
+        found = self.extremes() if extremes is None else extremes
+        out: dict[LaneQuantity, dict[Which, dict[LaneQuantity, float]]] = {}
+        for q, e in found.items():
+            band = self.bands[q]
+            out[q] = {"max": self.reader.at_extreme(q, "max", band, e.max, e.x_max, e.max_by, self.fixed),
+                      "min": self.reader.at_extreme(q, "min", band, e.min, e.x_min, e.min_by, self.fixed)}
         return out
 
     def lane_parts(self, q: LaneQuantity, which: Which, entry: int) -> list[tuple[float, float]]:
@@ -685,18 +707,17 @@ class _Run:
         return (a if hogs(a) else inward(a, at)), (b if hogs(b) else inward(b, at))
 
     def _loads(self, q: LaneQuantity, sign: float, by: Governing, lines: _Lines, found: Areas,
-               i: int) -> tuple[list[RawLoad], list[float]]:
+               i: int, section: float | None = None) -> tuple[list[RawLoad], list[float]]:
         """An arrangement's loads as counted at section i of lines (relieving axles left
         out, the lane on the adverse parts there less the clear zone, the trailing load),
-        and where they start and end."""
+        and where they start and end; an axle on `section` moved a hair (the next double)
+        to the side it counts on there."""
         case = self.model.cases[by.case_index]
         loads: list[RawLoad] = []
         features: list[float] = []
-        for x, weight, side in by.axles:
-            if side == 0.0:  # the worse of the two sides
-                side = max((-1.0, 1.0), key=lambda h: sign * weight * lines.at_section(i, x, h))
-            if case.train.neglect_relieving and not sign * weight * lines.at_section(i, x, side) > 0:
-                continue
+        for x, weight, side in self._counted(sign, by, lines, i):
+            if x == section:
+                x = math.nextafter(x, side * math.inf)
             if 0.0 <= x <= self.span:
                 loads.append(("point", [-weight, x, 90.0]))
                 features.append(x)
@@ -706,6 +727,20 @@ class _Run:
                     loads.append(("udl", [-w, lo, hi, 90.0]))
                     features += [lo, hi]
         return loads, features
+
+    def _counted(self, sign: float, by: Governing, lines: _Lines, i: int) -> list[tuple[float, float, float]]:
+        """An arrangement's axles as counted at section i of lines: each on its side of the
+        section (the worse one where either may be taken), relieving ones left out where
+        the case says so."""
+        case = self.model.cases[by.case_index]
+        counted: list[tuple[float, float, float]] = []
+        for x, weight, side in by.axles:
+            if side == 0.0:  # the worse of the two sides
+                side = max((-1.0, 1.0), key=lambda h: sign * weight * lines.at_section(i, x, h))
+            if case.train.neglect_relieving and not sign * weight * lines.at_section(i, x, side) > 0:
+                continue
+            counted.append((x, weight, side))
+        return counted
 
     def _distributed(self, case: Case, by: Governing, found: Areas, i: int,
                      sign: float) -> list[tuple[float, list[tuple[float, float]]]]:
@@ -730,17 +765,36 @@ class _Run:
         """`other` at entry e under the arrangement that gives q's max (min) there."""
         case = self.model.cases[governing.case_index]
         sign = 1.0 if which == "max" else -1.0
-        sought, read = self.lines[q], self.lines[other]
+        read = self.lines[other]
         total = 0.0
-        for x, weight, side in governing.axles:
-            if side == 0.0:  # the worse of the two sides
-                side = max((-1.0, 1.0), key=lambda h: sign * weight * sought.at_section(e, x, h))
-            if case.train.neglect_relieving and not sign * weight * sought.at_section(e, x, side) > 0:
-                continue
+        for x, weight, side in self._counted(sign, governing, self.lines[q], e):
             total += weight * read.at_section(e, x, side)
         for w, stretches in self._distributed(case, governing, self.areas[q], e, sign):
             total += w * self.areas[other].over(e, stretches)
         return total
+
+    def at_extreme(self, q: LaneQuantity, which: Which, band: CodeBand, value: float, x: float, by: Governing,
+                   fixed: Sequence[tuple[SolvedBeam, float]]) -> dict[LaneQuantity, float]:
+        """The other quantities acting with an extreme of q (value at x, given by `by`): the
+        arrangement as counted at its section (the mesh entry holding it, or a section
+        at x) solved, the fixed results added, read where the envelope reads that
+        section. An axle standing on the section stands a hair to the side it counts on,
+        as the envelope counts it (which side of a jump it is read on)."""
+        sign = 1.0 if which == "max" else -1.0
+        entry = self._entry_of(band, which, value, x, by)
+        section = self.sections[entry] if entry is not None else Section(x, x)
+        lines, found, i = (self.lines[q], self.areas[q], entry) if entry is not None else \
+            (*self.lines_at(q, [section]), 0)
+        loads, _ = self._loads(q, sign, by, lines, found, i, section.x)
+        solved = self.solver.solve(loads, name="a code model's arrangement: ")
+        return {other: solved.values(other, section.read) + _fixed_at(fixed, other, section.read)
+                for other in self.lines if other != q}
+
+    def _entry_of(self, band: CodeBand, which: Which, value: float, x: float, by: Governing) -> int | None:
+        """The mesh entry holding an extreme (at x, that value, given by `by`), if any."""
+        values, governing = (band.max, band.max_by) if which == "max" else (band.min, band.min_by)
+        return next((e for e, (p, v, g) in enumerate(zip(self.x, values, governing)) if p == x and v == value
+                     and g == by), None)
 
     def _mask(self, case: Case, q: LaneQuantity) -> tuple[NDArray[np.bool_], NDArray[np.bool_]] | None:
         """Where a case counts, for max and for min (None: everywhere)."""

@@ -343,3 +343,55 @@ def test_hl93_second_truck_at_its_exact_worst_headway():
     assert found <= expected + 1e-9 * abs(expected)  # never less severe than any headway tried
     assert found == pytest.approx(expected, abs=1e-3)
     assert found < 0.9 * (1.33 * on_grid - 9.3 * (2 * span) ** 2 / 32) - 1.0  # worse than the step grid's headways
+
+
+def adverse_parts(beam, q, x, side, sign):
+    """Where q's influence line at x (read on `side`) has `sign`: unit loads every 0.2 m,
+    each change of sign bisected down to 1e-12 m."""
+    def line(p):
+        if not 0 <= p <= beam.span:
+            return 0.0
+        return beam.with_loads([ft.PointLoad(x=p, force=-1.0)]).solve().solved.values(q, x, side)
+    span = float(beam.span)
+    grid = [span * k / (5 * round(span)) for k in range(5 * round(span) + 1)]
+    cuts = [0.0]
+    for a, b in zip(grid, grid[1:]):
+        if (line(a) > 0) != (line(b) > 0):
+            while b - a > 1e-12:
+                a, b = (a, (a + b) / 2) if (line(a) > 0) != (line((a + b) / 2) > 0) else ((a + b) / 2, b)
+            cuts.append(b)
+    cuts.append(span)
+    return [(a, b) for a, b in zip(cuts, cuts[1:]) if sign * line(a + 0.4142 * (b - a)) > 0], line  # off a support
+
+
+@pytest.mark.parametrize("beam, permanent", [
+    (simple(30.0), None),
+    (two_spans(20.0), None),  # the support moment from 90% of two trucks
+    (two_spans(20.0), [ft.UniformLoad(w=-40.0), ft.PointLoad(x=27.3, force=-200.0)]),
+], ids=["one span", "two spans", "two spans plus a permanent result"])
+def test_hl93_extremes_coincident_are_the_governing_arrangement_solved(beam, permanent):
+    model = codes.hl93()
+    env = model.run(beam, step=0.25, n=12)
+    if permanent:
+        env = env.plus(beam.with_loads(permanent).solve(), 1.25)
+    found = env.extremes()
+    together = env.extremes_coincident(found)
+    for q, extreme in found.items():
+        scale = max(map(abs, env.bands[q].max + env.bands[q].min))
+        for which, sign, value, x, by in (("max", 1.0, extreme.max, extreme.x_max, extreme.max_by),
+                                          ("min", -1.0, extreme.min, extreme.x_min, extreme.min_by)):
+            lane = next(c.lane for c in model.cases if c.name == by.case)
+            matched = []
+            for side in ("left", "right"):  # the arrangement solved directly, read either side of x
+                parts, line = adverse_parts(beam, q, x, side, sign)
+                # An axle on x a hair to the side it counts on (either: the worse); relieving axles left out.
+                axles = [(max([p + 1e-9 * h for h in ((hair,) if hair else (-1.0, 1.0))],
+                              key=lambda at: sign * w * line(at)) if p == x else p, w) for p, w, hair in by.axles]
+                loads = [ft.PointLoad(x=p, force=-w) for p, w in axles if 0 <= p <= beam.span and sign * w * line(p) > 0]
+                loads += [ft.UniformLoad(w=-lane, x1=a, x2=b) for a, b in parts]
+                loads += [ft.UniformLoad(w=1.25 * u.w) if isinstance(u, ft.UniformLoad) else
+                          ft.PointLoad(x=u.x, force=1.25 * u.force) for u in permanent or ()]
+                solved = beam.with_loads(loads).solve().solved
+                if abs(solved.values(q, x, side) - value) <= 1e-9 * scale:  # the extreme itself, reproduced
+                    matched.append({o: solved.values(o, x, side) for o in together[q][which]})
+            assert any(all(abs(v - m[o]) <= 1e-9 * scale for o, v in together[q][which].items()) for m in matched)
