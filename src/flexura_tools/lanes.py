@@ -27,7 +27,7 @@ from __future__ import annotations
 import math
 from collections.abc import Callable, Mapping, Sequence
 from dataclasses import dataclass, field, replace
-from functools import cached_property
+from functools import cache, cached_property
 from typing import TYPE_CHECKING, Any, Literal, cast
 
 from ._engine import SolvedBeam
@@ -192,6 +192,21 @@ class Areas:
     def _stretches(self) -> _Stretches:
         return _stretches_of(self)
 
+    def rows(self, keep: NDArray[np.intp]) -> Areas:
+        """These areas at some of their sections (`keep`: their indices, in order), each
+        section's pieces, areas and stretches taken as worked out here: the same bits."""
+        import numpy as np
+        renumbered = np.full(len(self.positive), -1)
+        renumbered[keep] = np.arange(len(keep))
+        pieces = np.flatnonzero(renumbered[self.lines.section] >= 0)
+        lines = Lines(renumbered[self.lines.section[pieces]], self.lines.a[pieces], self.lines.b[pieces],
+                      self.lines.ordinates[pieces])
+        out = Areas(self.positive[keep], self.negative[keep], lines, self.cuts[pieces], self.signs[pieces])
+        table = self._stretches
+        out.__dict__["_stretches"] = replace(table, **{name: getattr(table, name)[keep] for name in (
+            "lo", "hi", "mid", "half", "c", "at_lo", "sign", "before_pos", "before_neg")})
+        return out
+
 
 @dataclass(frozen=True)
 class _Stretches:
@@ -251,6 +266,7 @@ def _stretches_of(found: Areas) -> _Stretches:
                       before(np.where(sign < 0, area, 0.0)), float(lines.a.min()), float(lines.b.max()))
 
 
+@cache  # the same matrix every time: inverted once
 def _vandermonde_inverse() -> NDArray[np.float64]:
     import numpy as np
     nodes = np.array(_NODES)
