@@ -602,9 +602,14 @@ class _Run:
             applies = np.ones(len(near), dtype=bool) if mask is None else mask[0 if sign > 0 else 1]
             if not applies.any():  # a hogging case, sought where it does not apply
                 continue
+            # Where every part a case may add is of the sign sought, a value of exactly 0 has
+            # nothing counted: an empty beam, whose search stops at its window's start, a mesh
+            # position, and is dropped (a simple span's hogging: every position, every entry).
+            only_adverse = case.train.neglect_relieving and case.clear is None and not case.trailing and \
+                case.applies == "all" and not fixed
             for ways in self._positions(case, lines, found, signs=(sign,)):
                 rows = np.where(applies[:, None], sign * (ways.effect[sign] + added[:, None]), -np.inf)
-                reached = rows >= least
+                reached = (rows >= least) & (rows != 0.0) if only_adverse else rows >= least
                 for j in np.flatnonzero(reached.any(axis=0)):
                     column = {near[i]: float(rows[i, j]) for i in np.flatnonzero(reached[:, j])}
                     tasks += [(e, ways.governing(self, case, sign, near.index(e), int(j))) for e, v in column.items()
@@ -628,29 +633,32 @@ class _Run:
         count = samples_for(2)
         windows: list[tuple[float, float]] = []
         context: list[tuple[Governing, _Lines, Areas, int]] = []
-        lines, found = self.lines_at(q, [self.sections[e] for e, _ in tasks])
-        for i, (e, by) in enumerate(tasks):
+        for e, by in tasks:  # the entry's own lines: many tasks share an entry
             k = bisect.bisect_left(positions, self.x[e])
             a, b = positions[max(k - 1, 0)], positions[min(k + 1, len(positions) - 1)]
             if self.model.cases[by.case_index].applies == "hogging":
                 a, b = self._hogging_window(a, self.x[e], b)
             windows.append((a, b))
-            context.append((by, lines, found, i))
+            context.append((by, self.lines[q], self.areas[q], e))
         best: list[tuple[float, float, Governing]] = [(-math.inf, math.nan, by) for _, by in tasks]
         active = list(range(len(tasks)))
         permanent = [x for solved, _ in fixed for x in solved.features()]  # where the added results change
         mesh = set(self.x)
+        searched: dict[tuple[str, float, float], float] = {}
         for _ in range(6):
             if not active:
                 break
             xs: list[float] = []
             for t in active:
                 loads, features = self._loads(q, sign, *context[t])
-                solved = self.solver.solve(loads, name="a code model's arrangement: ")
                 a, b = windows[t]
-                inside = sorted({x for x in features + permanent if a < x < b})
-                # The arrangement with the added results, summed value by value in the core.
-                xs.append(solved.peak(q, [a, *inside, b], sign, count, self.span, tuple(fixed))[1])
+                key = (repr(loads), a, b)  # the same loads in the same window: the same peak, solved once
+                if key not in searched:
+                    solved = self.solver.solve(loads, name="a code model's arrangement: ")
+                    inside = sorted({x for x in features + permanent if a < x < b})
+                    # The arrangement with the added results, summed value by value in the core.
+                    searched[key] = solved.peak(q, [a, *inside, b], sign, count, self.span, tuple(fixed))[1]
+                xs.append(searched[key])
             fresh = [(t, x, context[t][0]) for t, x in zip(active, xs) if x not in mesh]  # a window's end: the mesh's
             still: list[int] = []
             for (t, x, _), (value, by, there) in zip(fresh, self._own(q, sign, fresh)):

@@ -124,9 +124,18 @@ class Areas:
     lines: Lines
     cuts: NDArray[np.float64]  # (pieces, 5): a, the zeros in order (NaN where none), b
     signs: NDArray[np.float64]  # (pieces, 4): the sign between consecutive cuts
+    # parts() found so far, by section and sign: a code model's search asks for each many times.
+    _parts: dict[tuple[int, float], list[tuple[float, float]]] = field(
+        default_factory=dict[tuple[int, float], list[tuple[float, float]]], repr=False, compare=False)
 
     def parts(self, section: int, sign: float) -> list[tuple[float, float]]:
         """The stretches of the beam where section's line has `sign`, merged, left to right."""
+        known = self._parts.get((section, sign))
+        if known is None:
+            known = self._parts[(section, sign)] = self._find_parts(section, sign)
+        return list(known)
+
+    def _find_parts(self, section: int, sign: float) -> list[tuple[float, float]]:
         import numpy as np
         out: list[tuple[float, float]] = []
         # A zero within rounding of a piece's end (a line vanishing at a support) bounds
