@@ -186,20 +186,24 @@ class Areas:
         j: NDArray[np.int64] = np.zeros((sections, len(x)), dtype=np.int64)
         for m in range(1, width):
             j += table.lo[:, m:m + 1] <= part
-        flat = j + (np.arange(sections) * width)[:, None]
-        t: NDArray[np.float64] = np.minimum(part, table.hi.take(flat))
-        half: NDArray[np.float64] = table.half.take(flat)
-        u: NDArray[np.float64] = (t - table.mid.take(flat)) / half
-        c = table.c.reshape(-1, 4)
-        grown: NDArray[np.float64] = half * (u * (c[:, 0].take(flat) + u * (c[:, 1].take(flat) / 2 + u * (
-            c[:, 2].take(flat) / 3 + u * c[:, 3].take(flat) / 4))) - table.at_lo.take(flat))
-        sign: NDArray[np.float64] = table.sign.take(flat)
-        return (table.before_pos.take(flat) + np.where(sign > 0, grown, 0.0),
-                table.before_neg.take(flat) + np.where(sign < 0, grown, 0.0))
+        return _upto_at(table, j + (np.arange(sections) * width)[:, None], part)
+
+    def upto_pairs(self, section: NDArray[np.intp], x: NDArray[np.float64]
+                   ) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+        """upto_both() for (section, x) pairs, the same arithmetic element by element."""
+        import numpy as np
+        table = self._stretches
+        width = int(table.lo.shape[1])
+        part = np.clip(x, table.start, table.end)
+        j: NDArray[np.int64] = np.zeros(len(x), dtype=np.int64)
+        for m in range(1, width):  # as upto_both counts: faster than a gathered row of them, measured
+            j += table.lo[section, m] <= part
+        return _upto_at(table, j + section * width, part)
 
     @cached_property
     def _stretches(self) -> _Stretches:
         return _stretches_of(self)
+
 
     def rows(self, keep: NDArray[np.intp]) -> Areas:
         """These areas at some of their sections (`keep`: their indices, in order), each
@@ -235,6 +239,23 @@ class _Stretches:
     before_neg: NDArray[np.float64]
     start: float
     end: float
+
+
+def _upto_at(table: _Stretches, flat: NDArray[np.int64], part: NDArray[np.float64]
+             ) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+    """The positive and negative areas up to `part`, each in its stretch `flat` (an
+    index into the table's rows of stretches): those before it and the cubic's exact
+    area from the stretch's start."""
+    import numpy as np
+    t: NDArray[np.float64] = np.minimum(part, table.hi.take(flat))
+    half: NDArray[np.float64] = table.half.take(flat)
+    u: NDArray[np.float64] = (t - table.mid.take(flat)) / half
+    c = table.c.reshape(-1, 4)
+    grown: NDArray[np.float64] = half * (u * (c[:, 0].take(flat) + u * (c[:, 1].take(flat) / 2 + u * (
+        c[:, 2].take(flat) / 3 + u * c[:, 3].take(flat) / 4))) - table.at_lo.take(flat))
+    sign: NDArray[np.float64] = table.sign.take(flat)
+    return (table.before_pos.take(flat) + np.where(sign > 0, grown, 0.0),
+            table.before_neg.take(flat) + np.where(sign < 0, grown, 0.0))
 
 
 def _stretches_of(found: Areas) -> _Stretches:
@@ -928,6 +949,49 @@ class _Folded:
             best[raised] = base + member[raised]
 
 
+    def add_cleared(self, base: int, high: NDArray[np.float64], low: NDArray[np.float64], share: LaneShare,
+                    found: Areas, zones: NDArray[np.float64]) -> None:
+        """add() of a block of members' rows plus the lane on the adverse parts less each
+        member's zone, the zone's share worked out only where it may tell: the lane
+        uncleared bounds each value (from above for the largest, below for the
+        smallest), so a member whose bound falls short of the best value already known
+        at an entry (the best bound's own value first) cannot give it there. The values
+        worked out are those of _lane_terms, element by element."""
+        import numpy as np
+        sections = int(high.shape[1])
+        entries = np.arange(sections)
+        uncleared = _lane_of(share, found, "max", None)[0], _lane_of(share, found, "min", None)[0]
+        for rows, whole, which, top, best, better in ((high, uncleared[0], 0, self.hi, self.hi_member, np.greater),
+                                                      (low, uncleared[1], 1, self.lo, self.lo_member, np.less)):
+            sign = 1.0 if which == 0 else -1.0
+            bound = sign * (rows + whole[None, :])
+            first = bound.argmax(axis=0)
+            known = np.maximum(sign * top, sign * _cleared_pairs(share, found, zones, rows, first, entries)[which])
+            # The rounding of a value near 0 (a support's deflection) is the block's, not its own:
+            # every member within this share of the block's largest value is worked out.
+            slack = 1e-12 * (float(np.abs(rows).max(initial=0.0)) + float(np.abs(whole).max(initial=0.0)))
+            member, entry = np.nonzero(bound >= (known - slack)[None, :])
+            values = np.full(rows.shape, -np.inf)
+            values[member, entry] = sign * _cleared_pairs(share, found, zones, rows, member, entry)[which]
+            pick = values.argmax(axis=0)
+            value = sign * values[pick, entries]
+            raised = better(value, top)
+            top[raised] = value[raised]
+            best[raised] = base + pick[raised]
+
+
+def _cleared_pairs(share: LaneShare, found: Areas, zones: NDArray[np.float64], rows: NDArray[np.float64],
+                   member: NDArray[np.intp], entry: NDArray[np.intp]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+    """Each (member, entry) pair's row value plus the lane less the member's zone, for the
+    largest value and for the smallest, as _lane_terms works them out."""
+    (pos_hi, neg_hi), (pos_lo, neg_lo) = (found.upto_pairs(entry, zones[member, 1]),
+                                          found.upto_pairs(entry, zones[member, 0]))
+    positive = share.w * (found.positive[entry] - (pos_hi - pos_lo))
+    negative = share.w * (found.negative[entry] - (neg_hi - neg_lo))
+    up, down = (positive, negative) if share.w >= 0 else (negative, positive)
+    return rows[member, entry] + up, rows[member, entry] + down
+
+
 def _same(one: Sequence[tuple[float, float]], other: Sequence[tuple[float, float]], tolerance: float) -> bool:
     """Whether two placements of the lane are the same but for rounding."""
     return len(one) == len(other) and all(abs(a - c) <= tolerance and abs(b - d) <= tolerance
@@ -1039,8 +1103,8 @@ def _fold_block(folded: Mapping[LaneQuantity, _Folded], reactions: Mapping[int, 
     base = block.start
     for q in folded:
         read = [entries.rows(s, q, members.jumps(k).get(q, ()), members.standing(k)) for k, s in zip(block, solved)]
-        up, down = _lane_terms(share, share.areas(q), zones[base:base + len(block)])
-        folded[q].add(base, np.array([h for h, _ in read]) + up, np.array([lo for _, lo in read]) + down)
+        folded[q].add_cleared(base, np.array([h for h, _ in read]), np.array([lo for _, lo in read]), share,
+                              share.areas(q), zones[base:base + len(block)])
     own = np.array([[r for row in s.reactions() for r in row[1:]] for s in solved])  # ry, m per support
     up, down = _lane_terms(share, share.reactions, zones[base:base + len(block)])
     for line, running in reactions.items():
