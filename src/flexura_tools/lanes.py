@@ -195,9 +195,12 @@ class Areas:
         table = self._stretches
         width = int(table.lo.shape[1])
         part = np.clip(x, table.start, table.end)
+        # As upto_both counts, from each stretch's column of starts (800,000 pairs: 0.03 s, against
+        # 0.05 s indexing the table by (section, stretch) and 0.09 s gathering each row of starts).
+        starts = np.ascontiguousarray(table.lo.T)
         j: NDArray[np.int64] = np.zeros(len(x), dtype=np.int64)
-        for m in range(1, width):  # as upto_both counts: faster than a gathered row of them, measured
-            j += table.lo[section, m] <= part
+        for m in range(1, width):
+            j += starts[m].take(section) <= part
         return _upto_at(table, j + section * width, part)
 
     @cached_property
@@ -966,13 +969,13 @@ class _Folded:
             sign = 1.0 if which == 0 else -1.0
             bound = sign * (rows + whole[None, :])
             first = bound.argmax(axis=0)
-            known = np.maximum(sign * top, sign * _cleared_pairs(share, found, zones, rows, first, entries)[which])
+            known = np.maximum(sign * top, sign * _cleared_pairs(share, found, zones, rows, first, entries, which))
             # The rounding of a value near 0 (a support's deflection) is the block's, not its own:
             # every member within this share of the block's largest value is worked out.
             slack = 1e-12 * (float(np.abs(rows).max(initial=0.0)) + float(np.abs(whole).max(initial=0.0)))
             member, entry = np.nonzero(bound >= (known - slack)[None, :])
             values = np.full(rows.shape, -np.inf)
-            values[member, entry] = sign * _cleared_pairs(share, found, zones, rows, member, entry)[which]
+            values[member, entry] = sign * _cleared_pairs(share, found, zones, rows, member, entry, which)
             pick = values.argmax(axis=0)
             value = sign * values[pick, entries]
             raised = better(value, top)
@@ -981,15 +984,14 @@ class _Folded:
 
 
 def _cleared_pairs(share: LaneShare, found: Areas, zones: NDArray[np.float64], rows: NDArray[np.float64],
-                   member: NDArray[np.intp], entry: NDArray[np.intp]) -> tuple[NDArray[np.float64], NDArray[np.float64]]:
+                   member: NDArray[np.intp], entry: NDArray[np.intp], which: int) -> NDArray[np.float64]:
     """Each (member, entry) pair's row value plus the lane less the member's zone, for the
-    largest value and for the smallest, as _lane_terms works them out."""
+    largest value (which 0) or the smallest (1), as _lane_terms works them out."""
     (pos_hi, neg_hi), (pos_lo, neg_lo) = (found.upto_pairs(entry, zones[member, 1]),
                                           found.upto_pairs(entry, zones[member, 0]))
-    positive = share.w * (found.positive[entry] - (pos_hi - pos_lo))
-    negative = share.w * (found.negative[entry] - (neg_hi - neg_lo))
-    up, down = (positive, negative) if share.w >= 0 else (negative, positive)
-    return rows[member, entry] + up, rows[member, entry] + down
+    if (which == 0) == (share.w >= 0):
+        return rows[member, entry] + share.w * (found.positive[entry] - (pos_hi - pos_lo))
+    return rows[member, entry] + share.w * (found.negative[entry] - (neg_hi - neg_lo))
 
 
 def _same(one: Sequence[tuple[float, float]], other: Sequence[tuple[float, float]], tolerance: float) -> bool:
