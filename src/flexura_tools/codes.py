@@ -736,15 +736,12 @@ class _Run:
                i: int, section: float | None = None) -> tuple[list[RawLoad], list[float]]:
         """An arrangement's loads as counted at section i of lines (relieving axles left
         out, the lane on the adverse parts there less the clear zone, the trailing load),
-        and where they start and end; an axle on `section` moved a hair (the next double)
-        to the side it counts on there."""
+        and where they start and end; an axle standing on `section` left out."""
         case = self.model.cases[by.case_index]
         loads: list[RawLoad] = []
         features: list[float] = []
-        for x, weight, side in self._counted(sign, by, lines, i):
-            if x == section:
-                x = math.nextafter(x, side * math.inf)
-            if 0.0 <= x <= self.span:
+        for x, weight, _ in self._counted(sign, by, lines, i):
+            if 0.0 <= x <= self.span and x != section:
                 loads.append(("point", [-weight, x, 90.0]))
                 features.append(x)
         for w, stretches in self._distributed(case, by, found, i, sign):
@@ -804,17 +801,27 @@ class _Run:
         """The other quantities acting with an extreme of q (value at x, given by `by`): the
         arrangement as counted at its section (the mesh entry holding it, or a section
         at x) solved, the fixed results added, read where the envelope reads that
-        section. An axle standing on the section stands a hair to the side it counts on,
-        as the envelope counts it (which side of a jump it is read on)."""
+        section. An axle standing on the section is read on the section's influence
+        lines instead, on the side it counts on (where the envelope counts it: a hair to
+        that side, or inside the beam at its ends, whichever side of a jump that is)."""
         sign = 1.0 if which == "max" else -1.0
         entry = self._entry_of(band, which, value, x, by)
         section = self.sections[entry] if entry is not None else Section(x, x)
-        lines, found, i = (self.lines[q], self.areas[q], entry) if entry is not None else \
-            (*self.lines_at(q, [section]), 0)
+
+        def lines_of(quantity: LaneQuantity) -> tuple[_Lines, Areas, int]:
+            return (self.lines[quantity], self.areas[quantity], entry) if entry is not None else \
+                (*self.lines_at(quantity, [section]), 0)
+        lines, found, i = lines_of(q)
         loads, _ = self._loads(q, sign, by, lines, found, i, section.x)
+        standing = [(p, weight, side) for p, weight, side in self._counted(sign, by, lines, i) if p == section.x]
         solved = self.solver.solve(loads, name="a code model's arrangement: ")
-        return {other: solved.values(other, section.read) + _fixed_at(fixed, other, section.read)
-                for other in self.lines if other != q}
+        out: dict[LaneQuantity, float] = {}
+        for other in self.lines:
+            if other != q:
+                read, _, k = lines_of(other) if standing else (lines, found, i)
+                on = math.fsum(weight * read.at_section(k, p, side) for p, weight, side in standing)
+                out[other] = solved.values(other, section.read) + on + _fixed_at(fixed, other, section.read)
+        return out
 
     def _entry_of(self, band: CodeBand, which: Which, value: float, x: float, by: Governing) -> int | None:
         """The mesh entry holding an extreme (at x, that value, given by `by`), if any."""

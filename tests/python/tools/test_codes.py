@@ -364,13 +364,16 @@ def adverse_parts(beam, q, x, side, sign):
     return [(a, b) for a, b in zip(cuts, cuts[1:]) if sign * line(a + 0.4142 * (b - a)) > 0], line  # off a support
 
 
-@pytest.mark.parametrize("beam, permanent", [
-    (simple(30.0), None),
-    (two_spans(20.0), None),  # the support moment from 90% of two trucks
-    (two_spans(20.0), [ft.UniformLoad(w=-40.0), ft.PointLoad(x=27.3, force=-200.0)]),
-], ids=["one span", "two spans", "two spans plus a permanent result"])
-def test_hl93_extremes_coincident_are_the_governing_arrangement_solved(beam, permanent):
-    model = codes.hl93()
+ALTERNATE = codes.LoadModel("E80 alternate", (codes.cooper().cases[1],))  # its axles kept where they relieve
+
+
+@pytest.mark.parametrize("model, beam, permanent", [
+    (codes.hl93(), simple(30.0), None),
+    (codes.hl93(), two_spans(20.0), None),  # the support moment from 90% of two trucks
+    (codes.hl93(), two_spans(20.0), [ft.UniformLoad(w=-40.0), ft.PointLoad(x=27.3, force=-200.0)]),
+    (ALTERNATE, simple(12.0), None),  # an axle on the section at the end of the beam
+], ids=["one span", "two spans", "two spans plus a permanent result", "E80 alternate"])
+def test_extremes_coincident_are_the_governing_arrangement_solved(model, beam, permanent):
     env = model.run(beam, step=0.25, n=12)
     if permanent:
         env = env.plus(beam.with_loads(permanent).solve(), 1.25)
@@ -384,10 +387,13 @@ def test_hl93_extremes_coincident_are_the_governing_arrangement_solved(beam, per
             matched = []
             for side in ("left", "right"):  # the arrangement solved directly, read either side of x
                 parts, line = adverse_parts(beam, q, x, side, sign)
-                # An axle on x a hair to the side it counts on (either: the worse); relieving axles left out.
-                axles = [(max([p + 1e-9 * h for h in ((hair,) if hair else (-1.0, 1.0))],
+                # An axle on x a hair to the side it counts on (either: the worse; inside the beam at
+                # its ends); relieving axles left out where the model says so.
+                axles = [(max([min(max(p + 1e-9 * h, 1e-9), beam.span - 1e-9) for h in ((hair,) if hair else (-1.0, 1.0))],
                               key=lambda at: sign * w * line(at)) if p == x else p, w) for p, w, hair in by.axles]
-                loads = [ft.PointLoad(x=p, force=-w) for p, w in axles if 0 <= p <= beam.span and sign * w * line(p) > 0]
+                relieving = model.cases[by.case_index].train.neglect_relieving
+                loads = [ft.PointLoad(x=p, force=-w) for p, w in axles
+                         if 0 <= p <= beam.span and (not relieving or sign * w * line(p) > 0)]
                 loads += [ft.UniformLoad(w=-lane, x1=a, x2=b) for a, b in parts]
                 loads += [ft.UniformLoad(w=1.25 * u.w) if isinstance(u, ft.UniformLoad) else
                           ft.PointLoad(x=u.x, force=1.25 * u.force) for u in permanent or ()]
