@@ -245,11 +245,9 @@ class CodeEnvelope:
         the trailing load) solved as a beam, with the fixed results of plus() added,
         and read at the extreme's place on the side where it reaches the extreme (an
         axle standing there counts on its side of the section, as the envelope counts it)."""
+        from .coincident import check_extremes
         assert self.reader is not None
-        given = cast(object, extremes)  # as given: the checks do not trust the types
-        if given is not None and not (isinstance(given, Mapping) and all(
-                q in self.bands and isinstance(e, CodeExtreme) for q, e in cast("Mapping[object, object]", given).items())):
-            raise ModelError([Problem("extremes", f"must be what this envelope's extremes() gives, got {show(extremes)}")])
+        check_extremes(extremes, self.bands, CodeExtreme)
         found = self.extremes() if extremes is None else extremes
         out: dict[LaneQuantity, dict[Which, dict[LaneQuantity, float]]] = {}
         for q, e in found.items():

@@ -804,12 +804,14 @@ class LaneEnvelope(Envelope):
                     vehicle[other][e] += value
         return vehicle
 
-    def extremes_coincident(self, extremes: object = None) -> dict[Quantity, dict[Which, dict[Quantity, float]]]:
-        """The other quantities acting with each of extremes(): those of its mesh entry,
-        or for a peak between mesh positions, the governing position's with the lane
-        where it stands for that peak, read at its place."""
-        from .coincident import others
-        found = self.extremes()
+    def extremes_coincident(self, extremes: Mapping[Quantity, EnvelopeExtreme] | None = None
+                            ) -> dict[Quantity, dict[Which, dict[Quantity, float]]]:
+        """The other quantities acting with each of extremes() (given, or found): those of
+        its mesh entry, or for a peak between mesh positions, the governing position's
+        with the lane where it stands for that peak, read at its place."""
+        from .coincident import check_extremes, others
+        check_extremes(extremes, self.bands, EnvelopeExtreme)
+        found = self.extremes() if extremes is None else extremes
         out: dict[Quantity, dict[Which, dict[Quantity, float]]] = {}
         for q, extreme in found.items():
             band = self.bands[q]

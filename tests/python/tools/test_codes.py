@@ -379,6 +379,8 @@ def test_extremes_coincident_are_the_governing_arrangement_solved(model, beam, p
         env = env.plus(beam.with_loads(permanent).solve(), 1.25)
     found = env.extremes()
     together = env.extremes_coincident(found)
+    with pytest.raises(ft.ModelError, match="extremes"):
+        env.extremes_coincident({"bm": found["sf"].max})
     for q, extreme in found.items():
         scale = max(map(abs, env.bands[q].max + env.bands[q].min))
         for which, sign, value, x, by in (("max", 1.0, extreme.max, extreme.x_max, extreme.max_by),

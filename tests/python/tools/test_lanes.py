@@ -234,6 +234,9 @@ def test_the_shear_with_a_peak_between_mesh_positions_is_its_arrangement_solved(
     with_it = env.extremes_coincident()["bm"]["max"]
     assert with_it["sf"] == pytest.approx(0.0, abs=1e-9 * w * L)  # the moment's slope at its peak
     assert with_it["d"] < 0
+    assert env.extremes_coincident({"bm": env.extremes()["bm"]}) == {"bm": env.extremes_coincident()["bm"]}
+    with pytest.raises(ft.ModelError, match="extremes"):
+        env.extremes_coincident({"bm": 3.0})
 
 
 @pytest.mark.parametrize("clearances", [None, (2.0, 3.0)])
