@@ -24,7 +24,7 @@ on or back puts it.
 from __future__ import annotations
 
 import math
-from collections.abc import Iterator, Sequence
+from collections.abc import Iterator, Mapping, Sequence
 from dataclasses import dataclass, field, replace
 from typing import TYPE_CHECKING, Literal, cast
 
@@ -49,6 +49,9 @@ KIP, FOOT = 4.4482216152605, 0.3048  # kN and m, exactly by definition of the po
 MAX_READINGS = 4_000_000
 # Positions of the front axle read at once: (sections, positions, axles) arrays stay a few MB.
 _BLOCK = 256
+# Sections read at their own positions at once (each at every position of the block): HL-93's
+# extremes on the README girder took 1.47, 1.16, 1.00, 0.95 and 0.94 s CPU in blocks of 4 to 64.
+_OWN_BLOCK = 32
 
 
 @dataclass(frozen=True, slots=True)
@@ -233,6 +236,26 @@ class CodeEnvelope:
             out[q] = CodeExtreme(top, x_top, by_top, bottom, x_bottom, by_bottom)
         return out
 
+    def extremes_coincident(self, extremes: Mapping[LaneQuantity, CodeExtreme] | None = None
+                            ) -> dict[LaneQuantity, dict[Which, dict[LaneQuantity, float]]]:
+        """The other quantities acting with each of extremes() (given, or found), per
+        quantity, "max" and "min": the arrangement that gives it as counted at its
+        section (the axles, relieving ones left out, the free axle and second train
+        where they stand, the lane on the section's adverse parts less its clear zone,
+        the trailing load) solved as a beam, with the fixed results of plus() added,
+        and read at the extreme's place on the side where it reaches the extreme (an
+        axle standing there counts on its side of the section, as the envelope counts it)."""
+        from .coincident import check_extremes
+        assert self.reader is not None
+        check_extremes(extremes, self.bands, CodeExtreme)
+        found = self.extremes() if extremes is None else extremes
+        out: dict[LaneQuantity, dict[Which, dict[LaneQuantity, float]]] = {}
+        for q, e in found.items():
+            band = self.bands[q]
+            out[q] = {"max": self.reader.at_extreme(q, "max", band, e.max, e.x_max, e.max_by, self.fixed),
+                      "min": self.reader.at_extreme(q, "min", band, e.min, e.x_min, e.min_by, self.fixed)}
+        return out
+
     def lane_parts(self, q: LaneQuantity, which: Which, entry: int) -> list[tuple[float, float]]:
         """Where the lane stands for the max (min) of q at an entry."""
         return self.areas[q].parts(entry, self.lane_sign if which == "max" else -self.lane_sign)
@@ -393,6 +416,14 @@ class _Lines:
         self.cr = _coefficients(right.reshape(-1, 4)).reshape(count, pieces, 4)
         self.at = at[:, None, None]  # each section's position (NaN: a reaction, no section)
         self.span = span
+        self.features = self.bp.tolist()  # for the one-position reads
+
+    def rows(self, keep: NDArray[np.intp]) -> _Lines:
+        """These lines at some of their sections (`keep`: their indices, in order)."""
+        out = object.__new__(_Lines)
+        out.__dict__.update(self.__dict__)
+        out.cl, out.cr, out.at = self.cl[keep], self.cr[keep], self.at[keep]
+        return out
 
     def values(self, x: NDArray[np.float64], hair: float) -> NDArray[np.float64]:
         """Ordinates (sections, *x.shape) of loads at x; a load on its section counts as
@@ -442,7 +473,7 @@ class _Lines:
         if not 0.0 <= x <= self.span:
             return 0.0
         find = bisect.bisect_left if hair < 0 else bisect.bisect_right
-        p = min(max(find(self.bp.tolist(), x) - 1, 0), len(self.mid) - 1)
+        p = min(max(find(self.features, x) - 1, 0), len(self.mid) - 1)
         u = (x - float(self.mid[p])) / float(self.half[p])
         s = float(self.at[e, 0, 0])
         c = self.cl[e, p] if x < s or (x == s and hair < 0) else self.cr[e, p]
@@ -591,9 +622,16 @@ class _Run:
         for case in self.model.cases:
             mask = masks[case.applies]
             applies = np.ones(len(near), dtype=bool) if mask is None else mask[0 if sign > 0 else 1]
-            for ways in self._positions(case, lines, found):
+            if not applies.any():  # a hogging case, sought where it does not apply
+                continue
+            # Where every part a case may add is of the sign sought, a value of exactly 0 has
+            # nothing counted: an empty beam, whose search stops at its window's start, a mesh
+            # position, and is dropped (a simple span's hogging: every position, every entry).
+            only_adverse = case.train.neglect_relieving and case.clear is None and not case.trailing and \
+                case.applies == "all" and not fixed
+            for ways in self._positions(case, lines, found, signs=(sign,)):
                 rows = np.where(applies[:, None], sign * (ways.effect[sign] + added[:, None]), -np.inf)
-                reached = rows >= least
+                reached = (rows >= least) & (rows != 0.0) if only_adverse else rows >= least
                 for j in np.flatnonzero(reached.any(axis=0)):
                     column = {near[i]: float(rows[i, j]) for i in np.flatnonzero(reached[:, j])}
                     tasks += [(e, ways.governing(self, case, sign, near.index(e), int(j))) for e, v in column.items()
@@ -617,29 +655,32 @@ class _Run:
         count = samples_for(2)
         windows: list[tuple[float, float]] = []
         context: list[tuple[Governing, _Lines, Areas, int]] = []
-        lines, found = self.lines_at(q, [self.sections[e] for e, _ in tasks])
-        for i, (e, by) in enumerate(tasks):
+        for e, by in tasks:  # the entry's own lines: many tasks share an entry
             k = bisect.bisect_left(positions, self.x[e])
             a, b = positions[max(k - 1, 0)], positions[min(k + 1, len(positions) - 1)]
             if self.model.cases[by.case_index].applies == "hogging":
                 a, b = self._hogging_window(a, self.x[e], b)
             windows.append((a, b))
-            context.append((by, lines, found, i))
+            context.append((by, self.lines[q], self.areas[q], e))
         best: list[tuple[float, float, Governing]] = [(-math.inf, math.nan, by) for _, by in tasks]
         active = list(range(len(tasks)))
         permanent = [x for solved, _ in fixed for x in solved.features()]  # where the added results change
         mesh = set(self.x)
+        searched: dict[tuple[str, float, float], float] = {}
         for _ in range(6):
             if not active:
                 break
             xs: list[float] = []
             for t in active:
                 loads, features = self._loads(q, sign, *context[t])
-                solved = self.solver.solve(loads, name="a code model's arrangement: ")
                 a, b = windows[t]
-                inside = sorted({x for x in features + permanent if a < x < b})
-                # The arrangement with the added results, summed value by value in the core.
-                xs.append(solved.peak(q, [a, *inside, b], sign, count, self.span, tuple(fixed))[1])
+                key = (repr(loads), a, b)  # the same loads in the same window: the same peak, solved once
+                if key not in searched:
+                    solved = self.solver.solve(loads, name="a code model's arrangement: ")
+                    inside = sorted({x for x in features + permanent if a < x < b})
+                    # The arrangement with the added results, summed value by value in the core.
+                    searched[key] = solved.peak(q, [a, *inside, b], sign, count, self.span, tuple(fixed))[1]
+                xs.append(searched[key])
             fresh = [(t, x, context[t][0]) for t, x in zip(active, xs) if x not in mesh]  # a window's end: the mesh's
             still: list[int] = []
             for (t, x, _), (value, by, there) in zip(fresh, self._own(q, sign, fresh)):
@@ -671,22 +712,27 @@ class _Run:
             xs = [items[n][1] for n in members]
             lines, found = self.lines_at(q, [Section(x, x) for x in xs])
             mask = self._masks(q, self.hogging_at(xs))[case.applies]
-            wanted: dict[Direction, list[int]] = {}
             columns = [self._column(case, by) for _, _, by in (items[n] for n in members)]
-            for (_, _, by), column in zip((items[n] for n in members), columns):
-                wanted.setdefault(by.direction, []).append(column)
-            only: dict[Direction, NDArray[np.int_]] = {d: np.array(sorted(set(c)), dtype=np.int_)
-                                                       for d, c in wanted.items()}
-            for ways in self._positions(case, lines, found, only):
-                grid = only[ways.direction]
-                for row, (n, column) in enumerate(zip(members, columns)):
-                    if items[n][2].direction != ways.direction:
-                        continue
-                    if mask is not None and not mask[0 if sign > 0 else 1][row]:
-                        continue
-                    j = int(np.searchsorted(grid, column))
-                    out[n] = (float(ways.effect[sign][row, j]), ways.governing(self, case, sign, row, j),
-                              (lines, found, row))
+            # Each section is read at its own position only: in blocks, so that the positions
+            # times the sections read stay few (all of them at once: every x at every position).
+            for block in range(0, len(members), _OWN_BLOCK):
+                rows = np.arange(block, min(block + _OWN_BLOCK, len(members)))
+                wanted: dict[Direction, set[int]] = {}
+                for row in rows:
+                    wanted.setdefault(items[members[row]][2].direction, set()).add(columns[row])
+                only: dict[Direction, NDArray[np.int_]] = {d: np.array(sorted(c), dtype=np.int_)
+                                                           for d, c in wanted.items()}
+                for ways in self._positions(case, lines.rows(rows), found.rows(rows), only, (sign,)):
+                    grid = only[ways.direction]
+                    for k, row in enumerate(rows):
+                        n = members[row]
+                        if items[n][2].direction != ways.direction:
+                            continue
+                        if mask is not None and not mask[0 if sign > 0 else 1][row]:
+                            continue
+                        j = int(np.searchsorted(grid, columns[row]))
+                        out[n] = (float(ways.effect[sign][k, j]), ways.governing(self, case, sign, k, j),
+                                  (lines, found, int(row)))
         return out
 
     def _column(self, case: Case, by: Governing) -> int:
@@ -709,19 +755,15 @@ class _Run:
         return (a if hogs(a) else inward(a, at)), (b if hogs(b) else inward(b, at))
 
     def _loads(self, q: LaneQuantity, sign: float, by: Governing, lines: _Lines, found: Areas,
-               i: int) -> tuple[list[RawLoad], list[float]]:
+               i: int, section: float | None = None) -> tuple[list[RawLoad], list[float]]:
         """An arrangement's loads as counted at section i of lines (relieving axles left
         out, the lane on the adverse parts there less the clear zone, the trailing load),
-        and where they start and end."""
+        and where they start and end; an axle standing on `section` left out."""
         case = self.model.cases[by.case_index]
         loads: list[RawLoad] = []
         features: list[float] = []
-        for x, weight, side in by.axles:
-            if side == 0.0:  # the worse of the two sides
-                side = max((-1.0, 1.0), key=lambda h: sign * weight * lines.at_section(i, x, h))
-            if case.train.neglect_relieving and not sign * weight * lines.at_section(i, x, side) > 0:
-                continue
-            if 0.0 <= x <= self.span:
+        for x, weight, _ in self._counted(sign, by, lines, i):
+            if 0.0 <= x <= self.span and x != section:
                 loads.append(("point", [-weight, x, 90.0]))
                 features.append(x)
         for w, stretches in self._distributed(case, by, found, i, sign):
@@ -730,6 +772,20 @@ class _Run:
                     loads.append(("udl", [-w, lo, hi, 90.0]))
                     features += [lo, hi]
         return loads, features
+
+    def _counted(self, sign: float, by: Governing, lines: _Lines, i: int) -> list[tuple[float, float, float]]:
+        """An arrangement's axles as counted at section i of lines: each on its side of the
+        section (the worse one where either may be taken), relieving ones left out where
+        the case says so."""
+        case = self.model.cases[by.case_index]
+        counted: list[tuple[float, float, float]] = []
+        for x, weight, side in by.axles:
+            if side == 0.0:  # the worse of the two sides
+                side = max((-1.0, 1.0), key=lambda h: sign * weight * lines.at_section(i, x, h))
+            if case.train.neglect_relieving and not sign * weight * lines.at_section(i, x, side) > 0:
+                continue
+            counted.append((x, weight, side))
+        return counted
 
     def _distributed(self, case: Case, by: Governing, found: Areas, i: int,
                      sign: float) -> list[tuple[float, list[tuple[float, float]]]]:
@@ -754,17 +810,46 @@ class _Run:
         """`other` at entry e under the arrangement that gives q's max (min) there."""
         case = self.model.cases[governing.case_index]
         sign = 1.0 if which == "max" else -1.0
-        sought, read = self.lines[q], self.lines[other]
+        read = self.lines[other]
         total = 0.0
-        for x, weight, side in governing.axles:
-            if side == 0.0:  # the worse of the two sides
-                side = max((-1.0, 1.0), key=lambda h: sign * weight * sought.at_section(e, x, h))
-            if case.train.neglect_relieving and not sign * weight * sought.at_section(e, x, side) > 0:
-                continue
+        for x, weight, side in self._counted(sign, governing, self.lines[q], e):
             total += weight * read.at_section(e, x, side)
         for w, stretches in self._distributed(case, governing, self.areas[q], e, sign):
             total += w * self.areas[other].over(e, stretches)
         return total
+
+    def at_extreme(self, q: LaneQuantity, which: Which, band: CodeBand, value: float, x: float, by: Governing,
+                   fixed: Sequence[tuple[SolvedBeam, float]]) -> dict[LaneQuantity, float]:
+        """The other quantities acting with an extreme of q (value at x, given by `by`): the
+        arrangement as counted at its section (the mesh entry holding it, or a section
+        at x) solved, the fixed results added, read where the envelope reads that
+        section. An axle standing on the section is read on the section's influence
+        lines instead, on the side it counts on (where the envelope counts it: a hair to
+        that side, or inside the beam at its ends, whichever side of a jump that is)."""
+        sign = 1.0 if which == "max" else -1.0
+        entry = self._entry_of(band, which, value, x, by)
+        section = self.sections[entry] if entry is not None else Section(x, x)
+
+        def lines_of(quantity: LaneQuantity) -> tuple[_Lines, Areas, int]:
+            return (self.lines[quantity], self.areas[quantity], entry) if entry is not None else \
+                (*self.lines_at(quantity, [section]), 0)
+        lines, found, i = lines_of(q)
+        loads, _ = self._loads(q, sign, by, lines, found, i, section.x)
+        standing = [(p, weight, side) for p, weight, side in self._counted(sign, by, lines, i) if p == section.x]
+        solved = self.solver.solve(loads, name="a code model's arrangement: ")
+        out: dict[LaneQuantity, float] = {}
+        for other in self.lines:
+            if other != q:
+                read, _, k = lines_of(other) if standing else (lines, found, i)
+                on = math.fsum(weight * read.at_section(k, p, side) for p, weight, side in standing)
+                out[other] = solved.values(other, section.read) + on + _fixed_at(fixed, other, section.read)
+        return out
+
+    def _entry_of(self, band: CodeBand, which: Which, value: float, x: float, by: Governing) -> int | None:
+        """The mesh entry holding an extreme (at x, that value, given by `by`), if any."""
+        values, governing = (band.max, band.max_by) if which == "max" else (band.min, band.min_by)
+        return next((e for e, (p, v, g) in enumerate(zip(self.x, values, governing)) if p == x and v == value
+                     and g == by), None)
 
     def _mask(self, case: Case, q: LaneQuantity) -> tuple[NDArray[np.bool_], NDArray[np.bool_]] | None:
         """Where a case counts, for max and for min (None: everywhere)."""
@@ -801,10 +886,11 @@ class _Run:
         return _Result(best["max"][0], best["min"][0], best["max"][1], best["min"][1])
 
     def _positions(self, case: Case, lines: _Lines, lane_areas: Areas,
-                   only: dict[Direction, NDArray[np.int_]] | None = None) -> Iterator[_Ways]:
+                   only: dict[Direction, NDArray[np.int_]] | None = None,
+                   signs: tuple[float, ...] = (1.0, -1.0)) -> Iterator[_Ways]:
         """Per direction, the case's value at every section (rows) for every position of
-        its front axle on the step grid (columns), for the max and for the min; `only`:
-        the directions and positions wanted."""
+        its front axle on the step grid (columns), for the max (sign 1) and for the min
+        (-1) or only the `signs` given; `only`: the directions and positions wanted."""
         import numpy as np
         train = case.train
         weights = np.array(train.weights) * case.axle_factor
@@ -814,7 +900,6 @@ class _Run:
         length = _length(case)
         every = np.arange(math.floor((self.span + length) / self.step + 1e-9) + 1)
         sections = len(lines.at)
-        signs = (1.0, -1.0)
         # Where an axle (or a free axle's window end) stands exactly on a section or a
         # feature, the train a hair further on differs: only those positions are read
         # again for that side (the others are the same; half the reading measured).

@@ -13,8 +13,8 @@ from __future__ import annotations
 
 import bisect
 import math
-from collections.abc import Mapping, Sequence
-from typing import TYPE_CHECKING, Literal
+from collections.abc import Container, Mapping, Sequence
+from typing import TYPE_CHECKING, Literal, cast
 
 from ._engine import SolvedBeam
 from .errors import ModelError, Problem, show
@@ -48,6 +48,18 @@ def check_which(quantity: object, which: object, bands: Mapping[Quantity, object
         problems.append(Problem("which", f"must be 'max' or 'min', got {show(which)}"))
     if problems:
         raise ModelError(problems)
+
+
+def check_extremes(extremes: object, bands: Container[object], kind: type[object]) -> None:
+    """A ModelError unless `extremes` is None or what an envelope's extremes() gives:
+    records of type `kind` by quantities the envelope has."""
+    shown: object = extremes  # as given, for the message
+    given: Mapping[object, object] | None = None
+    if isinstance(extremes, Mapping):
+        given = cast("Mapping[object, object]", extremes)
+    if extremes is not None and not (given is not None and all(q in bands and isinstance(e, kind)
+                                                               for q, e in given.items())):
+        raise ModelError([Problem("extremes", f"must be what this envelope's extremes() gives, got {show(shown)}")])
 
 
 class _Entries:

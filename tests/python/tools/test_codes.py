@@ -392,3 +392,62 @@ def test_the_worse_of_two_models_is_each_models_envelope_taken_together():
     assert {by.case for by in both.bands["bm"].max_by} <= {"M1600: vehicle and uniform load",
                                                            "S1600: vehicle and uniform load"}
 
+
+def adverse_parts(beam, q, x, side, sign):
+    """Where q's influence line at x (read on `side`) has `sign`: unit loads every 0.2 m,
+    each change of sign bisected down to 1e-12 m."""
+    def line(p):
+        if not 0 <= p <= beam.span:
+            return 0.0
+        return beam.with_loads([ft.PointLoad(x=p, force=-1.0)]).solve().solved.values(q, x, side)
+    span = float(beam.span)
+    grid = [span * k / (5 * round(span)) for k in range(5 * round(span) + 1)]
+    cuts = [0.0]
+    for a, b in zip(grid, grid[1:]):
+        if (line(a) > 0) != (line(b) > 0):
+            while b - a > 1e-12:
+                a, b = (a, (a + b) / 2) if (line(a) > 0) != (line((a + b) / 2) > 0) else ((a + b) / 2, b)
+            cuts.append(b)
+    cuts.append(span)
+    return [(a, b) for a, b in zip(cuts, cuts[1:]) if sign * line(a + 0.4142 * (b - a)) > 0], line  # off a support
+
+
+ALTERNATE = codes.LoadModel("E80 alternate", (codes.cooper().cases[1],))  # its axles kept where they relieve
+
+
+@pytest.mark.parametrize("model, beam, permanent", [
+    (codes.hl93(), simple(30.0), None),
+    (codes.hl93(), two_spans(20.0), None),  # the support moment from 90% of two trucks
+    (codes.hl93(), two_spans(20.0), [ft.UniformLoad(w=-40.0), ft.PointLoad(x=27.3, force=-200.0)]),
+    (ALTERNATE, simple(12.0), None),  # an axle on the section at the end of the beam
+], ids=["one span", "two spans", "two spans plus a permanent result", "E80 alternate"])
+def test_extremes_coincident_are_the_governing_arrangement_solved(model, beam, permanent):
+    env = model.run(beam, step=0.25, n=12)
+    if permanent:
+        env = env.plus(beam.with_loads(permanent).solve(), 1.25)
+    found = env.extremes()
+    together = env.extremes_coincident(found)
+    with pytest.raises(ft.ModelError, match="extremes"):
+        env.extremes_coincident({"bm": found["sf"].max})
+    for q, extreme in found.items():
+        scale = max(map(abs, env.bands[q].max + env.bands[q].min))
+        for which, sign, value, x, by in (("max", 1.0, extreme.max, extreme.x_max, extreme.max_by),
+                                          ("min", -1.0, extreme.min, extreme.x_min, extreme.min_by)):
+            lane = next(c.lane for c in model.cases if c.name == by.case)
+            matched = []
+            for side in ("left", "right"):  # the arrangement solved directly, read either side of x
+                parts, line = adverse_parts(beam, q, x, side, sign)
+                # An axle on x a hair to the side it counts on (either: the worse; inside the beam at
+                # its ends); relieving axles left out where the model says so.
+                axles = [(max([min(max(p + 1e-9 * h, 1e-9), beam.span - 1e-9) for h in ((hair,) if hair else (-1.0, 1.0))],
+                              key=lambda at: sign * w * line(at)) if p == x else p, w) for p, w, hair in by.axles]
+                relieving = model.cases[by.case_index].train.neglect_relieving
+                loads = [ft.PointLoad(x=p, force=-w) for p, w in axles
+                         if 0 <= p <= beam.span and (not relieving or sign * w * line(p) > 0)]
+                loads += [ft.UniformLoad(w=-lane, x1=a, x2=b) for a, b in parts]
+                loads += [ft.UniformLoad(w=1.25 * u.w) if isinstance(u, ft.UniformLoad) else
+                          ft.PointLoad(x=u.x, force=1.25 * u.force) for u in permanent or ()]
+                solved = beam.with_loads(loads).solve().solved
+                if abs(solved.values(q, x, side) - value) <= 1e-9 * scale:  # the extreme itself, reproduced
+                    matched.append({o: solved.values(o, x, side) for o in together[q][which]})
+            assert any(all(abs(v - m[o]) <= 1e-9 * scale for o, v in together[q][which].items()) for m in matched)

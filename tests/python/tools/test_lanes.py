@@ -234,6 +234,9 @@ def test_the_shear_with_a_peak_between_mesh_positions_is_its_arrangement_solved(
     with_it = env.extremes_coincident()["bm"]["max"]
     assert with_it["sf"] == pytest.approx(0.0, abs=1e-9 * w * L)  # the moment's slope at its peak
     assert with_it["d"] < 0
+    assert env.extremes_coincident({"bm": env.extremes()["bm"]}) == {"bm": env.extremes_coincident()["bm"]}
+    with pytest.raises(ft.ModelError, match="extremes"):
+        env.extremes_coincident({"bm": 3.0})
 
 
 @pytest.mark.parametrize("clearances", [None, (2.0, 3.0)])
@@ -256,3 +259,24 @@ def test_a_permanent_result_plus_an_adverse_lane_envelope_shifts_every_entry(cle
     assert total.lane.parts("bm", "min", b) == traffic.lane.parts("bm", "min", traffic.x.index(20.0))
     ry = permanent.reactions["B"].ry
     assert total.reaction("B").ry.max == pytest.approx(traffic.reaction("B").ry.max + 1.35 * ry, rel=1e-12)
+
+
+@pytest.mark.parametrize("w, clear", [(9.3, (2.0, 3.0)), (-4.0, (0.0, 1.5))], ids=["down", "upward lane"])
+def test_a_cleared_lane_folds_every_position_to_the_bit_though_it_works_out_few(w, clear):
+    """Each position read at every entry with its zone's share (_lane_terms), folded: the
+    envelope's bands and who governs, bit for bit (the bound leaves nothing out)."""
+    import numpy as np
+
+    from flexura_tools import lanes
+    env = ft.moving_load(GERBER, TRUCK, step=0.5, lane=Lane(w=w, clearances=clear), quantities=("sf", "bm", "d")).envelope
+    share, members = env.lane, env.members
+    entries = lanes._Entries(env.x, float(GERBER.span))
+    for q in ("sf", "bm", "d"):
+        read = [entries.rows(members.solve(k), q, members.jumps(k).get(q, ()), members.standing(k))
+                for k in range(len(members))]
+        up, down = lanes._lane_terms(share, share.areas(q), share.zones)
+        high, low = np.array([h for h, _ in read]) + up, np.array([lo for _, lo in read]) + down
+        first_high, first_low = high.argmax(axis=0), low.argmin(axis=0)  # of equal values the first position
+        cols = np.arange(len(env.x))
+        assert (env[q].max, env[q].min) == (high[first_high, cols].tolist(), low[first_low, cols].tolist())
+        assert (env[q].max_member, env[q].min_member) == (first_high.tolist(), first_low.tolist())
