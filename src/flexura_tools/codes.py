@@ -1255,6 +1255,16 @@ def _problem(path: str, message: str) -> ModelError:
     return ModelError([Problem(path, message)])
 
 
+def _pair(given: object) -> tuple[float, float]:
+    """A (least, largest) range as given: NaN for what is not a number, and (0, 0) for
+    what is not a pair (the checks do not trust the types)."""
+    if not isinstance(given, tuple) or len(cast("tuple[object, ...]", given)) != 2:
+        return 0.0, 0.0
+    low, high = cast("tuple[object, object]", given)
+    return (float(cast(float, low)) if is_number(low) else math.nan,
+            float(cast(float, high)) if is_number(high) else math.nan)
+
+
 def hl93(dynamic_allowance: float = 0.33, rear_spacing: tuple[float, float] = (4.3, 9.0)) -> LoadModel:
     """AASHTO LRFD bridge design code, HL-93 on one lane (kN, m), by
     article 3.6.1.3.1 the worst of:
@@ -1279,10 +1289,7 @@ def hl93(dynamic_allowance: float = 0.33, rear_spacing: tuple[float, float] = (4
     if not is_number(dynamic_allowance) or dynamic_allowance not in (0.33, 0.15, 0.75):
         problems.append(Problem("dynamic_allowance", f"Table 3.6.2.1-1 gives 0.33, 0.15 (fatigue) or 0.75 (deck "
                                                      f"joints), got {show(dynamic_allowance)}"))
-    given = cast(object, rear_spacing)  # as given: the checks do not trust the types
-    pair = cast("tuple[object, object]", given) if isinstance(given, tuple) and len(cast("tuple[object, ...]", given)) == 2 \
-        else (0.0, 0.0)
-    low, high = (float(v) if is_number(v) else math.nan for v in pair)  # type: ignore[arg-type]
+    low, high = _pair(rear_spacing)
     if not 4.3 <= low <= high <= 9.0:
         problems.append(Problem("rear_spacing", f"the design truck's rear axles are 4.3 to 9.0 m apart: give "
                                                 f"(least, largest) within it, got {show(rear_spacing)}"))
@@ -1290,7 +1297,7 @@ def hl93(dynamic_allowance: float = 0.33, rear_spacing: tuple[float, float] = (4
         raise ModelError(problems)
     im = 1.0 + dynamic_allowance
     lane = 9.3
-    truck = Train((35.0, 145.0, 145.0), (4.3, float(low)), free=(float(low), float(high)), neglect_relieving=True)
+    truck = Train((35.0, 145.0, 145.0), (4.3, low), free=(low, high), neglect_relieving=True)
     tandem = Train((110.0, 110.0), (1.2,), neglect_relieving=True)
     fixed = Train((35.0, 145.0, 145.0), (4.3, 4.3), neglect_relieving=True)
     return LoadModel("HL-93", (
@@ -1428,10 +1435,7 @@ _AS5100_VARIABLE = 5  # index of the variable spacing among the spacings
 
 
 def _as5100(name: str, axle: float, lane: float, allowance: float, variable_spacing: tuple[float, float]) -> LoadModel:
-    given = cast(object, variable_spacing)  # as given: the checks do not trust the types
-    pair = cast("tuple[object, object]", given) if isinstance(given, tuple) and len(cast("tuple[object, ...]", given)) == 2 \
-        else (0.0, 0.0)
-    low, high = (float(v) if is_number(v) else math.nan for v in pair)  # type: ignore[arg-type]
+    low, high = _pair(variable_spacing)
     if not 6.25 <= low <= high:
         raise _problem("variable_spacing", f"the variable spacing between the second and third axle groups is "
                                            f"6.25 m or more (Figure 7.2.4): give (least, largest), largest inf for "

@@ -44,17 +44,17 @@ class RunningBand:
                      self.lo_member)
 
     def band(self) -> Band:
-        return Band(floats(self.hi), floats(self.lo), ints(self.hi_member), ints(self.lo_member))
+        return Band(_float_list(self.hi), _float_list(self.lo), _int_list(self.hi_member), _int_list(self.lo_member))
 
     def add_screen(self, first: int, top: bytes, bottom: bytes) -> None:
         self.screens.append(Screen(first, array("d", top), array("d", bottom)))
 
 
-def floats(data: bytearray) -> list[float]:
+def _float_list(data: bytearray) -> list[float]:
     return array("d", data).tolist()
 
 
-def ints(data: bytearray) -> list[int]:
+def _int_list(data: bytearray) -> list[int]:
     return array("q", data).tolist()
 
 
@@ -83,8 +83,8 @@ def new_ranges(supports: int) -> tuple[bytearray, bytearray, bytearray, bytearra
 
 
 def reaction_ranges(supports: Sequence[Support], ranges: tuple[bytearray, ...]) -> tuple[ReactionRange, ...]:
-    hi, lo = floats(ranges[0]), floats(ranges[1])
-    hi_member, lo_member = ints(ranges[2]), ints(ranges[3])
+    hi, lo = _float_list(ranges[0]), _float_list(ranges[1])
+    hi_member, lo_member = _int_list(ranges[2]), _int_list(ranges[3])
 
     def of(k: int) -> Range:
         return Range(hi[k], hi_member[k], lo[k], lo_member[k])

@@ -207,7 +207,6 @@ class Areas:
     def _stretches(self) -> _Stretches:
         return _stretches_of(self)
 
-
     def rows(self, keep: NDArray[np.intp]) -> Areas:
         """These areas at some of their sections (`keep`: their indices, in order), each
         section's pieces, areas and stretches taken as worked out here: the same bits."""
@@ -959,7 +958,6 @@ class _Folded:
             raised = better(value, top)
             top[raised] = value[raised]
             best[raised] = base + member[raised]
-
 
     def add_cleared(self, base: int, high: NDArray[np.float64], low: NDArray[np.float64], share: LaneShare,
                     found: Areas, zones: NDArray[np.float64]) -> None:
