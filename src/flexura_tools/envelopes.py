@@ -32,13 +32,13 @@ import bisect
 import math
 import os
 import operator
-import struct
 from array import array
 from collections.abc import Callable, Collection, Iterable, Mapping, Sequence
 from dataclasses import dataclass, field
-from itertools import repeat
+from functools import cached_property
 from typing import TYPE_CHECKING, Any, NamedTuple, Protocol, cast, overload
 
+from . import _engine
 from ._engine import SolvedBeam
 from .arrays import floats, ints
 from .checks import Checker
@@ -531,23 +531,65 @@ def _same_beam(c: Checker, results: list[object], labels: Sequence[str]) -> Beam
     return beam
 
 
-@dataclass(slots=True)
+@dataclass(frozen=True)
 class Mesh:
-    """The common mesh: per mesh position its place, where its main column is read
-    and its entries (left, right: the same one where nothing jumps); per entry its
-    place and its mesh position."""
+    """The common mesh, as the core makes it (_engine.envelope_mesh): float64 and int64
+    bytes, which the core's folds read as they are, and as lists where the layer reads
+    them. Per mesh position its place, where its main column is read and its entries
+    (left, right: the same one where nothing jumps); per entry its place and its mesh
+    position; every feature's exact value (ascending) with its mesh position."""
 
-    position: list[float]
-    read_at: list[float]
-    left: list[int]
-    right: list[int]
-    x: list[float]  # per entry
-    source: list[int]  # per entry, its mesh position
-    index: dict[float, int]  # a feature's exact value -> its mesh position
-    read_bytes: bytes = b""  # read_at as float64, how a member's row is asked of the core
+    position_bytes: bytes
+    read_bytes: bytes
+    left_bytes: bytes
+    right_bytes: bytes
+    x_bytes: bytes
+    source_bytes: bytes
+    key_bytes: bytes
+    key_position_bytes: bytes
 
-    def __post_init__(self) -> None:
-        self.read_bytes = struct.pack(f"{len(self.read_at)}d", *self.read_at)  # twice as fast as array("d")
+    @cached_property
+    def x(self) -> list[float]:
+        return _floats(self.x_bytes)
+
+    @cached_property
+    def position(self) -> list[float]:
+        return _floats(self.position_bytes)
+
+    @cached_property
+    def read_at(self) -> list[float]:
+        return _floats(self.read_bytes)
+
+    @cached_property
+    def left(self) -> list[int]:
+        return _ints(self.left_bytes)
+
+    @cached_property
+    def right(self) -> list[int]:
+        return _ints(self.right_bytes)
+
+    @cached_property
+    def source(self) -> list[int]:
+        return _ints(self.source_bytes)
+
+    @cached_property
+    def index(self) -> dict[float, int]:
+        """A feature's exact value -> its mesh position."""
+        return dict(zip(_floats(self.key_bytes), _ints(self.key_position_bytes)))
+
+    def plan(self) -> tuple[bytes, ...]:
+        """The mesh as the core's folds read it: positions, where each is read, its
+        entries, and every feature's exact value (ascending) with its mesh position."""
+        return (self.position_bytes, self.read_bytes, self.left_bytes, self.right_bytes, self.key_bytes,
+                self.key_position_bytes)
+
+
+def _floats(data: bytes) -> list[float]:
+    return array("d", data).tolist()
+
+
+def _ints(data: bytes) -> list[int]:
+    return array("q", data).tolist()
 
 
 def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
@@ -624,76 +666,13 @@ def check_points(c: Checker, span: float, points: object) -> None:
 
 
 def mesh_of(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n: int,
-          points: Sequence[float]) -> Mesh:
-    span = float(members.beam.span)
-    values = {0.0, span}.union(*map(members.mesh_features, range(len(members))))
-    jumping = set[float]().union(*(positions for member in jumps for positions in member.values()))
-    # Each feature joins the one before it when closer than MERGE (positions that differ
-    # by rounding, such as 0.1 * 200 - 1.2 and 18.8); the group is placed at its
-    # shortest decimal, or at the end of the beam it holds.
-    tolerance = MERGE * span
-    groups: list[list[float]] = []
-    for value in sorted(values):
-        if groups and value - groups[-1][-1] <= tolerance:
-            groups[-1].append(value)
-        else:
-            groups.append([value])
-    clusters = [group[0] if len(group) == 1 else min(group, key=lambda v: (len(repr(v)), v)) for group in groups]
-    clusters[0], clusters[-1] = 0.0, span
-    cluster_of = {value: c for c, group in enumerate(groups) for value in group}
-    chosen = sorted(set(float(p) for p in points) - set(cluster_of))
-    # Fill the gaps wider than span / n evenly, then put in the caller's points.
-    step = span / n
-    position: list[float] = []
-    placed: list[int] = []  # the mesh position of each cluster
-    for a, b in zip(clusters, clusters[1:]):
-        placed.append(len(position))
-        position.append(a)
-        between = chosen[bisect.bisect_right(chosen, a):bisect.bisect_left(chosen, b)]
-        parts = math.ceil((b - a) / step - 1e-9)
-        if parts > 1 or between:  # most gaps of a vehicle's mesh: 9% of its instructions
-            position += _filled(a, b, parts, between)
-    placed.append(len(position))
-    position.append(span)
-    # Where any member's diagram may jump (not at an end), the position is held twice.
-    twice = {placed[cluster_of[x]] for x in jumping if x in cluster_of and 0 < cluster_of[x] < len(clusters) - 1}
-    left, right, source = _entries(len(position), sorted(twice))
-    return Mesh(position, position[:-1] + [math.nextafter(span, -math.inf)], left, right,
-                 list(map(position.__getitem__, source)), source,
-                 {value: placed[c] for value, c in cluster_of.items()})
-
-
-def _filled(a: float, b: float, parts: int, between: list[float]) -> list[float]:
-    """The positions a + (b - a) i / parts for 0 < i < parts and the points `between`,
-    ascending, each once. Evaluated by map() rather than bytecode, and sorted only where
-    points come between or rounding repeats a position (a gap a few ulps wide): the
-    pattern job 3.11M to 3.08M instructions (-1.1%)."""
-    shares = map(float.__truediv__, map(operator.mul, repeat(b - a), range(1, parts)), repeat(parts))
-    inside: list[float] = list(map(operator.add, repeat(a, parts - 1), shares))
-    if between or not all(map(operator.lt, inside, inside[1:])):
-        return sorted(set(inside).union(between))
-    return inside
-
-
-def _entries(count: int, twice: list[int]) -> tuple[list[int], list[int], list[int]]:
-    """Per mesh position its left and right entry, and per entry its mesh position, where
-    the positions `twice` (ascending) hold two entries: a run of ranges between those
-    positions, not a loop over every position (3% of the pattern job's instructions)."""
-    left: list[int] = []
-    right: list[int] = []
-    shift = start = 0
-    for j in twice:
-        run = range(start + shift, j + shift)
-        left += run
-        right += run
-        left.append(j + shift)
-        right.append(j + shift + 1)
-        shift += 1
-        start = j + 1
-    run = range(start + shift, count + shift)
-    left += run
-    right += run
-    return left, right, sorted([*range(count), *twice])
+            points: Sequence[float]) -> Mesh:
+    """The mesh of the members (see the module's docstring), made by the core: each
+    member's features, and where any member jumps (members sharing their jumps'
+    mapping give it once)."""
+    features = list(map(members.mesh_features, range(len(members))))
+    jumping = [positions for member in {id(m): m for m in jumps}.values() for positions in member.values()]
+    return Mesh(*_engine.envelope_mesh(float(members.beam.span), features, jumping, n, points, MERGE))
 
 
 # One member's jumps at one mesh position: its index in the chunk, its leftmost and
