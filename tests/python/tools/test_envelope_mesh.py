@@ -42,7 +42,8 @@ def reference(span, features, jumps, n, points):
             position += inside
     placed.append(len(position))
     position.append(span)
-    twice = sorted({placed[cluster_of[x]] for x in jumping if x in cluster_of and 0 < cluster_of[x] < len(clusters) - 1})
+    inside = range(1, len(clusters) - 1)
+    twice = sorted({placed[cluster_of[x]] for x in jumping if cluster_of.get(x, 0) in inside})
     source = sorted([*range(len(position)), *twice])
     first = {j: e for e, j in reversed(list(enumerate(source)))}
     last = {j: e for e, j in enumerate(source)}
