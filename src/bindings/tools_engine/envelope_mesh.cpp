@@ -11,23 +11,10 @@
 namespace tools_engine {
 namespace {
 
-// Every number of a sequence appended to `out`.
-python::Converted append_numbers(PyObject* seq, std::vector<double>& out, python::Keep& keep) {
-    return python::for_each_item(
-        seq, [&](std::size_t expected) { out.reserve(out.size() + expected); },
-        [&](PyObject* item, python::Keep& held) {
-            double v = 0.0;
-            const python::Converted c = python::number_item(item, v, held);
-            if (c != python::Converted::failed) out.push_back(v);
-            return c;
-        },
-        keep);
-}
-
 // Every number of a sequence (an argument, which the call holds).
 bool numbers(PyObject* seq, std::vector<double>& out) {
     python::Keep keep;
-    return append_numbers(seq, out, keep) != python::Converted::failed;
+    return python::append_numbers(seq, out, keep) != python::Converted::failed;
 }
 
 // Every number of a sequence of sequences (an argument), one after another.
@@ -35,7 +22,7 @@ bool nested_numbers(PyObject* outer, std::vector<double>& out) {
     python::Keep keep;
     const auto each = [&](PyObject* inner, python::Keep&) {
         python::Keep own(inner);  // held from the first moment Python code may run
-        return append_numbers(inner, out, own);
+        return python::append_numbers(inner, out, own);
     };
     return python::for_each_item(outer, [](std::size_t) {}, each, keep) != python::Converted::failed;
 }
