@@ -13,7 +13,9 @@ then the value just right, both exact (the left one is read at the next double
 below). Features closer than 1e-12 of the span count as one position, each
 member being read left of its first jump there and right of its last. Where a
 vehicle's axle stands on a section where the shear jumps for another reason,
-both sides also take the shear with the axle just beside the section.
+both sides also take the shear with the axle just beside the section. The mesh
+is made by the core in one call (_engine.envelope_mesh), as bytes that its folds
+read as they are.
 
 Members are solved a chunk at a time and folded by the core (core_fold), one call
 a chunk: each member read along the mesh beside its own jumps, with no Python
