@@ -94,6 +94,19 @@ def fold_members(
     bands' and ranges' bytearrays; returns each band's screen (top, bottom). Not
     public API."""
 
+def envelope_mesh(
+    span: _Float,
+    features: Sequence[Sequence[_Float]],
+    jumps: Sequence[Sequence[_Float]],
+    n: SupportsIndex,
+    points: Sequence[_Float],
+    merge: _Float,
+    /,
+) -> tuple[bytes, bytes, bytes, bytes, bytes, bytes, bytes, bytes]:
+    """The common mesh of an envelope's members (each member's features and jumps, the
+    caller's points) as bytes: (position, read_at, left, right, x, source, keys,
+    key_position), float64 and int64. Not public API."""
+
 def axial_factor(angle: _Float, /) -> float:
     """The share of a load along the beam for an angle in degrees: its cosine, 0.0
     below PROJECTION_CUT_OFF in magnitude, as solve() takes it."""

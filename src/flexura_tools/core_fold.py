@@ -67,14 +67,6 @@ def int64s(values: Sequence[int]) -> bytes:
     return struct.pack(f"{len(values)}q", *values)
 
 
-def mesh_plan(mesh: Mesh) -> tuple[bytes, ...]:
-    """The mesh as the core reads it: positions, where each is read, its entries, and
-    every exact position a jump can be at (ascending) with its mesh position."""
-    keys = sorted(mesh.index)
-    return (doubles(mesh.position), mesh.read_bytes, int64s(mesh.left), int64s(mesh.right), doubles(keys),
-            int64s(list(map(mesh.index.__getitem__, keys))))
-
-
 def new_ranges(supports: int) -> tuple[bytearray, bytearray, bytearray, bytearray]:
     """The reactions' running ranges: hi, lo, hi_member, lo_member per support and component."""
     cells = 3 * supports
@@ -104,7 +96,7 @@ def fold_solved(members: Members, jumps: Sequence[Mapping[Quantity, Sequence[flo
     read = tuple(b.plan for b in reading)
     supports = members.beam.supports
     ranges = new_ranges(len(supports))
-    plan = mesh_plan(mesh)
+    plan = mesh.plan()
     pairs = _jump_pairs(jumps)
     size = max(count if count <= few else chunk, 1)
     for base in range(0, count, size):

@@ -13,7 +13,9 @@ then the value just right, both exact (the left one is read at the next double
 below). Features closer than 1e-12 of the span count as one position, each
 member being read left of its first jump there and right of its last. Where a
 vehicle's axle stands on a section where the shear jumps for another reason,
-both sides also take the shear with the axle just beside the section.
+both sides also take the shear with the axle just beside the section. The mesh
+is made by the core in one call (_engine.envelope_mesh), as bytes that its folds
+read as they are.
 
 Members are solved a chunk at a time and folded by the core (core_fold), one call
 a chunk: each member read along the mesh beside its own jumps, with no Python
@@ -32,13 +34,12 @@ import bisect
 import math
 import os
 import operator
-import struct
 from array import array
 from collections.abc import Callable, Collection, Iterable, Mapping, Sequence
 from dataclasses import dataclass, field
-from itertools import repeat
 from typing import TYPE_CHECKING, Any, NamedTuple, Protocol, cast, overload
 
+from . import _engine
 from ._engine import SolvedBeam
 from .arrays import floats, ints
 from .checks import Checker
@@ -531,11 +532,37 @@ def _same_beam(c: Checker, results: list[object], labels: Sequence[str]) -> Beam
     return beam
 
 
-@dataclass(slots=True)
+# The mesh as the core makes it (_engine.envelope_mesh): position, read_at, left,
+# right, x, source, keys and key_position as float64 and int64 bytes.
+MeshBytes = tuple[bytes, bytes, bytes, bytes, bytes, bytes, bytes, bytes]
+
+
+@dataclass(frozen=True, slots=True)
 class Mesh:
-    """The common mesh: per mesh position its place, where its main column is read
-    and its entries (left, right: the same one where nothing jumps); per entry its
-    place and its mesh position."""
+    """The common mesh: per entry its place (`x`, the envelope's), and the core's bytes,
+    which its folds read as they are. A record of two fields, the lists made only
+    for the layer's own fold: the bytes as eight fields cost the pattern job 2 us."""
+
+    x: list[float]
+    raw: MeshBytes
+
+    def plan(self) -> tuple[bytes, ...]:
+        """As the core's folds read it: positions, where each is read, its entries, and
+        every feature's exact value (ascending) with its mesh position."""
+        position, read_at, left, right, _, _, keys, key_position = self.raw
+        return position, read_at, left, right, keys, key_position
+
+    def lists(self) -> MeshLists:
+        position, read_at, left, right, _, source, keys, key_position = self.raw
+        return MeshLists(_floats(position), _floats(read_at), _ints(left), _ints(right), self.x, _ints(source),
+                         dict(zip(_floats(keys), _ints(key_position))), read_at)
+
+
+@dataclass(frozen=True, slots=True)
+class MeshLists:
+    """The mesh as the layer's own fold reads it: per mesh position its place, where its
+    main column is read and its entries (left, right: the same one where nothing
+    jumps); per entry its place and its mesh position."""
 
     position: list[float]
     read_at: list[float]
@@ -544,10 +571,15 @@ class Mesh:
     x: list[float]  # per entry
     source: list[int]  # per entry, its mesh position
     index: dict[float, int]  # a feature's exact value -> its mesh position
-    read_bytes: bytes = b""  # read_at as float64, how a member's row is asked of the core
+    read_bytes: bytes  # read_at as float64, how a member's row is asked of the core
 
-    def __post_init__(self) -> None:
-        self.read_bytes = struct.pack(f"{len(self.read_at)}d", *self.read_at)  # twice as fast as array("d")
+
+def _floats(data: bytes) -> list[float]:
+    return array("d", data).tolist()
+
+
+def _ints(data: bytes) -> list[int]:
+    return array("q", data).tolist()
 
 
 def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
@@ -563,10 +595,11 @@ def build(members: Members, *, n: int = 200, points: Sequence[float] = (),
     count = len(members)
     jumps = [members.jumps(k) for k in range(count)]
     standing = [members.standing(k) for k in range(count)]
-    mesh = mesh_of(members, jumps, n, points)
+    made = mesh_of(members, jumps, n, points)
     if IN_CORE and not any(standing):
         from .core_fold import fold_solved  # here: it builds on this module's records
-        return fold_solved(members, jumps, mesh, quantities, FEW, CHUNK, Progress(count, label, progress))
+        return fold_solved(members, jumps, made, quantities, FEW, CHUNK, Progress(count, label, progress))
+    mesh = made.lists()
     bands: dict[Quantity, _Running] = {q: _Running(len(mesh.x)) for q in dict.fromkeys(quantities)}
     # No axial load, no normal force: zero everywhere, read from no member (a third of
     # the reads of a four-diagram envelope of vehicle positions).
@@ -624,76 +657,14 @@ def check_points(c: Checker, span: float, points: object) -> None:
 
 
 def mesh_of(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n: int,
-          points: Sequence[float]) -> Mesh:
-    span = float(members.beam.span)
-    values = {0.0, span}.union(*map(members.mesh_features, range(len(members))))
-    jumping = set[float]().union(*(positions for member in jumps for positions in member.values()))
-    # Each feature joins the one before it when closer than MERGE (positions that differ
-    # by rounding, such as 0.1 * 200 - 1.2 and 18.8); the group is placed at its
-    # shortest decimal, or at the end of the beam it holds.
-    tolerance = MERGE * span
-    groups: list[list[float]] = []
-    for value in sorted(values):
-        if groups and value - groups[-1][-1] <= tolerance:
-            groups[-1].append(value)
-        else:
-            groups.append([value])
-    clusters = [group[0] if len(group) == 1 else min(group, key=lambda v: (len(repr(v)), v)) for group in groups]
-    clusters[0], clusters[-1] = 0.0, span
-    cluster_of = {value: c for c, group in enumerate(groups) for value in group}
-    chosen = sorted(set(float(p) for p in points) - set(cluster_of))
-    # Fill the gaps wider than span / n evenly, then put in the caller's points.
-    step = span / n
-    position: list[float] = []
-    placed: list[int] = []  # the mesh position of each cluster
-    for a, b in zip(clusters, clusters[1:]):
-        placed.append(len(position))
-        position.append(a)
-        between = chosen[bisect.bisect_right(chosen, a):bisect.bisect_left(chosen, b)]
-        parts = math.ceil((b - a) / step - 1e-9)
-        if parts > 1 or between:  # most gaps of a vehicle's mesh: 9% of its instructions
-            position += _filled(a, b, parts, between)
-    placed.append(len(position))
-    position.append(span)
-    # Where any member's diagram may jump (not at an end), the position is held twice.
-    twice = {placed[cluster_of[x]] for x in jumping if x in cluster_of and 0 < cluster_of[x] < len(clusters) - 1}
-    left, right, source = _entries(len(position), sorted(twice))
-    return Mesh(position, position[:-1] + [math.nextafter(span, -math.inf)], left, right,
-                 list(map(position.__getitem__, source)), source,
-                 {value: placed[c] for value, c in cluster_of.items()})
-
-
-def _filled(a: float, b: float, parts: int, between: list[float]) -> list[float]:
-    """The positions a + (b - a) i / parts for 0 < i < parts and the points `between`,
-    ascending, each once. Evaluated by map() rather than bytecode, and sorted only where
-    points come between or rounding repeats a position (a gap a few ulps wide): the
-    pattern job 3.11M to 3.08M instructions (-1.1%)."""
-    shares = map(float.__truediv__, map(operator.mul, repeat(b - a), range(1, parts)), repeat(parts))
-    inside: list[float] = list(map(operator.add, repeat(a, parts - 1), shares))
-    if between or not all(map(operator.lt, inside, inside[1:])):
-        return sorted(set(inside).union(between))
-    return inside
-
-
-def _entries(count: int, twice: list[int]) -> tuple[list[int], list[int], list[int]]:
-    """Per mesh position its left and right entry, and per entry its mesh position, where
-    the positions `twice` (ascending) hold two entries: a run of ranges between those
-    positions, not a loop over every position (3% of the pattern job's instructions)."""
-    left: list[int] = []
-    right: list[int] = []
-    shift = start = 0
-    for j in twice:
-        run = range(start + shift, j + shift)
-        left += run
-        right += run
-        left.append(j + shift)
-        right.append(j + shift + 1)
-        shift += 1
-        start = j + 1
-    run = range(start + shift, count + shift)
-    left += run
-    right += run
-    return left, right, sorted([*range(count), *twice])
+            points: Sequence[float]) -> Mesh:
+    """The mesh of the members (see the module's docstring), made by the core: each
+    member's features, and where any member jumps (members sharing their jumps'
+    mapping give it once)."""
+    features = list(map(members.mesh_features, range(len(members))))
+    jumping = [positions for member in {id(m): m for m in jumps}.values() for positions in member.values()]
+    raw: MeshBytes = _engine.envelope_mesh(float(members.beam.span), features, jumping, n, points, MERGE)
+    return Mesh(_floats(raw[4]), raw)
 
 
 # One member's jumps at one mesh position: its index in the chunk, its leftmost and
@@ -707,7 +678,7 @@ Limit = tuple[int, float, float]
 Fixes = tuple[dict[int, list[Own]], dict[int, list[Limit]]]
 
 
-def _fixes(mesh: Mesh, jumps: list[Mapping[Quantity, Sequence[float]]], standing: list[Mapping[float, float]],
+def _fixes(mesh: MeshLists, jumps: list[Mapping[Quantity, Sequence[float]]], standing: list[Mapping[float, float]],
            q: Quantity) -> Fixes:
     """Per mesh position, the members (of a chunk) that jump there in q. A member with
     several jumps merged into one position is read left of the leftmost of them and
@@ -810,7 +781,7 @@ def _locate(column: list[float], value: float, guess: int, unique: bool) -> int:
     return column.index(value)
 
 
-def _fold_rows(band: _Running, q: Quantity, members: list[SolvedBeam], fixes: Fixes, mesh: Mesh) -> None:
+def _fold_rows(band: _Running, q: Quantity, members: list[SolvedBeam], fixes: Fixes, mesh: MeshLists) -> None:
     """The envelope of a few members, read one member at a time along the mesh (one
     call each). Each entry's top and bottom come from sorting its column, as in
     _fold_chunk (the top is the last of equal values, the bottom the first), and its
@@ -829,7 +800,7 @@ def _fold_rows(band: _Running, q: Quantity, members: list[SolvedBeam], fixes: Fi
         _fold_jump(band, q, members, list(columns[mesh.left[j]]), own, limits.get(j, []), mesh, j, 0)
 
 
-def _fold_chunk(band: _Running, q: Quantity, chunk: list[SolvedBeam], fixes: Fixes, mesh: Mesh, base: int) -> None:
+def _fold_chunk(band: _Running, q: Quantity, chunk: list[SolvedBeam], fixes: Fixes, mesh: MeshLists, base: int) -> None:
     """Every mesh position across the chunk. Each member's row along the mesh comes
     from one call to the core as float64; a position's column is a strided view of the
     rows side by side, made floats at once (half the time of one query per value).
@@ -860,7 +831,7 @@ def _fold_chunk(band: _Running, q: Quantity, chunk: list[SolvedBeam], fixes: Fix
 
 
 def _fold_jump(band: _Running, q: Quantity, chunk: list[SolvedBeam], column: list[float],
-               own: list[Own], limits: list[Limit], mesh: Mesh, j: int, base: int) -> None:
+               own: list[Own], limits: list[Limit], mesh: MeshLists, j: int, base: int) -> None:
     """A position where members of the chunk jump: each is read beside its own jumps.
     An axle standing on another jump (a support, say) also gives its limits: moved a
     hair back, the shear just left of the position is L + J (J its own jump); a hair

@@ -17,7 +17,7 @@ from collections.abc import Mapping, Sequence
 from typing import TYPE_CHECKING, cast
 
 from . import _engine, envelopes
-from .core_fold import RunningBand, mesh_plan, new_ranges, reaction_ranges
+from .core_fold import RunningBand, new_ranges, reaction_ranges
 from .envelopes import Band, Envelope, mesh_of
 from .errors import ModelError, Problem
 from .loads import RawLoad
@@ -52,7 +52,7 @@ def fold_vehicle(members: VehicleMembers, quantities: Sequence[Quantity], n: int
     ranges = new_ranges(len(supports))
     beam = _beam(members)
     force, moment = members.scale.allowed()
-    fixed = (members.lane_w, force, moment, mesh_plan(mesh), tuple(b.plan for b in read), ranges)
+    fixed = (members.lane_w, force, moment, mesh.plan(), tuple(b.plan for b in read), ranges)
     few = count <= envelopes.FEW  # as the layer's fold chunks them (and its tests set it)
     size = count if few else envelopes.CHUNK
     bar = Progress(count, label, progress)

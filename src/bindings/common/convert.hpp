@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "common/ref.hpp"
 #include "common/signals.hpp"
@@ -135,6 +136,20 @@ Converted for_each_item(PyObject* obj, Start&& start, Convert&& convert, Keep& k
         if (signal_pending(k) || convert(item.get(), keep) == Converted::failed) return Converted::failed;
     }
     return PyErr_Occurred() == nullptr ? Converted::ran_python : Converted::failed;
+}
+
+// Every number of a sequence (kept by `keep`) appended to `out`, each
+// converted as solve() converts a list of numbers.
+inline Converted append_numbers(PyObject* seq, std::vector<double>& out, Keep& keep) {
+    return for_each_item(
+        seq, [&](std::size_t expected) { out.reserve(out.size() + expected); },
+        [&](PyObject* item, Keep& held) {
+            double v = 0.0;
+            const Converted c = number_item(item, v, held);
+            if (c != Converted::failed) out.push_back(v);
+            return c;
+        },
+        keep);
 }
 
 // Every entry of a dict (or subclass) in its order, key as text, value as

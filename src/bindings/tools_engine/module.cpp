@@ -14,6 +14,7 @@
 #include "common/guard.hpp"
 #include "common/solve_call.hpp"
 #include "engine/loads.hpp"
+#include "tools_engine/envelope_mesh.hpp"
 #include "tools_engine/extensions.hpp"
 #include "tools_engine/fold.hpp"
 #include "tools_engine/solved_beam.hpp"
@@ -89,6 +90,7 @@ PyMethodDef functions[] = {
      "A beam with none of these solves to the bits of flexura.solve()."},
     {"fold_positions", python::as_cfunction(&fold_positions), METH_FASTCALL | METH_KEYWORDS, fold_positions_doc},
     {"fold_members", python::as_cfunction(&fold_solved), METH_FASTCALL, fold_members_doc},
+    {"envelope_mesh", python::as_cfunction(&envelope_mesh), METH_FASTCALL, envelope_mesh_doc},
     {"axial_factor", python::as_cfunction(&angle_factor<engine::axial_factor>), METH_O,
      "axial_factor($module, angle, /)\n--\n\n"
      "The share of a load along the beam for an angle in degrees: its cosine, 0.0\n"

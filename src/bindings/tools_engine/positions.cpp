@@ -77,15 +77,7 @@ bool Positions::read_buffer(PyObject* obj) {
 // Items are converted as solve() converts a list of numbers.
 bool Positions::read_sequence(PyObject* obj) {
     python::Keep argument;
-    const python::Converted read = python::for_each_item(
-        obj, [&](std::size_t expected) { items_.reserve(expected); },
-        [&](PyObject* item, python::Keep& keep) {
-            double v = 0.0;
-            const python::Converted c = python::number_item(item, v, keep);
-            if (c != python::Converted::failed) items_.push_back(v);
-            return c;
-        },
-        argument);
+    const python::Converted read = python::append_numbers(obj, items_, argument);
     form_ = Form::list;
     count_ = items_.size();
     data_ = reinterpret_cast<const std::byte*>(items_.data());
