@@ -169,7 +169,7 @@ class UniformLoad(LoadRecord):
 
     def part(self, a: float, b: float, span: float) -> UniformLoad | None:
         x1, x2 = max(self.x1, a), min(span if self.x2 is None else self.x2, b)
-        return replace(self, x1=x1, x2=x2) if x1 < x2 else None
+        return UniformLoad(w=self.w, x1=x1, x2=x2, angle=self.angle) if x1 < x2 else None
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
         c.finite(self.w, f"{path}.w")
@@ -210,7 +210,8 @@ class TrapezoidalLoad(LoadRecord):
         if (x1, x2) == (self.x1, self.x2):
             return self
         slope = (self.w2 - self.w1) / (self.x2 - self.x1)  # the intensity at the cuts, on the same line
-        return replace(self, w1=self.w1 + slope * (x1 - self.x1), w2=self.w1 + slope * (x2 - self.x1), x1=x1, x2=x2)
+        return TrapezoidalLoad(w1=self.w1 + slope * (x1 - self.x1), w2=self.w1 + slope * (x2 - self.x1), x1=x1,
+                               x2=x2, angle=self.angle)
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
         c.finite(self.w1, f"{path}.w1")
@@ -248,7 +249,7 @@ class PolynomialLoad(LoadRecord):
     def part(self, a: float, b: float, span: float) -> PolynomialLoad | None:
         # The coefficients are about x = 0, so a part keeps them.
         x1, x2 = max(self.x1, a), min(self.x2, b)
-        return replace(self, x1=x1, x2=x2) if x1 < x2 else None
+        return PolynomialLoad(coefficients=self.coefficients, x1=x1, x2=x2, angle=self.angle) if x1 < x2 else None
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
         coefficients = cast(object, self.coefficients)
@@ -333,7 +334,7 @@ class Curvature(LoadRecord):
             return None
         k2 = self.k1 if self.k2 is None else self.k2
         slope = (k2 - self.k1) / (self.x2 - self.x1)  # the curvature at the cuts, on the same line
-        return replace(self, k1=self.k1 + slope * (x1 - self.x1), k2=self.k1 + slope * (x2 - self.x1), x1=x1, x2=x2)
+        return Curvature(x1=x1, x2=x2, k1=self.k1 + slope * (x1 - self.x1), k2=self.k1 + slope * (x2 - self.x1))
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
         c.finite(self.k1, f"{path}.k1")
@@ -374,7 +375,7 @@ class ThermalGradient(LoadRecord):
 
     def part(self, a: float, b: float, span: float) -> ThermalGradient | None:
         x1, x2 = max(self.x1, a), min(self.x2, b)
-        return replace(self, x1=x1, x2=x2) if x1 < x2 else None
+        return ThermalGradient(x1=x1, x2=x2, alpha=self.alpha, dT=self.dT, depth=self.depth) if x1 < x2 else None
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
         c.finite(self.alpha, f"{path}.alpha")
