@@ -14,7 +14,7 @@ from typing import ClassVar, Literal, NamedTuple, Union, cast
 from ._engine import axial_factor, transverse_factor
 from .checks import Checker, converted, shape
 from .errors import show
-from .supports import Support
+from .supports import INF, Support
 
 RawKind = Literal["point", "udl", "trap", "torque", "dist", "settlement", "curvature"]
 # The loads that impose a deformation rather than a force: the core takes them apart
@@ -39,6 +39,27 @@ def _owns(x: float, a: float, b: float, span: float) -> bool:
     """Whether a load at x belongs to the stretch [a, b): a load on a support between two
     stretches goes with the right one, a load at the end of the beam with the last."""
     return a <= x < b or x == b == span
+
+
+# A load whose numbers are plain floats is found sound by these before any path is
+# written for its fields (the pattern job's three loads: 8,900 instructions fewer, 0.3%).
+
+def _finite_floats(*values: object) -> bool:
+    """Whether every value is a finite float, which the checks of a number find sound."""
+    for value in values:
+        if type(value) is not float or not -INF < value < INF:
+            return False
+    return True
+
+
+def _on_beam(x: object, span: float | None) -> bool:
+    """Whether x is a float on the beam, which the check of a position finds sound."""
+    return type(x) is float and span is not None and 0.0 <= x <= span < INF
+
+
+def _in_order(start: object, end: object, span: float | None) -> bool:
+    """Whether start and end are floats in order on the beam, which _check_range() finds sound."""
+    return type(start) is float and type(end) is float and span is not None and 0.0 <= start < end <= span < INF
 
 
 def _check_range(c: Checker, path: str, span: float | None, start: object, end: object) -> None:
@@ -112,6 +133,8 @@ class PointLoad(LoadRecord):
         return self if _owns(self.x, a, b, span) else None
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
+        if _finite_floats(self.force, self.angle) and _on_beam(self.x, span):
+            return  # found sound without a path for each field
         c.position(self.x, f"{path}.x", span)
         c.finite(self.force, f"{path}.force")
         c.finite(self.angle, f"{path}.angle")
@@ -141,6 +164,8 @@ class Moment(LoadRecord):
         return self if _owns(self.x, a, b, span) else None
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
+        if _finite_floats(self.moment) and _on_beam(self.x, span):
+            return  # found sound without a path for each field
         c.position(self.x, f"{path}.x", span)
         c.finite(self.moment, f"{path}.moment")
 
@@ -172,6 +197,8 @@ class UniformLoad(LoadRecord):
         return UniformLoad(w=self.w, x1=x1, x2=x2, angle=self.angle) if x1 < x2 else None
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
+        if _finite_floats(self.w, self.angle) and _in_order(self.x1, span if self.x2 is None else self.x2, span):
+            return  # found sound without a path for each field
         c.finite(self.w, f"{path}.w")
         c.finite(self.angle, f"{path}.angle")
         if self.x2 is None and span is None:  # the end of a beam whose span is reported
@@ -214,6 +241,8 @@ class TrapezoidalLoad(LoadRecord):
                                x2=x2, angle=self.angle)
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
+        if _finite_floats(self.w1, self.w2, self.angle) and _in_order(self.x1, self.x2, span):
+            return  # found sound without a path for each field
         c.finite(self.w1, f"{path}.w1")
         c.finite(self.w2, f"{path}.w2")
         c.finite(self.angle, f"{path}.angle")
