@@ -136,12 +136,13 @@ class Beam:
         # A tuple is kept as it is and an empty mapping becomes the one empty Frozen, without
         # a call: converted() gives the same (making the pattern job's beam: 10,000 instructions fewer).
         for name in ("supports", "loads", "combinations", "sections", "hinges"):
-            value = getattr(self, name)
+            value: object = getattr(self, name)
             if type(value) is not tuple:
-                object.__setattr__(self, name, converted(tuple, value))
+                object.__setattr__(self, name, converted(tuple, cast("Sequence[object]", value)))
         for name, convert in (("units", Frozen), ("unit_names", Frozen), ("cases", _cases)):
             value = getattr(self, name)
-            object.__setattr__(self, name, _EMPTY if type(value) is dict and not value else converted(convert, value))
+            empty = type(value) is dict and not value
+            object.__setattr__(self, name, _EMPTY if empty else converted(convert, cast("Mapping[str, Any]", value)))
 
     def solve_args(self) -> SolveArgs:
         """The arguments for flexura.solve(), unchecked: flexura.solve(*beam.solve_args())
