@@ -133,8 +133,9 @@ class Beam:
     _checked: bool = field(default=False, init=False, repr=False, compare=False)
 
     def __post_init__(self) -> None:
-        # A tuple is kept as it is and an empty mapping becomes the one empty Frozen, without
-        # a call: converted() gives the same (making the pattern job's beam: 10,000 instructions fewer).
+        # A tuple is kept as it is and an empty mapping becomes the one empty Frozen, without a
+        # call: converted() gives the same (making the pattern job's beam: about 19,000 instructions
+        # fewer, 0.6%).
         for name in ("supports", "loads", "combinations", "sections", "hinges"):
             value: object = getattr(self, name)
             if type(value) is not tuple:
@@ -357,7 +358,7 @@ class Beam:
         if span is not None:
             _check_spacing(c, positions, span)
         # Loops, here and in _axial() and _rotational_springs(), not all() or sum() over generators
-        # (the pattern job 1.0% fewer instructions).
+        # (the pattern job 0.9% fewer instructions).
         for s in supports:
             if not (isinstance(s, Support) and is_number(s.kx) and is_number(s.ky) and is_number(s.km)):
                 return False
