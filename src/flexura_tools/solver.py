@@ -13,7 +13,7 @@ from operator import itemgetter
 from typing import NamedTuple
 
 from . import _engine
-from .equilibrium import Scale, imbalance, reaction_scale, scale_of
+from .equilibrium import Levers, Scale, imbalance, levers_of, reaction_scale, scale_of
 from .errors import ModelError, Problem
 from .loads import IMPOSED_KINDS, RawLoad
 from .sections import RawSection
@@ -63,6 +63,12 @@ class Solver:
     # With it every solve asks the core for the rotation too (the other values the same
     # bits), about 1,000 instructions more a solve; only workflows that read a rotation ask.
     rotation: bool = False
+    # The units' levers of the balance check, worked out once for all the solves (the
+    # pattern job's 8 solves: 44,000 instructions fewer, 1.4%).
+    levers: Levers = field(init=False, repr=False, compare=False)
+
+    def __post_init__(self) -> None:
+        object.__setattr__(self, "levers", levers_of(self.span, self.units))
 
     @classmethod
     def of(cls, args: SolveArgs, build: Build | None = None, rotation: bool = False) -> Solver:
@@ -108,7 +114,7 @@ class Solver:
                 solved = _engine.solve(*self.head, loads, self.units)  # type: ignore[arg-type]  # forces only
         except ValueError as error:  # a singular system that no count of restraints foresees
             raise ModelError(diagnose() or [Problem("", name + str(error))]) from error
-        size = scale_of(loads, self.span, self.units) if scale is None else scale
+        size = scale_of(loads, self.span, self.units, self.levers) if scale is None else scale
         if imposed:
             # An imposed deformation brings no force: the reactions it makes are its size.
             size = size.plus(reaction_scale(solved, self.span, self.units))

@@ -87,6 +87,31 @@ def test_invalid_model_names_each_problem(changes, expected):
     assert isinstance(info.value, ValueError) and info.value.problems == tuple(ft.Problem(*p) for p in expected)
 
 
+FLOATS = ft.Beam(span=10.0, E=1e4, I=1.0, supports=[ft.Support.pin(0.0, "A"), ft.Support.roller(10.0)])
+FINITE, POSITIVE, RESTRAINT = "must be finite, got ", "must be positive and finite, got ", "must be 0 (free), a "
+
+
+@pytest.mark.parametrize("changes, named", [
+    ({"span": INF, "E": math.nan, "A": INF, "units": {"force": INF}},
+     [("span", POSITIVE + "inf"), ("E", POSITIVE + "nan"), ("A", POSITIVE + "inf"), ("units.force", POSITIVE + "inf")]),
+    ({"supports": [ft.Support.pin(-0.5), ft.Support.roller(10.5), ft.Support(x=5.0, ky=math.nan)]},
+     [("supports[0].x", "-0.5 is left of"), ("supports[1].x", "10.5 is beyond"), ("supports[2].ky", RESTRAINT)]),
+    ({"supports": [FLOATS.supports[0], ft.Support(x=math.nan, ky=-1.0), ft.Support(x=10.0), ft.Support.pin(7.0, "")]},
+     [("supports[1].x", FINITE + "nan"), ("supports[1].ky", RESTRAINT), ("supports[2]", "restrains nothing"),
+      ("supports[3].label", "must be a non-empty text")]),
+    ({"loads": [ft.PointLoad(x=10.5, force=-1.0), ft.PointLoad(x=5.0, force=INF), ft.UniformLoad(w=math.nan),
+                ft.UniformLoad(w=-1.0, x1=10.0), ft.UniformLoad(w=-1.0, x1=8.0, x2=2.0), ft.Moment(x=-0.5, moment=1.0),
+                ft.TrapezoidalLoad(w1=-1.0, w2=INF, x1=0.0, x2=4.0),
+                ft.TrapezoidalLoad(w1=-1.0, w2=-2.0, x1=4.0, x2=12.0)]},
+     [("loads[0].x", "10.5 is beyond"), ("loads[1].force", FINITE + "inf"), ("loads[2].w", FINITE + "nan"),
+      ("loads[3]", "x1 = x2 = 10"), ("loads[4]", REVERSED), ("loads[5].x", "-0.5 is left of"),
+      ("loads[6].w2", FINITE + "inf"), ("loads[7].x2", "12 is beyond")]),
+])
+def test_each_problem_of_a_model_of_floats_is_named_past_the_checks_shortcuts(changes, named):
+    found = dataclasses.replace(FLOATS, **changes).problems()
+    assert len(found) == len(named) and [(p.path, p.message[:len(m)]) for p, (_, m) in zip(found, named)] == named
+
+
 @pytest.mark.parametrize("load", [ft.PointLoad(x=5, force=-1, angle=90), ft.PointLoad(x=5, force=-1, angle=-270),
                                   ft.UniformLoad(w=0, angle=0), ft.Moment(x=5, moment=3)])
 def test_loads_without_horizontal_part_need_no_horizontal_restraint(load):

@@ -141,3 +141,13 @@ def test_records_are_immutable_and_a_checked_beam_is_not_checked_again(monkeypat
     THREE.check()
     monkeypatch.setattr(ft.Beam, "problems", lambda self: pytest.fail("checked twice"))
     assert THREE.solve().reactions["C"].ry > 0
+
+
+def test_a_checked_beam_keeps_its_own_copies_and_a_changed_copy_is_checked_again():
+    supports, units = [ft.Support.pin(0), ft.Support.roller(10)], {}
+    beam = ft.Beam(span=10, E=1, I=1, supports=supports, units=units).check()
+    supports.append(ft.Support.roller(-5))
+    units["force"] = -1.0
+    assert beam.problems() == [] and len(beam.supports) == 2 and not beam.units
+    with pytest.raises(ft.ModelError, match="span: must be positive"):
+        dataclasses.replace(beam, span=-1.0).solve()

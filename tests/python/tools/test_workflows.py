@@ -174,6 +174,20 @@ def test_patterns_cut_loads_at_supports_without_changing_them(load):
         assert cut.raw.eval_bm(x) == pytest.approx(whole.raw.eval_bm(x), rel=1e-12, abs=1e-12)
 
 
+@pytest.mark.parametrize("load, part", [
+    (ft.UniformLoad(w=-2.0, angle=60.0), ft.UniformLoad(w=-2.0, x1=4.0, x2=8.0, angle=60.0)),
+    (ft.TrapezoidalLoad(w1=-1.0, w2=-5.0, x1=2.0, x2=10.0, angle=60.0),
+     ft.TrapezoidalLoad(w1=-2.0, w2=-4.0, x1=4.0, x2=8.0, angle=60.0)),
+    (ft.PolynomialLoad(coefficients=[-1.0], x1=0.0, x2=9.0, angle=45.0),
+     ft.PolynomialLoad(coefficients=[-1.0], x1=4.0, x2=8.0, angle=45.0)),
+    (ft.Curvature(x1=0.0, x2=16.0, k1=0.0, k2=8.0), ft.Curvature(x1=4.0, x2=8.0, k1=2.0, k2=4.0)),
+    (ft.ThermalGradient(x1=1.0, x2=20.0, alpha=1.2e-5, dT=-15.0, depth=0.8),
+     ft.ThermalGradient(x1=4.0, x2=8.0, alpha=1.2e-5, dT=-15.0, depth=0.8)),
+])
+def test_a_load_cut_to_a_stretch_keeps_its_other_fields(load, part):
+    assert load.part(4.0, 8.0, 20.0) == part and type(load.part(4.0, 8.0, 20.0)) is type(part)
+
+
 def test_all_patterns_are_offered_up_to_twelve_spans():
     many = ft.Beam(span=13, E=1, I=1, supports=[ft.Support.pin(0)] + [ft.Support.roller(x) for x in range(1, 14)])
     assert len(ft.spans(many)) == 13 and len(ft.pattern_beams(many, [ft.UniformLoad(w=-1)])) == 26  # of 8,192
