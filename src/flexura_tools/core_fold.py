@@ -17,7 +17,7 @@ from collections.abc import Mapping, Sequence
 from typing import TYPE_CHECKING
 
 from . import _engine
-from .envelopes import Band, Envelope, Range, ReactionRange, Screen
+from .envelopes import Band, Envelope, Range, ReactionRange, Screen, float_list, int_list
 from .result import Quantity
 from .supports import Support
 
@@ -44,18 +44,10 @@ class RunningBand:
                      self.lo_member)
 
     def band(self) -> Band:
-        return Band(_float_list(self.hi), _float_list(self.lo), _int_list(self.hi_member), _int_list(self.lo_member))
+        return Band(float_list(self.hi), float_list(self.lo), int_list(self.hi_member), int_list(self.lo_member))
 
     def add_screen(self, first: int, top: bytes, bottom: bytes) -> None:
         self.screens.append(Screen(first, array("d", top), array("d", bottom)))
-
-
-def _float_list(data: bytearray) -> list[float]:
-    return array("d", data).tolist()
-
-
-def _int_list(data: bytearray) -> list[int]:
-    return array("q", data).tolist()
 
 
 def doubles(values: Sequence[float]) -> bytes:
@@ -75,8 +67,8 @@ def new_ranges(supports: int) -> tuple[bytearray, bytearray, bytearray, bytearra
 
 
 def reaction_ranges(supports: Sequence[Support], ranges: tuple[bytearray, ...]) -> tuple[ReactionRange, ...]:
-    hi, lo = _float_list(ranges[0]), _float_list(ranges[1])
-    hi_member, lo_member = _int_list(ranges[2]), _int_list(ranges[3])
+    hi, lo = float_list(ranges[0]), float_list(ranges[1])
+    hi_member, lo_member = int_list(ranges[2]), int_list(ranges[3])
 
     def of(k: int) -> Range:
         return Range(hi[k], hi_member[k], lo[k], lo_member[k])

@@ -554,8 +554,8 @@ class Mesh:
 
     def lists(self) -> MeshLists:
         position, read_at, left, right, _, source, keys, key_position = self.raw
-        return MeshLists(_floats(position), _floats(read_at), _ints(left), _ints(right), self.x, _ints(source),
-                         dict(zip(_floats(keys), _ints(key_position))), read_at)
+        return MeshLists(float_list(position), float_list(read_at), int_list(left), int_list(right), self.x, int_list(source),
+                         dict(zip(float_list(keys), int_list(key_position))), read_at)
 
 
 @dataclass(frozen=True, slots=True)
@@ -574,11 +574,13 @@ class MeshLists:
     read_bytes: bytes  # read_at as float64, how a member's row is asked of the core
 
 
-def _floats(data: bytes) -> list[float]:
+def float_list(data: bytes | bytearray) -> list[float]:
+    """float64 bytes (the core's) as a list of floats."""
     return array("d", data).tolist()
 
 
-def _ints(data: bytes) -> list[int]:
+def int_list(data: bytes | bytearray) -> list[int]:
+    """int64 bytes (the core's) as a list of ints."""
     return array("q", data).tolist()
 
 
@@ -664,7 +666,7 @@ def mesh_of(members: Members, jumps: list[Mapping[Quantity, Sequence[float]]], n
     features = list(map(members.mesh_features, range(len(members))))
     jumping = [positions for member in {id(m): m for m in jumps}.values() for positions in member.values()]
     raw: MeshBytes = _engine.envelope_mesh(float(members.beam.span), features, jumping, n, points, MERGE)
-    return Mesh(_floats(raw[4]), raw)
+    return Mesh(float_list(raw[4]), raw)
 
 
 # One member's jumps at one mesh position: its index in the chunk, its leftmost and
